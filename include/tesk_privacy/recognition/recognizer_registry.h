@@ -1,0 +1,46 @@
+// RecognizerRegistry: the recognizers an analyzer engine may run, each for
+// one language. Filled once (add_recognizer), then only read.
+//
+//   RecognizerRegistry registry;
+//   registry.supported_languages = {"en", "id"};
+//   registry.add_recognizer(std::make_shared<KTPRecognizer>("id"));
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/recognition/entity_recognizer.h"
+
+namespace tesk_privacy::recognition {
+
+class RecognizerRegistry {
+ public:
+  explicit RecognizerRegistry(std::vector<std::shared_ptr<EntityRecognizer>> recognizers = {},
+                              std::vector<std::string> supported_languages = {"en"});
+
+  void add_recognizer(std::shared_ptr<EntityRecognizer> recognizer);
+  // Removes every recognizer of that name; returns how many were removed.
+  size_t remove_recognizer(const std::string& name);
+
+  // Recognizers serving `language` that support at least one of `entities`
+  // (every recognizer of the language when `entities` is empty), in the
+  // order they were added. Throws std::invalid_argument when the language is
+  // not one of supported_languages.
+  std::vector<std::shared_ptr<EntityRecognizer>> get_recognizers(
+      const std::string& language, const std::vector<std::string>& entities = {}) const;
+
+  // Entity types reported by the recognizers of the given languages, each
+  // once, in first-seen order.
+  std::vector<std::string> get_supported_entities(const std::vector<std::string>& languages) const;
+
+  const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers() const { return recognizers_; }
+
+  std::vector<std::string> supported_languages;
+
+ private:
+  std::vector<std::shared_ptr<EntityRecognizer>> recognizers_;
+};
+
+}  // namespace tesk_privacy::recognition

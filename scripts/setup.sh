@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing tesk_privacy need.
+# Idempotent: packages already present are left as they are.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config   # toolchain
+  clang libclang-rt-14-dev                        # fuzzers (libFuzzer)
+  libpcre2-dev                                    # regular expressions (PCRE2 with JIT)
+  libicu-dev                                      # Unicode case mapping
+  libssl-dev                                      # hash operator digests
+  nlohmann-json3-dev                              # JSON in the command-line tool and tests
+  libphonenumber-dev                              # phone-number matching
+  libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
+  python3                                         # the regex oracle test runs Python's re
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+echo "setup: installing ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,57 @@
+#include "tesk_privacy/recognition/recognizer_registry.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace tesk_privacy::recognition {
+
+RecognizerRegistry::RecognizerRegistry(std::vector<std::shared_ptr<EntityRecognizer>> recognizers,
+                                       std::vector<std::string> supported_languages)
+    : supported_languages(std::move(supported_languages)) {
+  for (auto& r : recognizers) add_recognizer(std::move(r));
+}
+
+void RecognizerRegistry::add_recognizer(std::shared_ptr<EntityRecognizer> recognizer) {
+  if (!recognizer) throw std::invalid_argument("cannot add a null recognizer");
+  recognizers_.push_back(std::move(recognizer));
+}
+
+size_t RecognizerRegistry::remove_recognizer(const std::string& name) {
+  size_t before = recognizers_.size();
+  std::erase_if(recognizers_, [&](const auto& r) { return r->name() == name; });
+  return before - recognizers_.size();
+}
+
+std::vector<std::shared_ptr<EntityRecognizer>> RecognizerRegistry::get_recognizers(
+    const std::string& language, const std::vector<std::string>& entities) const {
+  if (std::find(supported_languages.begin(), supported_languages.end(), language) ==
+      supported_languages.end()) {
+    std::string known;
+    for (const auto& l : supported_languages) known += (known.empty() ? "" : ", ") + l;
+    throw std::invalid_argument("language '" + language +
+                                "' is not supported; supported languages: " + known);
+  }
+  std::vector<std::shared_ptr<EntityRecognizer>> selected;
+  for (const auto& r : recognizers_) {
+    if (r->supported_language() != language) continue;
+    bool wanted = entities.empty() ||
+                  std::any_of(entities.begin(), entities.end(),
+                              [&](const std::string& e) { return r->supports_entity(e); });
+    if (wanted) selected.push_back(r);
+  }
+  return selected;
+}
+
+std::vector<std::string> RecognizerRegistry::get_supported_entities(
+    const std::vector<std::string>& languages) const {
+  std::vector<std::string> entities;
+  for (const auto& r : recognizers_) {
+    if (std::find(languages.begin(), languages.end(), r->supported_language()) == languages.end()) continue;
+    for (const auto& e : r->supported_entities()) {
+      if (std::find(entities.begin(), entities.end(), e) == entities.end()) entities.push_back(e);
+    }
+  }
+  return entities;
+}
+
+}  // namespace tesk_privacy::recognition

@@ -1,0 +1,260 @@
+#include "regex/python_dialect.h"
+
+#define PCRE2_CODE_UNIT_WIDTH 8
+#include <pcre2.h>
+
+#include <cctype>
+#include <string>
+
+#include "tesk_privacy/regex/regex.h"
+
+namespace tesk_privacy::regex::internal {
+namespace {
+
+// Python's \s also covers the information separators U+001C..U+001F, which
+// PCRE2's Unicode white space leaves out.
+constexpr std::string_view kExtraSpace = "\\x1c-\\x1f";
+
+[[noreturn]] void fail(const std::string& what, size_t pos) {
+  throw RegexError(what + " at position " + std::to_string(pos));
+}
+
+bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+class Translator {
+ public:
+  Translator(std::string_view in, bool unicode, bool verbose)
+      : in_(in), unicode_(unicode), verbose_(verbose) {}
+
+  std::string run() {
+    out_.reserve(in_.size() + 16);
+    while (i_ < in_.size()) {
+      char c = in_[i_];
+      if (c == '\\') {
+        escape(false);
+      } else if (c == '[') {
+        char_class();
+      } else if (c == '(' && peek(1) == '?') {
+        group_opening();
+      } else if (c == '{' && peek(1) == ',') {
+        open_min_quantifier();
+      } else if (verbose_ && c == '#') {
+        while (i_ < in_.size() && in_[i_] != '\n') out_ += in_[i_++];
+      } else {
+        out_ += c;
+        ++i_;
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  char peek(size_t k) const { return i_ + k < in_.size() ? in_[i_ + k] : '\0'; }
+
+  // Handles the escape at in_[i_] == '\\'.
+  void escape(bool in_class) {
+    size_t start = i_;
+    if (i_ + 1 >= in_.size()) fail("bad escape (end of pattern)", start);
+    char e = in_[i_ + 1];
+    i_ += 2;
+    switch (e) {
+      case 'v':
+        out_ += "\\x0b";  // Python's \v is the vertical tab; PCRE2's a class
+        return;
+      case 'Z':
+        if (in_class) fail("bad escape \\Z", start);
+        out_ += "\\z";
+        return;
+      case 's':
+        if (!unicode_) break;
+        out_ += in_class ? "\\s" + std::string(kExtraSpace) : "[\\s" + std::string(kExtraSpace) + "]";
+        return;
+      case 'S':
+        if (!unicode_ || in_class) break;
+        out_ += "[^\\s" + std::string(kExtraSpace) + "]";
+        return;
+      case 'u':
+      case 'U': {
+        size_t n = e == 'u' ? 4 : 8;
+        for (size_t k = 0; k < n; ++k) {
+          if (!is_hex(peek(k))) fail(std::string("incomplete escape \\") + e, start);
+        }
+        std::string hex(in_.substr(i_, n));
+        if (std::stoul(hex, nullptr, 16) > 0x10FFFF) fail("bad escape \\U" + hex, start);
+        out_ += "\\x{" + hex + "}";
+        i_ += n;
+        return;
+      }
+      case 'x':
+        if (!is_hex(peek(0)) || !is_hex(peek(1))) fail("incomplete escape \\x", start);
+        out_ += "\\x";
+        out_ += in_.substr(i_, 2);
+        i_ += 2;
+        return;
+      case 'N':
+        fail("named Unicode escapes (\\N{...}) are not supported", start);
+      case 'A':
+      case 'B':
+        if (in_class) fail(std::string("bad escape \\") + e, start);
+        break;
+      case 'a': case 'b': case 'd': case 'D': case 'f': case 'n':
+      case 'r': case 't': case 'w': case 'W':
+        break;
+      default:
+        if (std::isalpha(static_cast<unsigned char>(e))) {
+          fail(std::string("bad escape \\") + e, start);
+        }
+        break;  // digits (references, octal) and escaped punctuation
+    }
+    out_ += '\\';
+    out_ += e;
+  }
+
+  // Copies a character class. Python reads "[" inside a class as a literal,
+  // where PCRE2 might start a POSIX class such as "[:alpha:]".
+  void char_class() {
+    out_ += '[';
+    ++i_;
+    if (peek(0) == '^') {
+      out_ += '^';
+      ++i_;
+    }
+    if (peek(0) == ']') {  // a leading "]" is literal in both dialects
+      out_ += "\\]";
+      ++i_;
+    }
+    while (i_ < in_.size()) {
+      char c = in_[i_];
+      if (c == ']') {
+        out_ += ']';
+        ++i_;
+        return;
+      }
+      if (c == '\\') {
+        escape(true);
+      } else if (c == '[') {
+        out_ += "\\[";
+        ++i_;
+      } else {
+        out_ += c;
+        ++i_;
+      }
+    }
+    fail("unterminated character set", in_.size());
+  }
+
+  // "(?" followed by inline flags: Python's letters are a, i, L, m, s, u, x.
+  void group_opening() {
+    size_t start = i_;
+    size_t j = i_ + 2;
+    std::string on, off;
+    bool negative = false;
+    while (j < in_.size() && (std::isalpha(static_cast<unsigned char>(in_[j])) || in_[j] == '-')) {
+      if (in_[j] == '-') {
+        if (negative) fail("bad inline flags", start);
+        negative = true;
+      } else {
+        (negative ? off : on) += in_[j];
+      }
+      ++j;
+    }
+    bool is_flag_group = j > i_ + 2 && j < in_.size() && (in_[j] == ')' || in_[j] == ':') &&
+                         !(on.size() == 1 && on[0] == 'P' && !negative);
+    if (!is_flag_group || (on.empty() && !negative)) {
+      out_ += "(?";
+      i_ += 2;
+      return;
+    }
+    auto keep = [&](const std::string& letters) {
+      std::string kept;
+      for (char f : letters) {
+        switch (f) {
+          case 'i': case 'm': case 's': case 'x':
+            kept += f;
+            break;
+          case 'u':
+            break;  // Unicode matching is always on for text patterns
+          case 'a':
+          case 'L':
+            fail(std::string("inline flag '") + f + "' is not supported", start);
+          default:
+            fail(std::string("unknown flag '") + f + "'", start);
+        }
+      }
+      return kept;
+    };
+    std::string kept_on = keep(on), kept_off = keep(off);
+    bool scoped = in_[j] == ':';
+    if (!scoped && negative) fail("missing ':' after inline flags with '-'", start);
+    if (kept_on.empty() && kept_off.empty()) {
+      out_ += scoped ? "(?:" : "";
+    } else {
+      out_ += "(?" + kept_on + (kept_off.empty() ? "" : "-" + kept_off) + (scoped ? ":" : ")");
+    }
+    i_ = j + 1;
+  }
+
+  // Python reads "{,n}" as "{0,n}"; PCRE2 10.42 would read it literally.
+  void open_min_quantifier() {
+    size_t j = i_ + 2;
+    while (j < in_.size() && std::isdigit(static_cast<unsigned char>(in_[j]))) ++j;
+    if (j < in_.size() && in_[j] == '}') {
+      out_ += "{0,";
+      out_ += in_.substr(i_ + 2, j - i_ - 2);
+      out_ += '}';
+      i_ = j + 1;
+    } else {
+      out_ += '{';
+      ++i_;
+    }
+  }
+
+  std::string_view in_;
+  bool unicode_;
+  bool verbose_;
+  size_t i_ = 0;
+  std::string out_;
+};
+
+std::string flag_names(int bits) {
+  static const std::pair<int, const char*> kNames[] = {
+      {TEMPLATE, "TEMPLATE"}, {LOCALE, "LOCALE"}, {DEBUG, "DEBUG"}};
+  std::string names;
+  for (auto [bit, name] : kNames) {
+    if (bits & bit) names += (names.empty() ? "" : "|") + std::string(name);
+  }
+  return names.empty() ? "unknown" : names;
+}
+
+}  // namespace
+
+Translation translate_python_pattern(std::string_view pattern, int flags) {
+  constexpr int kSupported = IGNORECASE | MULTILINE | DOTALL | UNICODE | VERBOSE | ASCII;
+  if (flags < 0 || (flags & ~kSupported) != 0) {
+    int bad = flags < 0 ? flags : flags & ~kSupported;
+    throw RegexError("unsupported regex flags " + std::to_string(bad) + " (" + flag_names(bad) +
+                     "); supported: IGNORECASE 2, MULTILINE 8, DOTALL 16, UNICODE 32, VERBOSE 64, ASCII 256");
+  }
+  if ((flags & ASCII) && (flags & UNICODE)) {
+    throw RegexError("ASCII and UNICODE flags are incompatible");
+  }
+  bool unicode = !(flags & ASCII);
+  if (!unicode && (flags & IGNORECASE)) {
+    for (char c : pattern) {
+      if (static_cast<unsigned char>(c) >= 0x80) {
+        throw RegexError("ASCII with IGNORECASE is not supported for patterns holding non-ASCII characters");
+      }
+    }
+  }
+  Translation t;
+  t.pattern = Translator(pattern, unicode, (flags & VERBOSE) != 0).run();
+  t.options = PCRE2_UTF;
+  if (unicode) t.options |= PCRE2_UCP;
+  if (flags & IGNORECASE) t.options |= PCRE2_CASELESS;
+  if (flags & MULTILINE) t.options |= PCRE2_MULTILINE;
+  if (flags & DOTALL) t.options |= PCRE2_DOTALL;
+  if (flags & VERBOSE) t.options |= PCRE2_EXTENDED;
+  return t;
+}
+
+}  // namespace tesk_privacy::regex::internal

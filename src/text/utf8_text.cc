@@ -1,0 +1,130 @@
+#include "tesk_privacy/text/utf8_text.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace tesk_privacy {
+
+InvalidUtf8Error::InvalidUtf8Error(size_t byte_offset)
+    : std::invalid_argument("text is not valid UTF-8: invalid byte sequence at byte offset " +
+                            std::to_string(byte_offset)),
+      byte_offset_(byte_offset) {}
+
+size_t find_invalid_utf8(std::string_view s) {
+  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+  const size_t n = s.size();
+  size_t i = 0;
+  while (i < n) {
+    unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;        // no overlong forms
+      else if (c == 0xED) hi = 0x9F;   // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      else if (c == 0xF4) hi = 0x8F;   // nothing above U+10FFFF
+    } else {
+      return i;
+    }
+    if (i + 1 >= n || p[i + 1] < lo || p[i + 1] > hi) return i;
+    for (size_t k = 2; k < len; ++k) {
+      if (i + k >= n || (p[i + k] & 0xC0) != 0x80) return i;
+    }
+    i += len;
+  }
+  return std::string_view::npos;
+}
+
+void check_utf8(std::string_view bytes) {
+  size_t bad = find_invalid_utf8(bytes);
+  if (bad != std::string_view::npos) throw InvalidUtf8Error(bad);
+}
+
+size_t utf8_length(std::string_view s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+char32_t decode_utf8(std::string_view s, size_t& pos) {
+  auto c = static_cast<unsigned char>(s[pos]);
+  if (c < 0x80) {
+    ++pos;
+    return c;
+  }
+  int len = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : 2;
+  char32_t cp = c & (0x3F >> (len - 1));
+  for (int k = 1; k < len && pos + k < s.size(); ++k) {
+    cp = (cp << 6) | (static_cast<unsigned char>(s[pos + k]) & 0x3F);
+  }
+  pos += len;
+  return cp;
+}
+
+void append_utf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
+  check_utf8(text_);
+  if (text_.size() > std::numeric_limits<uint32_t>::max()) {
+    throw std::length_error("text larger than 4 GiB is not supported");
+  }
+  bool ascii = std::all_of(text_.begin(), text_.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    length_ = text_.size();
+    return;
+  }
+  cp_to_byte_.reserve(text_.size() + 1);
+  for (size_t i = 0; i < text_.size(); ++i) {
+    if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) {
+      cp_to_byte_.push_back(static_cast<uint32_t>(i));
+    }
+  }
+  length_ = cp_to_byte_.size();
+  cp_to_byte_.push_back(static_cast<uint32_t>(text_.size()));
+}
+
+size_t Utf8Text::byte_to_cp(size_t byte_offset) const {
+  if (is_ascii()) return std::min(byte_offset, text_.size());
+  auto it = std::upper_bound(cp_to_byte_.begin(), cp_to_byte_.end(), byte_offset);
+  return static_cast<size_t>(it - cp_to_byte_.begin()) - 1;
+}
+
+size_t Utf8Text::cp_to_byte(size_t cp_offset) const {
+  if (cp_offset >= length_) return text_.size();
+  return is_ascii() ? cp_offset : cp_to_byte_[cp_offset];
+}
+
+std::string_view Utf8Text::slice(size_t start_cp, size_t end_cp) const {
+  if (end_cp <= start_cp) return {};
+  size_t b = cp_to_byte(start_cp);
+  size_t e = cp_to_byte(end_cp);
+  return std::string_view(text_).substr(b, e - b);
+}
+
+}  // namespace tesk_privacy

@@ -1,0 +1,136 @@
+#include "tesk_privacy/recognition/analyzer_engine.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/recognition/pattern_recognizer.h"
+#include "tesk_privacy/recognition/simple_nlp_engine.h"
+
+namespace tesk_privacy::recognition {
+namespace {
+
+std::shared_ptr<PatternRecognizer> digits(const std::string& entity, const std::string& regex, double score,
+                                          const std::string& language = "id",
+                                          std::vector<std::string> context = {}) {
+  return std::make_shared<PatternRecognizer>(entity, std::vector<Pattern>{Pattern(entity, regex, score)},
+                                             language, std::move(context));
+}
+
+// Raises every result that has context words by a fixed amount, recording
+// what it was given, so the engine's hand-over can be checked.
+class FixedBoostEnhancer : public ContextAwareEnhancer {
+ public:
+  FixedBoostEnhancer() : ContextAwareEnhancer(0.45, 0.46, 5, 0) {}
+  std::vector<RecognizerResult> enhance_using_context(
+      const Utf8Text&, const std::vector<RecognizerResult>& raw, const NlpArtifacts& artifacts,
+      const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
+      const std::optional<std::vector<std::string>>& context) const override {
+    seen_tokens = artifacts.tokens.size();
+    seen_recognizers = recognizers.size();
+    seen_context = context;
+    std::vector<RecognizerResult> out = raw;
+    for (auto& r : out) {
+      for (const auto& rec : recognizers) {
+        const auto& id = std::get<std::string>(r.recognition_metadata->at(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY));
+        if (rec->id() == id && !rec->context().empty()) r.score = std::min(MAX_SCORE, r.score + 0.45);
+      }
+    }
+    return out;
+  }
+  mutable size_t seen_tokens = 0;
+  mutable size_t seen_recognizers = 0;
+  mutable std::optional<std::vector<std::string>> seen_context;
+};
+
+struct Fixture {
+  Fixture() {
+    registry = std::make_shared<RecognizerRegistry>(std::vector<std::shared_ptr<EntityRecognizer>>{},
+                                                    std::vector<std::string>{"en", "id"});
+    registry->add_recognizer(digits("BPJS", R"(\b\d{13}\b)", 0.01, "id", {"bpjs"}));
+    registry->add_recognizer(digits("EMP", R"(\b0\d{7}\b)", 0.5, "id"));
+    registry->add_recognizer(digits("EMP", R"(\b0\d{7}\b)", 0.5, "en"));
+    registry->add_recognizer(digits("LONG", R"(\b\d{8,}\b)", 0.3, "id"));
+    enhancer = std::make_shared<FixedBoostEnhancer>();
+  }
+  std::shared_ptr<RecognizerRegistry> registry;
+  std::shared_ptr<FixedBoostEnhancer> enhancer;
+};
+
+TEST(AnalyzerEngine, RunsOnlyTheLanguagesRecognizers) {
+  Fixture f;
+  AnalyzerEngine engine(f.registry, nullptr, {"en", "id"});
+  EXPECT_EQ(engine.analyze("kode 01234567", "id").size(), 2u);  // EMP and LONG
+  EXPECT_EQ(engine.analyze("kode 01234567", "en").size(), 1u);
+  EXPECT_THROW(engine.analyze("x", "fr"), std::invalid_argument);
+}
+
+TEST(AnalyzerEngine, EnhancerThresholdAndEntities) {
+  Fixture f;
+  AnalyzerEngine engine(f.registry, std::make_shared<SimpleNlpEngine>(), {"en", "id"}, f.enhancer);
+  AnalyzeOptions options;
+  options.score_threshold = 0.46;
+  options.context = std::vector<std::string>{"Rekening"};
+  auto results = engine.analyze("bpjs 0001234567890", "id", options);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].entity_type, "BPJS");
+  EXPECT_DOUBLE_EQ(results[0].score, 0.46);
+  EXPECT_EQ(f.enhancer->seen_tokens, 2u);
+  EXPECT_EQ(f.enhancer->seen_recognizers, 3u);
+  EXPECT_EQ(f.enhancer->seen_context, options.context);
+
+  options.entities = std::vector<std::string>{"EMP"};
+  results = engine.analyze("bpjs 0001234567890 01234567", "id", options);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].entity_type, "EMP");
+}
+
+TEST(AnalyzerEngine, AllowListExactAndRegex) {
+  Fixture f;
+  AnalyzerEngine engine(f.registry, nullptr, {"en", "id"});
+  AnalyzeOptions options;
+  options.entities = std::vector<std::string>{"EMP"};
+  options.allow_list = std::vector<std::string>{"01234567"};
+  auto results = engine.analyze("01234567 07654321", "id", options);
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].start, 9);
+
+  options.allow_list_match = "regex";
+  options.allow_list = std::vector<std::string>{R"(0765\d+)", "0123"};
+  results = engine.analyze("01234567 07654321", "id", options);
+  ASSERT_EQ(results.size(), 1u);  // "0123" must match the whole span, so 01234567 stays
+  EXPECT_EQ(results[0].start, 0);
+
+  options.allow_list_match = "fuzzy";
+  EXPECT_THROW(engine.analyze("x", "id", options), std::invalid_argument);
+}
+
+TEST(RemoveDuplicates, SameTypeContainedOrEqualSpans) {
+  const std::vector<RecognizerResult> in = {
+      {"A", 0, 10, 0.5},  // kept: contains the next one
+      {"A", 2, 5, 0.5},   // dropped: inside, not higher
+      {"A", 2, 6, 0.9},   // kept: inside, but higher
+      {"B", 2, 5, 0.1},   // kept: other type
+      {"C", 20, 25, 0.4},
+      {"C", 20, 25, 0.7},  // kept: equal span, higher
+      {"D", 30, 35, 0.4},
+      {"D", 30, 35, 0.4},  // dropped: exact duplicate
+  };
+  const std::vector<RecognizerResult> expected = {
+      {"A", 0, 10, 0.5}, {"A", 2, 6, 0.9}, {"B", 2, 5, 0.1}, {"C", 20, 25, 0.7}, {"D", 30, 35, 0.4}};
+  EXPECT_EQ(remove_duplicates(in), expected);
+}
+
+TEST(SimpleNlpEngine, TokensLemmasAndKeywords) {
+  SimpleNlpEngine nlp;
+  auto a = nlp.process_text("Nomor rekening saya adalah 0123, Bu Dédé.", "id");
+  EXPECT_EQ(a.tokens, (std::vector<std::string>{"Nomor", "rekening", "saya", "adalah", "0123", ",", "Bu", "Dédé", "."}));
+  EXPECT_EQ(a.tokens_indices, (std::vector<int64_t>{0, 6, 15, 20, 27, 31, 33, 36, 40}));
+  EXPECT_EQ(a.lemmas[7], "dédé");
+  EXPECT_EQ(a.keywords, (std::vector<std::string>{"nomor", "rekening", "0123", "bu", "dédé"}));
+}
+
+}  // namespace
+}  // namespace tesk_privacy::recognition

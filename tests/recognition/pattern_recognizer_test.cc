@@ -1,0 +1,95 @@
+#include "tesk_privacy/recognition/pattern_recognizer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace tesk_privacy::recognition {
+namespace {
+
+std::vector<std::string> texts(const Utf8Text& text, const std::vector<RecognizerResult>& results) {
+  std::vector<std::string> out;
+  for (const auto& r : results) out.emplace_back(text.slice(r.start, r.end));
+  return out;
+}
+
+TEST(PatternRecognizer, RequiresPatternsOrDenyList) {
+  EXPECT_THROW(PatternRecognizer("X"), std::invalid_argument);
+  EXPECT_NO_THROW(PatternRecognizer("X", {}, "en", {}, {"term"}));
+}
+
+TEST(PatternRecognizer, ReportsMatchesWithExplanationAndMetadata) {
+  PatternRecognizer r("EMPLOYEE_ID", {Pattern("Employee ID", R"(\b0\d{7}\b)", 0.5)}, "id",
+                      {"karyawan"}, {}, "EmployeeRecognizer");
+  Utf8Text text("Karyawan — 01234567 dan 07654321");
+  auto results = r.analyze(text, {}, nullptr);
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(texts(text, results), (std::vector<std::string>{"01234567", "07654321"}));
+  EXPECT_EQ(results[0].start, 11);  // code points: the dash is one character
+  const auto& ex = *results[0].analysis_explanation;
+  EXPECT_EQ(ex.recognizer, "EmployeeRecognizer");
+  EXPECT_EQ(ex.pattern_name, "Employee ID");
+  EXPECT_EQ(ex.original_score, 0.5);
+  const auto& md = *results[0].recognition_metadata;
+  EXPECT_EQ(std::get<std::string>(md.at(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY)), r.id());
+  EXPECT_EQ(std::get<std::string>(md.at(RecognizerResult::RECOGNIZER_NAME_KEY)), r.name());
+  EXPECT_TRUE(r.analyze(text, {"PERSON"}, nullptr).empty());
+  EXPECT_EQ(r.analyze(text, {"PERSON", "EMPLOYEE_ID"}, nullptr).size(), 2u);
+}
+
+TEST(PatternRecognizer, FlagsArePassedPerCall) {
+  PatternRecognizer r("CODE", {Pattern("code", R"(\bab\d$)", 0.6)});
+  Utf8Text text("AB1\nab2");
+  EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr)), (std::vector<std::string>{"AB1", "ab2"}));
+  EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr, regex::MULTILINE)), (std::vector<std::string>{"ab2"}));
+  EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr, regex::IGNORECASE)), (std::vector<std::string>{"ab2"}));
+  EXPECT_TRUE(r.analyze(Utf8Text("AB1\nx"), {}, nullptr, 0).empty());
+  EXPECT_THROW(r.analyze(text, {}, nullptr, regex::LOCALE), regex::RegexError);
+}
+
+TEST(PatternRecognizer, DenyListMatchesWholeWordsAndEscapesTerms) {
+  PatternRecognizer r("PROJECT", {}, "en", {}, {"Morvale", "C++", "Project E", "Project"});
+  Utf8Text text("Morvale, morvale, Morvales, C++ dan Project E. Projects");
+  auto results = r.analyze(text, {}, nullptr);
+  EXPECT_EQ(texts(text, results), (std::vector<std::string>{"Morvale", "morvale", "C++", "Project E"}));
+  for (const auto& res : results) EXPECT_EQ(res.score, PatternRecognizer::DENY_LIST_SCORE);
+}
+
+class ChecksumRecognizer : public PatternRecognizer {
+ public:
+  ChecksumRecognizer() : PatternRecognizer("NUM", {Pattern("n", R"(\d+)", 0.3)}) {}
+
+ protected:
+  std::optional<bool> validate_result(std::string_view s) const override {
+    if (s.size() == 1) return std::nullopt;
+    return (s.back() - '0') % 2 == 0;
+  }
+  std::optional<bool> invalidate_result(std::string_view s) const override { return s == "00"; }
+};
+
+TEST(PatternRecognizer, ValidationConfirmsOrRejects) {
+  ChecksumRecognizer r;
+  Utf8Text text("7 12 13 00");
+  auto results = r.analyze(text, {}, nullptr);
+  ASSERT_EQ(texts(text, results), (std::vector<std::string>{"7", "12"}));
+  EXPECT_EQ(results[0].score, 0.3);
+  EXPECT_EQ(results[1].score, EntityRecognizer::MAX_SCORE);
+  EXPECT_EQ(results[1].analysis_explanation->validation_result, std::optional<bool>(true));
+}
+
+TEST(PatternRecognizer, SkipsEmptyMatches) {
+  PatternRecognizer r("X", {Pattern("maybe", R"(\d*)", 0.5)});
+  Utf8Text text("a12b");
+  EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr)), (std::vector<std::string>{"12"}));
+}
+
+TEST(PatternRecognizer, IdsDifferBetweenInstances) {
+  PatternRecognizer a("X", {Pattern("p", "x", 0.5)}, "en", {}, {}, "Same");
+  PatternRecognizer b("X", {Pattern("p", "x", 0.5)}, "en", {}, {}, "Same");
+  EXPECT_NE(a.id(), b.id());
+  EXPECT_EQ(a.name(), b.name());
+}
+
+}  // namespace
+}  // namespace tesk_privacy::recognition

@@ -1,0 +1,66 @@
+#include "tesk_privacy/text/utf8_text.h"
+
+#include <gtest/gtest.h>
+
+#include "tesk_privacy/text/case_mapping.h"
+
+namespace tesk_privacy {
+namespace {
+
+TEST(Utf8Text, RefusesInvalidInputNamingTheByte) {
+  struct Case {
+    std::string bytes;
+    size_t bad_offset;
+  };
+  const Case cases[] = {
+      {"abc\xff", 3},
+      {"ab\xc3", 2},                  // truncated two-byte sequence
+      {"a\xc0\xaf", 1},               // overlong "/"
+      {"xy\xed\xa0\x80", 2},          // encoded surrogate
+      {"\xf4\x90\x80\x80", 0},        // above U+10FFFF
+      {"ok \xe2\x82", 3},             // truncated at the end
+      {std::string("a\0\x80", 3), 2}, // stray continuation byte after NUL
+  };
+  for (const Case& c : cases) {
+    try {
+      Utf8Text text(c.bytes);
+      ADD_FAILURE() << "accepted invalid UTF-8 at " << c.bad_offset;
+    } catch (const InvalidUtf8Error& e) {
+      EXPECT_EQ(e.byte_offset(), c.bad_offset);
+      EXPECT_NE(std::string(e.what()).find("byte offset " + std::to_string(c.bad_offset)),
+                std::string::npos);
+    }
+  }
+}
+
+TEST(Utf8Text, ConvertsBetweenBytesAndCodePoints) {
+  Utf8Text text("a€b😀c");  // 1 + 3 + 1 + 4 + 1 bytes
+  EXPECT_FALSE(text.is_ascii());
+  EXPECT_EQ(text.length(), 5u);
+  EXPECT_EQ(text.byte_to_cp(0), 0u);
+  EXPECT_EQ(text.byte_to_cp(1), 1u);
+  EXPECT_EQ(text.byte_to_cp(4), 2u);
+  EXPECT_EQ(text.byte_to_cp(5), 3u);
+  EXPECT_EQ(text.byte_to_cp(9), 4u);
+  EXPECT_EQ(text.byte_to_cp(10), 5u);
+  EXPECT_EQ(text.cp_to_byte(3), 5u);
+  EXPECT_EQ(text.cp_to_byte(99), 10u);
+  EXPECT_EQ(text.slice(1, 4), "€b😀");
+  EXPECT_EQ(text.slice(3, 99), "😀c");
+  EXPECT_EQ(text.slice(4, 2), "");
+
+  Utf8Text ascii("plain");
+  EXPECT_TRUE(ascii.is_ascii());
+  EXPECT_EQ(ascii.slice(1, 3), "la");
+  EXPECT_EQ(Utf8Text("").length(), 0u);
+}
+
+TEST(CaseMapping, LowersLikePython) {
+  EXPECT_EQ(to_lower("Nomor KTP"), "nomor ktp");
+  EXPECT_EQ(to_lower("ÉCOLE Straße"), "école straße");
+  EXPECT_EQ(to_lower("İstanbul"), "i̇stanbul");  // full mapping: i + combining dot
+  EXPECT_EQ(to_lower("ΣΑΣ"), "σας");            // final sigma
+}
+
+}  // namespace
+}  // namespace tesk_privacy

@@ -1,0 +1,26 @@
+# Runs `tesk-privacy analyze` on the bundled example and checks the report,
+# then checks that bad input is refused with a non-zero status.
+execute_process(COMMAND ${TOOL} analyze ${EXAMPLE} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "analyze failed (${rc}): ${err}")
+endif()
+foreach(expected "\"entity_type\":\"ID_KTP\"" "\"text\":\"3171011205900001\"" "\"entity_type\":\"ID_NPWP\""
+                 "\"entity_type\":\"EMPLOYEE_ID\"")
+  string(FIND "${out}" "${expected}" pos)
+  if(pos EQUAL -1)
+    message(FATAL_ERROR "analyze output lacks ${expected}:\n${out}")
+  endif()
+endforeach()
+
+execute_process(COMMAND ${TOOL} analyze /nonexistent/file RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "cannot read")
+  message(FATAL_ERROR "unreadable file not reported: ${rc} ${err}")
+endif()
+execute_process(COMMAND ${TOOL} analyze --language xx ${EXAMPLE} RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 2)
+  message(FATAL_ERROR "bad --language not refused: ${rc} ${err}")
+endif()
+execute_process(COMMAND ${TOOL} analyze ${CMAKE_CURRENT_LIST_DIR}/data/invalid_utf8.txt RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(rc EQUAL 0 OR NOT err MATCHES "byte offset 3")
+  message(FATAL_ERROR "invalid UTF-8 not reported with its offset: ${rc} ${err}")
+endif()
