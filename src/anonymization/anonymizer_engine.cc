@@ -1,0 +1,341 @@
+#include "tesk_privacy/anonymization/anonymizer_engine.h"
+
+#include <openssl/evp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <stdexcept>
+#include <string_view>
+#include <utility>
+
+namespace tesk_privacy::anonymization {
+namespace {
+
+using recognition::RecognizerResult;
+
+// A result plus its position in the caller's list, which breaks score ties.
+struct Candidate {
+  RecognizerResult result;
+  size_t order;
+};
+
+std::string describe(const RecognizerResult& r) {
+  return "(type: " + r.entity_type + ", start: " + std::to_string(r.start) +
+         ", end: " + std::to_string(r.end) + ")";
+}
+
+// White space as Python's str.isspace() sees it, so that merging agrees with
+// what a Python caller would consider blank.
+bool is_unicode_space(char32_t c) {
+  if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x1F);
+  return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
+         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+bool outranks(const Candidate& a, const Candidate& b) {
+  if (a.result.score != b.result.score) return a.result.score > b.result.score;
+  return a.order < b.order;
+}
+
+// Widens `into` to cover `other`; the better-ranked of the two supplies the
+// score, explanation and metadata.
+void absorb(Candidate& into, const Candidate& other) {
+  into.result.start = std::min(into.result.start, other.result.start);
+  into.result.end = std::max(into.result.end, other.result.end);
+  if (outranks(other, into)) {
+    into.result.score = other.result.score;
+    into.result.analysis_explanation = other.result.analysis_explanation;
+    into.result.recognition_metadata = other.result.recognition_metadata;
+    into.order = other.order;
+  }
+}
+
+// Keeps the best of each group of identical spans and drops every span that
+// lies inside another one. Sorting by start, longest first, puts each
+// container before whatever it contains, so one sweep over the running
+// maximum end finds them all.
+std::vector<Candidate> drop_duplicates_and_contained(std::vector<Candidate> items) {
+  std::sort(items.begin(), items.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.result.start != b.result.start) return a.result.start < b.result.start;
+    if (a.result.end != b.result.end) return a.result.end > b.result.end;
+    return outranks(a, b);
+  });
+  std::vector<Candidate> kept;
+  int64_t max_end = std::numeric_limits<int64_t>::min();
+  for (Candidate& c : items) {
+    if (c.result.end <= max_end) continue;
+    max_end = c.result.end;
+    kept.push_back(std::move(c));
+  }
+  return kept;
+}
+
+// Merges partially overlapping spans of the same entity type into one.
+// Returns whether anything was merged.
+bool merge_same_type_overlaps(std::vector<Candidate>& items) {
+  std::sort(items.begin(), items.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.result.entity_type != b.result.entity_type) {
+      return a.result.entity_type < b.result.entity_type;
+    }
+    return a.result.start < b.result.start;
+  });
+  std::vector<Candidate> out;
+  bool merged = false;
+  for (Candidate& c : items) {
+    if (!out.empty() && out.back().result.entity_type == c.result.entity_type &&
+        c.result.start < out.back().result.end) {
+      absorb(out.back(), c);
+      merged = true;
+    } else {
+      out.push_back(std::move(c));
+    }
+  }
+  items = std::move(out);
+  return merged;
+}
+
+// Makes the spans disjoint. In order of score (ties: earlier start, then
+// input order) each span keeps what the spans before it left uncovered.
+// Without contained spans, what remains is at most one piece, but the loop
+// keeps every piece so that no uncovered character is ever lost.
+std::vector<Candidate> trim_intersections(std::vector<Candidate> items) {
+  std::sort(items.begin(), items.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.result.score != b.result.score) return a.result.score > b.result.score;
+    if (a.result.start != b.result.start) return a.result.start < b.result.start;
+    return a.order < b.order;
+  });
+  std::map<int64_t, int64_t> taken;  // start -> end of the spans kept so far
+  std::vector<Candidate> out;
+  for (const Candidate& c : items) {
+    std::vector<std::pair<int64_t, int64_t>> pieces;
+    int64_t pos = c.result.start;
+    auto it = taken.upper_bound(pos);
+    if (it != taken.begin() && std::prev(it)->second > pos) --it;
+    for (; it != taken.end() && it->first < c.result.end; ++it) {
+      if (it->first > pos) pieces.emplace_back(pos, it->first);
+      pos = std::max(pos, it->second);
+    }
+    if (pos < c.result.end) pieces.emplace_back(pos, c.result.end);
+    for (auto [start, end] : pieces) {
+      taken.emplace(start, end);
+      out.push_back(c);
+      out.back().result.start = start;
+      out.back().result.end = end;
+    }
+  }
+  return out;
+}
+
+void sort_by_span(std::vector<Candidate>& items) {
+  std::sort(items.begin(), items.end(), [](const Candidate& a, const Candidate& b) {
+    if (a.result.start != b.result.start) return a.result.start < b.result.start;
+    return a.result.end < b.result.end;
+  });
+}
+
+std::vector<Candidate> resolve_conflicts(const std::vector<RecognizerResult>& results,
+                                         ConflictResolutionStrategy strategy) {
+  std::vector<Candidate> items;
+  items.reserve(results.size());
+  for (size_t i = 0; i < results.size(); ++i) {
+    const RecognizerResult& r = results[i];
+    if (r.start >= r.end) continue;
+    if (std::isnan(r.score)) {
+      throw std::invalid_argument("Result " + describe(r) + " has a NaN score");
+    }
+    items.push_back({r, i});
+  }
+  // A merge can create a span that contains or duplicates another, so repeat
+  // until nothing merges; each round removes at least one result.
+  do {
+    items = drop_duplicates_and_contained(std::move(items));
+  } while (merge_same_type_overlaps(items));
+  if (strategy == ConflictResolutionStrategy::REMOVE_INTERSECTIONS) {
+    items = trim_intersections(std::move(items));
+  }
+  sort_by_span(items);
+  return items;
+}
+
+void check_in_text(const RecognizerResult& r, const Utf8Text& text) {
+  if (r.start < 0 || r.end > static_cast<int64_t>(text.length())) {
+    throw std::invalid_argument("Result " + describe(r) + " lies outside the text of length " +
+                                std::to_string(text.length()));
+  }
+}
+
+std::string hex_digest(std::string_view data, const std::string& hash_type) {
+  const EVP_MD* md = hash_type == "sha512" ? EVP_sha512()
+                     : hash_type == "md5"  ? EVP_md5()
+                                           : EVP_sha256();
+  unsigned char digest[EVP_MAX_MD_SIZE];
+  unsigned int length = 0;
+  if (md == nullptr || EVP_Digest(data.data(), data.size(), digest, &length, md, nullptr) != 1) {
+    throw std::runtime_error("Hash operator: computing the " + hash_type + " digest failed");
+  }
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(2 * length);
+  for (unsigned int i = 0; i < length; ++i) {
+    hex += kHex[digest[i] >> 4];
+    hex += kHex[digest[i] & 0x0F];
+  }
+  return hex;
+}
+
+template <typename T>
+T param_or(const OperatorConfig& config, const std::string& name, T fallback) {
+  auto it = config.params.find(name);
+  if (it == config.params.end()) return fallback;
+  return std::get<T>(it->second);
+}
+
+std::string mask(const Utf8Text& text, const RecognizerResult& span, const OperatorConfig& config) {
+  const auto& masking_char = std::get<std::string>(config.param("masking_char"));
+  int64_t count = std::min(std::get<int64_t>(config.param("chars_to_mask")), span.length());
+  std::string masked;
+  if (param_or(config, "from_end", false)) {
+    masked = text.slice(span.start, span.end - count);
+    for (int64_t i = 0; i < count; ++i) masked += masking_char;
+  } else {
+    for (int64_t i = 0; i < count; ++i) masked += masking_char;
+    masked += text.slice(span.start + count, span.end);
+  }
+  return masked;
+}
+
+std::string apply_operator(const OperatorConfig& config, const Utf8Text& text,
+                           const RecognizerResult& span) {
+  const std::string& name = config.operator_name;
+  std::string_view original = text.slice(span.start, span.end);
+  if (name == "replace") return param_or(config, "new_value", "<" + span.entity_type + ">");
+  if (name == "redact") return {};
+  if (name == "mask") return mask(text, span, config);
+  if (name == "hash") {
+    return hex_digest(original, param_or<std::string>(config, "hash_type", "sha256"));
+  }
+  if (name == "keep") return std::string(original);
+  // "custom"; validate() has ruled out any other name.
+  std::string replacement = std::get<CustomFunction>(config.param("lambda"))(std::string(original));
+  size_t bad = find_invalid_utf8(replacement);
+  if (bad != std::string_view::npos) {
+    throw std::invalid_argument("The custom operator for " + span.entity_type +
+                                " returned invalid UTF-8 (bad byte at offset " +
+                                std::to_string(bad) + ")");
+  }
+  return replacement;
+}
+
+const OperatorConfig& operator_for(const std::optional<OperatorMap>& operators,
+                                   const std::string& entity_type) {
+  static const OperatorConfig kDefault;
+  if (!operators) return kDefault;
+  auto it = operators->find(entity_type);
+  if (it == operators->end()) it = operators->find(kDefaultOperatorKey);
+  return it == operators->end() ? kDefault : it->second;
+}
+
+}  // namespace
+
+std::vector<recognition::RecognizerResult>
+AnonymizerEngine::_remove_conflicts_and_get_text_manipulation_data(
+    const std::vector<RecognizerResult>& results,
+    std::optional<ConflictResolutionStrategy> strategy) const {
+  std::vector<Candidate> items = resolve_conflicts(
+      results, strategy.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED));
+  std::vector<RecognizerResult> out;
+  out.reserve(items.size());
+  for (Candidate& c : items) out.push_back(std::move(c.result));
+  return out;
+}
+
+std::vector<recognition::RecognizerResult>
+AnonymizerEngine::_merge_entities_with_whitespace_between(
+    const Utf8Text& text, const std::vector<RecognizerResult>& results) const {
+  for (const RecognizerResult& r : results) {
+    check_in_text(r, text);
+    if (r.start > r.end) {
+      throw std::invalid_argument("Result " + describe(r) + " ends before it starts");
+    }
+  }
+  std::vector<RecognizerResult> sorted = results;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const RecognizerResult& a, const RecognizerResult& b) {
+                     if (a.start != b.start) return a.start < b.start;
+                     return a.end < b.end;
+                   });
+
+  auto only_space_between = [&text](int64_t from, int64_t to) {
+    if (to <= from) return true;
+    std::string_view gap = text.slice(from, to);
+    for (size_t pos = 0; pos < gap.size();) {
+      if (!is_unicode_space(decode_utf8(gap, pos))) return false;
+    }
+    return true;
+  };
+
+  std::vector<RecognizerResult> out;
+  for (RecognizerResult& r : sorted) {
+    if (!out.empty() && out.back().entity_type == r.entity_type &&
+        only_space_between(out.back().end, r.start)) {
+      RecognizerResult& last = out.back();
+      last.end = std::max(last.end, r.end);
+      if (r.score > last.score) {
+        last.score = r.score;
+        last.analysis_explanation = std::move(r.analysis_explanation);
+        last.recognition_metadata = std::move(r.recognition_metadata);
+      }
+    } else {
+      out.push_back(std::move(r));
+    }
+  }
+  return out;
+}
+
+EngineResult AnonymizerEngine::anonymize(
+    const Utf8Text& text, const std::vector<RecognizerResult>& analyzer_results,
+    const std::optional<OperatorMap>& operators,
+    std::optional<ConflictResolutionStrategy> conflict_resolution) const {
+  for (const RecognizerResult& r : analyzer_results) {
+    if (r.start < r.end) check_in_text(r, text);
+  }
+  if (operators) {
+    for (const auto& [entity_type, config] : *operators) config.validate();
+  }
+
+  std::vector<Candidate> spans = trim_intersections(resolve_conflicts(
+      analyzer_results,
+      conflict_resolution.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED)));
+  sort_by_span(spans);
+
+  EngineResult result;
+  result.text.reserve(text.size_bytes());
+  int64_t copied_to = 0;  // input code points consumed so far
+  int64_t output_cp = 0;  // code points written so far
+  auto copy_input = [&](int64_t until) {
+    size_t from_byte = text.cp_to_byte(copied_to);
+    result.text.append(text.view().substr(from_byte, text.cp_to_byte(until) - from_byte));
+    output_cp += until - copied_to;
+    copied_to = until;
+  };
+
+  for (const Candidate& c : spans) {
+    const RecognizerResult& span = c.result;
+    copy_input(span.start);
+    const OperatorConfig& config = operator_for(operators, span.entity_type);
+    std::string replacement = apply_operator(config, text, span);
+    auto length = static_cast<int64_t>(utf8_length(replacement));
+    result.text += replacement;
+    result.items.push_back({span.entity_type, output_cp, output_cp + length, std::move(replacement),
+                            config.operator_name});
+    output_cp += length;
+    copied_to = span.end;
+  }
+  copy_input(static_cast<int64_t>(text.length()));
+  return result;
+}
+
+}  // namespace tesk_privacy::anonymization
