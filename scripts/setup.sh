@@ -9,6 +9,7 @@ PACKAGES=(
   libpcre2-dev                                    # regular expressions (PCRE2 with JIT)
   libicu-dev                                      # Unicode case mapping
   libssl-dev                                      # hash operator digests
+  libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks

@@ -15,6 +15,8 @@
 #include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
@@ -34,6 +36,9 @@ Options for analyze:
   -l, --language LANG     language of the text: id (default) or en
   -e, --entities LIST     comma-separated entity types to report (default: all)
   -t, --threshold SCORE   lowest score reported, 0..1 (default 0.46)
+      --ner-api-url URL   also ask the remote NER service at URL
+      --prosa-url URL     also ask the Prosa NER API at URL; the API key is
+                          read from the environment variable PROSA_API_KEY
   -h, --help              show this help
       --version           show the version
 )";
@@ -47,6 +52,8 @@ struct AnalyzeArgs {
   std::vector<std::string> entities;
   double threshold = 0.46;
   std::string file = "-";
+  std::string ner_api_url;
+  std::string prosa_url;
 };
 
 std::vector<std::string> split_list(const std::string& s) {
@@ -78,6 +85,10 @@ AnalyzeArgs parse_analyze(int argc, char** argv) {
       if (v.empty() || *end != '\0' || !(args.threshold >= 0.0 && args.threshold <= 1.0)) {
         throw UsageError("--threshold must be a number from 0 to 1, not '" + v + "'");
       }
+    } else if (a == "--ner-api-url") {
+      args.ner_api_url = value();
+    } else if (a == "--prosa-url") {
+      args.prosa_url = value();
     } else if (a == "-h" || a == "--help") {
       std::cout << kUsage;
       std::exit(0);
@@ -107,7 +118,7 @@ std::string read_input(const std::string& file) {
   return data;
 }
 
-std::shared_ptr<recognition::RecognizerRegistry> build_registry() {
+std::shared_ptr<recognition::RecognizerRegistry> build_registry(const AnalyzeArgs& args) {
   auto registry = std::make_shared<recognition::RecognizerRegistry>(
       std::vector<std::shared_ptr<recognition::EntityRecognizer>>{},
       std::vector<std::string>{"en", "id"});
@@ -118,12 +129,23 @@ std::shared_ptr<recognition::RecognizerRegistry> build_registry() {
     registry->add_recognizer(std::make_shared<pii_detector::KTPRecognizer>(lang));
     registry->add_recognizer(std::make_shared<pii_detector::NPWPRecognizer>(lang));
   }
+  if (!args.ner_api_url.empty()) {
+    registry->add_recognizer(std::make_shared<pii_detector::HalvernNerApiRemoteRecognizer>(
+        args.ner_api_url, std::nullopt, std::nullopt, 60, args.language));
+  }
+  if (!args.prosa_url.empty()) {
+    const char* key = std::getenv("PROSA_API_KEY");
+    if (key == nullptr || *key == '\0') {
+      throw UsageError("--prosa-url needs the API key in the environment variable PROSA_API_KEY");
+    }
+    registry->add_recognizer(std::make_shared<pii_detector::ProsaRemoteRecognizer>(args.prosa_url, key));
+  }
   return registry;
 }
 
 int run_analyze(const AnalyzeArgs& args) {
   Utf8Text text(read_input(args.file));
-  recognition::AnalyzerEngine engine(build_registry(), nullptr, {"en", "id"});
+  recognition::AnalyzerEngine engine(build_registry(args), nullptr, {"en", "id"});
   recognition::AnalyzeOptions options;
   options.score_threshold = args.threshold;
   if (!args.entities.empty()) options.entities = args.entities;

@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::recognition {
 namespace {
+
+const core::Logger& logger() {
+  static const core::Logger& log = core::LoggerManager().get_logger("tesk_privacy.recognition.analyzer_engine");
+  return log;
+}
 
 void name_producer(RecognizerResult& r, const EntityRecognizer& recognizer) {
   if (!r.recognition_metadata) r.recognition_metadata.emplace();
@@ -94,6 +100,13 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
   for (const auto& recognizer : recognizers) {
     std::vector<RecognizerResult> found = recognizer->analyze(text, entities, &artifacts, options.regex_flags);
     for (RecognizerResult& r : found) {
+      if (r.start < 0 || r.end <= r.start || r.end > static_cast<int64_t>(text.length())) {
+        // Spans from outside sources (services, models, caller code) are not
+        // trusted: one that does not lie inside the text is dropped here so
+        // nothing downstream slices past the text.
+        logger().warning("dropped a result of " + recognizer->name() + " outside the text: " + to_string(r));
+        continue;
+      }
       if (!entities.empty() && std::find(entities.begin(), entities.end(), r.entity_type) == entities.end()) {
         continue;
       }

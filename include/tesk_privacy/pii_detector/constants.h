@@ -9,6 +9,8 @@
 #pragma once
 
 #include <array>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "tesk_privacy/recognition/recognizer_result.h"
@@ -109,5 +111,63 @@ inline constexpr std::array<const char*, ENTITY_MEMBERS.size()> TESK_PRIVACY_ENT
   for (size_t i = 0; i < ENTITY_MEMBERS.size(); ++i) values[i] = ENTITY_MEMBERS[i].value;
   return values;
 }();
+
+// Constants of the Prosa named-entity-recognition web API integration.
+struct ProsaNERConstant {
+  static constexpr const char* HEADER_CONTENT_TYPE_KEY = "Content-Type";
+  static constexpr const char* HEADER_CONTENT_TYPE_VAL = "application/json";
+  static constexpr const char* HEADER_X_API_KEY_KEY = "x-api-key";
+  static constexpr const char* HEADER_USER_AGENT = "User-Agent";
+  static constexpr const char* HEADER_USER_AGENT_VAL = "TESK-Privacy";
+  static constexpr const char* ID_LANGUAGE = "id";
+  static constexpr const char* VERSION_CUSTOM_NER = "1.0";
+  static constexpr const char* PAYLOAD_VERSION_KEY = "version";
+  static constexpr const char* PAYLOAD_VERSION_VAL = "v2";
+  static constexpr const char* PAYLOAD_TEXT_KEY = "text";
+  static constexpr int RESPONSE_TIMEOUT = 100;  // seconds
+  static constexpr const char* ENTITY_TYPE_KEY = "entity_type";
+  static constexpr const char* START_KEY = "start";
+  static constexpr const char* START_IDX_KEY = "begin_offset";
+  static constexpr const char* END_KEY = "end";
+  static constexpr const char* LENGTH_KEY = "length";
+  static constexpr const char* SCORE_KEY = "score";
+  static constexpr double DEFAULT_SCORE = 0.5;
+  static constexpr const char* RECOGNITION_METADATA_KEY = "recognition_metadata";
+  static constexpr const char* NAME_KEY = "name";
+  static constexpr const char* ENTITY_KEY = "type";
+};
+
+struct ProsaEntityMapping {
+  const char* code;
+  const char* entity;
+};
+
+// The provider's entity codes and the entity types they stand for.
+inline constexpr std::array<ProsaEntityMapping, 12> PROSA_ENTITY_MAP = {{
+    {"OTN", Entities::OTHER_NAME},
+    {"PER", Entities::PERSON},
+    {"GOD", Entities::GOD},
+    {"ORG", Entities::ORGANIZATION_NAME},
+    {"LOC", Entities::LOCATION},
+    {"FAC", Entities::FACILITY},
+    {"PRO", Entities::PRODUCT},
+    {"EVT", Entities::EVENT},
+    {"TME", Entities::TIME},
+    {"DTE", Entities::DATE_TIME},
+    {"NUM", Entities::NUMBER},
+    {"MEA", Entities::MEASUREMENT},
+}};
+
+// The entity type of a Prosa code, or nullopt for a code outside the map.
+inline std::optional<std::string> prosa_entity_for(std::string_view code) {
+  for (const auto& m : PROSA_ENTITY_MAP) {
+    if (code == m.code) return std::string(m.entity);
+  }
+  return std::nullopt;
+}
+
+// What ProsaRemoteRecognizer reports unless told otherwise.
+inline constexpr std::array<const char*, 3> DEFAULT_PROSA_SUPPORTED_PII_ENTITIES = {
+    Entities::PERSON, Entities::ORGANIZATION_NAME, Entities::LOCATION};
 
 }  // namespace tesk_privacy::pii_detector

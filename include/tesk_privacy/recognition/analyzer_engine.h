@@ -10,7 +10,9 @@
 //  1. The text is checked (valid UTF-8) and handed to the NLP engine.
 //  2. Every recognizer of the language that supports a requested entity runs;
 //     only results of requested entities are kept. Results without metadata
-//     get the producing recognizer's name and id.
+//     get the producing recognizer's name and id. A result that does not lie
+//     inside the text is dropped with a warning (recognizers that relay a
+//     service or a model report offsets nobody checked).
 //  3. The context enhancer, when there is one, may raise scores.
 //  4. Results scored under `score_threshold` are dropped.
 //  5. Results whose text is on the allow list are dropped: "exact" compares
