@@ -1,0 +1,146 @@
+// The reversible mapping between anonymized values and the originals they
+// replace, and the store that accumulates it over many texts.
+//
+// MappingDataType maps entity type -> (key -> value), both levels in
+// insertion order. The store (DeanonymizerMapping) holds the deanonymizer
+// direction, anonymized -> original, and numbers repeated bracketed
+// placeholders: the n-th distinct PERSON ever stored is "<PERSON_n>".
+//
+//   DeanonymizerMapping store;
+//   MappingDataType one_text;
+//   one_text["PERSON"]["<PERSON>"] = "Budi";
+//   one_text["PERSON"]["<PERSON_2>"] = "Siti";
+//   store.update(one_text);  // <PERSON_1> -> Budi, <PERSON_2> -> Siti
+//
+// Nothing here is thread-safe; a store belongs to one TextAnonymizer or caller.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "tesk_privacy/anonymization/engine_result.h"
+#include "tesk_privacy/recognition/recognizer_result.h"
+#include "tesk_privacy/text/utf8_text.h"
+
+namespace tesk_privacy::pii_detector {
+
+// A map that iterates in first-insertion order; assigning to an existing key
+// keeps its place. Equality ignores order, like that of Python dicts.
+template <typename V>
+class OrderedMap {
+ public:
+  using value_type = std::pair<std::string, V>;
+
+  // Inserts a default value for a missing key.
+  V& operator[](const std::string& key) {
+    auto it = index_.find(key);
+    if (it != index_.end()) return items_[it->second].second;
+    index_.emplace(key, items_.size());
+    items_.emplace_back(key, V{});
+    return items_.back().second;
+  }
+  // Throws std::out_of_range naming the key when it is missing.
+  const V& at(const std::string& key) const {
+    auto it = index_.find(key);
+    if (it == index_.end()) throw std::out_of_range("KeyError: '" + key + "'");
+    return items_[it->second].second;
+  }
+  const V* find(const std::string& key) const {
+    auto it = index_.find(key);
+    return it == index_.end() ? nullptr : &items_[it->second].second;
+  }
+  bool contains(const std::string& key) const { return index_.count(key) != 0; }
+  size_t size() const { return items_.size(); }
+  bool empty() const { return items_.empty(); }
+  void clear() {
+    items_.clear();
+    index_.clear();
+  }
+  auto begin() const { return items_.begin(); }
+  auto end() const { return items_.end(); }
+
+  bool operator==(const OrderedMap& other) const {
+    if (size() != other.size()) return false;
+    for (const auto& [k, v] : items_) {
+      const V* o = other.find(k);
+      if (o == nullptr || !(*o == v)) return false;
+    }
+    return true;
+  }
+
+ private:
+  std::vector<value_type> items_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+using EntityMapping = OrderedMap<std::string>;
+
+// entity type -> (anonymized -> original), or the reverse direction.
+class MappingDataType : public OrderedMap<EntityMapping> {
+ public:
+  MappingDataType() = default;
+  MappingDataType(std::initializer_list<std::pair<std::string, std::vector<std::pair<std::string, std::string>>>> init) {
+    for (const auto& [type, pairs] : init) {
+      EntityMapping& inner = (*this)[type];
+      for (const auto& [k, v] : pairs) inner[k] = v;
+    }
+  }
+};
+
+// A store with value semantics: two stores are equal when both fields are.
+struct DeanonymizerMapping {
+  MappingDataType mapping;
+  bool skip_format_duplicates = false;
+
+  DeanonymizerMapping() = default;
+  explicit DeanonymizerMapping(MappingDataType mapping, bool skip_format_duplicates = false)
+      : mapping(std::move(mapping)), skip_format_duplicates(skip_format_duplicates) {}
+
+  // A fresh copy of the mapping, in the store's order, including entity
+  // types whose inner map is empty.
+  MappingDataType data() const { return mapping; }
+
+  // Merges one text's mapping (anonymized -> original) into the store. A
+  // value already stored for its entity type is not stored again, and one
+  // value arriving under two types in one call is stored under the first.
+  // Unless skip_format_duplicates, keys are renumbered with
+  // format_duplicated_operator(key, count of the type's entries + 1).
+  void update(const MappingDataType& new_mapping);
+
+  bool operator==(const DeanonymizerMapping&) const = default;
+};
+
+// Renumbers a bracketed placeholder: ("<PERSON>", 2) -> "<PERSON_2>",
+// ("<PERSON_7>", 3) -> "<PERSON_3>". A value without brackets loses any "<"
+// or ">" and a trailing "_<digits>", and `count` is not used.
+std::string format_duplicated_operator(const std::string& operator_name, long long count);
+
+// One text's mapping from its detections and the engine's replacements.
+// Sorts both lists in place by start, pairs the k-th detection with the k-th
+// replacement (surplus on either side is ignored), records each original
+// once per entity type whatever its letter case, and numbers a bracketed
+// placeholder that arrives again for a different original ("<PERSON>",
+// "<PERSON_2>", ...) unless skip_format_duplicates. is_reversed true gives
+// anonymized -> original. Detection spans reaching past the text are clipped.
+MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
+                                          std::vector<recognition::RecognizerResult>& analyzer_results,
+                                          anonymization::EngineResult& anonymizer_results,
+                                          bool is_reversed = false, bool skip_format_duplicates = false);
+
+// Entries of `second` whose original differs from `first`'s entry for the
+// same entity type and anonymized value, as maps with "pii_type",
+// "anonymized_value" and "pii_value". A pair missing from `first` throws
+// std::out_of_range, unless `first` is a store, where it reads as the empty
+// string.
+std::vector<std::map<std::string, std::string>> get_dict_diff(const MappingDataType& first,
+                                                              const MappingDataType& second);
+std::vector<std::map<std::string, std::string>> get_dict_diff(const DeanonymizerMapping& first,
+                                                              const MappingDataType& second);
+
+}  // namespace tesk_privacy::pii_detector

@@ -1,0 +1,150 @@
+#include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "tesk_privacy/regex/regex.h"
+#include "tesk_privacy/text/case_mapping.h"
+
+namespace tesk_privacy::pii_detector {
+namespace {
+
+// Lower-cased keys and values of one entity type's inner map, kept in step
+// with it, so duplicate checks cost a lookup rather than a scan.
+class LowerView {
+ public:
+  void put(const std::string& key, const std::string& value) {
+    std::string lk = to_lower(key), lv = to_lower(value);
+    auto old = current_.find(key);
+    if (old != current_.end()) {
+      release(keys_, old->second.first);
+      release(values_, old->second.second);
+    }
+    ++keys_[lk];
+    ++values_[lv];
+    current_[key] = {std::move(lk), std::move(lv)};
+  }
+  bool has_key(const std::string& lower) const { return keys_.count(lower) != 0; }
+  bool has_value(const std::string& lower) const { return values_.count(lower) != 0; }
+
+ private:
+  static void release(std::unordered_map<std::string, int>& counts, const std::string& k) {
+    if (--counts[k] == 0) counts.erase(k);
+  }
+  std::unordered_map<std::string, std::pair<std::string, std::string>> current_;
+  std::unordered_map<std::string, int> keys_, values_;
+};
+
+const regex::Regex& trailing_number() {
+  static const regex::Regex re(R"(_\d+$)", 0);
+  return re;
+}
+
+std::vector<std::map<std::string, std::string>> diff(
+    const MappingDataType& second,
+    const std::function<std::string(const std::string&, const std::string&)>& lookup) {
+  std::vector<std::map<std::string, std::string>> out;
+  for (const auto& [type, inner] : second) {
+    for (const auto& [anonymized, original] : inner) {
+      if (lookup(type, anonymized) != original) {
+        out.push_back({{"pii_type", type}, {"anonymized_value", anonymized}, {"pii_value", original}});
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string format_duplicated_operator(const std::string& operator_name, long long count) {
+  std::string clean;
+  for (char c : operator_name) {
+    if (c != '<' && c != '>') clean += c;
+  }
+  clean = trailing_number().replace_all(Utf8Text(clean), "");
+  if (!operator_name.empty() && operator_name.front() == '<' && operator_name.back() == '>') {
+    return "<" + clean + "_" + std::to_string(count) + ">";
+  }
+  return clean;
+}
+
+void DeanonymizerMapping::update(const MappingDataType& new_mapping) {
+  std::unordered_set<std::string> seen;
+  for (const auto& [type, inner] : new_mapping) {
+    EntityMapping& stored = mapping[type];
+    std::unordered_map<std::string, int> stored_values;
+    for (const auto& [k, v] : stored) ++stored_values[v];
+    long long counter = static_cast<long long>(stored.size()) + 1;
+    for (const auto& [key, value] : inner) {
+      if (seen.count(value) || stored_values.count(value)) continue;
+      std::string new_key = skip_format_duplicates ? key : format_duplicated_operator(key, counter);
+      if (const std::string* replaced = stored.find(new_key)) {
+        if (--stored_values[*replaced] == 0) stored_values.erase(*replaced);
+      }
+      stored[new_key] = value;
+      ++stored_values[value];
+      seen.insert(value);
+      ++counter;
+    }
+  }
+}
+
+MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
+                                          std::vector<recognition::RecognizerResult>& analyzer_results,
+                                          anonymization::EngineResult& anonymizer_results, bool is_reversed,
+                                          bool skip_format_duplicates) {
+  auto by_start = [](const auto& a, const auto& b) { return a.start < b.start; };
+  std::stable_sort(analyzer_results.begin(), analyzer_results.end(), by_start);
+  std::stable_sort(anonymizer_results.items.begin(), anonymizer_results.items.end(), by_start);
+
+  MappingDataType result;
+  std::unordered_map<std::string, LowerView> views;
+  std::unordered_map<std::string, long long> counters;
+  const size_t pairs = std::min(analyzer_results.size(), anonymizer_results.items.size());
+  for (size_t k = 0; k < pairs; ++k) {
+    const auto& detection = analyzer_results[k];
+    const auto& item = anonymizer_results.items[k];
+    const size_t start = static_cast<size_t>(std::max<int64_t>(detection.start, 0));
+    const size_t end = static_cast<size_t>(std::max<int64_t>(detection.end, 0));
+    const std::string original(original_text.slice(start, end));
+    const std::string lower_original = to_lower(original);
+    const std::string& type = item.entity_type;
+    LowerView& view = views[type];
+    if (is_reversed ? view.has_value(lower_original) : view.has_key(lower_original)) continue;
+
+    const std::string lower_text = to_lower(item.text);
+    const bool duplicate = view.has_value(lower_text) || view.has_key(lower_text);
+    std::string anonymized = item.text;
+    if (duplicate && !skip_format_duplicates) {
+      anonymized = format_duplicated_operator(item.text, counters[type] + 2);
+      ++counters[type];
+    }
+    const std::string& key = is_reversed ? anonymized : original;
+    const std::string& value = is_reversed ? original : anonymized;
+    result[type][key] = value;
+    view.put(key, value);
+  }
+  return result;
+}
+
+std::vector<std::map<std::string, std::string>> get_dict_diff(const MappingDataType& first,
+                                                              const MappingDataType& second) {
+  return diff(second, [&](const std::string& type, const std::string& anonymized) {
+    return first.at(type).at(anonymized);
+  });
+}
+
+std::vector<std::map<std::string, std::string>> get_dict_diff(const DeanonymizerMapping& first,
+                                                              const MappingDataType& second) {
+  // A store reads a missing pair as the empty string. It is only read: a diff
+  // must not plant empty originals in the store, which deanonymize would
+  // later write into texts.
+  return diff(second, [&](const std::string& type, const std::string& anonymized) {
+    const EntityMapping* inner = first.mapping.find(type);
+    const std::string* original = inner ? inner->find(anonymized) : nullptr;
+    return original ? *original : std::string();
+  });
+}
+
+}  // namespace tesk_privacy::pii_detector
