@@ -1,0 +1,102 @@
+#include "pii_detector/utils/whole_word_replacer.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <map>
+
+namespace tesk_privacy::pii_detector {
+
+bool is_word_char(char32_t c) {
+  if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+  return (U_GET_GC_MASK(static_cast<UChar32>(c)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
+}
+
+char32_t fold_case(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+
+WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs) {
+  nodes_.emplace_back();
+  std::vector<std::map<char32_t, int>> building(1);
+  for (const auto& [needle, replacement] : pairs) {
+    if (needle.empty()) continue;
+    const int id = static_cast<int>(replacements_.size());
+    replacements_.push_back(replacement);
+    int node = 0;
+    for (size_t pos = 0; pos < needle.size();) {
+      char32_t c = fold_case(decode_utf8(needle, pos));
+      auto it = building[node].find(c);
+      if (it == building[node].end()) {
+        it = building[node].emplace(c, static_cast<int>(nodes_.size())).first;
+        nodes_.emplace_back();
+        building.emplace_back();
+      }
+      node = it->second;
+    }
+    nodes_[node].needles.push_back(id);
+  }
+  for (size_t i = 0; i < nodes_.size(); ++i) nodes_[i].next.assign(building[i].begin(), building[i].end());
+}
+
+int WholeWordReplacer::child(int node, char32_t c) const {
+  const auto& next = nodes_[node].next;
+  auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+  return it != next.end() && it->first == c ? it->second : -1;
+}
+
+std::string WholeWordReplacer::replace(const Utf8Text& text) const {
+  const std::string_view s = text.view();
+  if (replacements_.empty() || s.empty()) return text.str();
+  std::vector<char32_t> cps;
+  std::vector<size_t> byte_at;
+  cps.reserve(text.length());
+  byte_at.reserve(text.length() + 1);
+  for (size_t pos = 0; pos < s.size();) {
+    byte_at.push_back(pos);
+    cps.push_back(decode_utf8(s, pos));
+  }
+  byte_at.push_back(s.size());
+  const size_t n = cps.size();
+
+  struct Candidate {
+    int needle;
+    size_t start, end;  // code points
+  };
+  std::vector<Candidate> candidates;
+  for (size_t p = 0; p < n; ++p) {
+    if (p > 0 && is_word_char(cps[p - 1])) continue;
+    int node = 0;
+    for (size_t q = p; q < n; ++q) {
+      node = child(node, fold_case(cps[q]));
+      if (node < 0) break;
+      if (!nodes_[node].needles.empty() && (q + 1 == n || !is_word_char(cps[q + 1]))) {
+        for (int id : nodes_[node].needles) candidates.push_back({id, p, q + 1});
+      }
+    }
+  }
+  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+    return a.needle != b.needle ? a.needle < b.needle : a.start < b.start;
+  });
+  std::map<size_t, Candidate> accepted;  // by start
+  for (const Candidate& c : candidates) {
+    auto after = accepted.lower_bound(c.start);
+    if (after != accepted.end() && after->first < c.end) continue;
+    if (after != accepted.begin() && std::prev(after)->second.end > c.start) continue;
+    accepted.emplace(c.start, c);
+  }
+  std::string out;
+  out.reserve(s.size());
+  size_t copied = 0;
+  for (const auto& [start, c] : accepted) {
+    out.append(s.substr(byte_at[copied], byte_at[c.start] - byte_at[copied]));
+    out.append(replacements_[c.needle]);
+    copied = c.end;
+  }
+  out.append(s.substr(byte_at[copied]));
+  return out;
+}
+
+}  // namespace tesk_privacy::pii_detector

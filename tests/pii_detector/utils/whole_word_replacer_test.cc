@@ -1,0 +1,39 @@
+#include "pii_detector/utils/whole_word_replacer.h"
+
+#include <gtest/gtest.h>
+
+namespace tesk_privacy::pii_detector {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+TEST(WholeWordReplacer, Table) {
+  struct Case {
+    std::string name;
+    Pairs pairs;
+    std::string text;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {"whole words only", {{"Budi", "<P1>"}}, "Budi, budiman, _Budi, Budi2, BUDI.", "<P1>, budiman, _Budi, Budi2, <P1>."},
+      {"letter case ignored, non-ASCII folded", {{"dédé", "<P1>"}}, "DÉDÉ dan Dédé", "<P1> dan <P1>"},
+      {"non-ASCII letters are word characters", {{"Siti", "<P1>"}}, "éSiti Sitié Siti", "éSiti Sitié <P1>"},
+      {"priority, not position, decides overlaps",
+       {{"Santoso Wijaya", "<P2>"}, {"Budi Santoso", "<P1>"}},
+       "Budi Santoso Wijaya; Budi Santoso.",
+       "Budi <P2>; <P1>."},
+      {"replacements are not searched again", {{"Budi", "Andi Saputra"}, {"Andi", "<P2>"}}, "Budi dan Andi",
+       "Andi Saputra dan <P2>"},
+      {"metacharacters are literal", {{"a.b (c)", "<X>"}}, "a.b (c) axb (c)", "<X> axb (c)"},
+      {"self-overlap: leftmost first", {{"a a", "<X>"}}, "a a a", "<X> a"},
+      {"equal folds keep priority", {{"BUDI", "<P1>"}, {"budi", "<P9>"}}, "Budi", "<P1>"},
+      {"empty needle ignored", {{"", "<E>"}}, "text", "text"},
+      {"at text edges", {{"x", "y"}}, "x", "y"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(WholeWordReplacer(c.pairs).replace(Utf8Text(c.text)), c.expected) << c.name;
+  }
+}
+
+}  // namespace
+}  // namespace tesk_privacy::pii_detector
