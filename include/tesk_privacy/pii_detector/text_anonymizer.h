@@ -1,0 +1,97 @@
+// TextAnonymizer: detects PII with an analyzer, replaces it (bracketed
+// placeholders by default, realistic fake values on request), remembers every
+// replacement, and puts the originals back on request.
+//
+//   auto analyzer = std::make_shared<TextAnalyzer>();
+//   TextAnonymizer anonymizer(analyzer);
+//   std::string safe = anonymizer.anonymize("Budi dan Siti di Bandung");
+//   // "<PERSON_1> dan <PERSON_2> di <LOCATION_1>"
+//   std::string back = anonymizer.deanonymize(safe);
+//
+// The store of replacements accumulates across texts until
+// reset_deanonymizer_mapping(): an original recorded from one text is
+// replaced in every later text too, always by the same placeholder. The
+// output is the input rewritten from the whole store — longest original
+// first, whole words, ignoring letter case — in one pass, so a replacement
+// is never itself searched again.
+//
+// An instance holds mutable state (the store, the operators and, with fake
+// values, a random generator): calls on one instance must not overlap. The
+// analyzer may be shared.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/anonymization/anonymizer_engine.h"
+#include "tesk_privacy/pii_detector/analyzer.h"
+#include "tesk_privacy/pii_detector/anonymizer.h"
+#include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
+
+namespace tesk_privacy::pii_detector {
+
+struct AnonymizeOptions {
+  std::optional<std::vector<std::string>> entities;
+  std::string language = "id";
+  std::optional<anonymization::ConflictResolutionStrategy> conflict_resolution;
+  double analyzer_score_threshold = 0.46;
+  std::optional<std::vector<std::string>> allow_list;
+  std::string allow_list_match = "exact";
+  int regex_flags = regex::kDefaultFlags;
+  // Caller context words, handed to the analyzer.
+  std::optional<std::vector<std::string>> context;
+};
+
+struct TextAnonymizerOptions {
+  std::optional<anonymization::OperatorMap> operators;
+  // Fake values for every entity type that has a fake-value generator;
+  // `operators` is then ignored.
+  bool add_default_faker_operators = false;
+  std::optional<uint64_t> faker_seed = 42;
+  // Locale of the fake values: "en_US" or "id_ID".
+  std::string faker_locale = "en_US";
+  std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_engine;
+  std::optional<DeanonymizerMapping> deanonymizer_mapping;
+  // Absent: true when `operators` is given, false otherwise.
+  std::optional<bool> skip_format_duplicates = false;
+};
+
+class TextAnonymizer : public BaseTextAnonymizer {
+ public:
+  explicit TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_analyzer,
+                          TextAnonymizerOptions options = {});
+
+  std::string anonymize(const std::string& text, const std::optional<std::vector<std::string>>& entities = std::nullopt,
+                        const std::string& language = "id",
+                        std::optional<anonymization::ConflictResolutionStrategy> conflict_resolution = std::nullopt,
+                        double analyzer_score_threshold = 0.46) override;
+  std::string anonymize(const std::string& text, const AnonymizeOptions& options);
+  std::string deanonymize(const std::string& text) override;
+
+  void reset_deanonymizer_mapping();
+  // Adds (or replaces, per entity type) operators.
+  void add_operators(const anonymization::OperatorMap& operators);
+  // Leaves the operators present but empty, so every type gets "<TYPE>".
+  void remove_all_operators();
+
+  // anonymized -> original, a fresh copy.
+  MappingDataType deanonymizer_mapping() const { return deanonymizer_mapping_.data(); }
+  // original -> anonymized, a fresh copy.
+  MappingDataType anonymizer_mapping() const;
+
+  const std::optional<anonymization::OperatorMap>& operators() const { return operators_; }
+  bool skip_format_duplicates() const { return skip_format_duplicates_; }
+  const anonymization::AnonymizerEngine& anonymizer() const { return *anonymizer_; }
+
+ private:
+  std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_;
+  bool skip_format_duplicates_;
+  DeanonymizerMapping deanonymizer_mapping_;
+  std::shared_ptr<const BaseTextAnalyzer> analyzer_;
+  std::optional<anonymization::OperatorMap> operators_;
+};
+
+}  // namespace tesk_privacy::pii_detector

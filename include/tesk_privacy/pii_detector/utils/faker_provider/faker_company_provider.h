@@ -1,0 +1,29 @@
+// CompanyProvider: fake company names with an Indonesian legal form, for
+// pseudo-anonymizing organizations. The name comes from the generator's
+// company() (its locale's data, seeded with it); the form — "PT ...",
+// "CV ..." or "PT ... Tbk", equally likely — from the process-wide random
+// source, so it does not follow the generator's seed.
+//
+//   faker::Faker fake;
+//   auto& companies = fake.add_provider<CompanyProvider>();
+//   companies.custom_company();        // e.g. "PT Atlas Logistics Tbk"
+//   fake.call("custom_company");       // the same method, by name
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/faker/base_provider.h"
+
+namespace tesk_privacy::pii_detector {
+
+class CompanyProvider : public faker::BaseProvider {
+ public:
+  using BaseProvider::BaseProvider;
+
+  std::string custom_company();
+
+  std::vector<faker::NamedMethod> methods() override;
+};
+
+}  // namespace tesk_privacy::pii_detector

@@ -1,0 +1,154 @@
+#include "tesk_privacy/pii_detector/text_anonymizer.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tesk_privacy/recognition/pattern_recognizer.h"
+
+namespace tesk_privacy::pii_detector {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+// A detector that knows a fixed set of names and places (whole words, any
+// letter case), so the tests control exactly what is found.
+class ListAnalyzer : public BaseTextAnalyzer {
+ public:
+  ListAnalyzer(std::vector<std::string> people, std::vector<std::string> places) {
+    auto registry = std::make_shared<recognition::RecognizerRegistry>(
+        std::vector<std::shared_ptr<recognition::EntityRecognizer>>{}, std::vector<std::string>{"id"});
+    registry->add_recognizer(std::make_shared<recognition::PatternRecognizer>(
+        "PERSON", std::vector<recognition::Pattern>{}, "id", std::vector<std::string>{}, people));
+    registry->add_recognizer(std::make_shared<recognition::PatternRecognizer>(
+        "LOCATION", std::vector<recognition::Pattern>{}, "id", std::vector<std::string>{}, places));
+    engine_ = std::make_shared<recognition::AnalyzerEngine>(registry, nullptr, std::vector<std::string>{"id"});
+  }
+  std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::string& language,
+                                                     const AnalyzeOptions& options) const override {
+    ++calls;
+    return engine_->analyze(text, language, options);
+  }
+  mutable int calls = 0;
+
+ private:
+  std::shared_ptr<recognition::AnalyzerEngine> engine_;
+};
+
+Pairs pairs(const EntityMapping& m) { return Pairs(m.begin(), m.end()); }
+
+TEST(TextAnonymizer, PlaceholdersNumberedAndReversible) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Siti"},
+                                                 std::vector<std::string>{"Bandung"});
+  TextAnonymizer anonymizer(analyzer);
+  const std::string text = "Budi dan Siti tinggal di Bandung. Budi suka kopi.";
+  const std::string safe = anonymizer.anonymize(text);
+  EXPECT_EQ(safe, "<PERSON_1> dan <PERSON_2> tinggal di <LOCATION_1>. <PERSON_1> suka kopi.");
+  EXPECT_EQ(anonymizer.deanonymize(safe), text);
+  EXPECT_EQ(anonymizer.deanonymize("<person_2> menelepon"), "Siti menelepon");
+  EXPECT_EQ(pairs(anonymizer.anonymizer_mapping().at("PERSON")),
+            (Pairs{{"Budi", "<PERSON_1>"}, {"Siti", "<PERSON_2>"}}));
+}
+
+TEST(TextAnonymizer, StoreCarriesAcrossTextsUntilReset) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Agus"}, std::vector<std::string>{});
+  TextAnonymizer anonymizer(analyzer);
+  anonymizer.anonymize("Budi datang.");
+  // Undetected here, but recorded before: still replaced, in any letter case,
+  // yet never inside a longer word.
+  auto nobody = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Nobody"}, std::vector<std::string>{});
+  TextAnonymizer same_store(nobody, {.deanonymizer_mapping = DeanonymizerMapping(anonymizer.deanonymizer_mapping())});
+  EXPECT_EQ(same_store.anonymize("BUDI dan Budiman"), "<PERSON_1> dan Budiman");
+  EXPECT_EQ(anonymizer.anonymize("Agus bertemu budi"), "<PERSON_2> bertemu <PERSON_1>");
+  anonymizer.reset_deanonymizer_mapping();
+  EXPECT_EQ(anonymizer.anonymize("Agus saja"), "<PERSON_1> saja");
+  EXPECT_TRUE(anonymizer.deanonymizer_mapping().at("PERSON").size() == 1);
+}
+
+TEST(TextAnonymizer, LongestOriginalFirst) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi Santoso", "Budi"}, std::vector<std::string>{});
+  TextAnonymizer anonymizer(analyzer);
+  EXPECT_EQ(anonymizer.anonymize("Budi Santoso, panggil saja Budi."), "<PERSON_1>, panggil saja <PERSON_2>.");
+}
+
+TEST(TextAnonymizer, ReplacementsAreNeverRewrittenAgain) {
+  // A fake value that contains a recorded original must survive intact, and
+  // must come back as what it replaced.
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Andi"}, std::vector<std::string>{});
+  anonymization::OperatorMap fake{{"PERSON", anonymization::OperatorConfig("custom", {{"lambda", anonymization::CustomFunction(
+                                                   [](const std::string& s) { return s == "Budi" ? "Andi Saputra" : "Rudi"; })}})}};
+  TextAnonymizer anonymizer(analyzer, {.operators = fake});
+  const std::string text = "Budi dan Andi";
+  const std::string safe = anonymizer.anonymize(text);
+  EXPECT_EQ(safe, "Andi Saputra dan Rudi");
+  EXPECT_EQ(anonymizer.deanonymize(safe), text);
+}
+
+TEST(TextAnonymizer, ConstructorOptions) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi"}, std::vector<std::string>{});
+  anonymization::OperatorMap ops{{"PERSON", anonymization::OperatorConfig("redact")}};
+  EXPECT_FALSE(TextAnonymizer(analyzer).skip_format_duplicates());
+  EXPECT_FALSE(TextAnonymizer(analyzer, {.operators = ops}).skip_format_duplicates());
+  EXPECT_TRUE(TextAnonymizer(analyzer, {.operators = ops, .skip_format_duplicates = std::nullopt}).skip_format_duplicates());
+  EXPECT_FALSE(TextAnonymizer(analyzer, {.skip_format_duplicates = std::nullopt}).skip_format_duplicates());
+
+  TextAnonymizer faked(analyzer, {.operators = ops, .add_default_faker_operators = true});
+  ASSERT_TRUE(faked.operators());
+  EXPECT_EQ(faked.operators()->size(), 34u);
+  EXPECT_EQ(faked.operators()->at("PERSON").operator_name, "custom");
+
+  TextAnonymizer plain(analyzer);
+  plain.remove_all_operators();
+  EXPECT_FALSE(plain.operators().has_value());
+  plain.add_operators(ops);
+  plain.add_operators({{"LOCATION", anonymization::OperatorConfig("keep")}});
+  EXPECT_EQ(plain.operators()->size(), 2u);
+  plain.remove_all_operators();
+  EXPECT_TRUE(plain.operators().has_value() && plain.operators()->empty());
+  EXPECT_EQ(plain.anonymize("Budi"), "<PERSON_1>");
+}
+
+TEST(TextAnonymizer, FakeValuesAreSeededAndReversible) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Siti"},
+                                                 std::vector<std::string>{"Bandung"});
+  const std::string text = "Budi dan Siti ke Bandung";
+  TextAnonymizer a(analyzer, {.add_default_faker_operators = true, .faker_seed = 7, .faker_locale = "id_ID"});
+  TextAnonymizer b(analyzer, {.add_default_faker_operators = true, .faker_seed = 7, .faker_locale = "id_ID"});
+  const std::string safe = a.anonymize(text);
+  EXPECT_EQ(safe, b.anonymize(text));
+  EXPECT_EQ(safe.find("Budi"), std::string::npos);
+  EXPECT_EQ(a.deanonymize(safe), text);
+}
+
+TEST(TextAnonymizer, ExecuteAndErrorsLeaveTheStoreAlone) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi"}, std::vector<std::string>{});
+  TextAnonymizer anonymizer(analyzer);
+  EXPECT_EQ(anonymizer.execute({{"text", std::string("Budi")}}), "<PERSON_1>");
+  EXPECT_EQ(anonymizer.execute({{"text", std::string("<PERSON_1>")}, {"operation", std::string("deanonymize")}}), "Budi");
+  EXPECT_THROW(anonymizer.anonymize("Budi", {.language = "fr"}), std::invalid_argument);
+  EXPECT_THROW(anonymizer.anonymize("Budi \xff"), InvalidUtf8Error);
+  EXPECT_EQ(anonymizer.deanonymizer_mapping().at("PERSON").size(), 1u);
+}
+
+TEST(TextAnonymizer, RoundTripOnGeneratedTexts) {
+  const std::vector<std::string> people = {"Budi", "Siti Rahayu", "Agus", "Dewi Lestari", "Putri"};
+  const std::vector<std::string> places = {"Bandung", "Jakarta Selatan", "Surabaya"};
+  const std::vector<std::string> filler = {"dan", "ke", "di", "bertemu", "rapat", ",", ".", "besok", "kantor", "\n"};
+  auto analyzer = std::make_shared<ListAnalyzer>(people, places);
+  std::mt19937 rng(1);
+  TextAnonymizer anonymizer(analyzer);
+  for (int round = 0; round < 200; ++round) {
+    std::string text;
+    for (int w = 0; w < 12; ++w) {
+      int kind = static_cast<int>(rng() % 4);
+      const auto& list = kind == 0 ? people : kind == 1 ? places : filler;
+      text += list[rng() % list.size()] + " ";
+    }
+    const std::string safe = anonymizer.anonymize(text);
+    for (const auto& p : people) EXPECT_EQ(safe.find(p), std::string::npos) << safe;
+    EXPECT_EQ(anonymizer.deanonymize(safe), text);
+  }
+}
+
+}  // namespace
+}  // namespace tesk_privacy::pii_detector
