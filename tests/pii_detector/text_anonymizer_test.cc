@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "tesk_privacy/recognition/pattern_recognizer.h"
@@ -37,6 +38,12 @@ class ListAnalyzer : public BaseTextAnalyzer {
 
 Pairs pairs(const EntityMapping& m) { return Pairs(m.begin(), m.end()); }
 
+TextAnonymizerOptions with(const std::function<void(TextAnonymizerOptions&)>& set) {
+  TextAnonymizerOptions o;
+  set(o);
+  return o;
+}
+
 TEST(TextAnonymizer, PlaceholdersNumberedAndReversible) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Siti"},
                                                  std::vector<std::string>{"Bandung"});
@@ -57,7 +64,7 @@ TEST(TextAnonymizer, StoreCarriesAcrossTextsUntilReset) {
   // Undetected here, but recorded before: still replaced, in any letter case,
   // yet never inside a longer word.
   auto nobody = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Nobody"}, std::vector<std::string>{});
-  TextAnonymizer same_store(nobody, {.deanonymizer_mapping = DeanonymizerMapping(anonymizer.deanonymizer_mapping())});
+  TextAnonymizer same_store(nobody, with([&](TextAnonymizerOptions& o) { o.deanonymizer_mapping = DeanonymizerMapping(anonymizer.deanonymizer_mapping()); }));
   EXPECT_EQ(same_store.anonymize("BUDI dan Budiman"), "<PERSON_1> dan Budiman");
   EXPECT_EQ(anonymizer.anonymize("Agus bertemu budi"), "<PERSON_2> bertemu <PERSON_1>");
   anonymizer.reset_deanonymizer_mapping();
@@ -77,7 +84,7 @@ TEST(TextAnonymizer, ReplacementsAreNeverRewrittenAgain) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Andi"}, std::vector<std::string>{});
   anonymization::OperatorMap fake{{"PERSON", anonymization::OperatorConfig("custom", {{"lambda", anonymization::CustomFunction(
                                                    [](const std::string& s) { return s == "Budi" ? "Andi Saputra" : "Rudi"; })}})}};
-  TextAnonymizer anonymizer(analyzer, {.operators = fake});
+  TextAnonymizer anonymizer(analyzer, with([&](TextAnonymizerOptions& o) { o.operators = fake; }));
   const std::string text = "Budi dan Andi";
   const std::string safe = anonymizer.anonymize(text);
   EXPECT_EQ(safe, "Andi Saputra dan Rudi");
@@ -88,11 +95,11 @@ TEST(TextAnonymizer, ConstructorOptions) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi"}, std::vector<std::string>{});
   anonymization::OperatorMap ops{{"PERSON", anonymization::OperatorConfig("redact")}};
   EXPECT_FALSE(TextAnonymizer(analyzer).skip_format_duplicates());
-  EXPECT_FALSE(TextAnonymizer(analyzer, {.operators = ops}).skip_format_duplicates());
-  EXPECT_TRUE(TextAnonymizer(analyzer, {.operators = ops, .skip_format_duplicates = std::nullopt}).skip_format_duplicates());
-  EXPECT_FALSE(TextAnonymizer(analyzer, {.skip_format_duplicates = std::nullopt}).skip_format_duplicates());
+  EXPECT_FALSE(TextAnonymizer(analyzer, with([&](TextAnonymizerOptions& o) { o.operators = ops; })).skip_format_duplicates());
+  EXPECT_TRUE(TextAnonymizer(analyzer, with([&](TextAnonymizerOptions& o) { o.operators = ops; o.skip_format_duplicates = std::nullopt; })).skip_format_duplicates());
+  EXPECT_FALSE(TextAnonymizer(analyzer, with([&](TextAnonymizerOptions& o) { o.skip_format_duplicates = std::nullopt; })).skip_format_duplicates());
 
-  TextAnonymizer faked(analyzer, {.operators = ops, .add_default_faker_operators = true});
+  TextAnonymizer faked(analyzer, with([&](TextAnonymizerOptions& o) { o.operators = ops; o.add_default_faker_operators = true; }));
   ASSERT_TRUE(faked.operators());
   EXPECT_EQ(faked.operators()->size(), 34u);
   EXPECT_EQ(faked.operators()->at("PERSON").operator_name, "custom");
@@ -112,8 +119,8 @@ TEST(TextAnonymizer, FakeValuesAreSeededAndReversible) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Siti"},
                                                  std::vector<std::string>{"Bandung"});
   const std::string text = "Budi dan Siti ke Bandung";
-  TextAnonymizer a(analyzer, {.add_default_faker_operators = true, .faker_seed = 7, .faker_locale = "id_ID"});
-  TextAnonymizer b(analyzer, {.add_default_faker_operators = true, .faker_seed = 7, .faker_locale = "id_ID"});
+  TextAnonymizer a(analyzer, with([&](TextAnonymizerOptions& o) { o.add_default_faker_operators = true; o.faker_seed = 7; o.faker_locale = "id_ID"; }));
+  TextAnonymizer b(analyzer, with([&](TextAnonymizerOptions& o) { o.add_default_faker_operators = true; o.faker_seed = 7; o.faker_locale = "id_ID"; }));
   const std::string safe = a.anonymize(text);
   EXPECT_EQ(safe, b.anonymize(text));
   EXPECT_EQ(safe.find("Budi"), std::string::npos);
@@ -125,7 +132,9 @@ TEST(TextAnonymizer, ExecuteAndErrorsLeaveTheStoreAlone) {
   TextAnonymizer anonymizer(analyzer);
   EXPECT_EQ(anonymizer.execute({{"text", std::string("Budi")}}), "<PERSON_1>");
   EXPECT_EQ(anonymizer.execute({{"text", std::string("<PERSON_1>")}, {"operation", std::string("deanonymize")}}), "Budi");
-  EXPECT_THROW(anonymizer.anonymize("Budi", {.language = "fr"}), std::invalid_argument);
+  AnonymizeOptions french;
+  french.language = "fr";
+  EXPECT_THROW(anonymizer.anonymize("Budi", french), std::invalid_argument);
   EXPECT_THROW(anonymizer.anonymize("Budi \xff"), InvalidUtf8Error);
   EXPECT_EQ(anonymizer.deanonymizer_mapping().at("PERSON").size(), 1u);
 }
