@@ -19,10 +19,11 @@ class ListAnalyzer : public BaseTextAnalyzer {
   ListAnalyzer(std::vector<std::string> people, std::vector<std::string> places) {
     auto registry = std::make_shared<recognition::RecognizerRegistry>(
         std::vector<std::shared_ptr<recognition::EntityRecognizer>>{}, std::vector<std::string>{"id"});
-    registry->add_recognizer(std::make_shared<recognition::PatternRecognizer>(
-        "PERSON", std::vector<recognition::Pattern>{}, "id", std::vector<std::string>{}, people));
-    registry->add_recognizer(std::make_shared<recognition::PatternRecognizer>(
-        "LOCATION", std::vector<recognition::Pattern>{}, "id", std::vector<std::string>{}, places));
+    for (auto& [type, terms] : {std::pair{"PERSON", people}, std::pair{"LOCATION", places}}) {
+      if (terms.empty()) continue;
+      registry->add_recognizer(std::make_shared<recognition::PatternRecognizer>(
+          type, std::vector<recognition::Pattern>{}, "id", std::vector<std::string>{}, terms));
+    }
     engine_ = std::make_shared<recognition::AnalyzerEngine>(registry, nullptr, std::vector<std::string>{"id"});
   }
   std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::string& language,
