@@ -1,44 +1,117 @@
 #include "tesk_privacy/recognition/simple_nlp_engine.h"
 
+#include <stdexcept>
+
+#include "tesk_privacy/recognition/english_lemmatizer.h"
+#include "tesk_privacy/recognition/indonesian_lemmatizer.h"
 #include "tesk_privacy/text/case_mapping.h"
 
 namespace tesk_privacy::recognition {
 namespace {
 
-// Function words of English and Indonesian that never serve as context.
-constexpr const char* kStopWords[] = {
-    // English
-    "a", "an", "the", "and", "or", "but", "of", "to", "in", "on", "at", "by", "for", "with",
-    "from", "as", "is", "are", "was", "were", "be", "been", "being", "am", "it", "its", "this",
-    "that", "these", "those", "i", "me", "my", "you", "your", "he", "him", "his", "she", "her",
-    "we", "our", "they", "their", "them", "do", "does", "did", "have", "has", "had", "not", "no",
-    "so", "if", "then", "than", "there", "here", "what", "which", "who", "whom", "will", "would",
-    "can", "could", "should", "shall", "may", "might", "must", "into", "about", "over", "under",
-    // Indonesian
-    "yang", "dan", "di", "ke", "dari", "ini", "itu", "dengan", "untuk", "pada", "adalah", "atau",
-    "dalam", "tidak", "akan", "juga", "saya", "aku", "kami", "kita", "anda", "kamu", "dia", "ia",
-    "mereka", "sudah", "telah", "belum", "oleh", "karena", "tetapi", "tapi", "jika", "kalau",
-    "sebagai", "bahwa", "ada", "para", "pun", "lah", "kah", "nya", "saja", "masih", "sangat",
-    "bisa", "dapat", "harus", "agar", "supaya", "secara", "seperti", "hingga", "sampai", "serta",
-};
+bool ends_sentence(std::string_view punctuation) {
+  if (punctuation.ends_with("\xE2\x80\xA6")) return true;  // "…"
+  const char last = punctuation.back();
+  return last == '.' || last == '!' || last == '?';
+}
+
+// Lower-case words are reduced; a capitalised word only where a sentence
+// starts; capitals, mixed case and other scripts' case forms never.
+bool reducible(std::string_view token, std::string_view lower, bool sentence_start) {
+  if (token == lower) return true;
+  if (!sentence_start || token.size() != lower.size()) return false;
+  const char first = token.front();
+  return first >= 'A' && first <= 'Z' && token.substr(1) == lower.substr(1);
+}
 
 }  // namespace
 
-SimpleNlpEngine::SimpleNlpEngine() : token_pattern_(R"((\w+)|[^\w\s])", 0) {
-  for (const char* w : kStopWords) stop_words_.insert(w);
+SimpleNlpEngine::SimpleNlpEngine(const NlpConfiguration& configuration)
+    : engine_name_(configuration.nlp_engine_name) {
+  if (configuration.models.empty()) {
+    throw std::invalid_argument("the NLP configuration names no models; give at least one "
+                                "{lang_code, model_name} entry");
+  }
+  for (const NlpModelConfiguration& model : configuration.models) {
+    if (model.model_name != kBuiltinModelName) {
+      throw std::invalid_argument("NLP model '" + model.model_name + "' for language '" + model.lang_code +
+                                  "' is not available; the built-in pipeline is '" + kBuiltinModelName + "'");
+    }
+    std::unique_ptr<Lemmatizer> lemmatizer;
+    if (model.lang_code == "en") {
+      lemmatizer = std::make_unique<EnglishLemmatizer>();
+    } else if (model.lang_code == "id") {
+      lemmatizer = std::make_unique<IndonesianLemmatizer>();
+    } else {
+      throw std::invalid_argument("the built-in NLP pipeline does not support language '" + model.lang_code +
+                                  "'; supported: en, id");
+    }
+    Pipeline p{model.lang_code, model.model_name, std::move(lemmatizer), StopWords(model.lang_code)};
+    std::erase_if(pipelines_, [&](const Pipeline& q) { return q.language == model.lang_code; });
+    pipelines_.push_back(std::move(p));
+  }
 }
 
-NlpArtifacts SimpleNlpEngine::process_text(const Utf8Text& text, const std::string& /*language*/) const {
+std::vector<std::string> SimpleNlpEngine::supported_languages() const {
+  std::vector<std::string> languages;
+  for (const Pipeline& p : pipelines_) languages.push_back(p.language);
+  return languages;
+}
+
+const SimpleNlpEngine::Pipeline& SimpleNlpEngine::pipeline(const std::string& language) const {
+  for (const Pipeline& p : pipelines_) {
+    if (p.language == language) return p;
+  }
+  std::string known;
+  for (const Pipeline& p : pipelines_) known += (known.empty() ? "" : ", ") + p.language;
+  throw std::invalid_argument("the NLP engine has no pipeline for language '" + language + "'; configured: " +
+                              known);
+}
+
+NlpArtifacts SimpleNlpEngine::process_text(const Utf8Text& text, const std::string& language) const {
+  const Pipeline& p = pipeline(language);
+  const std::string_view view = text.view();
+  const std::vector<Token> tokens = tokenizer_.tokenize(view);
+
   NlpArtifacts a;
-  a.nlp_engine_name = "simple";
-  for (const regex::Match& m : token_pattern_.find_all(text)) {
-    std::string token(text.view().substr(m.byte_start, m.byte_end - m.byte_start));
-    std::string lemma = to_lower(token);
-    const bool word = m.groups[0].start >= 0;
-    if (word && !stop_words_.contains(lemma)) a.keywords.push_back(lemma);
-    a.tokens.push_back(std::move(token));
-    a.tokens_indices.push_back(m.start);
-    a.lemmas.push_back(std::move(lemma));
+  a.nlp_engine_name = engine_name_;
+  a.tokens.reserve(tokens.size());
+  a.tokens_indices.reserve(tokens.size());
+  a.lemmas.reserve(tokens.size());
+  a.keywords.reserve(tokens.size());
+  bool sentence_start = true;
+  for (const Token& t : tokens) {
+    const std::string_view token = view.substr(t.byte_start, t.byte_end - t.byte_start);
+    a.tokens.emplace_back(token);
+    a.tokens_indices.push_back(t.start);
+    switch (t.kind) {
+      case TokenKind::kPunctuation:
+      case TokenKind::kSymbol:
+        a.lemmas.emplace_back(token);
+        if (ends_sentence(token)) sentence_start = true;
+        continue;
+      case TokenKind::kNumber:
+      case TokenKind::kEmail:
+      case TokenKind::kUrl:
+        a.lemmas.emplace_back(token);
+        a.keywords.push_back(to_lower(token));
+        break;
+      case TokenKind::kAbbreviation: {
+        std::string lemma = to_lower(token);
+        lemma.pop_back();  // the period
+        if (!p.stop_words.contains(lemma)) a.keywords.push_back(lemma);
+        a.lemmas.push_back(std::move(lemma));
+        break;
+      }
+      case TokenKind::kWord: {
+        std::string lower = to_lower(token);
+        std::string lemma = reducible(token, lower, sentence_start) ? p.lemmatizer->lemmatize(lower) : lower;
+        if (!p.stop_words.contains(lower) && !p.stop_words.contains(lemma)) a.keywords.push_back(lemma);
+        a.lemmas.push_back(std::move(lemma));
+        break;
+      }
+    }
+    sentence_start = false;
   }
   return a;
 }

@@ -1,0 +1,408 @@
+#include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <variant>
+
+#include "tesk_privacy/core/logger.h"
+#include "tesk_privacy/text/case_mapping.h"
+
+namespace tesk_privacy::pii_detector {
+
+using recognition::EntityRecognizer;
+using recognition::NlpArtifacts;
+using recognition::RecognizerResult;
+
+namespace {
+
+core::Logger& logger() {
+  static core::Logger& log =
+      core::LoggerManager().get_logger("tesk_privacy.pii_detector.custom_lemma_context_aware_enhancer");
+  return log;
+}
+
+bool debug_enabled() { return logger().is_enabled_for(core::LogLevel::kDebug); }
+
+std::string not_found_message(const std::string& word) {
+  return "Did not find word '" + word + "' in the list of tokens although it is expected to be found";
+}
+
+// Code points in a UTF-8 string.
+int64_t length_in_code_points(std::string_view s) {
+  int64_t n = 0;
+  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
+bool needs_lowering(std::string_view s) {
+  for (char c : s) {
+    if ((c >= 'A' && c <= 'Z') || static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> lowered(const std::vector<std::string>& words) {
+  std::vector<std::string> out;
+  out.reserve(words.size());
+  for (const std::string& w : words) out.push_back(to_lower(w));
+  return out;
+}
+
+std::vector<std::string_view> split_on_blanks(std::string_view s) {
+  std::vector<std::string_view> words;
+  constexpr std::string_view kBlanks = " \t\n\r\f\v";
+  for (size_t pos = s.find_first_not_of(kBlanks); pos != std::string_view::npos;) {
+    const size_t end = s.find_first_of(kBlanks, pos);
+    words.push_back(s.substr(pos, end == std::string_view::npos ? end : end - pos));
+    pos = end == std::string_view::npos ? end : s.find_first_not_of(kBlanks, end);
+  }
+  return words;
+}
+
+bool is_true(const RecognizerResult::MetadataValue& value) {
+  return std::visit(
+      [](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::string>) {
+          return !v.empty();
+        } else {
+          return v != T{};
+        }
+      },
+      value);
+}
+
+const EntityRecognizer* producing_recognizer(
+    const RecognizerResult& result, const std::unordered_map<std::string_view, const EntityRecognizer*>& by_id) {
+  if (!result.recognition_metadata || result.recognition_metadata->empty()) return nullptr;
+  const auto it = result.recognition_metadata->find(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY);
+  if (it == result.recognition_metadata->end()) return nullptr;
+  const auto* id = std::get_if<std::string>(&it->second);
+  if (id == nullptr) return nullptr;
+  const auto found = by_id.find(*id);
+  return found == by_id.end() ? nullptr : found->second;
+}
+
+bool already_boosted(const RecognizerResult& result) {
+  if (!result.recognition_metadata) return false;
+  const auto it = result.recognition_metadata->find(RecognizerResult::IS_SCORE_ENHANCED_BY_CONTEXT_KEY);
+  return it != result.recognition_metadata->end() && is_true(it->second);
+}
+
+}  // namespace
+
+// The lemmas of one text prepared for the window walks: lower-cased once,
+// marked as keyword or not, with the nearest keyword at or before / at or
+// after every position and the length of the keyword run ending at each, so
+// that a walk or a phrase test costs no more than its result. Built once per
+// enhance_using_context call; a text with many detections is not rescanned
+// for each of them.
+class CustomLemmaContextAwareEnhancer::Window {
+ public:
+  Window(const std::vector<std::string>& lemmas, const std::vector<std::string>& keywords)
+      : size_(static_cast<int64_t>(lemmas.size())),
+        lowered_(lemmas.size()),
+        lemmas_(lemmas.size()),
+        is_keyword_(lemmas.size()),
+        previous_keyword_(lemmas.size()),
+        next_keyword_(lemmas.size()),
+        keyword_run_(lemmas.size()) {
+    const std::unordered_set<std::string_view> keyword_set(keywords.begin(), keywords.end());
+    for (int64_t i = 0; i < size_; ++i) {
+      const std::string& lemma = lemmas[i];
+      if (needs_lowering(lemma)) {
+        lowered_[i] = to_lower(lemma);
+        lemmas_[i] = lowered_[i];
+      } else {
+        lemmas_[i] = lemma;
+      }
+      is_keyword_[i] = keyword_set.contains(lemmas_[i]);
+      previous_keyword_[i] = is_keyword_[i] ? i : (i > 0 ? previous_keyword_[i - 1] : -1);
+      keyword_run_[i] = is_keyword_[i] ? (i > 0 ? keyword_run_[i - 1] : 0) + 1 : 0;
+    }
+    for (int64_t i = size_ - 1; i >= 0; --i) {
+      next_keyword_[i] = is_keyword_[i] ? i : (i + 1 < size_ ? next_keyword_[i + 1] : size_);
+    }
+  }
+
+  // Views into lowered_ would not survive a copy.
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
+  std::vector<std::string> add_n_words(int64_t index, int n_words, bool is_backward) const {
+    std::vector<std::string> words;
+    if (index < 0 || index >= size_) return words;
+    int64_t remaining = static_cast<int64_t>(n_words) + 1;
+    int64_t i = is_backward ? previous_keyword_[index] : next_keyword_[index];
+    while (i >= 0 && i < size_ && remaining > 0) {
+      words.emplace_back(lemmas_[i]);
+      --remaining;
+      if (is_backward) {
+        i = i > 0 ? previous_keyword_[i - 1] : -1;
+      } else {
+        i = i + 1 < size_ ? next_keyword_[i + 1] : size_;
+      }
+    }
+    return words;
+  }
+
+  std::vector<std::string> extract_phrases(int64_t index, int n_words, bool is_backward,
+                                           int max_phrase_words) const {
+    std::vector<std::string> phrases;
+    const int64_t remaining = static_cast<int64_t>(n_words) + 1;
+    const int64_t longest = std::min<int64_t>(max_phrase_words, remaining);
+    const int64_t first = is_backward ? std::max<int64_t>(0, index - remaining) : index;
+    const int64_t last = is_backward ? index : std::min(size_, index + remaining) - 1;
+    for (int64_t p = std::max<int64_t>(first, 0); p <= last && p < size_; ++p) {
+      for (int64_t k = 2; k <= longest; ++k) {
+        // Covered positions [lo, hi]; a range clipped by either end of the
+        // text is too short, and so is every longer one from here.
+        const int64_t lo = is_backward ? std::max<int64_t>(0, p - k + 1) : p;
+        const int64_t hi = is_backward ? p : std::min(size_, p + k) - 1;
+        if (hi - lo + 1 < k) break;
+        if (keyword_run_[hi] < k) continue;
+        std::string phrase(lemmas_[lo]);
+        for (int64_t i = lo + 1; i <= hi; ++i) phrase.append(" ").append(lemmas_[i]);
+        phrases.push_back(std::move(phrase));
+      }
+    }
+    return phrases;
+  }
+
+ private:
+  int64_t size_;
+  std::vector<std::string> lowered_;  // storage for lemmas that lower-casing changed
+  std::vector<std::string_view> lemmas_;
+  std::vector<char> is_keyword_;
+  std::vector<int64_t> previous_keyword_;  // -1 when none
+  std::vector<int64_t> next_keyword_;      // size_ when none
+  std::vector<int64_t> keyword_run_;
+};
+
+namespace {
+
+// Finds the token of a span start by binary search when the tokens are in
+// text order (as every NLP engine reports them), else by a walk.
+class TokenLocator {
+ public:
+  TokenLocator(const std::vector<std::string>& tokens, const std::vector<int64_t>& indices)
+      : starts_(indices.begin(), indices.begin() + std::min(tokens.size(), indices.size())) {
+    ends_.reserve(starts_.size());
+    for (size_t i = 0; i < starts_.size(); ++i) {
+      ends_.push_back(starts_[i] + length_in_code_points(tokens[i]));
+      if (i > 0 && (starts_[i] < starts_[i - 1] || ends_[i] < ends_[i - 1])) ordered_ = false;
+    }
+  }
+
+  // -1 when the span starts at or after the end of the last token.
+  int64_t find(int64_t start) const {
+    if (!ordered_) {
+      for (size_t i = 0; i < starts_.size(); ++i) {
+        if (starts_[i] == start || start < ends_[i]) return static_cast<int64_t>(i);
+      }
+      return -1;
+    }
+    const auto first_ending_after = std::upper_bound(ends_.begin(), ends_.end(), start) - ends_.begin();
+    const auto first_starting_at = std::lower_bound(starts_.begin(), starts_.end(), start) - starts_.begin();
+    int64_t best = first_ending_after < static_cast<int64_t>(ends_.size()) ? first_ending_after : -1;
+    if (first_starting_at < static_cast<int64_t>(starts_.size()) && starts_[first_starting_at] == start &&
+        (best < 0 || first_starting_at < best)) {
+      best = first_starting_at;
+    }
+    return best;
+  }
+
+ private:
+  std::vector<int64_t> starts_;
+  std::vector<int64_t> ends_;
+  bool ordered_ = true;
+};
+
+}  // namespace
+
+CustomLemmaContextAwareEnhancer::CustomLemmaContextAwareEnhancer(double context_similarity_factor,
+                                                                 double min_score_with_context_similarity,
+                                                                 int context_prefix_count,
+                                                                 int context_suffix_count, int max_phrase_words)
+    : ContextAwareEnhancer(context_similarity_factor, min_score_with_context_similarity, context_prefix_count,
+                           context_suffix_count),
+      max_phrase_words(max_phrase_words) {}
+
+std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_context(
+    const Utf8Text& text, const std::vector<RecognizerResult>& raw_results, const NlpArtifacts& nlp_artifacts,
+    const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
+    const std::optional<std::vector<std::string>>& context) const {
+  std::vector<RecognizerResult> results = raw_results;
+
+  std::unordered_map<std::string_view, const EntityRecognizer*> by_id;
+  for (const auto& recognizer : recognizers) {
+    if (recognizer) by_id.insert_or_assign(recognizer->id(), recognizer.get());
+  }
+  const std::vector<std::string> caller_context = context ? lowered(*context) : std::vector<std::string>{};
+
+  std::optional<Window> window;
+  std::optional<TokenLocator> locator;
+  for (RecognizerResult& result : results) {
+    const EntityRecognizer* recognizer = producing_recognizer(result, by_id);
+    if (recognizer == nullptr) {
+      logger().debug("Recognizer name not found as part of the recognition_metadata dict in the RecognizerResult.");
+      continue;
+    }
+    if (recognizer->context().empty()) {
+      if (debug_enabled()) {
+        logger().debug("recognizer '" + recognizer->name() + "' does not support context enhancement");
+      }
+      continue;
+    }
+    if (already_boosted(result)) {
+      logger().debug("result score already boosted, skipping");
+      continue;
+    }
+    const std::string word(text.slice(static_cast<size_t>(std::max<int64_t>(result.start, 0)),
+                                      static_cast<size_t>(std::max<int64_t>(result.end, 0))));
+
+    std::vector<std::string> surrounding;
+    if (nlp_artifacts.tokens.empty()) {
+      logger().info("Skipping context extraction due to lack of NLP artifacts");
+      surrounding.emplace_back();
+    } else {
+      if (!locator) locator.emplace(nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
+      const int64_t token_index = locator->find(result.start);
+      if (token_index < 0) {
+        // One span beyond the tokens must not cost the caller every other
+        // result: this one keeps its score, the others go on.
+        if (debug_enabled()) logger().debug(not_found_message(word) + "; the score is left unchanged");
+        continue;
+      }
+      if (!window) window.emplace(nlp_artifacts.lemmas, nlp_artifacts.keywords);
+      surrounding = surrounding_words(*window, token_index);
+    }
+    surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
+
+    const std::string supportive = _find_supportive_word_in_context(surrounding, recognizer->context());
+    if (supportive.empty()) continue;
+    double score = result.score + context_similarity_factor;
+    score = std::max(score, min_score_with_context_similarity);
+    score = std::min(score, MAX_SCORE);
+    if (!result.analysis_explanation) result.analysis_explanation.emplace(recognizer->name(), result.score);
+    result.score = score;
+    result.analysis_explanation->set_supportive_context_word(supportive);
+    result.analysis_explanation->set_improved_score(score);
+  }
+  return results;
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::surrounding_words(const Window& window,
+                                                                            int64_t token_index) const {
+  std::vector<std::string> lists[] = {
+      window.add_n_words(token_index, context_prefix_count, true),
+      window.add_n_words(token_index, context_suffix_count, false),
+      window.extract_phrases(token_index, context_prefix_count, true, max_phrase_words),
+      window.extract_phrases(token_index, context_suffix_count, false, max_phrase_words),
+  };
+  std::vector<std::string> words;
+  std::unordered_set<std::string_view> seen;
+  for (const auto& list : lists) {
+    for (const std::string& w : list) {
+      if (seen.insert(w).second) words.push_back(w);
+    }
+  }
+  if (debug_enabled()) {
+    std::string joined;
+    for (const std::string& w : words) joined.append(joined.empty() ? "" : " ").append(w);
+    logger().debug("Context list is: " + joined);
+  }
+  return words;
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_surrounding_words(
+    const NlpArtifacts& nlp_artifacts, const std::string& word, int64_t start) const {
+  if (nlp_artifacts.tokens.empty()) {
+    logger().info("Skipping context extraction due to lack of NLP artifacts");
+    return {""};
+  }
+  const int64_t token_index =
+      _find_index_of_match_token(word, start, nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
+  return surrounding_words(Window(nlp_artifacts.lemmas, nlp_artifacts.keywords), token_index);
+}
+
+int64_t CustomLemmaContextAwareEnhancer::_find_index_of_match_token(const std::string& word, int64_t start,
+                                                                    const std::vector<std::string>& tokens,
+                                                                    const std::vector<int64_t>& tokens_indices) {
+  const size_t n = std::min(tokens.size(), tokens_indices.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (tokens_indices[i] == start || start < tokens_indices[i] + length_in_code_points(tokens[i])) {
+      return static_cast<int64_t>(i);
+    }
+  }
+  throw std::invalid_argument(not_found_message(word));
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_add_n_words(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords, bool is_backward) {
+  return Window(lemmas, lemmatized_filtered_keywords).add_n_words(index, n_words, is_backward);
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_add_n_words_forward(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords) {
+  return _add_n_words(index, n_words, lemmas, lemmatized_filtered_keywords, false);
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_add_n_words_backward(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords) {
+  return _add_n_words(index, n_words, lemmas, lemmatized_filtered_keywords, true);
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords, bool is_backward) const {
+  return Window(lemmas, lemmatized_filtered_keywords).extract_phrases(index, n_words, is_backward, max_phrase_words);
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases_forward(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords) const {
+  return _extract_phrases(index, n_words, lemmas, lemmatized_filtered_keywords, false);
+}
+
+std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases_backward(
+    int64_t index, int n_words, const std::vector<std::string>& lemmas,
+    const std::vector<std::string>& lemmatized_filtered_keywords) const {
+  return _extract_phrases(index, n_words, lemmas, lemmatized_filtered_keywords, true);
+}
+
+std::string CustomLemmaContextAwareEnhancer::_find_supportive_word_in_context(
+    const std::vector<std::string>& context_list, const std::vector<std::string>& recognizer_context_list) {
+  const std::vector<std::string> collected = lowered(context_list);
+  const std::vector<std::string> entries = lowered(recognizer_context_list);
+
+  for (const std::string& entry : entries) {
+    if (std::find(collected.begin(), collected.end(), entry) != collected.end()) {
+      if (debug_enabled()) logger().debug("Found exact context match '" + entry + "'");
+      return entry;
+    }
+  }
+  for (const std::string& entry : entries) {
+    const std::vector<std::string_view> words = split_on_blanks(entry);
+    // A blank entry has no words; it must not count as contained everywhere.
+    if (words.empty()) continue;
+    for (const std::string& candidate : collected) {
+      const bool all_contained = std::all_of(words.begin(), words.end(), [&](std::string_view w) {
+        return candidate.find(w) != std::string::npos;
+      });
+      if (all_contained) {
+        if (debug_enabled()) logger().debug("Found partial context match '" + entry + "' in '" + candidate + "'");
+        return entry;
+      }
+    }
+  }
+  return "";
+}
+
+}  // namespace tesk_privacy::pii_detector
