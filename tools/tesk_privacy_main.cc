@@ -1,184 +1,84 @@
 // tesk-privacy: command-line front end of the library.
-//
-//   tesk-privacy analyze [options] [FILE]   report the PII found in FILE (or stdin)
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <iostream>
-#include <iterator>
-#include <memory>
-#include <nlohmann/json.hpp>
-#include <sstream>
 #include <string>
-#include <vector>
 
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
-#include "tesk_privacy/recognition/analyzer_engine.h"
+#include "cli_common.h"
+#include "commands.h"
 
 namespace {
 
-using namespace tesk_privacy;
+constexpr const char* kUsage = R"(Usage: tesk-privacy <command> [options] [FILE...]
 
-constexpr const char* kUsage = R"(Usage: tesk-privacy <command> [options] [FILE]
+Finds personally identifiable information in Indonesian and English text and
+replaces it reversibly. Each FILE is one document; with no FILE, or "-",
+standard input is read.
 
 Commands:
-  analyze     Report the personally identifiable information found in FILE
-              (standard input when FILE is "-" or absent), one JSON object per
-              line: entity_type, start, end (code-point offsets), score, text.
+  analyze       report the PII found: one JSON line {"results": [...]} per
+                document, each result with entity_type, start, end (code-point
+                offsets), score and text
+  anonymize     write the documents with PII replaced by placeholders such as
+                <PERSON_1>, or by fake values with --fake
+  deanonymize   put the originals back, from the mapping file
 
-Options for analyze:
+Options of every command:
+      --jsonl             each input line is a JSON object {"text": ...,
+                          "language"?: ...}; each output line answers the input
+                          line of the same number
   -l, --language LANG     language of the text: id (default) or en
+      --ner-api-url URL   also ask the remote NER service at URL
+      --prosa-url URL     also ask the Prosa NER API at URL; the API key is read
+                          from the environment variable PROSA_API_KEY
+      --progress          report progress on standard error
+
+analyze:
   -e, --entities LIST     comma-separated entity types to report (default: all)
   -t, --threshold SCORE   lowest score reported, 0..1 (default 0.46)
-      --ner-api-url URL   also ask the remote NER service at URL
-      --prosa-url URL     also ask the Prosa NER API at URL; the API key is
-                          read from the environment variable PROSA_API_KEY
+      --context LIST      comma-separated context words that support detections
+      --explain           add each result's recognizer and explanation
+
+anonymize:
+      --mapping FILE      load the mapping from FILE when it exists and save the
+                          updated mapping back, so runs share placeholders
+      --fake              replace with realistic fake values
+      --seed N            seed of the fake values (default 42)
+      --locale L          locale of the fake values: en_US (default) or id_ID
+
+deanonymize:
+      --mapping FILE      the mapping written by anonymize (required)
+
   -h, --help              show this help
       --version           show the version
+
+Exit status: 0 on success, 2 on a usage error, 1 on any other error, with a
+one-line message on standard error. anonymize and deanonymize write nothing
+to standard output when they fail.
 )";
-
-struct UsageError : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
-
-struct AnalyzeArgs {
-  std::string language = "id";
-  std::vector<std::string> entities;
-  double threshold = 0.46;
-  std::string file = "-";
-  std::string ner_api_url;
-  std::string prosa_url;
-};
-
-std::vector<std::string> split_list(const std::string& s) {
-  std::vector<std::string> out;
-  std::stringstream ss(s);
-  for (std::string item; std::getline(ss, item, ',');) {
-    if (!item.empty()) out.push_back(item);
-  }
-  return out;
-}
-
-AnalyzeArgs parse_analyze(int argc, char** argv) {
-  AnalyzeArgs args;
-  bool have_file = false;
-  for (int i = 2; i < argc; ++i) {
-    std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError("option " + a + " needs a value");
-      return argv[++i];
-    };
-    if (a == "-l" || a == "--language") {
-      args.language = value();
-    } else if (a == "-e" || a == "--entities") {
-      args.entities = split_list(value());
-    } else if (a == "-t" || a == "--threshold") {
-      std::string v = value();
-      char* end = nullptr;
-      args.threshold = std::strtod(v.c_str(), &end);
-      if (v.empty() || *end != '\0' || !(args.threshold >= 0.0 && args.threshold <= 1.0)) {
-        throw UsageError("--threshold must be a number from 0 to 1, not '" + v + "'");
-      }
-    } else if (a == "--ner-api-url") {
-      args.ner_api_url = value();
-    } else if (a == "--prosa-url") {
-      args.prosa_url = value();
-    } else if (a == "-h" || a == "--help") {
-      std::cout << kUsage;
-      std::exit(0);
-    } else if (a.size() > 1 && a[0] == '-') {
-      throw UsageError("unknown option " + a);
-    } else if (have_file) {
-      throw UsageError("only one FILE may be given");
-    } else {
-      args.file = a;
-      have_file = true;
-    }
-  }
-  if (args.language != "id" && args.language != "en") {
-    throw UsageError("--language must be 'id' or 'en', not '" + args.language + "'");
-  }
-  return args;
-}
-
-std::string read_input(const std::string& file) {
-  if (file == "-") {
-    return std::string(std::istreambuf_iterator<char>(std::cin), {});
-  }
-  std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + file + ": " + std::strerror(errno));
-  std::string data((std::istreambuf_iterator<char>(in)), {});
-  if (in.bad()) throw std::runtime_error("error while reading " + file);
-  return data;
-}
-
-std::shared_ptr<recognition::RecognizerRegistry> build_registry(const AnalyzeArgs& args) {
-  auto registry = std::make_shared<recognition::RecognizerRegistry>(
-      std::vector<std::shared_ptr<recognition::EntityRecognizer>>{},
-      std::vector<std::string>{"en", "id"});
-  for (const char* lang : {"en", "id"}) {
-    registry->add_recognizer(std::make_shared<pii_detector::BPJSNumberRecognizer>(lang));
-    registry->add_recognizer(std::make_shared<pii_detector::HalvernEmployeeIdRecognizer>(lang));
-    registry->add_recognizer(std::make_shared<pii_detector::FamilyCardNumberRecognizer>(lang));
-    registry->add_recognizer(std::make_shared<pii_detector::KTPRecognizer>(lang));
-    registry->add_recognizer(std::make_shared<pii_detector::NPWPRecognizer>(lang));
-  }
-  if (!args.ner_api_url.empty()) {
-    registry->add_recognizer(std::make_shared<pii_detector::HalvernNerApiRemoteRecognizer>(
-        args.ner_api_url, std::nullopt, std::nullopt, 60, args.language));
-  }
-  if (!args.prosa_url.empty()) {
-    const char* key = std::getenv("PROSA_API_KEY");
-    if (key == nullptr || *key == '\0') {
-      throw UsageError("--prosa-url needs the API key in the environment variable PROSA_API_KEY");
-    }
-    registry->add_recognizer(std::make_shared<pii_detector::ProsaRemoteRecognizer>(args.prosa_url, key));
-  }
-  return registry;
-}
-
-int run_analyze(const AnalyzeArgs& args) {
-  Utf8Text text(read_input(args.file));
-  recognition::AnalyzerEngine engine(build_registry(args), nullptr, {"en", "id"});
-  recognition::AnalyzeOptions options;
-  options.score_threshold = args.threshold;
-  if (!args.entities.empty()) options.entities = args.entities;
-  for (const auto& r : engine.analyze(text, args.language, options)) {
-    nlohmann::json line = {{"entity_type", r.entity_type},
-                           {"start", r.start},
-                           {"end", r.end},
-                           {"score", r.score},
-                           {"text", std::string(text.slice(r.start, r.end))}};
-    std::cout << line.dump() << "\n";
-  }
-  std::cout.flush();
-  return std::cout ? 0 : 1;
-}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  using namespace tesk_privacy::cli;
   try {
     if (argc < 2) throw UsageError("no command given");
-    std::string command = argv[1];
-    if (command == "-h" || command == "--help" || command == "help") {
-      std::cout << kUsage;
-      return 0;
+    const std::string command = argv[1];
+    for (int i = 1; i < argc; ++i) {
+      const std::string a = argv[i];
+      if (a == "-h" || a == "--help" || (i == 1 && a == "help")) {
+        std::cout << kUsage;
+        return 0;
+      }
     }
     if (command == "--version") {
       std::cout << "tesk-privacy 0.1.0\n";
       return 0;
     }
-    if (command == "analyze") return run_analyze(parse_analyze(argc, argv));
+    if (command == "analyze") return run_analyze(argc, argv);
+    if (command == "anonymize") return run_anonymize(argc, argv);
+    if (command == "deanonymize") return run_deanonymize(argc, argv);
     throw UsageError("unknown command '" + command + "'");
   } catch (const UsageError& e) {
-    std::cerr << "tesk-privacy: " << e.what() << "\n\n" << kUsage;
+    std::cerr << "tesk-privacy: " << e.what() << "\nTry 'tesk-privacy --help'.\n";
     return 2;
   } catch (const std::exception& e) {
     std::cerr << "tesk-privacy: error: " << e.what() << "\n";

@@ -3,6 +3,21 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
+#include "tesk_privacy/recognition/predefined/crypto_recognizer.h"
+#include "tesk_privacy/recognition/predefined/date_recognizer.h"
+#include "tesk_privacy/recognition/predefined/email_recognizer.h"
+#include "tesk_privacy/recognition/predefined/iban_recognizer.h"
+#include "tesk_privacy/recognition/predefined/ip_recognizer.h"
+#include "tesk_privacy/recognition/predefined/medical_license_recognizer.h"
+#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
+#include "tesk_privacy/recognition/predefined/url_recognizer.h"
+#include "tesk_privacy/recognition/predefined/us_bank_recognizer.h"
+#include "tesk_privacy/recognition/predefined/us_itin_recognizer.h"
+#include "tesk_privacy/recognition/predefined/us_license_recognizer.h"
+#include "tesk_privacy/recognition/predefined/us_passport_recognizer.h"
+#include "tesk_privacy/recognition/predefined/us_ssn_recognizer.h"
+
 namespace tesk_privacy::recognition {
 
 RecognizerRegistry::RecognizerRegistry(std::vector<std::shared_ptr<EntityRecognizer>> recognizers,
@@ -14,6 +29,26 @@ RecognizerRegistry::RecognizerRegistry(std::vector<std::shared_ptr<EntityRecogni
 void RecognizerRegistry::add_recognizer(std::shared_ptr<EntityRecognizer> recognizer) {
   if (!recognizer) throw std::invalid_argument("cannot add a null recognizer");
   recognizers_.push_back(std::move(recognizer));
+}
+
+void RecognizerRegistry::load_predefined_recognizers(std::optional<std::vector<std::string>> languages) {
+  for (const std::string& language : languages.value_or(std::vector<std::string>{"en"})) {
+    // In the order of predefined_recognizer_table().
+    add_recognizer(std::make_shared<EmailRecognizer>(language));
+    add_recognizer(std::make_shared<PhoneRecognizer>(language));
+    add_recognizer(std::make_shared<CreditCardRecognizer>(language));
+    add_recognizer(std::make_shared<IbanRecognizer>(language));
+    add_recognizer(std::make_shared<CryptoRecognizer>(language));
+    add_recognizer(std::make_shared<IpRecognizer>(language));
+    add_recognizer(std::make_shared<UrlRecognizer>(language));
+    add_recognizer(std::make_shared<MedicalLicenseRecognizer>(language));
+    add_recognizer(std::make_shared<UsBankRecognizer>(language));
+    add_recognizer(std::make_shared<UsLicenseRecognizer>(language));
+    add_recognizer(std::make_shared<UsItinRecognizer>(language));
+    add_recognizer(std::make_shared<UsPassportRecognizer>(language));
+    add_recognizer(std::make_shared<UsSsnRecognizer>(language));
+    add_recognizer(std::make_shared<DateRecognizer>(language));
+  }
 }
 
 size_t RecognizerRegistry::remove_recognizer(const std::string& name) {

@@ -3,6 +3,8 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <cstdio>
+
 #include "regex/python_dialect.h"
 
 namespace tesk_privacy::regex {
@@ -34,6 +36,49 @@ struct MatchData {
   MatchData& operator=(const MatchData&) = delete;
   pcre2_match_data* data;
 };
+
+bool has_start_info(const pcre2_code* code) {
+  const uint8_t* bitmap = nullptr;
+  uint32_t first_type = 0;
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTBITMAP, &bitmap);
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &first_type);
+  return bitmap != nullptr || first_type != 0;
+}
+
+// With PCRE2_UCP, \d, \w and \s stand for Unicode properties, and PCRE2
+// then computes no set of possible first characters for a pattern that starts
+// with one: every position of the subject gets a full match attempt. Compiled
+// without PCRE2_UCP the same pattern does get such a set, and for ASCII
+// characters the two compilations agree on every class and escape. So the
+// ASCII part of that set plus every non-ASCII character covers each character
+// a match can start with; put in front as a lookahead, it changes no match
+// but lets PCRE2 (and its JIT) skip every other position. Returns the
+// lookahead, or nothing when there is no such set.
+std::string start_lookahead(const std::string& translated, uint32_t options) {
+  int error = 0;
+  PCRE2_SIZE error_offset = 0;
+  pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
+  pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
+  pcre2_code* ascii = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
+                                    options & ~PCRE2_UCP, &error, &error_offset, cctx);
+  pcre2_compile_context_free(cctx);
+  if (ascii == nullptr) return {};
+  const uint8_t* bitmap = nullptr;
+  pcre2_pattern_info(ascii, PCRE2_INFO_FIRSTBITMAP, &bitmap);
+  std::string chars;
+  if (bitmap != nullptr) {
+    char buffer[16];
+    for (int c = 0; c < 128; ++c) {
+      if (bitmap[c / 8] & (1u << (c % 8))) {
+        std::snprintf(buffer, sizeof(buffer), "\\x{%x}", c);
+        chars += buffer;
+      }
+    }
+  }
+  pcre2_code_free(ascii);
+  if (bitmap == nullptr) return {};
+  return "(?=[" + chars + "\\x{80}-\\x{10ffff}])";
+}
 
 size_t next_char(std::string_view s, size_t pos) {
   ++pos;
@@ -70,6 +115,25 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   if (code_->code == nullptr) {
     throw RegexError("invalid regular expression '" + pattern_ + "': " + error_message(error) +
                      " (at offset " + std::to_string(error_offset) + " of the translated pattern)");
+  }
+  uint32_t anchored = 0;
+  pcre2_pattern_info(code_->code, PCRE2_INFO_ALLOPTIONS, &anchored);
+  if ((t.options & PCRE2_UCP) != 0 && (anchored & PCRE2_ANCHORED) == 0 && !has_start_info(code_->code)) {
+    std::string lookahead = start_lookahead(translated_, t.options);
+    if (!lookahead.empty()) {
+      std::string guarded = lookahead + translated_;
+      pcre2_compile_context* gctx = pcre2_compile_context_create(nullptr);
+      pcre2_set_newline(gctx, PCRE2_NEWLINE_LF);
+      pcre2_code* faster = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(guarded.data()), guarded.size(), t.options,
+                                         &error, &error_offset, gctx);
+      pcre2_compile_context_free(gctx);
+      if (faster != nullptr && has_start_info(faster)) {
+        pcre2_code_free(code_->code);
+        code_->code = faster;
+      } else {
+        pcre2_code_free(faster);
+      }
+    }
   }
   code_->jit = pcre2_jit_compile(code_->code, PCRE2_JIT_COMPLETE) == 0;
   code_->context = pcre2_match_context_create(nullptr);
@@ -117,24 +181,57 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
   }
 }
 
+namespace {
+
+// Converts the byte offsets of one left-to-right scan to code points. Offsets
+// arrive mostly in increasing order and close together, so counting the
+// characters since the previous offset beats a search of the whole index;
+// far jumps and steps back still use the index.
+class CodePointCursor {
+ public:
+  explicit CodePointCursor(const Utf8Text& text) : text_(text) {}
+
+  int64_t at(size_t byte) {
+    if (text_.is_ascii()) return static_cast<int64_t>(byte);
+    constexpr size_t kMaxWalk = 512;
+    if (byte < byte_ || byte - byte_ > kMaxWalk) {
+      byte_ = byte;
+      cp_ = text_.byte_to_cp(byte);
+    } else {
+      const std::string_view s = text_.view();
+      for (; byte_ < byte; ++byte_) cp_ += (static_cast<unsigned char>(s[byte_]) & 0xC0) != 0x80;
+    }
+    return static_cast<int64_t>(cp_);
+  }
+
+ private:
+  const Utf8Text& text_;
+  size_t byte_ = 0;
+  size_t cp_ = 0;
+};
+
+}  // namespace
+
 std::vector<Match> Regex::find_all(const Utf8Text& text) const {
   std::vector<Match> matches;
+  CodePointCursor cursor(text);
   for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE* ov) {
     Match m;
     m.byte_start = s;
     m.byte_end = e;
-    m.start = static_cast<int64_t>(text.byte_to_cp(s));
-    m.end = static_cast<int64_t>(text.byte_to_cp(e));
+    m.start = cursor.at(s);
     m.groups.reserve(group_count_);
     for (int g = 1; g <= group_count_; ++g) {
       PCRE2_SIZE gs = ov[2 * g], ge = ov[2 * g + 1];
       if (gs == PCRE2_UNSET) {
         m.groups.push_back({});
       } else {
-        m.groups.push_back({static_cast<int64_t>(text.byte_to_cp(gs)),
-                            static_cast<int64_t>(text.byte_to_cp(ge))});
+        // Groups lie inside or near the match; the cursor walks there.
+        int64_t group_start = cursor.at(gs);
+        m.groups.push_back({group_start, cursor.at(ge)});
       }
     }
+    m.end = cursor.at(e);
     matches.push_back(std::move(m));
   });
   return matches;

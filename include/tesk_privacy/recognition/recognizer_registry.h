@@ -21,6 +21,11 @@ class RecognizerRegistry {
                               std::vector<std::string> supported_languages = {"en"});
 
   void add_recognizer(std::shared_ptr<EntityRecognizer> recognizer);
+  // Adds the predefined recognizers (recognition/predefined/: e-mail, phone,
+  // credit card, IBAN, crypto, IP, URL, medical license, the US identifiers
+  // and date/time), one set per language, for "en" when `languages` is
+  // absent. supported_languages is left as it is.
+  void load_predefined_recognizers(std::optional<std::vector<std::string>> languages = std::nullopt);
   // Removes every recognizer of that name; returns how many were removed.
   size_t remove_recognizer(const std::string& name);
 

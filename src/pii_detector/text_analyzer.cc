@@ -1,0 +1,103 @@
+#include "tesk_privacy/pii_detector/text_analyzer.h"
+
+#include <functional>
+
+#include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
+#include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/credit_card_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/facebook_account_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/linkedin_account_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/organization_name_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/project_name_recognizer.h"
+#include "tesk_privacy/recognition/nlp_engine_provider.h"
+#include "tesk_privacy/recognition/predefined/email_recognizer.h"
+#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
+
+namespace tesk_privacy::pii_detector {
+
+const recognition::NlpConfiguration& DEFAULT_NLP_CONFIGURATION() {
+  static const recognition::NlpConfiguration configuration;
+  return configuration;
+}
+
+namespace {
+
+using Recognizer = std::shared_ptr<recognition::EntityRecognizer>;
+
+template <typename R>
+void add_for(recognition::RecognizerRegistry& registry, std::initializer_list<const char*> languages) {
+  for (const char* language : languages) registry.add_recognizer(std::make_shared<R>(language));
+}
+
+}  // namespace
+
+TextAnalyzer::TextAnalyzer(std::vector<Recognizer> additional_recognizers,
+                           std::optional<recognition::NlpConfiguration> nlp_configuration,
+                           const ModelPlatform& platform) {
+  const recognition::NlpConfiguration& configuration =
+      nlp_configuration ? *nlp_configuration : DEFAULT_NLP_CONFIGURATION();
+  for (const auto& model : configuration.models) {
+    ensure_spacy_model(model.model_name.empty() ? DEFAULT_SPACY_MODEL : model.model_name,
+                       DEFAULT_SPACY_MODEL_VERSION, platform);
+  }
+  recognition::NlpEngineProvider provider(configuration);
+  registry_ = _initialize_registry();
+
+  recognition::RecognizerRegistry& r = *registry_;
+  add_for<BankAccountNumberRecognizer>(r, {"en", "id"});
+  add_for<BPJSNumberRecognizer>(r, {"en", "id"});
+  add_for<IndonesianPhoneNumberRecognizer>(r, {"en", "id"});
+  add_for<HalvernEmployeeIdRecognizer>(r, {"en", "id"});
+  add_for<FacebookAccountRecognizer>(r, {"en", "id"});
+  add_for<FamilyCardNumberRecognizer>(r, {"en", "id"});
+  add_for<KTPRecognizer>(r, {"en", "id"});
+  add_for<LinkedinAccountRecognizer>(r, {"en", "id"});
+  add_for<MoneyRecognizer>(r, {"en", "id"});
+  add_for<NPWPRecognizer>(r, {"en", "id"});
+  add_for<OrganizationNameRecognizer>(r, {"en", "id"});
+  add_for<ProjectNameRecognizer>(r, {"en", "id"});
+  add_for<CreditCardRecognizer>(r, {"en", "id"});
+  add_for<recognition::EmailRecognizer>(r, {"id"});
+  add_for<recognition::PhoneRecognizer>(r, {"id"});
+  for (auto& recognizer : additional_recognizers) r.add_recognizer(std::move(recognizer));
+
+  auto enhancer = std::make_shared<CustomLemmaContextAwareEnhancer>(0.45, 0.46);
+  analyzer_ = std::make_shared<recognition::AnalyzerEngine>(registry_, provider.create_engine(),
+                                                            std::vector<std::string>{"en", "id"}, enhancer);
+  post_processing_fn_ = {&TextAnalyzer::_filter_entities_based_on_the_text_length};
+}
+
+std::shared_ptr<recognition::RecognizerRegistry> TextAnalyzer::_initialize_registry() {
+  auto registry = std::make_shared<recognition::RecognizerRegistry>();
+  registry->load_predefined_recognizers();
+  registry->supported_languages = {"en", "id"};
+  return registry;
+}
+
+std::vector<recognition::RecognizerResult> TextAnalyzer::_filter_entities_based_on_the_text_length(
+    const std::vector<recognition::RecognizerResult>& results) {
+  std::vector<recognition::RecognizerResult> kept;
+  for (const auto& r : results) {
+    const int64_t length = r.end - r.start;
+    if (1 < length && length < MAX_PII_TEXT_LENGTH) kept.push_back(r);
+  }
+  return kept;
+}
+
+std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text& text, const std::string& language,
+                                                                 const AnalyzeOptions& options) const {
+  AnalyzeOptions with_defaults = options;
+  if (!with_defaults.score_threshold) with_defaults.score_threshold = 0.46;
+  std::vector<recognition::RecognizerResult> results = analyzer_->analyze(text, language, with_defaults);
+  for (PostProcessingFn step : post_processing_fn_) results = step(results);
+  return results;
+}
+
+}  // namespace tesk_privacy::pii_detector

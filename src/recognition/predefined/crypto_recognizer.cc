@@ -1,0 +1,21 @@
+#include "tesk_privacy/recognition/predefined/crypto_recognizer.h"
+
+#include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
+#include "tesk_privacy/recognition/predefined/validators.h"
+
+namespace tesk_privacy::recognition {
+namespace {
+
+const PredefinedRecognizerSpec& row() { return predefined_recognizer_spec("CryptoRecognizer"); }
+
+}  // namespace
+
+CryptoRecognizer::CryptoRecognizer(std::string supported_language)
+    : PatternRecognizer(row().entity, row().patterns, std::move(supported_language), row().context, {},
+                        row().name) {}
+
+std::optional<bool> CryptoRecognizer::validate_result(std::string_view pattern_text) const {
+  return validators::bitcoin_address_valid(pattern_text);
+}
+
+}  // namespace tesk_privacy::recognition

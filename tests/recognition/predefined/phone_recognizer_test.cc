@@ -1,0 +1,94 @@
+// PhoneRecognizer hands libphonenumber the text in pieces; these tests hold
+// it to the matcher's own verdict on the whole text, and check the shortest
+// digit run it still hands over.
+#include <phonenumbers/phonenumbermatch.h>
+#include <phonenumbers/phonenumbermatcher.h>
+#include <phonenumbers/phonenumberutil.h>
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
+
+namespace tesk_privacy::recognition {
+namespace {
+
+using i18n::phonenumbers::PhoneNumber;
+using i18n::phonenumbers::PhoneNumberMatch;
+using i18n::phonenumbers::PhoneNumberMatcher;
+using i18n::phonenumbers::PhoneNumberUtil;
+
+// Byte spans libphonenumber finds in the whole text, over all regions.
+std::set<std::pair<size_t, size_t>> whole_text_matches(const std::string& text,
+                                                      const std::vector<std::string>& regions) {
+  std::set<std::pair<size_t, size_t>> spans;
+  for (const std::string& region : regions) {
+    PhoneNumberMatcher matcher(*PhoneNumberUtil::GetInstance(), text, region, PhoneNumberMatcher::VALID,
+                               std::numeric_limits<int>::max());
+    PhoneNumberMatch match;
+    while (matcher.HasNext() && matcher.Next(&match)) spans.emplace(match.start(), match.end());
+  }
+  return spans;
+}
+
+TEST(PhoneRecognizer, PiecesFindWhatTheWholeTextHas) {
+  // Numbers in many notations, next to letters, punctuation, dates, times,
+  // extensions and non-ASCII text, shuffled into one text.
+  const std::vector<std::string> fragments = {
+      "Hubungi 0812-3456-7890 segera.", "Kantor: (021) 5551234 ext. 12", "+62 21 555 1234;", "62812345678901",
+      "tel:+1-650-253-0000", "Call 650 253 0000 x123", "abc0812345678901", "0812345678901def",
+      "Ring 020 7946 0000!", "+44 20 7946 0000/0001", "2012-01-02 08:00:45", "31/10/2011", "No. 45, lantai 3",
+      "Rp 1.500.000,00", "NIK 3171011205900001", "01.234.567.8-901.000", "+65 6123 4567", "03-2345 6789",
+      "+61 2 9876 5432", "98765 43210", "Dédé: ٠٨١٢٣٤٥٦٧٨٩٠", "%0812-3456-7890", "$0812 3456 7890",
+      "*1234", "0812 3456 7890, 0813 4567 8901 dan 0814-5678-9012", "(0812) 3456-7890)", "[+62] 812 3456 7890",
+      "Tel.\t+62\t812\t3456\t7890", "0800 123 4567#", "0812-3456-7890,,123", "1-800-FLOWERS", "\n",
+  };
+  std::mt19937 rng(7);
+  std::string text;
+  for (int i = 0; i < 400; ++i) {
+    text += fragments[rng() % fragments.size()];
+    text += " \n,;-.x"[rng() % 7];
+  }
+  const PhoneRecognizer recognizer;
+  const Utf8Text utf8(text);
+  std::set<std::pair<size_t, size_t>> ours;
+  for (const auto& r : recognizer.analyze(utf8, {}, nullptr)) {
+    ours.emplace(utf8.cp_to_byte(static_cast<size_t>(r.start)), utf8.cp_to_byte(static_cast<size_t>(r.end)));
+  }
+  const auto whole = whole_text_matches(text, PhoneRecognizer::DEFAULT_REGIONS());
+  EXPECT_FALSE(whole.empty());
+  EXPECT_EQ(ours, whole);
+}
+
+TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  int checked = 0;
+  for (int length = 1; length <= 3; ++length) {
+    int limit = 1;
+    for (int i = 0; i < length; ++i) limit *= 10;
+    for (int value = 0; value < limit; ++value) {
+      std::string digits = std::to_string(value);
+      digits.insert(0, static_cast<size_t>(length) - digits.size(), '0');
+      PhoneNumber number;
+      for (const std::string& region : PhoneRecognizer::DEFAULT_REGIONS()) {
+        if (util.Parse(digits, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
+          EXPECT_FALSE(util.IsValidNumber(number)) << digits << " in " << region;
+        }
+      }
+      if (util.Parse("+" + digits, "ZZ", &number) == PhoneNumberUtil::NO_PARSING_ERROR) {
+        EXPECT_FALSE(util.IsValidNumber(number)) << "+" << digits;
+      }
+      ++checked;
+    }
+  }
+  EXPECT_EQ(checked, 1110);
+}
+
+}  // namespace
+}  // namespace tesk_privacy::recognition

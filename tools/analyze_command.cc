@@ -1,0 +1,68 @@
+// tesk-privacy analyze: one JSON object of results per document.
+#include <cstdlib>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "cli_common.h"
+#include "commands.h"
+
+namespace tesk_privacy::cli {
+
+int run_analyze(int argc, char** argv) {
+  CommonOptions common;
+  recognition::AnalyzeOptions options;
+  options.score_threshold = 0.46;
+  bool explain = false;
+  parse_options(argc, argv, 2, common, [&](const std::string& name, const auto& value) {
+    if (name == "-e" || name == "--entities") {
+      options.entities = split_list(value());
+    } else if (name == "-t" || name == "--threshold") {
+      std::string v = value();
+      char* end = nullptr;
+      double t = std::strtod(v.c_str(), &end);
+      if (v.empty() || *end != '\0' || !(t >= 0.0 && t <= 1.0)) {
+        throw UsageError("--threshold must be a number from 0 to 1, not '" + v + "'");
+      }
+      options.score_threshold = t;
+    } else if (name == "--context") {
+      options.context = split_list(value());
+    } else if (name == "--explain") {
+      explain = true;
+    } else {
+      return false;
+    }
+    return true;
+  });
+
+  auto analyzer = make_analyzer(common);
+  Progress progress(common.progress);
+  for_each_document(common, [&](const Document& doc) {
+    const Utf8Text text(doc.text);
+    nlohmann::json results = nlohmann::json::array();
+    try {
+      for (const auto& r : analyzer->analyze(text, doc.language.value_or(common.language), options)) {
+        nlohmann::json item = {{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end},
+                               {"score", r.score}, {"text", std::string(text.slice(r.start, r.end))}};
+        if (explain && r.analysis_explanation) {
+          const auto& ex = *r.analysis_explanation;
+          item["recognizer"] = ex.recognizer;
+          item["explanation"] = {{"original_score", ex.original_score},
+                                 {"textual_explanation", ex.textual_explanation},
+                                 {"pattern_name", ex.pattern_name},
+                                 {"supportive_context_word", ex.supportive_context_word},
+                                 {"score_context_improvement", ex.score_context_improvement}};
+        }
+        results.push_back(std::move(item));
+      }
+    } catch (const std::exception& e) {
+      throw std::runtime_error(doc.source + ": " + e.what());
+    }
+    std::cout << nlohmann::json{{"results", results}}.dump() << "\n";
+    progress.tick();
+  });
+  progress.done();
+  std::cout.flush();
+  return std::cout ? 0 : 1;
+}
+
+}  // namespace tesk_privacy::cli

@@ -1,0 +1,138 @@
+#include "cli_common.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
+
+namespace tesk_privacy::cli {
+
+std::vector<std::string> split_list(const std::string& s) {
+  std::vector<std::string> out;
+  std::stringstream ss(s);
+  for (std::string item; std::getline(ss, item, ',');) {
+    if (!item.empty()) out.push_back(item);
+  }
+  return out;
+}
+
+void parse_options(int argc, char** argv, int first, CommonOptions& common,
+                   const std::function<bool(const std::string&, const std::function<std::string()>&)>& other) {
+  for (int i = first; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc) throw UsageError("option " + a + " needs a value");
+      return argv[++i];
+    };
+    if (a == "--jsonl") {
+      common.jsonl = true;
+    } else if (a == "--progress") {
+      common.progress = true;
+    } else if (a == "-l" || a == "--language") {
+      common.language = value();
+      if (common.language != "id" && common.language != "en") {
+        throw UsageError("--language must be 'id' or 'en', not '" + common.language + "'");
+      }
+    } else if (a == "--ner-api-url") {
+      common.ner_api_url = value();
+    } else if (a == "--prosa-url") {
+      common.prosa_url = value();
+    } else if (a.size() > 1 && a[0] == '-') {
+      if (!other(a, value)) throw UsageError("unknown option " + a);
+    } else {
+      common.inputs.push_back(a);
+    }
+  }
+}
+
+namespace {
+
+std::string read_all(const std::string& name) {
+  if (name == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
+  std::ifstream in(name, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
+  std::string data((std::istreambuf_iterator<char>(in)), {});
+  if (in.bad()) throw std::runtime_error("error while reading " + name);
+  return data;
+}
+
+Document parse_line(const std::string& source, const std::string& line) {
+  if (size_t bad = find_invalid_utf8(line); bad != std::string::npos) {
+    throw std::runtime_error(source + ": not valid UTF-8 at byte offset " + std::to_string(bad) + " of the line");
+  }
+  nlohmann::json doc;
+  try {
+    doc = nlohmann::json::parse(line);
+  } catch (const nlohmann::json::parse_error& e) {
+    throw std::runtime_error(source + ": not valid JSON at byte " + std::to_string(e.byte) + " of the line");
+  }
+  if (!doc.is_object() || !doc.contains("text") || !doc["text"].is_string()) {
+    throw std::runtime_error(source + ": each line must be a JSON object with a string \"text\"");
+  }
+  Document d{source, doc["text"].get<std::string>(), std::nullopt};
+  if (doc.contains("language")) {
+    if (!doc["language"].is_string()) throw std::runtime_error(source + ": \"language\" must be a string");
+    d.language = doc["language"].get<std::string>();
+  }
+  return d;
+}
+
+}  // namespace
+
+void for_each_document(const CommonOptions& options, const std::function<void(const Document&)>& fn) {
+  std::vector<std::string> inputs = options.inputs;
+  if (inputs.empty()) inputs.push_back("-");
+  for (const std::string& name : inputs) {
+    const std::string label = name == "-" ? "<stdin>" : name;
+    std::string data = read_all(name);
+    if (!options.jsonl) {
+      if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
+        throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
+      }
+      fn(Document{label, std::move(data), std::nullopt});
+      continue;
+    }
+    std::istringstream lines(data);
+    size_t number = 0;
+    for (std::string line; std::getline(lines, line);) {
+      ++number;
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.find_first_not_of(" \t") == std::string::npos) continue;
+      fn(parse_line(label + ":" + std::to_string(number), line));
+    }
+  }
+}
+
+std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(const CommonOptions& options) {
+  std::vector<std::shared_ptr<recognition::EntityRecognizer>> remote;
+  if (!options.ner_api_url.empty()) {
+    remote.push_back(std::make_shared<pii_detector::HalvernNerApiRemoteRecognizer>(
+        options.ner_api_url, std::nullopt, std::nullopt, 60, options.language));
+  }
+  if (!options.prosa_url.empty()) {
+    const char* key = std::getenv("PROSA_API_KEY");
+    if (key == nullptr || *key == '\0') {
+      throw UsageError("--prosa-url needs the API key in the environment variable PROSA_API_KEY");
+    }
+    remote.push_back(std::make_shared<pii_detector::ProsaRemoteRecognizer>(options.prosa_url, key));
+  }
+  return std::make_shared<pii_detector::TextAnalyzer>(std::move(remote));
+}
+
+void Progress::tick() {
+  ++count_;
+  if (enabled_ && count_ % every_ == 0) std::cerr << "tesk-privacy: " << count_ << " documents\n";
+}
+
+void Progress::done() const {
+  if (enabled_) std::cerr << "tesk-privacy: " << count_ << " documents done\n";
+}
+
+}  // namespace tesk_privacy::cli
