@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "tesk_privacy/recognition/nlp_entity_recognizer.h"
 #include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
 #include "tesk_privacy/recognition/predefined/crypto_recognizer.h"
 #include "tesk_privacy/recognition/predefined/date_recognizer.h"
@@ -48,6 +49,11 @@ void RecognizerRegistry::load_predefined_recognizers(std::optional<std::vector<s
     add_recognizer(std::make_shared<UsPassportRecognizer>(language));
     add_recognizer(std::make_shared<UsSsnRecognizer>(language));
     add_recognizer(std::make_shared<DateRecognizer>(language));
+  }
+  // The NLP-based recognizer: for the given languages, else for every
+  // language of the built-in NLP engine.
+  for (const std::string& language : languages.value_or(std::vector<std::string>{"en", "id"})) {
+    add_recognizer(std::make_shared<NlpEntityRecognizer>(language));
   }
 }
 

@@ -113,6 +113,22 @@ NlpArtifacts SimpleNlpEngine::process_text(const Utf8Text& text, const std::stri
     }
     sentence_start = false;
   }
+
+  std::vector<ner::TokenSpan> spans;
+  spans.reserve(tokens.size());
+  for (const Token& t : tokens) spans.push_back({t.byte_start, t.byte_end});
+  for (const ner::Entity& e : tagger_.tag(view, spans, language)) {
+    // Names are made of words: a span holding an e-mail address or a URL,
+    // or no word at all, is the model's mistake.
+    bool has_word = false, foreign = false;
+    for (size_t i = e.begin_token; i < e.end_token; ++i) {
+      has_word |= tokens[i].kind == TokenKind::kWord || tokens[i].kind == TokenKind::kAbbreviation;
+      foreign |= tokens[i].kind == TokenKind::kEmail || tokens[i].kind == TokenKind::kUrl;
+    }
+    if (!has_word || foreign) continue;
+    a.entities.push_back({std::string(ner::entity_type_name(e.type)), tokens[e.begin_token].start,
+                          tokens[e.end_token - 1].end, e.score});
+  }
   return a;
 }
 

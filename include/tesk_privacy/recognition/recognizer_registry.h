@@ -24,7 +24,10 @@ class RecognizerRegistry {
   // Adds the predefined recognizers (recognition/predefined/: e-mail, phone,
   // credit card, IBAN, crypto, IP, URL, medical license, the US identifiers
   // and date/time), one set per language, for "en" when `languages` is
-  // absent. supported_languages is left as it is.
+  // absent; then the NLP-based NlpEntityRecognizer (persons, locations,
+  // organisations, NRP) for each of `languages`, or for "en" and "id", the
+  // languages of the built-in NLP engine, when absent. supported_languages
+  // is left as it is.
   void load_predefined_recognizers(std::optional<std::vector<std::string>> languages = std::nullopt);
   // Removes every recognizer of that name; returns how many were removed.
   size_t remove_recognizer(const std::string& name);

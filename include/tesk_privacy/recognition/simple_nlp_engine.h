@@ -18,9 +18,13 @@
 //   // lemmas  nomor rekening    adalah 1234567890
 //   // keywords nomor rekening 1234567890
 //
+//   - entities: persons, locations and organisations found by the built-in
+//     named-entity model (ner::Tagger) on the same tokens, with code-point
+//     spans and confidences; spans with an e-mail address or URL in them, or
+//     without a word, are left out.
+//
 // Each configured language has one pipeline; the only pipeline is the
-// built-in one, named "en_core_web_sm" for either language. A statistical
-// named-entity stage can later add its findings to the same artifacts.
+// built-in one, named "en_core_web_sm" for either language.
 //
 // Immutable after construction; process_text may run on several threads.
 #pragma once
@@ -29,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "tesk_privacy/ner/tagger.h"
 #include "tesk_privacy/recognition/lemmatizer.h"
 #include "tesk_privacy/recognition/nlp_configuration.h"
 #include "tesk_privacy/recognition/nlp_engine.h"
@@ -64,6 +69,7 @@ class SimpleNlpEngine : public NlpEngine {
 
   std::string engine_name_;
   Tokenizer tokenizer_;
+  ner::Tagger tagger_;
   std::vector<Pipeline> pipelines_;
 };
 

@@ -222,14 +222,17 @@ TEST(RecognizerRegistry, LoadPredefinedRecognizers) {
   RecognizerRegistry registry;
   registry.load_predefined_recognizers();
   const size_t per_language = predefined_recognizer_table().size();
-  ASSERT_EQ(registry.recognizers().size(), per_language);
-  for (const auto& r : registry.recognizers()) EXPECT_EQ(r->supported_language(), "en");
+  // The table's recognizers for "en", then the NLP-based one for "en" and "id".
+  ASSERT_EQ(registry.recognizers().size(), per_language + 2);
+  for (size_t i = 0; i < per_language; ++i) EXPECT_EQ(registry.recognizers()[i]->supported_language(), "en");
+  EXPECT_EQ(registry.recognizers()[per_language]->name(), "NlpEntityRecognizer");
+  EXPECT_EQ(registry.recognizers()[per_language + 1]->supported_language(), "id");
   EXPECT_EQ(registry.supported_languages, std::vector<std::string>{"en"});
-  EXPECT_EQ(registry.get_supported_entities({"en"}).size(), per_language);
+  EXPECT_EQ(registry.get_supported_entities({"en"}).size(), per_language + 4);  // PERSON LOCATION ORGANIZATION NRP
 
   RecognizerRegistry both({}, {"en", "id"});
   both.load_predefined_recognizers(std::vector<std::string>{"en", "id"});
-  EXPECT_EQ(both.get_recognizers("id").size(), per_language);
+  EXPECT_EQ(both.get_recognizers("id").size(), per_language + 1);
   EXPECT_EQ(both.get_recognizers("en", {"EMAIL_ADDRESS"}).size(), 1u);
   EXPECT_EQ(both.get_recognizers("id", {"PHONE_NUMBER"}).front()->name(), "PhoneRecognizer");
 }

@@ -1,0 +1,76 @@
+// Tagger: finds persons, locations and organisations in a tokenized text
+// with a Model. The text is cut into sentences (after sentence-final
+// punctuation and at line breaks), each sentence's tokens are scored with
+// the model's features, decoded into the best BIO-valid labelling, and
+// every entity found gets a confidence: its probability under the model,
+// calibrated so that a confidence of 0.5 is right about half of the time.
+//
+//   ner::Tagger tagger;                               // the built-in model
+//   std::vector<ner::TokenSpan> tokens = ...;         // byte ranges of the tokens
+//   for (const ner::Entity& e : tagger.tag(text, tokens))
+//     ... e.type, tokens[e.begin_token].begin, tokens[e.end_token - 1].end, e.score
+//
+// Immutable; tag() may run on several threads at once.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "tesk_privacy/ner/feature_extractor.h"
+#include "tesk_privacy/ner/labels.h"
+#include "tesk_privacy/ner/model.h"
+
+namespace tesk_privacy::ner {
+
+// A token as a byte range of the text.
+struct TokenSpan {
+  size_t begin = 0;
+  size_t end = 0;
+};
+
+// An entity over tokens [begin_token, end_token) with its confidence in 0..1.
+struct Entity {
+  EntityType type;
+  size_t begin_token;
+  size_t end_token;
+  double score;
+};
+
+// Sentences of a tokenized text as half-open ranges of token indices. A
+// sentence ends after a token made only of ".", "!", "?" or "…" (unless it
+// follows a single letter, an initial), and before a token separated from
+// the previous one by a line break.
+std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens);
+
+class Tagger {
+ public:
+  // Throws std::invalid_argument for a null model.
+  explicit Tagger(std::shared_ptr<const Model> model = Model::builtin());
+
+  // `tokens` must lie inside `text`, in order and without overlap; throws
+  // std::invalid_argument otherwise. `language` ("id", "en") selects the
+  // model's weights for that language besides the shared ones; an empty or
+  // unknown language uses the shared ones alone.
+  std::vector<Entity> tag(std::string_view text, std::span<const TokenSpan> tokens,
+                          std::string_view language = "") const;
+
+  // The feature domain of a language: domain_key("lang:" + language).
+  static uint64_t language_domain(std::string_view language);
+
+  // Emission scores of one sentence's features: kNumLabels per token.
+  void emissions(const FeatureSet& features, std::vector<float>& out) const;
+  // The entities of one sentence with their calibrated confidences.
+  std::vector<Entity> decode(std::span<const float> emissions) const;
+
+  const Model& model() const { return *model_; }
+  const FeatureExtractor& feature_extractor() const { return extractor_; }
+
+ private:
+  std::shared_ptr<const Model> model_;
+  FeatureExtractor extractor_;
+};
+
+}  // namespace tesk_privacy::ner

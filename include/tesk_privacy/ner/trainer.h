@@ -1,0 +1,93 @@
+// Trainer: learns a Model's parameters from labelled texts, either with the
+// averaged structured perceptron (the default: each sentence is decoded with
+// the current weights, and where the best labelling differs from the gold
+// one the gold labels' features are rewarded and the predicted ones'
+// penalised) or as a linear-chain CRF (stochastic gradient steps on each
+// sentence's log-likelihood, AdaGrad step sizes, a little L2 decay). Either way the weights averaged over all steps are kept, and
+// the emission weights are quantized to 16 bits for the model file.
+//
+// calibrate() fits, on held-out texts, the temperature under which the
+// scores read as probabilities and the mapping of a span's probability to
+// its confidence (Platt scaling on exact-match correctness).
+//
+//   Trainer trainer(gazetteer_builder.serialize(), {.hash_bits = 18, .epochs = 12});
+//   for (const TrainingText& t : corpus) trainer.add(t);
+//   ModelParameters params = trainer.train();
+//   params = calibrate(std::move(params), held_out);
+//   write(params.serialize());
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/ner/feature_extractor.h"
+#include "tesk_privacy/ner/gazetteer.h"
+#include "tesk_privacy/ner/model.h"
+#include "tesk_privacy/ner/tagger.h"
+
+namespace tesk_privacy::ner {
+
+// A text, its tokens and one gold label per token, and the feature domains
+// it belongs to (FeatureExtractor::extract).
+struct TrainingText {
+  std::string text;
+  std::vector<TokenSpan> tokens;
+  std::vector<int> labels;
+  std::vector<uint64_t> domains;
+};
+
+struct TrainerOptions {
+  enum class Algorithm {
+    kPerceptron,  // averaged structured perceptron
+    kCrf,         // linear-chain CRF: AdaGrad on the log-likelihood with L2, averaged
+                  // (more precise, less complete than the perceptron on our corpora)
+  };
+  Algorithm algorithm = Algorithm::kPerceptron;
+  int hash_bits = 18;
+  int epochs = 12;
+  uint64_t seed = 42;  // order in which sentences are visited
+  double learning_rate = 0.1;  // CRF only
+  double l2 = 1e-6;            // CRF only: weight decay per update of a feature
+};
+
+class Trainer {
+ public:
+  // `gazetteer`: GazetteerBuilder::serialize(). Throws std::invalid_argument
+  // for a malformed gazetteer or hash bits outside 8..28.
+  explicit Trainer(std::string gazetteer, TrainerOptions options = {});
+
+  // Splits the text into sentences and keeps their features. Throws
+  // std::invalid_argument when tokens and labels differ in number or a
+  // label is out of range.
+  void add(const TrainingText& text);
+  size_t sentence_count() const { return sentences_.size(); }
+  size_t token_count() const { return labels_.size(); }
+
+  // Runs the epochs; `progress(epoch, token accuracy on the training data)`
+  // is called after each.
+  ModelParameters train(const std::function<void(int, double)>& progress = {}) const;
+
+ private:
+  struct Sentence {
+    size_t first_token;  // into labels_ and token_offsets_
+    size_t size;
+  };
+  std::string gazetteer_bytes_;
+  Gazetteer gazetteer_;
+  FeatureExtractor extractor_;
+  TrainerOptions options_;
+  std::vector<Sentence> sentences_;
+  std::vector<uint32_t> rows_;
+  std::vector<size_t> token_offsets_;  // token i owns rows_[token_offsets_[i], token_offsets_[i + 1])
+  std::vector<int> labels_;
+};
+
+// Sets the temperature and calibration of `parameters` from the entities
+// the model finds in `held_out` and whether each exactly matches a gold
+// entity. Leaves them unchanged when the held-out texts yield no entities.
+ModelParameters calibrate(ModelParameters parameters, std::span<const TrainingText> held_out);
+
+}  // namespace tesk_privacy::ner

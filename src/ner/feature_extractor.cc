@@ -1,0 +1,316 @@
+#include "tesk_privacy/ner/feature_extractor.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <array>
+#include <stdexcept>
+
+#include "ner/hashing.h"
+#include "tesk_privacy/text/case_mapping.h"
+#include "tesk_privacy/text/utf8_text.h"
+
+namespace tesk_privacy::ner {
+namespace {
+
+// Feature templates. The numbers are part of the model format: changing one
+// changes every hash, so a model must be retrained.
+enum Template : uint64_t {
+  kBias = 1,
+  kWord,
+  kLower,
+  kPrefix1,
+  kPrefix2,
+  kPrefix3,
+  kPrefix4,
+  kSuffix1,
+  kSuffix2,
+  kSuffix3,
+  kSuffix4,
+  kShape,
+  kShapeFirst,
+  kLowerPrev2,
+  kLowerPrev1,
+  kLowerNext1,
+  kLowerNext2,
+  kShapePrev1,
+  kShapeNext1,
+  kBigramPrev,
+  kBigramNext,
+  kShapeTrigram,
+  kGazetteer,
+  kGazetteerClass,
+  kGazetteerPrev,
+  kGazetteerNext,
+  kPosition,
+  kLength,
+  kClassPrevCurrent,
+  kClassCurrentNext,
+  kLast,
+  kSuffix3Class,
+};
+// Added to the template of case-bearing features in caseless sentences.
+constexpr uint64_t kCaselessOffset = 1000;
+
+// Capitalisation classes.
+enum Case : uint64_t { kLowerCase, kInitialCap, kAllCaps, kMixedCase, kDigits, kPunct, kOther };
+
+bool ascii_upper(char c) { return c >= 'A' && c <= 'Z'; }
+bool ascii_lower(char c) { return c >= 'a' && c <= 'z'; }
+
+bool cp_upper(char32_t c) { return c < 0x80 ? ascii_upper(static_cast<char>(c)) : u_isupper(static_cast<UChar32>(c)); }
+bool cp_lower(char32_t c) { return c < 0x80 ? ascii_lower(static_cast<char>(c)) : u_islower(static_cast<UChar32>(c)); }
+bool cp_letter(char32_t c) {
+  return c < 0x80 ? ascii_upper(static_cast<char>(c)) || ascii_lower(static_cast<char>(c))
+                  : u_isalpha(static_cast<UChar32>(c));
+}
+bool cp_digit(char32_t c) { return c < 0x80 ? (c >= '0' && c <= '9') : u_isdigit(static_cast<UChar32>(c)); }
+
+bool is_ascii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+Case case_class(std::string_view token) {
+  size_t upper = 0, lower = 0, digits = 0, letters = 0, others = 0;
+  bool first_upper = false;
+  size_t pos = 0;
+  while (pos < token.size()) {
+    const bool first = pos == 0;
+    const char32_t c = decode_utf8(token, pos);
+    if (cp_letter(c)) {
+      ++letters;
+      if (cp_upper(c)) {
+        ++upper;
+        first_upper |= first;
+      } else if (cp_lower(c)) {
+        ++lower;
+      }
+    } else if (cp_digit(c)) {
+      ++digits;
+    } else {
+      ++others;
+    }
+  }
+  if (letters == 0) return digits > 0 ? kDigits : (others > 0 ? kPunct : kOther);
+  if (upper == 0) return kLowerCase;
+  if (lower == 0) return upper > 1 ? kAllCaps : kInitialCap;
+  if (first_upper && upper == 1) return kInitialCap;
+  return kMixedCase;
+}
+
+// What one token contributes to its own and its neighbours' features.
+struct TokenInfo {
+  uint64_t word;   // the token as written (lower-cased in caseless sentences)
+  uint64_t lower;  // normalize_token
+  uint64_t shape;
+  uint64_t case_class;
+  std::string norm;
+};
+
+uint64_t feature(uint64_t tmpl, uint64_t value) { return hash_combine(mix64(tmpl), value); }
+
+const uint64_t kBeginHash = hash_bytes("<s>");
+const uint64_t kEndHash = hash_bytes("</s>");
+
+uint64_t length_bucket(size_t cps) {
+  if (cps <= 4) return cps;
+  if (cps <= 6) return 5;
+  if (cps <= 9) return 6;
+  return 7;
+}
+
+uint64_t position_bucket(size_t i) { return i < 3 ? i : (i < 6 ? 3 : 4); }
+
+}  // namespace
+
+std::string normalize_token(std::string_view token) {
+  std::string out;
+  if (is_ascii(token)) {
+    out.assign(token);
+    for (char& c : out) {
+      if (ascii_upper(c)) c = static_cast<char>(c - 'A' + 'a');
+    }
+  } else {
+    out = to_lower(token);
+  }
+  bool has_letter = false;
+  size_t pos = 0;
+  std::string folded;
+  folded.reserve(out.size());
+  while (pos < out.size()) {
+    const size_t begin = pos;
+    const char32_t c = decode_utf8(out, pos);
+    if (cp_digit(c)) {
+      folded.push_back('0');
+    } else {
+      has_letter |= cp_letter(c);
+      folded.append(out, begin, pos - begin);
+    }
+  }
+  if (has_letter && folded.size() > 1 && folded.back() == '.') folded.pop_back();
+  return folded;
+}
+
+std::string word_shape(std::string_view token, bool fold_case) {
+  std::string shape;
+  size_t pos = 0;
+  while (pos < token.size() && shape.size() < 12) {
+    const char32_t c = decode_utf8(token, pos);
+    char s;
+    if (cp_letter(c)) {
+      s = !fold_case && cp_upper(c) ? 'X' : 'x';
+    } else if (cp_digit(c)) {
+      s = 'd';
+    } else if (c < 0x80 && c > 0x20) {
+      s = static_cast<char>(c);
+    } else {
+      s = 'o';
+    }
+    if (shape.empty() || shape.back() != s) shape.push_back(s);
+  }
+  return shape;
+}
+
+uint64_t domain_key(std::string_view name) { return hash_bytes(name); }
+
+bool is_caseless(std::span<const std::string_view> tokens) {
+  bool upper = false, lower = false;
+  for (std::string_view t : tokens) {
+    if (is_ascii(t)) {
+      for (char c : t) {
+        upper |= ascii_upper(c);
+        lower |= ascii_lower(c);
+      }
+    } else {
+      size_t pos = 0;
+      while (pos < t.size()) {
+        const char32_t c = decode_utf8(t, pos);
+        upper |= cp_upper(c);
+        lower |= cp_lower(c);
+      }
+    }
+    if (upper && lower) return false;
+  }
+  return upper || lower;
+}
+
+FeatureExtractor::FeatureExtractor(const Gazetteer& gazetteer, int hash_bits)
+    : gazetteer_(&gazetteer), hash_bits_(hash_bits) {
+  if (hash_bits < 8 || hash_bits > 28) {
+    throw std::invalid_argument("feature hash bits must be between 8 and 28, got " + std::to_string(hash_bits));
+  }
+}
+
+void FeatureExtractor::extract(std::span<const std::string_view> tokens, FeatureSet& out,
+                               std::span<const uint64_t> domains) const {
+  const size_t n = tokens.size();
+  out.rows.clear();
+  out.offsets.clear();
+  out.offsets.reserve(n + 1);
+  out.rows.reserve(n * 40);
+  out.offsets.push_back(0);
+  if (n == 0) return;
+
+  const bool caseless = is_caseless(tokens);
+  const uint64_t mode = caseless ? kCaselessOffset : 0;
+  std::vector<TokenInfo> info(n);
+  std::vector<uint64_t> lower_hashes(n);
+  for (size_t i = 0; i < n; ++i) {
+    TokenInfo& t = info[i];
+    t.norm = normalize_token(tokens[i]);
+    t.lower = hash_bytes(t.norm);
+    t.word = caseless ? t.lower : hash_bytes(tokens[i]);
+    t.shape = hash_bytes(word_shape(tokens[i], caseless));
+    t.case_class = case_class(tokens[i]);
+    if (caseless && (t.case_class == kInitialCap || t.case_class == kAllCaps || t.case_class == kMixedCase)) {
+      t.case_class = kLowerCase;
+    }
+    lower_hashes[i] = t.lower;
+  }
+  std::vector<uint32_t> gaz_begin(n), gaz_inside(n);
+  gazetteer_->match(lower_hashes, gaz_begin, gaz_inside);
+
+  const int shift = 64 - hash_bits_;
+  auto emit = [&](uint64_t tmpl, uint64_t value) {
+    const uint64_t h = feature(tmpl, value);
+    out.rows.push_back(static_cast<uint32_t>(h >> shift));
+    for (const uint64_t d : domains) out.rows.push_back(static_cast<uint32_t>(hash_combine(h, d) >> shift));
+  };
+  auto lower_at = [&](ptrdiff_t j) {
+    return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].lower;
+  };
+  auto shape_at = [&](ptrdiff_t j) {
+    return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].shape;
+  };
+  auto class_at = [&](ptrdiff_t j) -> uint64_t {
+    return j < 0 ? 100 : j >= static_cast<ptrdiff_t>(n) ? 101 : info[j].case_class;
+  };
+
+  for (size_t i = 0; i < n; ++i) {
+    const TokenInfo& t = info[i];
+    const auto p = static_cast<ptrdiff_t>(i);
+    emit(kBias + mode, 0);
+    emit(kWord + mode, t.word);
+    emit(kLower, t.lower);
+
+    // Prefixes and suffixes of 1..4 code points, for words longer than that.
+    std::array<size_t, 5> starts{};  // byte offset of code point k, k < 5
+    size_t cps = 0;
+    for (size_t pos = 0; pos < t.norm.size();) {
+      if (cps < starts.size()) starts[cps] = pos;
+      decode_utf8(t.norm, pos);
+      ++cps;
+    }
+    std::array<size_t, 4> suffix_starts{};  // byte offset of the k-th code point from the end
+    {
+      size_t pos = t.norm.size();
+      for (size_t k = 0; k < 4 && pos > 0; ++k) {
+        do {
+          --pos;
+        } while (pos > 0 && (static_cast<unsigned char>(t.norm[pos]) & 0xC0) == 0x80);
+        suffix_starts[k] = pos;
+      }
+    }
+    for (size_t k = 1; k <= 4 && k < cps; ++k) {
+      const size_t end = k < starts.size() ? starts[k] : t.norm.size();
+      emit(kPrefix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(0, end)));
+      emit(kSuffix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(suffix_starts[k - 1])));
+    }
+    if (cps > 3) {
+      emit(kSuffix3Class + mode, hash_combine(hash_bytes(std::string_view(t.norm).substr(suffix_starts[2])),
+                                              t.case_class));
+    }
+
+    emit(kShape + mode, t.shape);
+    emit(kShapeFirst + mode, hash_combine(t.shape, i == 0));
+    emit(kLowerPrev2, lower_at(p - 2));
+    emit(kLowerPrev1, lower_at(p - 1));
+    emit(kLowerNext1, lower_at(p + 1));
+    emit(kLowerNext2, lower_at(p + 2));
+    emit(kShapePrev1 + mode, shape_at(p - 1));
+    emit(kShapeNext1 + mode, shape_at(p + 1));
+    emit(kBigramPrev, hash_combine(lower_at(p - 1), t.lower));
+    emit(kBigramNext, hash_combine(t.lower, lower_at(p + 1)));
+    emit(kShapeTrigram + mode, hash_combine(hash_combine(shape_at(p - 1), t.shape), shape_at(p + 1)));
+    emit(kClassPrevCurrent + mode, class_at(p - 1) * 128 + t.case_class);
+    emit(kClassCurrentNext + mode, t.case_class * 128 + class_at(p + 1));
+    emit(kPosition + mode, position_bucket(i) * 16 + t.case_class);
+    emit(kLength + mode, length_bucket(cps) * 16 + t.case_class);
+    if (i + 1 == n) emit(kLast + mode, t.case_class);
+
+    for (int c = 0; c < kNumGazetteerCategories; ++c) {
+      const uint32_t bit = 1u << c;
+      for (int inside = 0; inside < 2; ++inside) {
+        if (((inside ? gaz_inside[i] : gaz_begin[i]) & bit) == 0) continue;
+        emit(kGazetteer, c * 2 + inside);
+        emit(kGazetteerClass + mode, (c * 2 + inside) * 128 + t.case_class);
+      }
+      if (i > 0 && ((gaz_begin[i - 1] | gaz_inside[i - 1]) & bit)) emit(kGazetteerPrev, c);
+      if (i + 1 < n && (gaz_begin[i + 1] & bit)) emit(kGazetteerNext, c * 2);
+      if (i + 1 < n && (gaz_inside[i + 1] & bit)) emit(kGazetteerNext, c * 2 + 1);
+    }
+    out.offsets.push_back(static_cast<uint32_t>(out.rows.size()));
+  }
+}
+
+}  // namespace tesk_privacy::ner

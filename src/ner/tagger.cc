@@ -1,0 +1,129 @@
+#include "tesk_privacy/ner/tagger.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "tesk_privacy/ner/decoder.h"
+
+namespace tesk_privacy::ner {
+namespace {
+
+bool ends_sentence(std::string_view token) {
+  if (token.empty()) return false;
+  size_t i = 0;
+  while (i < token.size()) {
+    if (token[i] == '.' || token[i] == '!' || token[i] == '?') {
+      ++i;
+    } else if (token.compare(i, 3, "\xE2\x80\xA6") == 0) {  // "…"
+      i += 3;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool is_single_letter(std::string_view token) {
+  return token.size() == 1 && ((token[0] >= 'A' && token[0] <= 'Z') || (token[0] >= 'a' && token[0] <= 'z'));
+}
+
+double logit(double p) {
+  p = std::clamp(p, 1e-6, 1 - 1e-6);
+  return std::log(p / (1 - p));
+}
+
+}  // namespace
+
+std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens) {
+  std::vector<std::pair<size_t, size_t>> sentences;
+  size_t start = 0;
+  for (size_t i = 0; i < tokens.size(); ++i) {
+    if (i > start && text.substr(tokens[i - 1].end, tokens[i].begin - tokens[i - 1].end).find('\n') !=
+                         std::string_view::npos) {
+      sentences.emplace_back(start, i);
+      start = i;
+    }
+    const std::string_view token = text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
+    if (ends_sentence(token) &&
+        !(i > start && is_single_letter(text.substr(tokens[i - 1].begin, tokens[i - 1].end - tokens[i - 1].begin)) &&
+          tokens[i - 1].end == tokens[i].begin)) {
+      sentences.emplace_back(start, i + 1);
+      start = i + 1;
+    }
+  }
+  if (start < tokens.size()) sentences.emplace_back(start, tokens.size());
+  return sentences;
+}
+
+Tagger::Tagger(std::shared_ptr<const Model> model)
+    : model_(model ? std::move(model) : throw std::invalid_argument("the NER tagger needs a model")),
+      extractor_(model_->gazetteer(), model_->hash_bits()) {}
+
+void Tagger::emissions(const FeatureSet& features, std::vector<float>& out) const {
+  const size_t n = features.size();
+  out.resize(n * kNumLabels);
+  const float scale = model_->weight_scale();
+  for (size_t t = 0; t < n; ++t) {
+    int32_t acc[ModelParameters::kRowStride] = {};
+    for (const uint32_t r : features.token(t)) {
+      const int16_t* w = model_->row(r);
+      for (int k = 0; k < ModelParameters::kRowStride; ++k) acc[k] += w[k];
+    }
+    for (int y = 0; y < kNumLabels; ++y) out[t * kNumLabels + y] = scale * static_cast<float>(acc[y]);
+  }
+}
+
+std::vector<Entity> Tagger::decode(std::span<const float> emissions) const {
+  const size_t n = emissions.size() / kNumLabels;
+  std::vector<int> labels(n);
+  viterbi(model_->transitions(), emissions, labels);
+  const std::vector<LabelledSpan> spans = spans_from_labels(labels);
+  std::vector<Entity> entities;
+  if (spans.empty()) return entities;
+  const Marginals marginals(model_->transitions(), emissions, model_->temperature());
+  for (const LabelledSpan& s : spans) {
+    const double z = model_->calibration_slope() * logit(marginals.span_probability(s)) +
+                     model_->calibration_intercept();
+    entities.push_back({s.type, s.begin, s.end, 1.0 / (1.0 + std::exp(-z))});
+  }
+  return entities;
+}
+
+uint64_t Tagger::language_domain(std::string_view language) {
+  return domain_key("lang:" + std::string(language));
+}
+
+std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan> tokens,
+                                std::string_view language) const {
+  size_t previous_end = 0;
+  for (const TokenSpan& t : tokens) {
+    if (t.begin < previous_end || t.end < t.begin || t.end > text.size()) {
+      throw std::invalid_argument("NER tagger: token byte range [" + std::to_string(t.begin) + ", " +
+                                  std::to_string(t.end) + ") is out of order or outside the text of " +
+                                  std::to_string(text.size()) + " bytes");
+    }
+    previous_end = t.end;
+  }
+  std::vector<uint64_t> domains;
+  if (!language.empty()) domains.push_back(language_domain(language));
+  std::vector<Entity> entities;
+  std::vector<std::string_view> words;
+  FeatureSet features;
+  std::vector<float> scores;
+  for (const auto& [first, last] : split_sentences(text, tokens)) {
+    words.clear();
+    for (size_t i = first; i < last; ++i) words.push_back(text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin));
+    extractor_.extract(words, features, domains);
+    emissions(features, scores);
+    for (Entity e : decode(scores)) {
+      e.begin_token += first;
+      e.end_token += first;
+      entities.push_back(e);
+    }
+  }
+  return entities;
+}
+
+}  // namespace tesk_privacy::ner

@@ -1,0 +1,136 @@
+// The model file: round trips, and refusal of truncated, corrupted,
+// inconsistent and other-version files with ModelFormatError.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "tesk_privacy/ner/gazetteer.h"
+#include "tesk_privacy/ner/model.h"
+
+namespace tesk_privacy::ner {
+namespace {
+
+ModelParameters small_parameters() {
+  ModelParameters p;
+  p.hash_bits = 8;
+  p.weights.assign((size_t{1} << p.hash_bits) * ModelParameters::kRowStride, 0);
+  for (size_t i = 0; i < p.weights.size(); ++i) p.weights[i] = static_cast<int16_t>(i % 997) - 498;
+  p.weight_scale = 0.5f;
+  p.temperature = 3.0f;
+  p.calibration_slope = 0.9f;
+  p.calibration_intercept = 0.1f;
+  p.transitions.start[1] = 1.5f;
+  p.transitions.end[2] = -0.5f;
+  p.transitions.transition[1][2] = 2.25f;
+  GazetteerBuilder g;
+  g.add({"surabaya"}, GazetteerCategory::kIndonesianPlace);
+  p.gazetteer = g.serialize();
+  p.description = "test model";
+  return p;
+}
+
+// Expects loading `bytes` to fail with a message containing `why`.
+void expect_refused(const std::string& bytes, const std::string& why, const std::string& label) {
+  try {
+    Model::from_bytes(bytes);
+    ADD_FAILURE() << label << ": loaded";
+  } catch (const ModelFormatError& e) {
+    EXPECT_NE(std::string(e.what()).find(why), std::string::npos) << label << ": " << e.what();
+  }
+}
+
+TEST(NerModel, RoundTripsThroughBytesAndFile) {
+  const ModelParameters p = small_parameters();
+  const std::string bytes = p.serialize();
+  const auto from_memory = Model::from_bytes(bytes);
+  EXPECT_EQ(from_memory->hash_bits(), 8);
+  EXPECT_EQ(from_memory->weight_scale(), 0.5f);
+  EXPECT_EQ(from_memory->temperature(), 3.0f);
+  EXPECT_EQ(from_memory->calibration_slope(), 0.9f);
+  EXPECT_EQ(from_memory->calibration_intercept(), 0.1f);
+  EXPECT_EQ(from_memory->transitions().start[1], 1.5f);
+  EXPECT_EQ(from_memory->transitions().end[2], -0.5f);
+  EXPECT_EQ(from_memory->transitions().transition[1][2], 2.25f);
+  EXPECT_EQ(from_memory->row(3)[5], p.weights[3 * 8 + 5]);
+  EXPECT_EQ(from_memory->row(255)[7], p.weights[255 * 8 + 7]);
+  EXPECT_EQ(from_memory->description(), "test model");
+  EXPECT_NE(from_memory->gazetteer().lookup(phrase_hash({"surabaya"})), 0u);
+
+  char path[] = "/tmp/tesk_ner_model_XXXXXX";
+  const int fd = mkstemp(path);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  close(fd);
+  const auto mapped = Model::load(path);
+  std::remove(path);  // the mapping stays valid
+  EXPECT_EQ(mapped->size_bytes(), bytes.size());
+  EXPECT_EQ(mapped->row(100)[1], p.weights[100 * 8 + 1]);
+  EXPECT_EQ(mapped->description(), "test model");
+}
+
+TEST(NerModel, RefusesDamagedFiles) {
+  const std::string good = small_parameters().serialize();
+  expect_refused("", "too short", "empty");
+  expect_refused(good.substr(0, 20), "too short", "cut inside the header");
+  expect_refused(good.substr(0, good.size() / 2), "truncated", "cut in half");
+  expect_refused(good.substr(0, good.size() - 1), "truncated", "last byte missing");
+  expect_refused(good + std::string(64, '\0'), "declares", "trailing bytes");
+
+  std::string magic = good;
+  magic[0] = 'X';
+  expect_refused(magic, "bad magic", "magic");
+
+  std::string version = good;
+  version[8] = 2;
+  expect_refused(version, "format version 2 is not supported", "version");
+
+  for (const size_t at : {size_t{40}, good.size() / 3, good.size() - 70}) {
+    std::string flipped = good;
+    flipped[at] = static_cast<char>(flipped[at] ^ 0x10);
+    expect_refused(flipped, "checksum", "byte " + std::to_string(at) + " flipped");
+  }
+}
+
+TEST(NerModel, RefusesInconsistentContent) {
+  ModelParameters bad_gazetteer = small_parameters();
+  bad_gazetteer.gazetteer = std::string(40, 'x');
+  expect_refused(bad_gazetteer.serialize(), "malformed gazetteer", "gazetteer");
+
+  ModelParameters cold = small_parameters();
+  cold.temperature = 0;
+  expect_refused(cold.serialize(), "non-positive", "temperature 0");
+
+  ModelParameters infinite = small_parameters();
+  infinite.transitions.transition[0][1] = INFINITY;
+  expect_refused(infinite.serialize(), "transition", "infinite transition");
+
+  ModelParameters wrong_size = small_parameters();
+  wrong_size.weights.pop_back();
+  EXPECT_THROW(wrong_size.serialize(), std::invalid_argument);
+}
+
+TEST(NerModel, MissingFileIsAClearError) {
+  try {
+    Model::load("/nonexistent/ner_model.bin");
+    FAIL() << "loaded";
+  } catch (const ModelFormatError& e) {
+    EXPECT_NE(std::string(e.what()).find("/nonexistent/ner_model.bin"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(Model::load("/tmp"), ModelFormatError);
+}
+
+TEST(NerModel, BuiltinModelIsSharedAndSane) {
+  const auto a = Model::builtin();
+  const auto b = Model::builtin();
+  EXPECT_EQ(a.get(), b.get());
+  EXPECT_GE(a->hash_bits(), 16);
+  EXPECT_GT(a->gazetteer().size(), 1000u);
+  EXPECT_LT(a->size_bytes(), size_t{8} << 20);
+}
+
+}  // namespace
+}  // namespace tesk_privacy::ner

@@ -1,0 +1,173 @@
+// The tagger: a tiny model trained on a toy corpus (perceptron and CRF),
+// sentence splitting, input checks, and the shipped model on realistic
+// Indonesian and English sentences and on the shared corpora.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/ner/corpus.h"
+#include "tesk_privacy/ner/evaluation.h"
+#include "tesk_privacy/ner/tagger.h"
+#include "tesk_privacy/ner/trainer.h"
+#include "tesk_privacy/recognition/tokenizer.h"
+
+namespace tesk_privacy::ner {
+namespace {
+
+std::vector<TokenSpan> tokenize(std::string_view text) {
+  std::vector<TokenSpan> spans;
+  for (const auto& t : recognition::Tokenizer().tokenize(text)) spans.push_back({t.byte_start, t.byte_end});
+  return spans;
+}
+
+struct Found {
+  std::string text;
+  std::string type;
+  bool operator==(const Found&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Found& f) { return os << f.text << "/" << f.type; }
+
+std::vector<Found> found(const Tagger& tagger, const std::string& text, std::string_view language,
+                         double threshold = 0.46) {
+  const auto tokens = tokenize(text);
+  std::vector<Found> out;
+  for (const Entity& e : tagger.tag(text, tokens, language)) {
+    EXPECT_GE(e.score, 0.0);
+    EXPECT_LE(e.score, 1.0);
+    if (e.score < threshold) continue;
+    out.push_back({text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
+                   std::string(entity_type_name(e.type))});
+  }
+  return out;
+}
+
+TrainingText toy(const std::string& text, std::vector<EntitySpan> entities) {
+  AnnotatedText a{text, std::move(entities)};
+  TrainingText t{text, tokenize(text), {}, {}};
+  t.labels = project_labels(a, t.tokens);
+  return t;
+}
+
+// Annotates "NAME verb di PLACE ." sentences.
+std::vector<TrainingText> toy_corpus() {
+  const std::vector<std::string> names = {"Budi", "Siti", "Andi", "Rina", "Joko", "Dewi", "Agus", "Sri"};
+  const std::vector<std::string> places = {"Bandung", "Medan", "Malang", "Bogor", "Padang", "Solo", "Depok"};
+  const std::vector<std::string> verbs = {"tinggal di", "pindah ke", "pulang ke", "lahir di"};
+  std::vector<TrainingText> corpus;
+  for (size_t i = 0; i < names.size(); ++i) {
+    for (size_t j = 0; j < places.size(); ++j) {
+      if ((i + j) % 3 == 0) continue;  // leave some pairs unseen
+      const std::string& verb = verbs[(i * 7 + j) % verbs.size()];
+      const std::string text = names[i] + " " + verb + " " + places[j] + " kemarin .";
+      const size_t place_at = names[i].size() + 1 + verb.size() + 1;
+      corpus.push_back(toy(text, {{EntityType::kPerson, 0, names[i].size()},
+                                  {EntityType::kLocation, place_at, place_at + places[j].size()}}));
+    }
+  }
+  return corpus;
+}
+
+TEST(NerTagger, LearnsAToyCorpus) {
+  for (const auto algorithm : {TrainerOptions::Algorithm::kPerceptron, TrainerOptions::Algorithm::kCrf}) {
+    Trainer trainer(GazetteerBuilder().serialize(), {.algorithm = algorithm, .hash_bits = 12, .epochs = 8});
+    for (const TrainingText& t : toy_corpus()) trainer.add(t);
+    double last_accuracy = 0;
+    ModelParameters params = trainer.train([&](int, double accuracy) { last_accuracy = accuracy; });
+    EXPECT_GT(last_accuracy, 0.95);
+    params = calibrate(std::move(params), toy_corpus());
+    const Tagger tagger(Model::from_bytes(params.serialize()));
+    // Budi and Padang were never seen together.
+    EXPECT_EQ(found(tagger, "Budi pindah ke Padang kemarin .", "", 0.0),
+              (std::vector<Found>{{"Budi", "PERSON"}, {"Padang", "LOCATION"}}))
+        << static_cast<int>(algorithm);
+    EXPECT_EQ(found(tagger, "", "", 0.0), std::vector<Found>{});
+  }
+}
+
+TEST(NerTagger, TrainerRefusesMismatchedLabels) {
+  Trainer trainer(GazetteerBuilder().serialize(), {.hash_bits = 10});
+  TrainingText t = toy("Budi tinggal", {});
+  t.labels.pop_back();
+  EXPECT_THROW(trainer.add(t), std::invalid_argument);
+  t.labels = {0, 99};
+  EXPECT_THROW(trainer.add(t), std::invalid_argument);
+}
+
+TEST(NerTagger, SplitsSentences) {
+  struct Case {
+    std::string text;
+    std::vector<std::pair<size_t, size_t>> sentences;
+  };
+  const std::vector<Case> cases = {
+      {"Saya Budi. Dia Siti!", {{0, 3}, {3, 6}}},
+      {"Halo\nSaya Budi", {{0, 1}, {1, 3}}},
+      {"Oleh H. Ribuan dan lainnya", {{0, 5}}},  // an initial does not end a sentence
+      {"Apa? Ya... oke", {{0, 2}, {2, 4}, {4, 5}}},
+      {"", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(split_sentences(c.text, tokenize(c.text)), c.sentences) << c.text;
+}
+
+TEST(NerTagger, RefusesTokensOutsideTheText) {
+  const Tagger tagger;
+  const std::vector<TokenSpan> outside = {{0, 4}, {5, 40}};
+  EXPECT_THROW(tagger.tag("Budi Santoso", outside), std::invalid_argument);
+  const std::vector<TokenSpan> overlapping = {{0, 4}, {2, 6}};
+  EXPECT_THROW(tagger.tag("Budi Santoso", overlapping), std::invalid_argument);
+  EXPECT_THROW(Tagger(nullptr), std::invalid_argument);
+}
+
+TEST(NerTagger, ShippedModelOnRealisticText) {
+  const Tagger tagger;
+  struct Case {
+    std::string language;
+    std::string text;
+    std::vector<Found> expected;  // entities scored at least 0.46
+  };
+  const std::vector<Case> cases = {
+      {"id", "Halo, saya Budi Santoso dari Surabaya, kerja di Telkom",
+       {{"Budi Santoso", "PERSON"}, {"Surabaya", "LOCATION"}, {"Telkom", "ORGANIZATION"}}},
+      {"id", "Kemarin Pak Joko Widodo meresmikan jalan tol di Semarang.",
+       {{"Joko Widodo", "PERSON"}, {"Semarang", "LOCATION"}}},
+      {"id", "Siti Nurhaliza bekerja di Bank Mandiri sejak 2019 dan tinggal di Bandung.",
+       {{"Siti Nurhaliza", "PERSON"}, {"Bank Mandiri", "ORGANIZATION"}, {"Bandung", "LOCATION"}}},
+      {"id", "halo saya rina dari medan", {{"rina", "PERSON"}, {"medan", "LOCATION"}}},
+      {"en", "John Smith moved from London to work for Microsoft.",
+       {{"John Smith", "PERSON"}, {"London", "LOCATION"}, {"Microsoft", "ORGANIZATION"}}},
+      {"en", "Yesterday Barack Obama visited Jakarta with officials from the World Bank.",
+       {{"Barack Obama", "PERSON"}, {"Jakarta", "LOCATION"}, {"World Bank", "ORGANIZATION"}}},
+      {"id", "Terima kasih atas bantuannya, sampai jumpa besok.", {}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
+}
+
+// Entity-level F1 of the shipped model on the test splits, as
+// `tesk-train-ner --evaluate` reports it; guards against regressions.
+TEST(NerTagger, ShippedModelOnSharedCorpora) {
+  const char* shared = std::getenv("TESK_SHARED_DIR");
+  const std::filesystem::path data = shared ? std::filesystem::path(shared) / "data/ner" : "";
+  if (!shared || !std::filesystem::exists(data / "id/nergrit/test.txt")) {
+    GTEST_SKIP() << "TESK_SHARED_DIR/data/ner not found; set TESK_SHARED_DIR to the shared folder to run this";
+  }
+  const Tagger tagger;
+  struct Case {
+    std::string file, language;
+    double min_f1;
+  };
+  for (const Case& c : std::vector<Case>{{"id/nergrit/test.txt", "id", 0.66},
+                                         {"id/nerp/test.txt", "id", 0.74},
+                                         {"id/idner-news-2k/dev.txt", "id", 0.76}}) {
+    Evaluation eval;
+    for (const AnnotatedText& a : read_conll_file((data / c.file).string())) {
+      const auto tokens = tokenize(a.text);
+      eval.add(a.entities, entity_spans(tagger.tag(a.text, tokens, c.language), tokens));
+    }
+    EXPECT_GE(eval.overall().f1(), c.min_f1) << c.file;
+  }
+}
+
+}  // namespace
+}  // namespace tesk_privacy::ner

@@ -1,0 +1,357 @@
+// tesk-train-ner: trains the built-in named-entity model from the corpora in
+// the shared data folder, and evaluates a model on their test splits.
+//
+//   tesk-train-ner                         train, write models/ner_model.bin
+//   tesk-train-ner --evaluate              evaluate the built-in model
+//   tesk-train-ner --evaluate --model F    evaluate the model file F
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tesk_privacy/ner/corpus.h"
+#include "tesk_privacy/ner/evaluation.h"
+#include "tesk_privacy/ner/feature_extractor.h"
+#include "tesk_privacy/ner/gazetteer.h"
+#include "tesk_privacy/ner/model.h"
+#include "tesk_privacy/ner/tagger.h"
+#include "tesk_privacy/ner/trainer.h"
+#include "tesk_privacy/recognition/tokenizer.h"
+#include "tesk_privacy/text/case_mapping.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tesk_privacy;
+
+constexpr const char* kUsage = R"(Usage: tesk-train-ner [options]
+
+Trains the named-entity model on the corpora under DATA and writes it, or
+with --evaluate reports entity-level precision, recall and F1 (exact span
+and type) per type and overall on each corpus's test split.
+
+Options:
+  --data DIR         the corpora (default: $TESK_SHARED_DIR/data/ner, else
+                     ../shared/data/ner beside the source tree)
+  --gazetteers DIR   the name lists (default: tools/train_ner/gazetteers)
+  --output FILE      where to write the model (default: models/ner_model.bin)
+  --epochs N         training epochs (default 12)
+  --hash-bits B      log2 of the feature-table rows (default 18)
+  --crf              train a CRF instead of the averaged perceptron
+  --learning-rate R  CRF step size (default 0.1)
+  --l2 L             CRF weight decay (default 1e-6)
+  --only PREFIX      train only on corpora whose path starts with PREFIX
+                     ("id/", "en/wikigold")
+  --no-domains       no language-specific weights (train and evaluate alike)
+  --no-lower-copies  do not add lower-cased copies of cased corpora
+  --evaluate         evaluate instead of training
+  --model FILE       with --evaluate: the model to evaluate (default: built in)
+  --show-errors NAME with --evaluate: print the sentences of test split NAME
+                     ("nergrit test") whose entities differ from the gold ones
+  -h, --help         this text
+)";
+
+// Corpus files, relative to the data folder. Wikigold has no split of its
+// own: every fifth document (numbers 4, 9, 14, ... counting from 0) is held
+// out for evaluation.
+constexpr int kWikigoldHoldOut = 5;
+
+struct Split {
+  std::string name;
+  std::string path;
+  enum Part { kAll, kWikigoldTrain, kWikigoldTest } part = kAll;
+  int copies = 1;  // times each sentence is added to the training data
+};
+
+const std::vector<Split> kTrainSplits = {
+    {"nergrit train", "id/nergrit/train.txt"},
+    {"nerp train", "id/nerp/train.txt"},
+    {"idner-news-2k train", "id/idner-news-2k/train.txt"},
+    {"wikigold train", "en/wikigold/wikigold.conll.txt", Split::kWikigoldTrain},
+    {"btc", "en/btc/a.conll"},
+    {"btc", "en/btc/b.conll"},
+    {"btc", "en/btc/e.conll"},
+    {"btc", "en/btc/f.conll"},
+    {"btc", "en/btc/g.conll"},
+    {"btc", "en/btc/h.conll"},
+    {"wnut17 train", "en/wnut17/train.conll"},
+};
+const std::vector<Split> kCalibrationSplits = {
+    {"nergrit valid", "id/nergrit/valid.txt"},
+    {"nerp valid", "id/nerp/valid.txt"},
+    {"wnut17 dev", "en/wnut17/dev.conll"},
+};
+const std::vector<Split> kTestSplits = {
+    {"nergrit test", "id/nergrit/test.txt"},
+    {"nerp test", "id/nerp/test.txt"},
+    {"idner-news-2k dev", "id/idner-news-2k/dev.txt"},
+    {"wikigold held-out", "en/wikigold/wikigold.conll.txt", Split::kWikigoldTest},
+    {"wnut17 test", "en/wnut17/test.conll"},
+};
+
+struct Options {
+  fs::path data;
+  fs::path gazetteers = fs::path(TESK_SOURCE_DIR) / "tools/train_ner/gazetteers";
+  fs::path output = fs::path(TESK_SOURCE_DIR) / "models/ner_model.bin";
+  fs::path model;
+  int epochs = 12;
+  int hash_bits = 18;
+  bool evaluate = false;
+  std::string only;         // train only on corpora whose path starts with this
+  std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
+  bool lower_copies = true;
+  bool domains = true;
+  ner::TrainerOptions::Algorithm algorithm = ner::TrainerOptions::Algorithm::kPerceptron;
+  double learning_rate = 0.1;
+  double l2 = 1e-6;
+};
+
+std::vector<ner::AnnotatedText> read_split(const fs::path& data, const Split& split) {
+  std::vector<ner::AnnotatedText> texts = ner::read_conll_file((data / split.path).string());
+  if (split.part != Split::kAll) {
+    const bool test = split.part == Split::kWikigoldTest;
+    std::erase_if(texts, [&](const ner::AnnotatedText& t) {
+      return (t.document % kWikigoldHoldOut == kWikigoldHoldOut - 1) != test;
+    });
+  }
+  return texts;
+}
+
+std::vector<ner::TokenSpan> tokenize(const recognition::Tokenizer& tokenizer, std::string_view text) {
+  std::vector<ner::TokenSpan> spans;
+  for (const recognition::Token& t : tokenizer.tokenize(text)) spans.push_back({t.byte_start, t.byte_end});
+  return spans;
+}
+
+std::string language_of(const Split& split) { return split.path.substr(0, 2); }
+
+ner::TrainingText to_training(const recognition::Tokenizer& tokenizer, const ner::AnnotatedText& a,
+                              std::vector<uint64_t> domains) {
+  ner::TrainingText t{a.text, tokenize(tokenizer, a.text), {}, std::move(domains)};
+  t.labels = ner::project_labels(a, t.tokens);
+  return t;
+}
+
+// The text lower-cased with its entities kept: byte offsets stay valid only
+// when lower-casing keeps the length, so other texts are skipped.
+std::optional<ner::AnnotatedText> lower_cased(const ner::AnnotatedText& a) {
+  std::string lower = to_lower(a.text);
+  if (lower.size() != a.text.size() || lower == a.text) return std::nullopt;
+  return ner::AnnotatedText{std::move(lower), a.entities, a.document};
+}
+
+ner::GazetteerBuilder read_gazetteers(const fs::path& dir, const recognition::Tokenizer& tokenizer) {
+  using ner::GazetteerCategory;
+  const std::vector<std::pair<std::string, GazetteerCategory>> files = {
+      {"indonesian_places.txt", GazetteerCategory::kIndonesianPlace},
+      {"world_places.txt", GazetteerCategory::kWorldPlace},
+      {"indonesian_given_names.txt", GazetteerCategory::kIndonesianGivenName},
+      {"english_given_names.txt", GazetteerCategory::kEnglishGivenName},
+      {"family_names.txt", GazetteerCategory::kFamilyName},
+      {"organizations.txt", GazetteerCategory::kOrganization},
+      {"organization_cues.txt", GazetteerCategory::kOrganizationCue},
+      {"person_cues.txt", GazetteerCategory::kPersonCue},
+      {"location_cues.txt", GazetteerCategory::kLocationCue},
+      {"nationalities.txt", GazetteerCategory::kNationality},
+  };
+  ner::GazetteerBuilder builder;
+  for (const auto& [file, category] : files) {
+    std::ifstream in(dir / file);
+    if (!in) throw std::runtime_error("cannot read gazetteer list '" + (dir / file).string() + "'");
+    std::string line;
+    while (std::getline(in, line)) {
+      if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+      while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\t')) line.pop_back();
+      if (line.empty()) continue;
+      std::vector<std::string> normalized;
+      for (const recognition::Token& t : tokenizer.tokenize(line)) {
+        normalized.push_back(ner::normalize_token(std::string_view(line).substr(t.byte_start, t.byte_end - t.byte_start)));
+      }
+      const std::vector<std::string_view> views(normalized.begin(), normalized.end());
+      builder.add(views, category);
+    }
+  }
+  return builder;
+}
+
+void print_counts(const std::string& corpus, const std::string& type, const ner::EntityCounts& c) {
+  std::printf("%-22s %-13s %6zu %6zu %6zu   %.3f  %.3f  %.3f\n", corpus.c_str(), type.c_str(), c.gold(),
+              c.predicted(), c.true_positives, c.precision(), c.recall(), c.f1());
+}
+
+int evaluate(const Options& options) {
+  const auto model = options.model.empty() ? ner::Model::builtin() : ner::Model::load(options.model.string());
+  const ner::Tagger tagger(model);
+  const recognition::Tokenizer tokenizer;
+  std::printf("model: %s (%zu bytes)\n", std::string(model->description()).c_str(), model->size_bytes());
+  std::printf("%-22s %-13s %6s %6s %6s   %-5s  %-5s  %-5s\n", "corpus", "type", "gold", "found", "right",
+              "P", "R", "F1");
+  for (const Split& split : kTestSplits) {
+    ner::Evaluation eval;
+    size_t bytes = 0;
+    double seconds = 0;
+    for (const ner::AnnotatedText& a : read_split(options.data, split)) {
+      const auto start = std::chrono::steady_clock::now();
+      const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, a.text);
+      const std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, options.domains ? language_of(split) : "");
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      bytes += a.text.size();
+      const auto predicted = ner::entity_spans(entities, tokens);
+      eval.add(a.entities, predicted);
+      if (split.name == options.show_errors) {
+        auto show = [&](std::vector<ner::EntitySpan> spans) {
+          std::sort(spans.begin(), spans.end(), [](const auto& x, const auto& y) { return x.begin < y.begin; });
+          std::string out;
+          size_t at = 0;
+          for (const auto& e : spans) {
+            out += a.text.substr(at, e.begin - at) + "[" + a.text.substr(e.begin, e.end - e.begin) + "/" +
+                   std::string(ner::entity_type_name(e.type)).substr(0, 3) + "]";
+            at = e.end;
+          }
+          return out + a.text.substr(at);
+        };
+        auto g = a.entities, p = predicted;
+        std::sort(g.begin(), g.end());
+        std::sort(p.begin(), p.end());
+        if (g != p) std::printf("GOLD %s\nPRED %s\n\n", show(g).c_str(), show(p).c_str());
+      }
+    }
+    for (int t = 0; t < ner::kNumEntityTypes; ++t) {
+      const auto type = static_cast<ner::EntityType>(t);
+      print_counts(split.name, std::string(ner::entity_type_name(type)), eval.counts(type));
+    }
+    print_counts(split.name, "overall", eval.overall());
+    std::printf("%-22s %.2f MB/s (tokenizing and tagging)\n", split.name.c_str(), bytes / seconds / 1e6);
+  }
+  return 0;
+}
+
+int train(const Options& options) {
+  const recognition::Tokenizer tokenizer;
+  const ner::GazetteerBuilder gazetteer = read_gazetteers(options.gazetteers, tokenizer);
+  std::fprintf(stderr, "gazetteer: %zu phrases and prefixes\n", gazetteer.size());
+  ner::Trainer trainer(gazetteer.serialize(), {.algorithm = options.algorithm,
+                                               .hash_bits = options.hash_bits,
+                                               .epochs = options.epochs,
+                                               .learning_rate = options.learning_rate,
+                                               .l2 = options.l2});
+  std::string description = "tesk_privacy NER model; trained on";
+  for (const Split& split : kTrainSplits) {
+    if (!split.path.starts_with(options.only)) continue;
+    const auto texts = read_split(options.data, split);
+    std::vector<uint64_t> domains;
+    if (options.domains) {
+      domains = {ner::Tagger::language_domain(language_of(split))};
+    }
+    for (const ner::AnnotatedText& a : texts) {
+      for (int c = 0; c < split.copies; ++c) trainer.add(to_training(tokenizer, a, domains));
+      // Cased text lower-cased as well, so that caseless text (chat) is
+      // learnt from more than the one lower-case corpus.
+      if (options.lower_copies && (split.path.starts_with("id/") || split.path.starts_with("en/wikigold"))) {
+        if (auto lower = lower_cased(a)) trainer.add(to_training(tokenizer, *lower, domains));
+      }
+    }
+    std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), texts.size());
+    if (description.find(split.name) == std::string::npos) description += " " + split.name + ",";
+  }
+  description.back() = ';';
+  description += " " + std::to_string(options.epochs) + " epochs, 2^" + std::to_string(options.hash_bits) + " rows";
+  std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer.sentence_count(), trainer.token_count());
+  const auto start = std::chrono::steady_clock::now();
+  ner::ModelParameters params = trainer.train([](int epoch, double accuracy) {
+    std::fprintf(stderr, "epoch %d: training token accuracy %.4f\n", epoch, accuracy);
+  });
+  std::vector<ner::TrainingText> held_out;
+  for (const Split& split : kCalibrationSplits) {
+    std::vector<uint64_t> domains;
+    if (options.domains) domains = {ner::Tagger::language_domain(language_of(split))};
+    for (const ner::AnnotatedText& a : read_split(options.data, split)) {
+      held_out.push_back(to_training(tokenizer, a, domains));
+    }
+  }
+  params = ner::calibrate(std::move(params), held_out);
+  params.description = description;
+  std::fprintf(stderr, "trained in %.1f s; temperature %.3f, calibration %.3f %.3f\n",
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), params.temperature,
+               params.calibration_slope, params.calibration_intercept);
+
+  const std::string bytes = params.serialize();
+  const fs::path tmp = options.output.string() + ".tmp";
+  {
+    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write '" + tmp.string() + "'");
+  }
+  fs::rename(tmp, options.output);
+  std::fprintf(stderr, "wrote %s (%zu bytes)\n", options.output.c_str(), bytes.size());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const char* shared = std::getenv("TESK_SHARED_DIR")) {
+    options.data = fs::path(shared) / "data/ner";
+  } else {
+    options.data = fs::path(TESK_SOURCE_DIR) / "../shared/data/ner";
+  }
+  try {
+    for (int i = 1; i < argc; ++i) {
+      const std::string arg = argv[i];
+      auto value = [&]() -> std::string {
+        if (i + 1 >= argc) throw std::invalid_argument(arg + " needs a value");
+        return argv[++i];
+      };
+      if (arg == "-h" || arg == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+      } else if (arg == "--data") {
+        options.data = value();
+      } else if (arg == "--gazetteers") {
+        options.gazetteers = value();
+      } else if (arg == "--output") {
+        options.output = value();
+      } else if (arg == "--model") {
+        options.model = value();
+      } else if (arg == "--epochs") {
+        options.epochs = std::stoi(value());
+      } else if (arg == "--hash-bits") {
+        options.hash_bits = std::stoi(value());
+      } else if (arg == "--only") {
+        options.only = value();
+      } else if (arg == "--show-errors") {
+        options.show_errors = value();
+      } else if (arg == "--crf") {
+        options.algorithm = ner::TrainerOptions::Algorithm::kCrf;
+      } else if (arg == "--learning-rate") {
+        options.learning_rate = std::stod(value());
+      } else if (arg == "--l2") {
+        options.l2 = std::stod(value());
+      } else if (arg == "--no-domains") {
+        options.domains = false;
+      } else if (arg == "--no-lower-copies") {
+        options.lower_copies = false;
+      } else if (arg == "--evaluate") {
+        options.evaluate = true;
+      } else {
+        throw std::invalid_argument("unknown option '" + arg + "'");
+      }
+    }
+    if (options.epochs < 1) throw std::invalid_argument("--epochs must be at least 1");
+    return options.evaluate ? evaluate(options) : train(options);
+  } catch (const std::invalid_argument& e) {
+    std::fprintf(stderr, "tesk-train-ner: %s\n\n%s", e.what(), kUsage);
+    return 2;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tesk-train-ner: %s\n", e.what());
+    return 1;
+  }
+}
