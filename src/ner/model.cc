@@ -133,7 +133,7 @@ std::shared_ptr<const Model> Model::load(const std::string& path) {
 std::shared_ptr<const Model> Model::from_bytes(std::string bytes) {
   auto storage = std::make_unique<Storage>();
   storage->buffer.resize((bytes.size() + 7) / 8);
-  std::memcpy(storage->buffer.data(), bytes.data(), bytes.size());
+  if (!bytes.empty()) std::memcpy(storage->buffer.data(), bytes.data(), bytes.size());
   const std::string_view view(reinterpret_cast<const char*>(storage->buffer.data()), bytes.size());
   return std::shared_ptr<const Model>(new Model(std::move(storage), view, "(in memory)"));
 }
