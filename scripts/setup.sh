@@ -12,8 +12,12 @@ PACKAGES=(
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
+  libopenblas-dev                                 # matrix products of the transformer encoder
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
   python3                                         # the regex oracle test runs Python's re
+  python3-dev pybind11-dev                        # the Python package's compiled module
+  python3-pytest python3-setuptools python3-wheel # its tests and pip install
+  python3-pip python3-venv
 )
 
 missing=()

@@ -1,0 +1,139 @@
+// C++ exceptions as Python's built-in exceptions, and the bridge that hands
+// the library's log records to Python's logging.
+#include <Python.h>
+
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <stdexcept>
+#include <string>
+
+#include "bindings.h"
+#include "tesk_privacy/core/errors.h"
+#include "tesk_privacy/core/logger.h"
+
+namespace tesk_privacy::python {
+namespace {
+
+// std::out_of_range messages of the form "KeyError: 'key'" carry the key.
+py::object key_error_argument(const std::string& message) {
+  const std::string prefix = "KeyError: '";
+  if (message.size() > prefix.size() && message.compare(0, prefix.size(), prefix) == 0 && message.back() == '\'') {
+    return to_py_str(std::string_view(message).substr(prefix.size(), message.size() - prefix.size() - 1));
+  }
+  return to_py_str(message);
+}
+
+void set_error(PyObject* type, const char* message) { PyErr_SetString(type, message); }
+
+// Most specific first: the library's OS-level errors, then the standard
+// categories. std::invalid_argument and std::runtime_error fall through to
+// pybind11's own translation (ValueError, RuntimeError).
+void translate(std::exception_ptr p) {
+  try {
+    if (p) std::rethrow_exception(p);
+  } catch (const FileNotFoundError& e) {
+    set_error(PyExc_FileNotFoundError, e.what());
+  } catch (const OSError& e) {
+    set_error(PyExc_OSError, e.what());
+  } catch (const ImportError& e) {
+    set_error(PyExc_ImportError, e.what());
+  } catch (const AttributeError& e) {
+    set_error(PyExc_AttributeError, e.what());
+  } catch (const TimeoutExpired& e) {
+    set_error(PyExc_TimeoutError, e.what());
+  } catch (const std::out_of_range& e) {
+    PyErr_SetObject(PyExc_KeyError, key_error_argument(e.what()).ptr());
+  }
+}
+
+// --- logging ----------------------------------------------------------------
+
+// logging.getLogger, kept for the life of the process (never released, so
+// nothing touches Python from static destructors).
+PyObject* get_logger_function() {
+  static PyObject* fn = py::object(py::module_::import("logging").attr("getLogger")).release().ptr();
+  return fn;
+}
+
+void python_sink(const core::LogRecord& record) {
+  if (!python_alive()) return;
+  py::gil_scoped_acquire gil;
+  try {
+    PyObject* name =
+        PyUnicode_DecodeUTF8(record.logger_name.data(), static_cast<Py_ssize_t>(record.logger_name.size()), "replace");
+    if (name == nullptr) throw py::error_already_set();
+    py::object logger = py::reinterpret_steal<py::object>(PyObject_CallOneArg(get_logger_function(), name));
+    Py_DECREF(name);
+    if (!logger) throw py::error_already_set();
+    PyObject* message =
+        PyUnicode_DecodeUTF8(record.message.data(), static_cast<Py_ssize_t>(record.message.size()), "replace");
+    if (message == nullptr) throw py::error_already_set();
+    logger.attr("log")(static_cast<int>(record.level), py::reinterpret_steal<py::object>(message));
+  } catch (py::error_already_set& e) {
+    // A failing handler must not turn a log call into a C++ exception.
+    e.discard_as_unraisable("tesk_privacy log bridge");
+  }
+}
+
+void set_sink_without_gil(core::LogSink sink) {
+  // Logger::log holds the sink lock while the sink waits for the GIL, so the
+  // lock must never be requested while this thread holds the GIL.
+  without_gil([&] { core::LoggerManager().set_sink(std::move(sink)); });
+}
+
+core::LogLevel to_level(int level) { return static_cast<core::LogLevel>(level); }
+
+}  // namespace
+
+bool python_alive() {
+#if PY_VERSION_HEX >= 0x030D0000
+  return Py_IsInitialized() && !Py_IsFinalizing();
+#else
+  return Py_IsInitialized() && !_Py_IsFinalizing();
+#endif
+}
+
+void bind_errors_and_logging(py::module_& m) {
+  py::register_local_exception_translator(&translate);
+
+  m.def(
+      "_install_log_bridge", [] { set_sink_without_gil(&python_sink); },
+      "Send the library's log records to Python's logging.");
+  m.def(
+      "_uninstall_log_bridge", [] { set_sink_without_gil(nullptr); },
+      "Send the library's log records to standard error again.");
+  m.def(
+      "_set_log_levels",
+      [](int default_level, const std::map<std::string, int>& levels) {
+        core::LoggerManager manager;
+        manager.set_default_level(to_level(default_level));
+        for (const auto& [name, level] : levels) manager.get_logger(name).set_level(to_level(level));
+      },
+      py::arg("default_level"), py::arg("levels"),
+      "Set the level used by loggers without one of their own, and the levels of the named loggers.");
+  m.def("_default_log_level", [] { return static_cast<int>(core::LoggerManager().default_level()); });
+  m.def(
+      "_log",
+      [](const std::string& name, int level, const std::string& message) {
+        without_gil([&] { core::LoggerManager().get_logger(name).log(to_level(level), message); });
+      },
+      py::arg("name"), py::arg("level"), py::arg("message"),
+      "Log through the library's logger `name`, as library code does.");
+  m.def(
+      "_raise",
+      [](const std::string& kind, const std::string& message) {
+        if (kind == "invalid_argument") throw std::invalid_argument(message);
+        if (kind == "out_of_range") throw std::out_of_range(message);
+        if (kind == "runtime_error") throw std::runtime_error(message);
+        if (kind == "OSError") throw OSError(message);
+        if (kind == "FileNotFoundError") throw FileNotFoundError(message);
+        if (kind == "ImportError") throw ImportError(message);
+        if (kind == "AttributeError") throw AttributeError(message);
+        if (kind == "TimeoutExpired") throw TimeoutExpired(message);
+        throw std::logic_error(message);
+      },
+      py::arg("kind"), py::arg("message"), "Throw a C++ exception of the given kind (for tests of the mapping).");
+}
+
+}  // namespace tesk_privacy::python

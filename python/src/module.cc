@@ -1,0 +1,11 @@
+// tesk_privacy._native: the compiled core of the Python package. Private;
+// the package's modules give it its public shape.
+#include "bindings.h"
+
+PYBIND11_MODULE(_native, m) {
+  m.doc() = "Compiled core of tesk_privacy (private; import the tesk_privacy packages instead).";
+  tesk_privacy::python::bind_errors_and_logging(m);
+  tesk_privacy::python::bind_recognition(m);
+  tesk_privacy::python::bind_anonymization(m);
+  tesk_privacy::python::bind_pii_detector(m);
+}

@@ -1,0 +1,20 @@
+"""tesk_privacy: finds personally identifiable information (PII) in
+Indonesian and English text and replaces it reversibly.
+
+The package exports nothing of its own; import what you need from its
+sub-packages:
+
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+
+    analyzer = TextAnalyzer()
+    anonymizer = TextAnonymizer(text_analyzer=analyzer)
+    safe = anonymizer.anonymize("Budi tinggal di Bandung")
+    original = anonymizer.deanonymize(safe)
+
+``tesk_privacy.framework`` holds the recognition and anonymization framework
+classes (``PatternRecognizer``, ``EntityRecognizer``, ``OperatorConfig``, ...)
+for writing recognizers and operators in Python; ``tesk_privacy.log_bridge``
+controls how the compiled core's log records reach :mod:`logging`.
+"""
+
+__all__: list = []

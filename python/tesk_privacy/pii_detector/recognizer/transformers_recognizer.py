@@ -1,0 +1,13 @@
+"""Transformer-model NER (optional): present when the compiled core was built with it.
+
+Importing this module raises ImportError otherwise.
+"""
+
+from tesk_privacy._core import _native
+
+try:
+    TransformersRecognizer = _native.TransformersRecognizer
+except AttributeError as error:
+    raise ImportError("TransformersRecognizer is not part of this build of tesk_privacy") from error
+
+__all__ = ["TransformersRecognizer"]

@@ -1,0 +1,103 @@
+"""``TextAnalyzer``: the PII detector.
+
+It registers every built-in recognizer for "en" and "id" (plus the
+framework's e-mail and phone recognizers for "id"), adds the caller's
+recognizers, and runs them with context enhancement, the 0.46 score
+threshold and a length filter that drops spans shorter than 2 or longer
+than 138 characters::
+
+    analyzer = TextAnalyzer()
+    for r in analyzer.analyze("Hubungi Budi di 0812-3456-7890"):
+        print(r.entity_type, r.start, r.end, r.score)
+
+Construction is the expensive step; ``analyze`` changes nothing, runs in
+C++ with the GIL released, and may be called from several threads at once.
+"""
+
+from typing import Any, Dict, Iterable, List, Optional
+
+from tesk_privacy import log_bridge
+from tesk_privacy._core import _native
+from tesk_privacy._records import RecognizerResult
+from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
+
+#: {"nlp_engine_name": "spacy", "models": [{"lang_code": "en", "model_name": "en_core_web_sm"},
+#:                                          {"lang_code": "id", "model_name": "en_core_web_sm"}]}
+DEFAULT_NLP_CONFIGURATION: Dict[str, Any] = _native._default_nlp_configuration()
+
+#: Spans of this many characters or more are not reported.
+MAX_PII_TEXT_LENGTH: int = _native.MAX_PII_TEXT_LENGTH
+
+# Keyword arguments analyze() accepts beyond its own parameters.
+_IGNORED_KEYWORDS = ("correlation_id", "return_decision_process")
+
+
+def _context_from(kwargs: Dict[str, Any]) -> Optional[List[str]]:
+    context = kwargs.pop("context", None)
+    for key in _IGNORED_KEYWORDS:
+        kwargs.pop(key, None)
+    if kwargs:
+        raise TypeError(f"analyze() got an unexpected keyword argument '{next(iter(kwargs))}'")
+    return context
+
+
+class TextAnalyzer(BaseTextAnalyzer):
+    """The PII detector of Indonesian and English text.
+
+    ``additional_recognizers`` (for instance remote recognizers, a
+    ``ProjectNameRecognizer`` with extra names, or recognizers written in
+    Python) are registered after the built-in ones. ``nlp_configuration``
+    names the NLP pipeline per language (default
+    :data:`DEFAULT_NLP_CONFIGURATION`).
+    """
+
+    def __init__(
+        self,
+        additional_recognizers: Optional[Iterable[Any]] = None,
+        nlp_configuration: Optional[Dict[str, Any]] = None,
+    ) -> None:
+        log_bridge.sync_log_levels()
+        configuration = nlp_configuration if nlp_configuration is not None else DEFAULT_NLP_CONFIGURATION
+        self._native = _native.TextAnalyzer(list(additional_recognizers or []), configuration)
+        #: The framework engine that ``analyze`` runs (an ``AnalyzerEngine``).
+        self.analyzer = self._native.analyzer
+        self._registry = self._native.registry
+        self.__post_processing_fn = (TextAnalyzer._filter_entities_based_on_the_text_length,)
+
+    def analyze(  # type: ignore[override]
+        self,
+        text: str,
+        language: str = "id",
+        entities: Optional[List[str]] = None,
+        score_threshold: float = 0.46,
+        allow_list: Optional[List[str]] = None,
+        allow_list_match: str = "exact",
+        regex_flags: int = DEFAULT_REGEX_FLAGS,
+        **kwargs: Any,
+    ) -> List[RecognizerResult]:
+        """The spans of PII in ``text``, in the order recognizers reported them.
+
+        ``entities``: the entity types to report (None: all).
+        ``allow_list``: span texts never reported; ``allow_list_match``
+        "exact" compares them as they are, "regex" treats them as patterns
+        that must match the whole span. ``regex_flags``: the ``re`` flags
+        for every pattern. Keyword ``context``: the caller's context words,
+        which raise the score of nearby results like a recognizer's own.
+        """
+        context = _context_from(kwargs) if kwargs else None
+        return self._native.analyze(
+            text, language, entities, score_threshold, allow_list, allow_list_match, regex_flags, context
+        )
+
+    @staticmethod
+    def _initialize_registry() -> Any:
+        """A registry with the framework's predefined recognizers for "en" and "id"."""
+        return _native.TextAnalyzer._initialize_registry()
+
+    @staticmethod
+    def _filter_entities_based_on_the_text_length(results: List[RecognizerResult]) -> List[RecognizerResult]:
+        """The results whose span is 2 to ``MAX_PII_TEXT_LENGTH - 1`` characters long, in order."""
+        return [r for r in results if 1 < r.end - r.start < MAX_PII_TEXT_LENGTH]
+
+
+__all__ = ["TextAnalyzer", "DEFAULT_NLP_CONFIGURATION", "MAX_PII_TEXT_LENGTH"]

@@ -1,0 +1,154 @@
+"""``TextAnonymizer``: detects PII with an analyzer, replaces it (bracketed
+placeholders by default, realistic fake values on request), remembers every
+replacement, and puts the originals back on request::
+
+    anonymizer = TextAnonymizer(text_analyzer=TextAnalyzer())
+    safe = anonymizer.anonymize("Budi dan Siti di Bandung")
+    # "<PERSON_1> dan <PERSON_2> di <LOCATION_1>"
+    anonymizer.deanonymize(safe)
+
+The store of replacements accumulates across texts until
+:meth:`TextAnonymizer.reset_deanonymizer_mapping`: an original recorded from
+one text is replaced in every later text too, always by the same
+placeholder. The output is the input rewritten from the whole store —
+longest original first, whole words, ignoring letter case.
+
+Calls on one instance are serialized (it holds the store); the analysis runs
+with the GIL released.
+"""
+
+from typing import Any, Dict, List, Optional
+
+from tesk_privacy import log_bridge
+from tesk_privacy._core import _native
+from tesk_privacy._records import ConflictResolutionStrategy
+from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
+from tesk_privacy.pii_detector.anonymizer import BaseTextAnonymizer
+from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _context_from
+from tesk_privacy.pii_detector.utils.deanonymizer_mapping import DeanonymizerMapping, MappingDataType
+
+# The keyword arguments anonymize() hands to the analyzer itself.
+_ANALYZE_KEYWORDS = ("text", "entities", "language", "score_threshold", "allow_list", "allow_list_match", "regex_flags")
+
+
+def _runs_in_core(analyzer: Any) -> bool:
+    # A TextAnalyzer whose analyze() is not overridden runs entirely in C++.
+    return isinstance(analyzer, TextAnalyzer) and type(analyzer).analyze is TextAnalyzer.analyze
+
+
+class TextAnonymizer(BaseTextAnonymizer):
+    """The anonymizer component.
+
+    ``text_analyzer``: a :class:`TextAnalyzer` or any ``BaseTextAnalyzer``
+    (written in Python, it is called with keyword arguments).
+    ``operators``: entity type -> ``OperatorConfig``; types without one
+    become "<TYPE>". ``add_default_faker_operators``: replace every type
+    that has a fake-value generator by realistic fake values (seeded with
+    ``faker_seed``; ``faker_locale`` "en_US" or "id_ID"); ``operators`` is
+    then ignored. ``deanonymizer_mapping``: a store to continue.
+    ``skip_format_duplicates``: keep repeated placeholders unnumbered; None
+    means True exactly when ``operators`` is given.
+    """
+
+    def __init__(
+        self,
+        text_analyzer: BaseTextAnalyzer,
+        operators: Optional[Dict[str, Any]] = None,
+        add_default_faker_operators: bool = False,
+        faker_seed: Optional[int] = 42,
+        anonymizer_engine: Optional[Any] = None,
+        deanonymizer_mapping: Optional[DeanonymizerMapping] = None,
+        skip_format_duplicates: Optional[bool] = False,
+        *,
+        faker_locale: str = "en_US",
+    ) -> None:
+        if not callable(getattr(text_analyzer, "analyze", None)):
+            raise TypeError("text_analyzer must have an analyze() method")
+        log_bridge.sync_log_levels()
+        #: The framework's anonymizer engine (an ``AnonymizerEngine``).
+        self.anonymizer = anonymizer_engine if anonymizer_engine is not None else _native.AnonymizerEngine()
+        self._analyzer = text_analyzer
+        self._analyzer_in_core = _runs_in_core(text_analyzer)
+        self._native = _native.TextAnonymizer(
+            text_analyzer._native if self._analyzer_in_core else text_analyzer,  # type: ignore[attr-defined]
+            operators,
+            add_default_faker_operators,
+            faker_seed,
+            self.anonymizer,
+            deanonymizer_mapping,
+            skip_format_duplicates,
+            faker_locale,
+        )
+
+    @property
+    def operators(self) -> Optional[Dict[str, Any]]:
+        """Entity type -> ``OperatorConfig`` (a new dict on every read), or None."""
+        return self._native.operators
+
+    @property
+    def skip_format_duplicates(self) -> bool:
+        return self._native.skip_format_duplicates
+
+    @property
+    def deanonymizer_mapping(self) -> MappingDataType:
+        """anonymized -> original per entity type (a new dict on every read)."""
+        return self._native.deanonymizer_mapping
+
+    @property
+    def anonymizer_mapping(self) -> MappingDataType:
+        """original -> anonymized per entity type (a new dict on every read)."""
+        return self._native.anonymizer_mapping
+
+    def anonymize(  # type: ignore[override]
+        self,
+        text: str,
+        entities: Optional[List[str]] = None,
+        language: str = "id",
+        conflict_resolution: Optional[ConflictResolutionStrategy] = None,
+        analyzer_score_threshold: float = 0.46,
+        allow_list: Optional[List[str]] = None,
+        allow_list_match: str = "exact",
+        regex_flags: int = DEFAULT_REGEX_FLAGS,
+        **kwargs: Any,
+    ) -> str:
+        """``text`` with every recorded original (from this and earlier texts)
+        replaced by its placeholder. Further keyword arguments (for instance
+        ``context``) go to the analyzer."""
+        for key in _ANALYZE_KEYWORDS:
+            if key in kwargs:
+                raise TypeError(f"analyze() got multiple values for keyword argument '{key}'")
+        if self._analyzer_in_core:
+            context = _context_from(kwargs) if kwargs else None
+        else:
+            context = kwargs.pop("context", None)
+        return self._native.anonymize(
+            text,
+            entities,
+            language,
+            conflict_resolution,
+            analyzer_score_threshold,
+            allow_list,
+            allow_list_match,
+            regex_flags,
+            context,
+            kwargs,
+        )
+
+    def deanonymize(self, text: str) -> str:
+        """``text`` with every stored anonymized value replaced by its original."""
+        return self._native.deanonymize(text)
+
+    def reset_deanonymizer_mapping(self) -> None:
+        """Forgets every replacement; numbering starts at 1 again."""
+        self._native.reset_deanonymizer_mapping()
+
+    def add_operators(self, operators: Dict[str, Any]) -> None:
+        """Adds operators, replacing those of the same entity types."""
+        self._native.add_operators(operators)
+
+    def remove_all_operators(self) -> None:
+        """Removes every operator, so that every type becomes "<TYPE>"."""
+        self._native.remove_all_operators()
+
+
+__all__ = ["TextAnonymizer"]

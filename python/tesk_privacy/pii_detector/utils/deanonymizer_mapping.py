@@ -1,0 +1,75 @@
+"""The reversible mapping between anonymized values and the originals they
+replace, and the store that accumulates it over many texts.
+
+A mapping is a dict: entity type -> {key: value}, both levels in insertion
+order. The store (:class:`DeanonymizerMapping`) holds the deanonymizer
+direction, anonymized -> original, and numbers repeated bracketed
+placeholders: the n-th distinct PERSON ever stored is "<PERSON_n>"::
+
+    store = DeanonymizerMapping()
+    store.update({"PERSON": {"<PERSON>": "Budi", "<PERSON_2>": "Siti"}})
+    store.data   # {"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "Siti"}}
+"""
+
+from typing import Dict, List, Union
+
+from tesk_privacy._core import _native
+from tesk_privacy._records import EngineResult, RecognizerResult
+
+#: entity type -> (anonymized -> original), or the reverse direction.
+MappingDataType = Dict[str, Dict[str, str]]
+
+#: The store: ``DeanonymizerMapping(mapping=None, skip_format_duplicates=False)``,
+#: with ``mapping``, ``skip_format_duplicates``, ``data`` (a fresh copy) and
+#: ``update(new_mapping)``; compared by value.
+DeanonymizerMapping = _native.DeanonymizerMapping
+
+
+def format_duplicated_operator(operator_name: str, count: int) -> str:
+    """Renumbers a bracketed placeholder: ("<PERSON>", 2) -> "<PERSON_2>",
+    ("<PERSON_7>", 3) -> "<PERSON_3>". A value without brackets loses any "<"
+    or ">" and a trailing "_<digits>", and ``count`` is not used."""
+    return _native.format_duplicated_operator(operator_name, count)
+
+
+def create_anonymizer_mapping(
+    original_text: str,
+    analyzer_results: List[RecognizerResult],
+    anonymizer_results: EngineResult,
+    is_reversed: bool = False,
+    skip_format_duplicates: bool = False,
+) -> MappingDataType:
+    """One text's mapping from its detections and the engine's replacements.
+
+    Sorts ``analyzer_results`` and ``anonymizer_results.items`` in place by
+    start, pairs the k-th detection with the k-th replacement (surplus on
+    either side is ignored), records each original once per entity type
+    whatever its letter case, and numbers a bracketed placeholder that
+    arrives again for a different original unless
+    ``skip_format_duplicates``. ``is_reversed`` gives anonymized -> original.
+    """
+    analyzer_results.sort(key=lambda r: r.start)
+    anonymizer_results.items.sort(key=lambda item: item.start)
+    return _native.create_anonymizer_mapping(
+        original_text, analyzer_results, anonymizer_results, is_reversed, skip_format_duplicates
+    )
+
+
+def get_dict_diff(
+    first_mapping: Union[MappingDataType, "_native.DeanonymizerMapping"], second_mapping: MappingDataType
+) -> List[Dict[str, str]]:
+    """The entries of ``second_mapping`` whose original differs from
+    ``first_mapping``'s entry for the same entity type and anonymized value,
+    as {"pii_type", "anonymized_value", "pii_value"} records. A pair missing
+    from ``first_mapping`` raises KeyError, unless ``first_mapping`` is a
+    store, where it reads as the empty string."""
+    return _native.get_dict_diff(first_mapping, second_mapping)
+
+
+__all__ = [
+    "MappingDataType",
+    "DeanonymizerMapping",
+    "format_duplicated_operator",
+    "create_anonymizer_mapping",
+    "get_dict_diff",
+]

@@ -1,0 +1,56 @@
+"""C++ exceptions arrive as Python's built-in exceptions."""
+
+import pytest
+
+from tesk_privacy import _native
+from tesk_privacy.framework import AnalyzerEngine, OperatorConfig, Pattern, PatternRecognizer
+from tesk_privacy.pii_detector.utils.deanonymizer_mapping import DeanonymizerMapping, get_dict_diff
+from tesk_privacy.pii_detector.utils.spacy_model_loader import load_spacy_model
+
+
+@pytest.mark.parametrize(
+    "kind, python_type",
+    [
+        ("invalid_argument", ValueError),
+        ("out_of_range", KeyError),
+        ("runtime_error", RuntimeError),
+        ("OSError", OSError),
+        ("FileNotFoundError", FileNotFoundError),
+        ("ImportError", ImportError),
+        ("AttributeError", AttributeError),
+        ("TimeoutExpired", TimeoutError),
+    ],
+)
+def test_exception_kinds(kind, python_type):
+    with pytest.raises(python_type) as error:
+        _native._raise(kind, "what went wrong")
+    assert type(error.value) is python_type
+    expected = "'what went wrong'" if python_type is KeyError else "what went wrong"
+    assert str(error.value) == expected
+
+
+def test_key_error_carries_the_missing_key():
+    with pytest.raises(KeyError) as error:
+        get_dict_diff({"PERSON": {}}, {"PERSON": {"<PERSON_1>": "Budi"}})
+    assert error.value.args == ("<PERSON_1>",)
+    # A store reads a missing entry as "" instead.
+    assert get_dict_diff(DeanonymizerMapping(), {"PERSON": {"<PERSON_1>": "Budi"}}) == [
+        {"pii_type": "PERSON", "anonymized_value": "<PERSON_1>", "pii_value": "Budi"}
+    ]
+
+
+@pytest.mark.parametrize(
+    "call, python_type, message",
+    [
+        (lambda: OperatorConfig("shred"), ValueError, "shred"),
+        (lambda: PatternRecognizer("X", [Pattern("bad", "(unclosed", 0.5)]), ValueError, ""),
+        (lambda: PatternRecognizer("X"), ValueError, "patterns or with deny list"),
+        (lambda: AnalyzerEngine().analyze("text", "xx"), ValueError, "xx"),
+        (lambda: load_spacy_model("xx_no_such_model", auto_install=False), OSError, "Could not load spaCy model 'xx_no_such_model'"),
+        (lambda: AnalyzerEngine().analyze("lone \ud800 surrogate", "en"), UnicodeEncodeError, "surrogates"),
+        (lambda: AnalyzerEngine().analyze(b"bytes", "en"), TypeError, "text must be a str"),
+    ],
+)
+def test_library_errors_from_python(call, python_type, message):
+    with pytest.raises(python_type, match=message):
+        call()

@@ -1,0 +1,62 @@
+"""The mapping utilities, fake values and providers as Python sees them."""
+
+import pytest
+
+from tesk_privacy.framework import EngineResult, Faker, OperatorResult, RecognizerResult
+from tesk_privacy.pii_detector.utils.deanonymizer_mapping import (
+    DeanonymizerMapping,
+    create_anonymizer_mapping,
+    format_duplicated_operator,
+)
+from tesk_privacy.pii_detector.utils.faker_provider import CompanyProvider, KTPProvider
+from tesk_privacy.pii_detector.utils.pseudo_anonymizer_mapping import get_pseudoanonymizer_mapping
+
+
+@pytest.mark.parametrize(
+    "name, count, expected",
+    [("<PERSON>", 2, "<PERSON_2>"), ("<PERSON_7>", 3, "<PERSON_3>"), ("Budi", 5, "Budi"), ("Budi_12", 1, "Budi"),
+     ("<PERSON", 2, "PERSON")],
+)
+def test_format_duplicated_operator(name, count, expected):
+    assert format_duplicated_operator(name, count) == expected
+
+
+def test_create_anonymizer_mapping_sorts_the_callers_lists():
+    text = "Siti dan Budi"
+    detections = [RecognizerResult("PERSON", 9, 13, 0.9), RecognizerResult("PERSON", 0, 4, 0.9)]
+    engine = EngineResult("<PERSON> dan <PERSON>", [OperatorResult("PERSON", 13, 21, "<PERSON>"),
+                                                    OperatorResult("PERSON", 0, 8, "<PERSON>")])
+    mapping = create_anonymizer_mapping(text, detections, engine, is_reversed=True)
+    assert mapping == {"PERSON": {"<PERSON>": "Siti", "<PERSON_2>": "Budi"}}
+    assert [r.start for r in detections] == [0, 9] and [i.start for i in engine.items] == [0, 13]
+
+
+def test_store_is_a_value():
+    store = DeanonymizerMapping()
+    store.update({"PERSON": {"<PERSON>": "Budi", "<PERSON_2>": "Siti"}})
+    snapshot = store.data
+    snapshot["PERSON"]["<PERSON_1>"] = "changed"
+    assert store.data == {"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "Siti"}}
+    assert store == DeanonymizerMapping({"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "Siti"}})
+    assert store != DeanonymizerMapping(store.mapping, skip_format_duplicates=True)
+
+
+def test_pseudoanonymizer_table_follows_its_seed():
+    first, second = get_pseudoanonymizer_mapping(42), get_pseudoanonymizer_mapping(seed=42)
+    assert len(first) == 34 and list(first)[:3] == ["PERSON", "EMAIL_ADDRESS", "PHONE_NUMBER"]
+    assert [first["PERSON"]("Budi") for _ in range(3)] == [second["PERSON"]("ignored") for _ in range(3)]
+    assert len(get_pseudoanonymizer_mapping(-1)["CRYPTO"]("x")) == 29  # any int seeds
+
+
+def test_faker_with_providers():
+    fake = Faker("id_ID")
+    fake.seed_instance(7)
+    assert isinstance(fake.add_provider(CompanyProvider), CompanyProvider)
+    ktp = fake.add_provider(KTPProvider)
+    assert ktp.generator is not None
+    assert fake.custom_company().startswith(("PT ", "CV "))
+    assert 41 <= int(fake.ktp("female")[6:8]) <= 71 and 1 <= int(fake.ktp()[6:8]) <= 31
+    with pytest.raises(AttributeError):
+        fake.no_such_method()
+    with pytest.raises(ValueError):
+        Faker("xx_XX")
