@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "pii_detector/utils/whole_word_replacer.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
@@ -58,30 +59,40 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   deanonymizer_mapping_.update(text_mapping);
 
   // Every original the store knows, longest first; equal lengths keep store order.
-  std::vector<std::pair<std::string, std::string>> pairs;
-  for (const auto& [type, inner] : anonymizer_mapping()) {
-    for (const auto& [original, anonymized] : inner) pairs.emplace_back(original, anonymized);
+  // An original recorded under two placeholders of one type takes the later
+  // placeholder, in the place of the first.
+  std::vector<std::pair<std::string_view, std::string_view>> pairs;
+  std::unordered_map<std::string_view, size_t> seen;
+  for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
+    seen.clear();
+    for (const auto& [anonymized, original] : inner) {
+      auto [it, inserted] = seen.try_emplace(original, pairs.size());
+      if (inserted) {
+        pairs.emplace_back(original, anonymized);
+      } else {
+        pairs[it->second].second = anonymized;
+      }
+    }
   }
-  std::stable_sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) {
-    return utf8_length(a.first) > utf8_length(b.first);
-  });
-  return WholeWordReplacer(pairs).replace(text);
+  if (!anonymize_replacer_) anonymize_replacer_ = std::make_unique<StoreReplacer>();
+  return anonymize_replacer_->replace(text, pairs);
 }
 
 std::string TextAnonymizer::deanonymize(const std::string& input) {
   const Utf8Text text(input);
-  std::vector<std::pair<std::string, std::string>> pairs;
+  // A fake value may contain a shorter one ("Andi" in "Andi Saputra"); the
+  // longer is restored first so the shorter cannot break it apart.
+  std::vector<std::pair<std::string_view, std::string_view>> pairs;
   for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
     for (const auto& [anonymized, original] : inner) pairs.emplace_back(anonymized, original);
   }
   if (pairs.empty()) return text.str();
-  // A fake value may contain a shorter one ("Andi" in "Andi Saputra"); the
-  // longer is restored first so the shorter cannot break it apart.
-  std::stable_sort(pairs.begin(), pairs.end(), [](const auto& a, const auto& b) {
-    return utf8_length(a.first) > utf8_length(b.first);
-  });
-  return WholeWordReplacer(pairs).replace(text);
+  if (!deanonymize_replacer_) deanonymize_replacer_ = std::make_unique<StoreReplacer>();
+  return deanonymize_replacer_->replace(text, pairs);
 }
+
+TextAnonymizer::~TextAnonymizer() = default;
+TextAnonymizer::TextAnonymizer(TextAnonymizer&&) noexcept = default;
 
 void TextAnonymizer::reset_deanonymizer_mapping() { deanonymizer_mapping_ = DeanonymizerMapping(); }
 

@@ -33,6 +33,8 @@
 
 namespace tesk_privacy::pii_detector {
 
+class StoreReplacer;
+
 struct AnonymizeOptions {
   std::optional<std::vector<std::string>> entities;
   std::string language = "id";
@@ -63,6 +65,8 @@ class TextAnonymizer : public BaseTextAnonymizer {
  public:
   explicit TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_analyzer,
                           TextAnonymizerOptions options = {});
+  ~TextAnonymizer() override;
+  TextAnonymizer(TextAnonymizer&&) noexcept;
 
   std::string anonymize(const std::string& text, const std::optional<std::vector<std::string>>& entities = std::nullopt,
                         const std::string& language = "id",
@@ -92,6 +96,9 @@ class TextAnonymizer : public BaseTextAnonymizer {
   DeanonymizerMapping deanonymizer_mapping_;
   std::shared_ptr<const BaseTextAnalyzer> analyzer_;
   std::optional<anonymization::OperatorMap> operators_;
+  // Rewriting tries kept between calls (store -> text and back).
+  std::unique_ptr<StoreReplacer> anonymize_replacer_;
+  std::unique_ptr<StoreReplacer> deanonymize_replacer_;
 };
 
 }  // namespace tesk_privacy::pii_detector

@@ -17,27 +17,34 @@ char32_t fold_case(char32_t c) {
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
 }
 
-WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs) {
-  nodes_.emplace_back();
-  std::vector<std::map<char32_t, int>> building(1);
-  for (const auto& [needle, replacement] : pairs) {
-    if (needle.empty()) continue;
-    const int id = static_cast<int>(replacements_.size());
-    replacements_.push_back(replacement);
-    int node = 0;
-    for (size_t pos = 0; pos < needle.size();) {
-      char32_t c = fold_case(decode_utf8(needle, pos));
-      auto it = building[node].find(c);
-      if (it == building[node].end()) {
-        it = building[node].emplace(c, static_cast<int>(nodes_.size())).first;
-        nodes_.emplace_back();
-        building.emplace_back();
-      }
+WholeWordReplacer::WholeWordReplacer() { nodes_.emplace_back(); }
+
+WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs)
+    : WholeWordReplacer() {
+  for (const auto& [needle, replacement] : pairs) add(needle, replacement);
+}
+
+int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
+  if (needle.empty()) return -1;
+  const int id = static_cast<int>(replacements_.size());
+  replacements_.push_back(std::move(replacement));
+  int node = 0;
+  for (size_t pos = 0; pos < needle.size();) {
+    const char32_t c = fold_case(decode_utf8(needle, pos));
+    auto& next = nodes_[node].next;
+    auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
+                               [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (it == next.end() || it->first != c) {
+      const int created = static_cast<int>(nodes_.size());
+      next.insert(it, {c, created});
+      nodes_.emplace_back();  // invalidates `next`; not used again below
+      node = created;
+    } else {
       node = it->second;
     }
-    nodes_[node].needles.push_back(id);
   }
-  for (size_t i = 0; i < nodes_.size(); ++i) nodes_[i].next.assign(building[i].begin(), building[i].end());
+  nodes_[node].needles.push_back(id);
+  return id;
 }
 
 int WholeWordReplacer::child(int node, char32_t c) const {
@@ -48,6 +55,12 @@ int WholeWordReplacer::child(int node, char32_t c) const {
 }
 
 std::string WholeWordReplacer::replace(const Utf8Text& text) const {
+  std::vector<int64_t> priority(replacements_.size());
+  for (size_t i = 0; i < priority.size(); ++i) priority[i] = static_cast<int64_t>(i);
+  return replace(text, priority);
+}
+
+std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const int64_t> priority) const {
   const std::string_view s = text.view();
   if (replacements_.empty() || s.empty()) return text.str();
   std::vector<char32_t> cps;
@@ -73,12 +86,14 @@ std::string WholeWordReplacer::replace(const Utf8Text& text) const {
       node = child(node, fold_case(cps[q]));
       if (node < 0) break;
       if (!nodes_[node].needles.empty() && (q + 1 == n || !is_word_char(cps[q + 1]))) {
-        for (int id : nodes_[node].needles) candidates.push_back({id, p, q + 1});
+        for (int id : nodes_[node].needles) {
+          if (priority[id] >= 0) candidates.push_back({id, p, q + 1});
+        }
       }
     }
   }
-  std::stable_sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-    return a.needle != b.needle ? a.needle < b.needle : a.start < b.start;
+  std::stable_sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+    return a.needle != b.needle ? priority[a.needle] < priority[b.needle] : a.start < b.start;
   });
   std::map<size_t, Candidate> accepted;  // by start
   for (const Candidate& c : candidates) {
@@ -97,6 +112,36 @@ std::string WholeWordReplacer::replace(const Utf8Text& text) const {
   }
   out.append(s.substr(byte_at[copied]));
   return out;
+}
+
+std::string StoreReplacer::replace(const Utf8Text& text,
+                                   const std::vector<std::pair<std::string_view, std::string_view>>& store) {
+  std::fill(priority_.begin(), priority_.end(), -1);
+  std::string key;
+  for (size_t position = 0; position < store.size(); ++position) {
+    const auto& [needle, replacement] = store[position];
+    if (needle.empty()) continue;
+    key.assign(needle).push_back('\0');
+    key.append(replacement);
+    auto [it, inserted] = ids_.try_emplace(key, -1);
+    if (inserted) {
+      it->second = replacer_.add(needle, std::string(replacement));
+      priority_.resize(replacer_.size(), -1);
+    }
+    // Longer needles first, then store order; a pair seen twice keeps its first place.
+    const int64_t rank = (int64_t{INT32_MAX} - static_cast<int64_t>(utf8_length(needle))) << 32 |
+                         static_cast<int64_t>(position);
+    if (priority_[it->second] < 0) priority_[it->second] = rank;
+  }
+  // Pairs dropped from the store stay in the trie, disabled; start afresh
+  // once they outnumber the live ones.
+  if (replacer_.size() > 2 * store.size() + 64) {
+    replacer_ = WholeWordReplacer();
+    ids_.clear();
+    priority_.clear();
+    return replace(text, store);
+  }
+  return replacer_.replace(text, priority_);
 }
 
 }  // namespace tesk_privacy::pii_detector

@@ -10,7 +10,11 @@
 // The cost is one scan of the text, whatever the number of needles.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -22,8 +26,18 @@ class WholeWordReplacer {
  public:
   // (needle, replacement) pairs, highest priority first. Empty needles are ignored.
   explicit WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs);
+  WholeWordReplacer();
 
+  // Adds a needle after those already present and returns its id (ids count
+  // up from 0), or -1 for an empty needle.
+  int add(std::string_view needle, std::string replacement);
+  size_t size() const { return replacements_.size(); }
+
+  // Needles in id order of priority.
   std::string replace(const Utf8Text& text) const;
+  // priority[id]: the lower, the earlier a needle's occurrences are accepted;
+  // a negative value leaves the needle out.
+  std::string replace(const Utf8Text& text, std::span<const int64_t> priority) const;
 
  private:
   struct Node {
@@ -34,6 +48,21 @@ class WholeWordReplacer {
 
   std::vector<Node> nodes_;
   std::vector<std::string> replacements_;
+};
+
+// Rewrites texts from a store of (needle, replacement) pairs that grows from
+// call to call. The trie is kept and only pairs it has not seen are added, so
+// a call costs one pass over the store and one over the text instead of a
+// rebuild. Longer needles win, then earlier pairs in store order; pairs no
+// longer in the store are left out.
+class StoreReplacer {
+ public:
+  std::string replace(const Utf8Text& text, const std::vector<std::pair<std::string_view, std::string_view>>& store);
+
+ private:
+  WholeWordReplacer replacer_;
+  std::unordered_map<std::string, int> ids_;  // needle '\0' replacement -> id
+  std::vector<int64_t> priority_;
 };
 
 // Python's \w: a Unicode letter or number, or "_".
