@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <list>
 #include <random>
 #include <set>
 #include <string>
@@ -64,6 +65,80 @@ TEST(PhoneRecognizer, PiecesFindWhatTheWholeTextHas) {
   const auto whole = whole_text_matches(text, PhoneRecognizer::DEFAULT_REGIONS());
   EXPECT_FALSE(whole.empty());
   EXPECT_EQ(ours, whole);
+}
+
+std::set<std::pair<size_t, size_t>> recognizer_matches(const PhoneRecognizer& recognizer, const std::string& text) {
+  const Utf8Text utf8(text);
+  std::set<std::pair<size_t, size_t>> spans;
+  for (const auto& r : recognizer.analyze(utf8, {}, nullptr)) {
+    spans.emplace(utf8.cp_to_byte(static_cast<size_t>(r.start)), utf8.cp_to_byte(static_cast<size_t>(r.end)));
+  }
+  return spans;
+}
+
+// Lone digit runs of every length, led by every digit, by each region's
+// calling code and by international prefixes, in the surroundings prose
+// gives them: the regions the recognizer leaves out for such a run must be
+// the ones where the matcher finds nothing.
+TEST(PhoneRecognizer, SkippedRegionsAreThoseWithoutAMatch) {
+  const std::vector<std::string> leads = {"2", "3", "4", "5", "6", "7", "8", "9", "0", "1", "62", "65",
+                                          "60", "44", "61", "91", "00", "011", "1831", "0812", "812", "202"};
+  const std::vector<std::pair<std::string, std::string>> contexts = {
+      {"", ""}, {"NIK ", ". "}, {"(", ")"}, {"No. ", " ext"}, {"tel: ", ";"}, {"x ", " x"}, {"a ", "#"}, {"[", "]"},
+  };
+  std::mt19937 rng(11);
+  size_t found = 0;
+  for (const std::string& region : PhoneRecognizer::DEFAULT_REGIONS()) {
+    const PhoneRecognizer recognizer("en", {region});
+    for (size_t length = 4; length <= 19; ++length) {
+      for (const std::string& lead : leads) {
+        if (lead.size() >= length) continue;
+        std::string run = lead;
+        while (run.size() < length) run += static_cast<char>('0' + rng() % 10);
+        const auto& [before, after] = contexts[rng() % contexts.size()];
+        const std::string text = before + run + after;
+        const auto whole = whole_text_matches(text, {region});
+        found += whole.size();
+        EXPECT_EQ(recognizer_matches(recognizer, text), whole) << region << ": " << text;
+      }
+    }
+  }
+  EXPECT_GT(found, 20u);  // the table holds valid numbers too, not only misses
+}
+
+// A region's shortcut must know every length libphonenumber deems possible
+// for its calling code, and the lengths of every example number of the
+// regions sharing that code.
+TEST(PhoneRecognizer, RegionShortcutsCoverEveryPossibleLength) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  for (const std::string& region : PhoneRecognizer::DEFAULT_REGIONS()) {
+    const auto shortcut = PhoneRecognizer::region_shortcut(region);
+    ASSERT_TRUE(shortcut.known) << region;
+    const int calling_code = util.GetCountryCodeForRegion(region);
+    EXPECT_EQ(shortcut.calling_code, std::to_string(calling_code));
+    for (int length = 1; length <= 17; ++length) {
+      PhoneNumber number;
+      number.set_country_code(calling_code);
+      number.set_national_number(std::stoull("2" + std::string(static_cast<size_t>(length - 1), '0')));
+      if (util.IsPossibleNumberWithReason(number) == PhoneNumberUtil::IS_POSSIBLE) {
+        EXPECT_TRUE((shortcut.national_lengths >> length) & 1u) << region << " length " << length;
+      }
+    }
+    std::list<std::string> siblings;
+    util.GetRegionCodesForCountryCallingCode(calling_code, &siblings);
+    for (const std::string& sibling : siblings) {
+      std::set<PhoneNumberUtil::PhoneNumberType> types;
+      util.GetSupportedTypesForRegion(sibling, &types);
+      for (auto type : types) {
+        PhoneNumber example;
+        if (!util.GetExampleNumberForType(sibling, type, &example)) continue;
+        std::string national;
+        util.GetNationalSignificantNumber(example, &national);
+        EXPECT_TRUE((shortcut.national_lengths >> national.size()) & 1u) << sibling << " example " << national;
+      }
+    }
+  }
+  EXPECT_FALSE(PhoneRecognizer::region_shortcut("DE").known);
 }
 
 TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {
