@@ -5,7 +5,9 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config   # toolchain
-  clang libclang-rt-14-dev                        # fuzzers (libFuzzer)
+  ccache                                          # reuses compilations between builds
+  clang libclang-rt-14-dev                        # fuzzers (libFuzzer), ThreadSanitizer
+  time                                            # peak memory in scripts/hostile_inputs.sh
   libpcre2-dev                                    # regular expressions (PCRE2 with JIT)
   libicu-dev                                      # Unicode case mapping
   libssl-dev                                      # hash operator digests

@@ -5,6 +5,9 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#ifdef TESK_HAVE_TRANSFORMERS
+#include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
+#endif
 
 namespace tesk_privacy::cli {
 
@@ -13,6 +16,8 @@ int run_analyze(int argc, char** argv) {
   recognition::AnalyzeOptions options;
   options.score_threshold = 0.46;
   bool explain = false;
+  std::string transformer_model;
+  std::string tokenization_level = "subword";
   parse_options(argc, argv, 2, common, [&](const std::string& name, const auto& value) {
     if (name == "-e" || name == "--entities") {
       options.entities = split_list(value());
@@ -28,13 +33,35 @@ int run_analyze(int argc, char** argv) {
       options.context = split_list(value());
     } else if (name == "--explain") {
       explain = true;
+    } else if (name == "--transformer-model") {
+      transformer_model = value();
+      if (transformer_model.empty()) throw UsageError("--transformer-model needs a model folder or hub identifier");
+    } else if (name == "--tokenization-level") {
+      tokenization_level = value();
+      if (tokenization_level != "subword" && tokenization_level != "word") {
+        throw UsageError("--tokenization-level must be subword or word, not '" + tokenization_level + "'");
+      }
     } else {
       return false;
     }
     return true;
   });
 
-  auto analyzer = make_analyzer(common);
+  std::vector<std::shared_ptr<recognition::EntityRecognizer>> models;
+  if (!transformer_model.empty()) {
+#ifdef TESK_HAVE_TRANSFORMERS
+    auto ner = std::make_shared<pii_detector::TransformersRecognizer>(
+        transformer_model, nullptr, std::nullopt, pii_detector::TokenizationLevel::SUBWORD, std::nullopt,
+        common.language);
+    pii_detector::Configuration configuration = pii_detector::MERROW_BERT_CONFIGURATION;
+    pii_detector::set_config(configuration, "TOKENIZATION_LEVEL", tokenization_level);
+    ner->load_transformer(configuration);
+    models.push_back(std::move(ner));
+#else
+    throw UsageError("--transformer-model: this build of tesk-privacy has no transformer support");
+#endif
+  }
+  auto analyzer = make_analyzer(common, nullptr, std::move(models));
   Progress progress(common.progress);
   for_each_document(common, [&](const Document& doc) {
     const Utf8Text text(doc.text);

@@ -91,26 +91,34 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
   if (inputs.empty()) inputs.push_back("-");
   for (const std::string& name : inputs) {
     const std::string label = name == "-" ? "<stdin>" : name;
-    std::string data = read_all(name);
     if (!options.jsonl) {
+      std::string data = read_all(name);
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
       }
       fn(Document{label, std::move(data), std::nullopt});
       continue;
     }
-    std::istringstream lines(data);
+    std::ifstream file;
+    if (name != "-") {
+      file.open(name, std::ios::binary);
+      if (!file) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
+    }
+    std::istream& in = name == "-" ? std::cin : file;
     size_t number = 0;
-    for (std::string line; std::getline(lines, line);) {
+    for (std::string line; std::getline(in, line);) {
       ++number;
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) continue;
       fn(parse_line(label + ":" + std::to_string(number), line));
     }
+    if (in.bad()) throw std::runtime_error("error while reading " + label);
   }
 }
 
-std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(const CommonOptions& options) {
+std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
+    const CommonOptions& options, std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>* remotes,
+    std::vector<std::shared_ptr<recognition::EntityRecognizer>> extra) {
   std::vector<std::shared_ptr<recognition::EntityRecognizer>> remote;
   if (!options.ner_api_url.empty()) {
     remote.push_back(std::make_shared<pii_detector::HalvernNerApiRemoteRecognizer>(
@@ -123,6 +131,10 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(const CommonOptions& o
     }
     remote.push_back(std::make_shared<pii_detector::ProsaRemoteRecognizer>(options.prosa_url, key));
   }
+  if (remotes != nullptr) {
+    for (const auto& r : remote) remotes->push_back(std::static_pointer_cast<const recognition::RemoteRecognizer>(r));
+  }
+  for (auto& r : extra) remote.push_back(std::move(r));
   return std::make_shared<pii_detector::TextAnalyzer>(std::move(remote));
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tesk_privacy/pii_detector/text_analyzer.h"
+#include "tesk_privacy/recognition/remote_recognizer.h"
 
 namespace tesk_privacy::cli {
 
@@ -41,7 +42,8 @@ struct Document {
   std::optional<std::string> language;  // from a JSON line
 };
 
-// Calls `fn` for every document of the inputs, in order. Throws
+// Calls `fn` for every document of the inputs, in order. A JSON-lines input
+// is read one line at a time, so memory stays bounded by its longest line. Throws
 // std::runtime_error naming the input (and line or byte offset) for input
 // that cannot be read, is not UTF-8, or (with jsonl) is not a JSON object
 // with a string "text".
@@ -49,7 +51,13 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
 
 // The detector the options describe: the built-in recognizers plus the remote
 // services named on the command line (the Prosa key from PROSA_API_KEY).
-std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(const CommonOptions& options);
+// When `remotes` is given, the remote recognizers are added to it, so their
+// failed requests can be counted after the run. `extra` recognizers (models
+// the command loaded) are added as well.
+std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
+    const CommonOptions& options,
+    std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>* remotes = nullptr,
+    std::vector<std::shared_ptr<recognition::EntityRecognizer>> extra = {});
 
 // Splits "a,b,c", dropping empty items.
 std::vector<std::string> split_list(const std::string& s);

@@ -36,6 +36,12 @@ analyze:
   -t, --threshold SCORE   lowest score reported, 0..1 (default 0.46)
       --context LIST      comma-separated context words that support detections
       --explain           add each result's recognizer and explanation
+      --transformer-model PATH_OR_ID
+                          also run a transformer NER model: a model folder or a
+                          model-hub identifier found in the local hub cache
+                          (never downloaded)
+      --tokenization-level LEVEL
+                          with --transformer-model: subword (default) or word
 
 anonymize:
       --mapping FILE      load the mapping from FILE when it exists and save the
@@ -43,6 +49,14 @@ anonymize:
       --fake              replace with realistic fake values
       --seed N            seed of the fake values (default 42)
       --locale L          locale of the fake values: en_US (default) or id_ID
+      --max-chars N       refuse a document longer than N characters
+      --keep-going        when a recognizer fails on a document (for instance a
+                          pattern over its backtracking bound), log it and
+                          anonymize from the other recognizers instead of
+                          failing the run
+      --allow-remote-failures
+                          write the output even when requests to --ner-api-url
+                          or --prosa-url failed (their count is still reported)
 
 deanonymize:
       --mapping FILE      the mapping written by anonymize (required)
@@ -52,7 +66,9 @@ deanonymize:
 
 Exit status: 0 on success, 2 on a usage error, 1 on any other error, with a
 one-line message on standard error. anonymize and deanonymize write nothing
-to standard output when they fail.
+to standard output when they fail. anonymize fails when detection could not
+complete on a document, and, after trying every document, when any request
+to a remote recognizer failed; the message says how many.
 )";
 
 }  // namespace

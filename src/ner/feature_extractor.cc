@@ -48,6 +48,18 @@ enum Template : uint64_t {
   kClassCurrentNext,
   kLast,
   kSuffix3Class,
+  kPrefix5,
+  kSuffix5,
+  kLowerPrev1Class,
+  kLowerNext1Class,
+  kWindowClasses,
+  kFirstLower,
+  kClusterFine,
+  kClusterCoarseClass,
+  kClusterPrev,
+  kClusterNext,
+  kClusterPrevCurrent,
+  kClusterCurrentNext,
 };
 // Added to the template of case-bearing features in caseless sentences.
 constexpr uint64_t kCaselessOffset = 1000;
@@ -104,6 +116,8 @@ struct TokenInfo {
   uint64_t lower;  // normalize_token
   uint64_t shape;
   uint64_t case_class;
+  uint32_t fine_cluster;    // 0: unknown word
+  uint32_t coarse_cluster;
   std::string norm;
 };
 
@@ -194,8 +208,8 @@ bool is_caseless(std::span<const std::string_view> tokens) {
   return upper || lower;
 }
 
-FeatureExtractor::FeatureExtractor(const Gazetteer& gazetteer, int hash_bits)
-    : gazetteer_(&gazetteer), hash_bits_(hash_bits) {
+FeatureExtractor::FeatureExtractor(const Gazetteer& gazetteer, int hash_bits, const WordClusters* clusters)
+    : gazetteer_(&gazetteer), hash_bits_(hash_bits), clusters_(clusters) {
   if (hash_bits < 8 || hash_bits > 28) {
     throw std::invalid_argument("feature hash bits must be between 8 and 28, got " + std::to_string(hash_bits));
   }
@@ -226,6 +240,9 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
       t.case_class = kLowerCase;
     }
     lower_hashes[i] = t.lower;
+    const uint32_t cluster = clusters_ != nullptr ? clusters_->lookup(t.lower) : 0;
+    t.fine_cluster = cluster & 0xFFFF;
+    t.coarse_cluster = cluster >> 16;
   }
   std::vector<uint32_t> gaz_begin(n), gaz_inside(n);
   gazetteer_->match(lower_hashes, gaz_begin, gaz_inside);
@@ -242,6 +259,12 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
   auto shape_at = [&](ptrdiff_t j) {
     return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].shape;
   };
+  auto fine_at = [&](ptrdiff_t j) -> uint64_t {
+    return j < 0 ? 0x10000 : j >= static_cast<ptrdiff_t>(n) ? 0x10001 : info[j].fine_cluster;
+  };
+  auto coarse_at = [&](ptrdiff_t j) -> uint64_t {
+    return j < 0 ? 0x10000 : j >= static_cast<ptrdiff_t>(n) ? 0x10001 : info[j].coarse_cluster;
+  };
   auto class_at = [&](ptrdiff_t j) -> uint64_t {
     return j < 0 ? 100 : j >= static_cast<ptrdiff_t>(n) ? 101 : info[j].case_class;
   };
@@ -254,17 +277,17 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
     emit(kLower, t.lower);
 
     // Prefixes and suffixes of 1..4 code points, for words longer than that.
-    std::array<size_t, 5> starts{};  // byte offset of code point k, k < 5
+    std::array<size_t, 6> starts{};  // byte offset of code point k, k < 6
     size_t cps = 0;
     for (size_t pos = 0; pos < t.norm.size();) {
       if (cps < starts.size()) starts[cps] = pos;
       decode_utf8(t.norm, pos);
       ++cps;
     }
-    std::array<size_t, 4> suffix_starts{};  // byte offset of the k-th code point from the end
+    std::array<size_t, 5> suffix_starts{};  // byte offset of the k-th code point from the end
     {
       size_t pos = t.norm.size();
-      for (size_t k = 0; k < 4 && pos > 0; ++k) {
+      for (size_t k = 0; k < 5 && pos > 0; ++k) {
         do {
           --pos;
         } while (pos > 0 && (static_cast<unsigned char>(t.norm[pos]) & 0xC0) == 0x80);
@@ -275,6 +298,10 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
       const size_t end = k < starts.size() ? starts[k] : t.norm.size();
       emit(kPrefix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(0, end)));
       emit(kSuffix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(suffix_starts[k - 1])));
+    }
+    if (cps > 6) {
+      emit(kPrefix5, hash_bytes(std::string_view(t.norm).substr(0, starts[5])));
+      emit(kSuffix5, hash_bytes(std::string_view(t.norm).substr(suffix_starts[4])));
     }
     if (cps > 3) {
       emit(kSuffix3Class + mode, hash_combine(hash_bytes(std::string_view(t.norm).substr(suffix_starts[2])),
@@ -297,6 +324,25 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
     emit(kPosition + mode, position_bucket(i) * 16 + t.case_class);
     emit(kLength + mode, length_bucket(cps) * 16 + t.case_class);
     if (i + 1 == n) emit(kLast + mode, t.case_class);
+    // A neighbouring word together with this token's capitalisation: "pilot"
+    // before a capitalised word, "bin" after one.
+    emit(kLowerPrev1Class + mode, hash_combine(lower_at(p - 1), t.case_class));
+    emit(kLowerNext1Class + mode, hash_combine(lower_at(p + 1), t.case_class));
+    emit(kWindowClasses + mode, (((class_at(p - 2) * 128 + class_at(p - 1)) * 128 + t.case_class) * 128 +
+                                 class_at(p + 1)) * 128 + class_at(p + 2));
+    // The first word's capital says little, so its lower-cased form stands
+    // apart from the same word inside the sentence.
+    if (i == 0) emit(kFirstLower, t.lower);
+    // Word clusters generalise the lexical features to words seen only in
+    // unlabelled text; 0 stands for a word the clusters do not know.
+    if (clusters_ != nullptr && clusters_->size() > 0) {
+      emit(kClusterFine, t.fine_cluster);
+      emit(kClusterCoarseClass + mode, t.coarse_cluster * 128 + t.case_class);
+      emit(kClusterPrev, fine_at(p - 1));
+      emit(kClusterNext, fine_at(p + 1));
+      emit(kClusterPrevCurrent, coarse_at(p - 1) * 0x20000 + t.coarse_cluster);
+      emit(kClusterCurrentNext, t.coarse_cluster * 0x20000 + coarse_at(p + 1));
+    }
 
     for (int c = 0; c < kNumGazetteerCategories; ++c) {
       const uint32_t bit = 1u << c;

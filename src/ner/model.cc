@@ -21,7 +21,7 @@ static_assert(std::endian::native == std::endian::little, "model files are littl
 constexpr size_t kHeaderSize = 32;
 constexpr size_t kSectionEntrySize = 24;
 constexpr size_t kAlignment = 64;
-constexpr uint32_t kParameters = 1, kWeights = 2, kGazetteer = 3, kDescription = 4;
+constexpr uint32_t kParameters = 1, kWeights = 2, kGazetteer = 3, kDescription = 4, kClusters = 5;
 constexpr size_t kParametersSize = 32 + 4 * (2 * kNumLabels + kNumLabels * kNumLabels);
 
 template <typename T>
@@ -69,9 +69,10 @@ std::string ModelParameters::serialize() const {
     for (float v : row) put<float>(params, (at += 4) - 4, v);
   }
   const std::string_view weight_bytes(reinterpret_cast<const char*>(weights.data()), weights.size() * 2);
-  const std::string_view sections[] = {params, weight_bytes, gazetteer, description};
-  const uint32_t ids[] = {kParameters, kWeights, kGazetteer, kDescription};
-  constexpr uint32_t count = 4;
+  const std::string clusters_bytes = clusters.empty() ? WordClusters::learn({}, {}) : clusters;
+  const std::string_view sections[] = {params, weight_bytes, gazetteer, description, clusters_bytes};
+  const uint32_t ids[] = {kParameters, kWeights, kGazetteer, kDescription, kClusters};
+  constexpr uint32_t count = 5;
 
   std::string out(align_up(kHeaderSize + count * kSectionEntrySize), '\0');
   for (uint32_t s = 0; s < count; ++s) {
@@ -169,7 +170,7 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
   const auto count = read<uint32_t>(bytes, 12);
   if (count > 64 || kHeaderSize + size_t{count} * kSectionEntrySize > bytes.size()) fail("bad section table");
 
-  std::string_view sections[5];
+  std::string_view sections[6];
   for (uint32_t s = 0; s < count; ++s) {
     const size_t entry = kHeaderSize + s * kSectionEntrySize;
     const auto id = read<uint32_t>(bytes, entry);
@@ -178,7 +179,7 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
     if (offset % 8 != 0 || offset > bytes.size() || size > bytes.size() - offset) {
       fail("section " + std::to_string(id) + " lies outside the file");
     }
-    if (id >= 1 && id <= 4) sections[id] = bytes.substr(offset, size);
+    if (id >= 1 && id <= 5) sections[id] = bytes.substr(offset, size);
   }
   if (sections[kParameters].size() != kParametersSize) fail("missing or malformed parameter section");
   const std::string_view params = sections[kParameters];
@@ -220,6 +221,12 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
     gazetteer_ = Gazetteer(sections[kGazetteer]);
   } catch (const std::invalid_argument& e) {
     fail(std::string("malformed gazetteer: ") + e.what());
+  }
+  if (sections[kClusters].data() == nullptr) fail("missing word cluster section");
+  try {
+    clusters_ = WordClusters(sections[kClusters]);
+  } catch (const std::invalid_argument& e) {
+    fail(std::string("malformed word clusters: ") + e.what());
   }
   description_ = sections[kDescription];
 }

@@ -29,6 +29,19 @@ bool is_single_letter(std::string_view token) {
   return token.size() == 1 && ((token[0] >= 'A' && token[0] <= 'Z') || (token[0] >= 'a' && token[0] <= 'z'));
 }
 
+// Punctuation that never opens or closes a name: a span the decoder ends on
+// "?" or begins with "(" is narrowed to the words inside.
+bool is_edge_punctuation(std::string_view token) {
+  return !token.empty() && token.find_first_not_of("?!,;:\"'()[]`") == std::string_view::npos;
+}
+
+// An e-mail address or URL is never part of a name; a span that takes one
+// in is a misreading of the whole phrase ("email budi@x.id"), not a name
+// next to an address.
+bool is_address(std::string_view token) {
+  return token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos;
+}
+
 double logit(double p) {
   p = std::clamp(p, 1e-6, 1 - 1e-6);
   return std::log(p / (1 - p));
@@ -59,7 +72,7 @@ std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, st
 
 Tagger::Tagger(std::shared_ptr<const Model> model)
     : model_(model ? std::move(model) : throw std::invalid_argument("the NER tagger needs a model")),
-      extractor_(model_->gazetteer(), model_->hash_bits()) {}
+      extractor_(model_->gazetteer(), model_->hash_bits(), &model_->clusters()) {}
 
 void Tagger::emissions(const FeatureSet& features, std::vector<float>& out) const {
   const size_t n = features.size();
@@ -120,7 +133,11 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
     for (Entity e : decode(scores)) {
       e.begin_token += first;
       e.end_token += first;
-      entities.push_back(e);
+      while (e.begin_token < e.end_token && is_edge_punctuation(words[e.begin_token - first])) ++e.begin_token;
+      while (e.end_token > e.begin_token && is_edge_punctuation(words[e.end_token - 1 - first])) --e.end_token;
+      bool address = false;
+      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_address(words[i - first]);
+      if (e.begin_token < e.end_token && !address) entities.push_back(e);
     }
   }
   return entities;

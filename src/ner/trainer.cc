@@ -31,10 +31,12 @@ struct Averaged {
 
 }  // namespace
 
-Trainer::Trainer(std::string gazetteer, TrainerOptions options)
+Trainer::Trainer(std::string gazetteer, TrainerOptions options, std::string clusters)
     : gazetteer_bytes_(std::move(gazetteer)),
       gazetteer_(gazetteer_bytes_),
-      extractor_(gazetteer_, options.hash_bits),
+      clusters_bytes_(std::move(clusters)),
+      clusters_(clusters_bytes_.empty() ? WordClusters() : WordClusters(clusters_bytes_)),
+      extractor_(gazetteer_, options.hash_bits, &clusters_),
       options_(options) {
   token_offsets_.push_back(0);
 }
@@ -196,6 +198,7 @@ ModelParameters Trainer::train(const std::function<void(int, double)>& progress)
   ModelParameters params;
   params.hash_bits = options_.hash_bits;
   params.gazetteer = gazetteer_bytes_;
+  params.clusters = clusters_bytes_;
   float largest = 0;
   std::vector<float> averaged(rows * kStride);
   for (size_t i = 0; i < averaged.size(); ++i) {

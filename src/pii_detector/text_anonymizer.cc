@@ -5,9 +5,18 @@
 #include <unordered_map>
 
 #include "pii_detector/utils/whole_word_replacer.h"
+#include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
 
 namespace tesk_privacy::pii_detector {
+namespace {
+
+const core::Logger& logger() {
+  static const core::Logger& log = core::LoggerManager().get_logger("tesk_privacy.pii_detector.text_anonymizer");
+  return log;
+}
+
+}  // namespace
 
 TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_analyzer, TextAnonymizerOptions options)
     : anonymizer_(options.anonymizer_engine ? std::move(options.anonymizer_engine)
@@ -16,7 +25,9 @@ TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_anal
       deanonymizer_mapping_(options.deanonymizer_mapping
                                 ? std::move(*options.deanonymizer_mapping)
                                 : DeanonymizerMapping(MappingDataType{}, skip_format_duplicates_)),
-      analyzer_(std::move(text_analyzer)) {
+      analyzer_(std::move(text_analyzer)),
+      keep_going_(options.keep_going),
+      max_text_length_(options.max_text_length) {
   if (!analyzer_) throw std::invalid_argument("TextAnonymizer needs a text analyzer");
   if (options.add_default_faker_operators) {
     operators_.emplace();
@@ -42,6 +53,10 @@ std::string TextAnonymizer::anonymize(const std::string& text, const std::option
 
 std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeOptions& options) {
   const Utf8Text text(input);
+  if (max_text_length_ && text.length() > *max_text_length_) {
+    throw InputTooLargeError("text of " + std::to_string(text.length()) + " characters is longer than the limit of " +
+                             std::to_string(*max_text_length_));
+  }
   AnalyzeOptions analyze_options;
   analyze_options.entities = options.entities;
   analyze_options.score_threshold = options.analyzer_score_threshold;
@@ -49,6 +64,14 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   analyze_options.allow_list_match = options.allow_list_match;
   analyze_options.regex_flags = options.regex_flags;
   analyze_options.context = options.context;
+  uint64_t failures = 0;
+  if (keep_going_) {
+    analyze_options.on_recognizer_error = [&failures](const recognition::EntityRecognizer& recognizer,
+                                                      const std::exception& error) {
+      ++failures;
+      logger().error("recognizer " + recognizer.name() + " failed, going on without it: " + error.what());
+    };
+  }
   std::vector<recognition::RecognizerResult> detections = analyzer_->analyze(text, options.language, analyze_options);
 
   auto filtered = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detections, options.conflict_resolution);
@@ -57,6 +80,7 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   MappingDataType text_mapping =
       create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
   deanonymizer_mapping_.update(text_mapping);
+  detection_failures_ += failures;
 
   // Every original the store knows, longest first; equal lengths keep store order.
   // An original recorded under two placeholders of one type takes the later
@@ -75,7 +99,48 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
     }
   }
   if (!anonymize_replacer_) anonymize_replacer_ = std::make_unique<StoreReplacer>();
-  return anonymize_replacer_->replace(text, pairs);
+  const std::string edges_done = replace_spans_inside_words(text, merged);
+  if (edges_done.empty()) return anonymize_replacer_->replace(text, pairs);
+  return anonymize_replacer_->replace(Utf8Text(edges_done), pairs);
+}
+
+std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
+                                                       std::vector<recognition::RecognizerResult> spans) const {
+  // Rewriting from the store matches whole words only. A span detected here
+  // that a word character touches ("Rp 500.000an", "id_081234567890") would
+  // be recorded yet stay in the text, so it is replaced in place first, by
+  // the value the store gives its original. Empty when there is none.
+  auto word_char_at = [&](int64_t cp) {
+    const std::string_view c = text.slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
+    size_t pos = 0;
+    return is_word_char(decode_utf8(c, pos));
+  };
+  const auto length = static_cast<int64_t>(text.length());
+  std::erase_if(spans, [&](const recognition::RecognizerResult& r) {
+    return !((r.start > 0 && word_char_at(r.start - 1)) || (r.end < length && word_char_at(r.end)));
+  });
+  if (spans.empty()) return {};
+  std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
+  std::string out;
+  size_t copied = 0;  // code points
+  for (const recognition::RecognizerResult& r : spans) {
+    if (static_cast<size_t>(r.start) < copied) continue;
+    const std::string_view original = text.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end));
+    const std::string* anonymized = nullptr;
+    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
+      if (type != r.entity_type) continue;
+      for (const auto& [value, recorded] : inner) {
+        if (recorded == original) anonymized = &value;
+      }
+    }
+    if (anonymized == nullptr) continue;
+    out.append(text.slice(copied, static_cast<size_t>(r.start)));
+    out.append(*anonymized);
+    copied = static_cast<size_t>(r.end);
+  }
+  if (out.empty() && copied == 0) return {};
+  out.append(text.slice(copied, text.length()));
+  return out;
 }
 
 std::string TextAnonymizer::deanonymize(const std::string& input) {

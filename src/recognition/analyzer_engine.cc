@@ -98,7 +98,17 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
 
   std::vector<RecognizerResult> results;
   for (const auto& recognizer : recognizers) {
-    std::vector<RecognizerResult> found = recognizer->analyze(text, entities, &artifacts, options.regex_flags);
+    std::vector<RecognizerResult> found;
+    if (options.on_recognizer_error) {
+      try {
+        found = recognizer->analyze(text, entities, &artifacts, options.regex_flags);
+      } catch (const std::exception& e) {
+        options.on_recognizer_error(*recognizer, e);
+        continue;
+      }
+    } else {
+      found = recognizer->analyze(text, entities, &artifacts, options.regex_flags);
+    }
     for (RecognizerResult& r : found) {
       if (r.start < 0 || r.end <= r.start || r.end > static_cast<int64_t>(text.length())) {
         // Spans from outside sources (services, models, caller code) are not

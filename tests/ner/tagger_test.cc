@@ -120,6 +120,37 @@ TEST(NerTagger, RefusesTokensOutsideTheText) {
   EXPECT_THROW(Tagger(nullptr), std::invalid_argument);
 }
 
+// A model under which every token leans to I-PERSON, so each sentence
+// decodes as one person entity from its first token to its last.
+std::shared_ptr<const Model> everything_a_person_model() {
+  ModelParameters p;
+  p.hash_bits = 8;
+  p.weights.assign((size_t{1} << p.hash_bits) * ModelParameters::kRowStride, 0);
+  for (size_t row = 0; row < (size_t{1} << p.hash_bits); ++row) {
+    p.weights[row * ModelParameters::kRowStride + begin_label(EntityType::kPerson)] = 100;
+    p.weights[row * ModelParameters::kRowStride + inside_label(EntityType::kPerson)] = 200;
+  }
+  p.weight_scale = 0.01f;
+  p.gazetteer = GazetteerBuilder().serialize();
+  return Model::from_bytes(p.serialize());
+}
+
+TEST(NerTagger, EntitiesDoNotBeginOrEndWithPunctuation) {
+  const Tagger tagger(everything_a_person_model());
+  const struct {
+    std::string text;
+    std::vector<Found> expected;
+  } cases[] = {
+      {"( Budi Santoso ?", {{"Budi Santoso", "PERSON"}}},
+      {"\"Budi\" :", {{"Budi", "PERSON"}}},
+      {"Budi , Santoso", {{"Budi , Santoso", "PERSON"}}},  // inside a name it stays
+      {"( ) , ;", {}},
+      {"email budi@example.com", {}},  // an address is never inside a name
+      {"situs https://example.com/budi", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(found(tagger, c.text, "", 0.0), c.expected) << c.text;
+}
+
 TEST(NerTagger, ShippedModelOnRealisticText) {
   const Tagger tagger;
   struct Case {
@@ -157,9 +188,9 @@ TEST(NerTagger, ShippedModelOnSharedCorpora) {
     std::string file, language;
     double min_f1;
   };
-  for (const Case& c : std::vector<Case>{{"id/nergrit/test.txt", "id", 0.66},
-                                         {"id/nerp/test.txt", "id", 0.74},
-                                         {"id/idner-news-2k/dev.txt", "id", 0.76}}) {
+  for (const Case& c : std::vector<Case>{{"id/nergrit/test.txt", "id", 0.70},
+                                         {"id/nerp/test.txt", "id", 0.75},
+                                         {"id/idner-news-2k/dev.txt", "id", 0.78}}) {
     Evaluation eval;
     for (const AnnotatedText& a : read_conll_file((data / c.file).string())) {
       const auto tokens = tokenize(a.text);

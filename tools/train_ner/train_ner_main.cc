@@ -23,6 +23,7 @@
 #include "tesk_privacy/ner/model.h"
 #include "tesk_privacy/ner/tagger.h"
 #include "tesk_privacy/ner/trainer.h"
+#include "tesk_privacy/ner/word_clusters.h"
 #include "tesk_privacy/recognition/tokenizer.h"
 #include "tesk_privacy/text/case_mapping.h"
 
@@ -44,11 +45,15 @@ Options:
   --output FILE      where to write the model (default: models/ner_model.bin)
   --epochs N         training epochs (default 12)
   --hash-bits B      log2 of the feature-table rows (default 18)
+  --clusters K       word clusters learnt from the training text (default
+                     256; 0: none)
   --crf              train a CRF instead of the averaged perceptron
   --learning-rate R  CRF step size (default 0.1)
   --l2 L             CRF weight decay (default 1e-6)
   --only PREFIX      train only on corpora whose path starts with PREFIX
                      ("id/", "en/wikigold")
+  --copies PREFIX=N  add each sentence of the corpora whose path starts with
+                     PREFIX N times (repeatable; e.g. id/nergrit=2)
   --no-domains       no language-specific weights (train and evaluate alike)
   --no-lower-copies  do not add lower-cased copies of cased corpora
   --evaluate         evaluate instead of training
@@ -103,8 +108,10 @@ struct Options {
   fs::path model;
   int epochs = 12;
   int hash_bits = 18;
+  int clusters = 256;
   bool evaluate = false;
   std::string only;         // train only on corpora whose path starts with this
+  std::vector<std::pair<std::string, int>> copies;  // --copies PREFIX=N
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
   bool lower_copies = true;
   bool domains = true;
@@ -237,11 +244,30 @@ int train(const Options& options) {
   const recognition::Tokenizer tokenizer;
   const ner::GazetteerBuilder gazetteer = read_gazetteers(options.gazetteers, tokenizer);
   std::fprintf(stderr, "gazetteer: %zu phrases and prefixes\n", gazetteer.size());
+  std::string clusters;
+  if (options.clusters > 0) {
+    // Clusters of the normalized words of all training text, labels unused.
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::vector<std::string>> sentences;
+    for (const Split& split : kTrainSplits) {
+      for (const ner::AnnotatedText& a : read_split(options.data, split)) {
+        std::vector<std::string>& words = sentences.emplace_back();
+        for (const recognition::Token& t : tokenizer.tokenize(a.text)) {
+          words.push_back(ner::normalize_token(std::string_view(a.text).substr(t.byte_start, t.byte_end - t.byte_start)));
+        }
+      }
+    }
+    clusters = ner::WordClusters::learn(
+        sentences, {.clusters = options.clusters, .coarse_clusters = std::max(2, options.clusters / 8)});
+    std::fprintf(stderr, "word clusters: %zu words in %d clusters, %.1f s\n", ner::WordClusters(clusters).size(),
+                 options.clusters, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
   ner::Trainer trainer(gazetteer.serialize(), {.algorithm = options.algorithm,
                                                .hash_bits = options.hash_bits,
                                                .epochs = options.epochs,
                                                .learning_rate = options.learning_rate,
-                                               .l2 = options.l2});
+                                               .l2 = options.l2},
+                       clusters);
   std::string description = "tesk_privacy NER model; trained on";
   for (const Split& split : kTrainSplits) {
     if (!split.path.starts_with(options.only)) continue;
@@ -250,11 +276,15 @@ int train(const Options& options) {
     if (options.domains) {
       domains = {ner::Tagger::language_domain(language_of(split))};
     }
+    int copies = split.copies;
+    for (const auto& [prefix, n] : options.copies) {
+      if (split.path.starts_with(prefix)) copies = n;
+    }
     for (const ner::AnnotatedText& a : texts) {
-      for (int c = 0; c < split.copies; ++c) trainer.add(to_training(tokenizer, a, domains));
+      for (int c = 0; c < copies; ++c) trainer.add(to_training(tokenizer, a, domains));
       // Cased text lower-cased as well, so that caseless text (chat) is
       // learnt from more than the one lower-case corpus.
-      if (options.lower_copies && (split.path.starts_with("id/") || split.path.starts_with("en/wikigold"))) {
+      if (copies > 0 && options.lower_copies && (split.path.starts_with("id/") || split.path.starts_with("en/wikigold"))) {
         if (auto lower = lower_cased(a)) trainer.add(to_training(tokenizer, *lower, domains));
       }
     }
@@ -262,7 +292,8 @@ int train(const Options& options) {
     if (description.find(split.name) == std::string::npos) description += " " + split.name + ",";
   }
   description.back() = ';';
-  description += " " + std::to_string(options.epochs) + " epochs, 2^" + std::to_string(options.hash_bits) + " rows";
+  description += " " + std::to_string(options.epochs) + " epochs, 2^" + std::to_string(options.hash_bits) + " rows, " +
+                 std::to_string(options.clusters) + " word clusters";
   std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer.sentence_count(), trainer.token_count());
   const auto start = std::chrono::steady_clock::now();
   ner::ModelParameters params = trainer.train([](int epoch, double accuracy) {
@@ -327,8 +358,20 @@ int main(int argc, char** argv) {
         options.hash_bits = std::stoi(value());
       } else if (arg == "--only") {
         options.only = value();
+      } else if (arg == "--copies") {
+        const std::string v = value();
+        const size_t eq = v.find('=');
+        if (eq == std::string::npos || eq == 0) throw std::invalid_argument("--copies needs PREFIX=N, got '" + v + "'");
+        const int n = std::stoi(v.substr(eq + 1));
+        if (n < 0 || n > 20) throw std::invalid_argument("--copies N must be between 0 and 20, got '" + v + "'");
+        options.copies.emplace_back(v.substr(0, eq), n);
       } else if (arg == "--show-errors") {
         options.show_errors = value();
+      } else if (arg == "--clusters") {
+        options.clusters = std::stoi(value());
+        if (options.clusters != 0 && (options.clusters < 2 || options.clusters > 4096)) {
+          throw std::invalid_argument("--clusters must be 0 or between 2 and 4096");
+        }
       } else if (arg == "--crf") {
         options.algorithm = ner::TrainerOptions::Algorithm::kCrf;
       } else if (arg == "--learning-rate") {

@@ -4,11 +4,14 @@
 // model always sees its features the way it was trained on them.
 //
 // Per token: the word as written and lower-cased, prefixes and suffixes of
-// one to four characters, the word shape ("Budi" -> "Xx", "S.Kom" -> "X.Xx",
+// one to five characters, the word shape ("Budi" -> "Xx", "S.Kom" -> "X.Xx",
 // "2024" -> "d") and capitalisation class, the words two to the left and
-// right and the word bigrams around it, neighbouring shapes, the position in
-// the sentence, the length, and gazetteer matches of the token and its
-// neighbours (alone and with the capitalisation).
+// right and the word bigrams around it, each neighbouring word with this
+// token's capitalisation, the capitalisation of the five-token window,
+// neighbouring shapes, the position in the sentence (the first word's
+// lower-cased form apart), the length, and gazetteer matches of the token and its
+// neighbours (alone and with the capitalisation), and the word clusters of
+// the token and its neighbours.
 //
 // A sentence in one case only (all lower case, as chat often is, or all
 // capitals) is "caseless": its case-bearing features are hashed apart from
@@ -28,6 +31,7 @@
 #include <vector>
 
 #include "tesk_privacy/ner/gazetteer.h"
+#include "tesk_privacy/ner/word_clusters.h"
 
 namespace tesk_privacy::ner {
 
@@ -62,9 +66,10 @@ struct FeatureSet {
 
 class FeatureExtractor {
  public:
-  // `gazetteer` must outlive the extractor. Throws std::invalid_argument
-  // unless 8 <= hash_bits <= 28.
-  FeatureExtractor(const Gazetteer& gazetteer, int hash_bits);
+  // `gazetteer` and `clusters` (may be null: no cluster features) must
+  // outlive the extractor. Throws std::invalid_argument unless
+  // 8 <= hash_bits <= 28.
+  FeatureExtractor(const Gazetteer& gazetteer, int hash_bits, const WordClusters* clusters = nullptr);
 
   // Replaces `out` with the features of `tokens`, one sentence. Each
   // feature is emitted once as is and once more for each of `domains`
@@ -78,6 +83,7 @@ class FeatureExtractor {
  private:
   const Gazetteer* gazetteer_;
   int hash_bits_;
+  const WordClusters* clusters_;
 };
 
 }  // namespace tesk_privacy::ner

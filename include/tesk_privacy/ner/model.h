@@ -14,7 +14,10 @@
 //     2 weights: i16 [2^hash bits][8], the emission weights of the feature
 //       rows (the eighth column is padding);
 //     3 gazetteer: the table of Gazetteer;
-//     4 description: UTF-8 text (what the model was trained on).
+//     4 description: UTF-8 text (what the model was trained on);
+//     5 word clusters: the table of WordClusters.
+// Version 2 added the word clusters and the features that use them; a
+// version 1 file would score the wrong features and is refused.
 // Any file that is not exactly such a file — truncated, corrupted, another
 // format version, inconsistent sections — is refused with ModelFormatError.
 //
@@ -33,6 +36,7 @@
 #include "tesk_privacy/ner/decoder.h"
 #include "tesk_privacy/ner/gazetteer.h"
 #include "tesk_privacy/ner/labels.h"
+#include "tesk_privacy/ner/word_clusters.h"
 
 namespace tesk_privacy::ner {
 
@@ -58,6 +62,7 @@ struct ModelParameters {
   TransitionScores transitions;
   std::vector<int16_t> weights;  // 2^hash_bits rows of kRowStride
   std::string gazetteer;        // GazetteerBuilder::serialize()
+  std::string clusters;         // WordClusters::learn(); empty: no clusters
   std::string description;
 
   // The model file's bytes. Throws std::invalid_argument when the weights
@@ -67,7 +72,7 @@ struct ModelParameters {
 
 class Model {
  public:
-  static constexpr uint32_t kFormatVersion = 1;
+  static constexpr uint32_t kFormatVersion = 2;
   static constexpr std::string_view kMagic = "TESK-NER";
 
   // Maps the file read-only. Throws ModelFormatError when it cannot be
@@ -92,6 +97,7 @@ class Model {
   float calibration_intercept() const { return intercept_; }
   const TransitionScores& transitions() const { return transitions_; }
   const Gazetteer& gazetteer() const { return gazetteer_; }
+  const WordClusters& clusters() const { return clusters_; }
   std::string_view description() const { return description_; }
   size_t size_bytes() const { return bytes_.size(); }
 
@@ -106,6 +112,7 @@ class Model {
   float weight_scale_ = 1, temperature_ = 1, slope_ = 1, intercept_ = 0;
   TransitionScores transitions_;
   Gazetteer gazetteer_;
+  WordClusters clusters_;
   std::string_view description_;
 };
 

@@ -4,6 +4,9 @@
 // the model's features, decoded into the best BIO-valid labelling, and
 // every entity found gets a confidence: its probability under the model,
 // calibrated so that a confidence of 0.5 is right about half of the time.
+// An entity never begins or ends with a quote, bracket, "?", "!", ",", ";"
+// or ":" token (such tokens at its edges are left out), and never takes in
+// an e-mail address or URL (such a span is dropped).
 //
 //   ner::Tagger tagger;                               // the built-in model
 //   std::vector<ner::TokenSpan> tokens = ...;         // byte ranges of the tokens

@@ -57,7 +57,8 @@ class Trainer {
  public:
   // `gazetteer`: GazetteerBuilder::serialize(). Throws std::invalid_argument
   // for a malformed gazetteer or hash bits outside 8..28.
-  explicit Trainer(std::string gazetteer, TrainerOptions options = {});
+  // `clusters`: WordClusters::learn(), or empty for none.
+  explicit Trainer(std::string gazetteer, TrainerOptions options = {}, std::string clusters = {});
 
   // Splits the text into sentences and keeps their features. Throws
   // std::invalid_argument when tokens and labels differ in number or a
@@ -77,6 +78,8 @@ class Trainer {
   };
   std::string gazetteer_bytes_;
   Gazetteer gazetteer_;
+  std::string clusters_bytes_;
+  WordClusters clusters_;
   FeatureExtractor extractor_;
   TrainerOptions options_;
   std::vector<Sentence> sentences_;

@@ -15,6 +15,14 @@
 // first, whole words, ignoring letter case — in one pass, so a replacement
 // is never itself searched again.
 //
+// Fail closed: when detection cannot complete — a pattern hits its
+// backtracking bound, a recognizer or model fails, the text is longer than
+// `max_text_length` — anonymize throws, returns no text and leaves the store
+// unchanged. With `keep_going`, a failing recognizer is logged, counted
+// (detection_failures()) and skipped, and the text is anonymized from the
+// other recognizers' results. Remote recognizers never fail an analysis:
+// they log and count failed requests themselves (RemoteRecognizer).
+//
 // An instance holds mutable state (the store, the operators and, with fake
 // values, a random generator): calls on one instance must not overlap. The
 // analyzer may be shared.
@@ -23,6 +31,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -59,6 +68,16 @@ struct TextAnonymizerOptions {
   std::optional<DeanonymizerMapping> deanonymizer_mapping;
   // Absent: true when `operators` is given, false otherwise.
   std::optional<bool> skip_format_duplicates = false;
+  // Go on without a recognizer that fails instead of failing the call.
+  bool keep_going = false;
+  // Longest text anonymize accepts, in code points; absent: no limit.
+  std::optional<size_t> max_text_length;
+};
+
+// A text longer than the anonymizer's `max_text_length`.
+class InputTooLargeError : public std::invalid_argument {
+ public:
+  using std::invalid_argument::invalid_argument;
 };
 
 class TextAnonymizer : public BaseTextAnonymizer {
@@ -89,8 +108,15 @@ class TextAnonymizer : public BaseTextAnonymizer {
   const std::optional<anonymization::OperatorMap>& operators() const { return operators_; }
   bool skip_format_duplicates() const { return skip_format_duplicates_; }
   const anonymization::AnonymizerEngine& anonymizer() const { return *anonymizer_; }
+  // Recognizer failures skipped under `keep_going` since construction.
+  uint64_t detection_failures() const { return detection_failures_; }
 
  private:
+  // `text` with the spans that touch a word character replaced from the
+  // store; empty when no span does.
+  std::string replace_spans_inside_words(const Utf8Text& text,
+                                         std::vector<recognition::RecognizerResult> spans) const;
+
   std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_;
   bool skip_format_duplicates_;
   DeanonymizerMapping deanonymizer_mapping_;
@@ -99,6 +125,9 @@ class TextAnonymizer : public BaseTextAnonymizer {
   // Rewriting tries kept between calls (store -> text and back).
   std::unique_ptr<StoreReplacer> anonymize_replacer_;
   std::unique_ptr<StoreReplacer> deanonymize_replacer_;
+  bool keep_going_;
+  std::optional<size_t> max_text_length_;
+  uint64_t detection_failures_ = 0;
 };
 
 }  // namespace tesk_privacy::pii_detector

@@ -9,7 +9,8 @@
 // One analysis, in order:
 //  1. The text is checked (valid UTF-8) and handed to the NLP engine.
 //  2. Every recognizer of the language that supports a requested entity runs;
-//     only results of requested entities are kept. Results without metadata
+//     only results of requested entities are kept. A recognizer's error ends
+//     the analysis unless `on_recognizer_error` is set. Results without metadata
 //     get the producing recognizer's name and id. A result that does not lie
 //     inside the text is dropped with a warning (recognizers that relay a
 //     service or a model report offsets nobody checked).
@@ -27,6 +28,8 @@
 // threads at once.
 #pragma once
 
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,6 +52,11 @@ struct AnalyzeOptions {
   int regex_flags = regex::kDefaultFlags;
   // Caller's context words for the enhancer.
   std::optional<std::vector<std::string>> context;
+  // A recognizer that throws (a pattern over its backtracking bound, a model
+  // error) ends the analysis with its error, so an unfinished scan is never
+  // taken for a clean text. When this is set, it is called instead and the
+  // analysis goes on without that recognizer's results.
+  std::function<void(const EntityRecognizer& recognizer, const std::exception& error)> on_recognizer_error;
 };
 
 class AnalyzerEngine {

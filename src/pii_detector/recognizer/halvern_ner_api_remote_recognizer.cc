@@ -64,6 +64,7 @@ std::vector<recognition::RecognizerResult> HalvernNerApiRemoteRecognizer::analyz
   } catch (const std::exception& e) {
     logger().error(std::string("Error during text analysis: ") + e.what());
   }
+  count_failed_request();
   return {};
 }
 

@@ -49,15 +49,19 @@ ProsaRemoteRecognizer::Results ProsaRemoteRecognizer::analyze(
     response = client_.post_json(prosa_api_url, headers, body.dump(), C::RESPONSE_TIMEOUT);
   } catch (const http::HttpStatusError& e) {
     logger().error("Prosa API returned " + std::to_string(e.status()));
+    count_failed_request();
     return {};
   } catch (const http::ConnectionError&) {
     logger().error("Failed to connect to Prosa API at " + prosa_api_url);
+    count_failed_request();
     return {};
   } catch (const http::TimeoutError&) {
     logger().error("Request to Prosa API at " + prosa_api_url + " timed out");
+    count_failed_request();
     return {};
   } catch (const http::HttpError& e) {
     logger().error("Failed to connect to Prosa API at " + prosa_api_url + " due to unexpected error: " + e.what());
+    count_failed_request();
     return {};
   }
   // An answer of the wrong shape is the service's fault, like a failed
@@ -66,6 +70,7 @@ ProsaRemoteRecognizer::Results ProsaRemoteRecognizer::analyze(
     return _post_process(_convert_response_to_recognizer_result(response.body), entities);
   } catch (const std::exception& e) {
     logger().error("Prosa API at " + prosa_api_url + " returned an answer that could not be read: " + e.what());
+    count_failed_request();
     return {};
   }
 }

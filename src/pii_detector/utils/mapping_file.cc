@@ -20,7 +20,8 @@ MappingDataType parse_mapping_json(std::string_view json) {
   nlohmann::ordered_json doc;
   try {
     doc = nlohmann::ordered_json::parse(json);
-  } catch (const nlohmann::json::parse_error& e) {
+  } catch (const nlohmann::json::exception& e) {
+    // parse_error, and out_of_range for a number too large for a double.
     throw std::invalid_argument(std::string("not valid JSON: ") + e.what());
   }
   if (!doc.is_object()) throw std::invalid_argument("a mapping must be a JSON object of entity types");

@@ -96,8 +96,10 @@ PseudoAnonymizerMapping get_pseudoanonymizer_mapping(std::optional<uint64_t> see
 
   PseudoAnonymizerMapping mapping;
   mapping.reserve(table.size());
-  for (const auto& [entity_type, value] : table) {
-    mapping.emplace_back(entity_type, [fake, value](const std::string&) { return value(*fake); });
+  for (const auto& row : table) {
+    // A copy, not the structured binding: clang before 16 cannot capture one.
+    const auto& value = row.second;
+    mapping.emplace_back(row.first, [fake, value](const std::string&) { return value(*fake); });
   }
   return mapping;
 }

@@ -1,0 +1,88 @@
+// WordClusters: what learn() produces, and that tables which are not its
+// output are refused.
+#include "tesk_privacy/ner/word_clusters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace tesk_privacy::ner {
+namespace {
+
+using Sentences = std::vector<std::vector<std::string>>;
+
+// Places follow "di" and precede "kemarin"; persons follow "bapak" and
+// precede "berkata".
+Sentences two_kinds_of_words() {
+  Sentences out;
+  for (const char* place : {"surabaya", "medan", "padang", "bandung", "malang"}) {
+    for (int i = 0; i < 3; ++i) out.push_back({"saya", "di", place, "kemarin"});
+  }
+  for (const char* person : {"budi", "andi", "siti", "dewi", "joko"}) {
+    for (int i = 0; i < 3; ++i) out.push_back({"lalu", "bapak", person, "berkata"});
+  }
+  return out;
+}
+
+TEST(NerWordClusters, WordsOfOneContextShareACluster) {
+  const Sentences text = two_kinds_of_words();
+  const std::string bytes = WordClusters::learn(text, {.clusters = 8, .coarse_clusters = 2, .min_count = 2});
+  const WordClusters clusters(bytes);
+  EXPECT_EQ(clusters.size(), 16u);
+  auto fine = [&](const char* w) { return clusters.lookup(WordClusters::word_hash(w)) & 0xFFFF; };
+  auto coarse = [&](const char* w) { return clusters.lookup(WordClusters::word_hash(w)) >> 16; };
+  for (const char* w : {"saya", "di", "surabaya", "budi", "berkata"}) {
+    EXPECT_GE(fine(w), 1u) << w;
+    EXPECT_LE(fine(w), 8u) << w;
+    EXPECT_GE(coarse(w), 1u) << w;
+    EXPECT_LE(coarse(w), 2u) << w;
+  }
+  for (const char* place : {"medan", "padang", "bandung", "malang"}) EXPECT_EQ(fine(place), fine("surabaya")) << place;
+  for (const char* person : {"andi", "siti", "dewi", "joko"}) EXPECT_EQ(fine(person), fine("budi")) << person;
+  EXPECT_NE(fine("budi"), fine("surabaya"));
+  EXPECT_EQ(clusters.lookup(WordClusters::word_hash("jakarta")), 0u);  // never seen
+
+  EXPECT_EQ(WordClusters::learn(text, {.clusters = 8, .coarse_clusters = 2}), bytes);  // deterministic
+}
+
+TEST(NerWordClusters, RareWordsAndEmptyTextYieldNoEntries) {
+  const Sentences once = {{"satu", "dua", "tiga"}};
+  EXPECT_EQ(WordClusters(WordClusters::learn(once, {.min_count = 2})).size(), 0u);
+  EXPECT_EQ(WordClusters(WordClusters::learn({}, {})).size(), 0u);
+  EXPECT_EQ(WordClusters().lookup(WordClusters::word_hash("satu")), 0u);
+}
+
+TEST(NerWordClusters, RefusesBadOptionsAndTables) {
+  const Sentences text = two_kinds_of_words();
+  const struct {
+    WordClusterOptions options;
+    const char* label;
+  } bad_options[] = {
+      {{.clusters = 1}, "one cluster"},
+      {{.clusters = 70000}, "too many clusters"},
+      {{.clusters = 8, .coarse_clusters = 9}, "more coarse than fine"},
+      {{.min_count = 0}, "min count 0"},
+      {{.iterations = 0}, "no iterations"},
+  };
+  for (const auto& c : bad_options) EXPECT_THROW(WordClusters::learn(text, c.options), std::invalid_argument) << c.label;
+
+  const std::string good = WordClusters::learn(text, {.clusters = 4, .coarse_clusters = 2});
+  std::string unsorted = good;
+  std::memcpy(unsorted.data() + 8, good.data() + 16, 8);  // first hash equal to the second
+  const struct {
+    std::string bytes;
+    const char* label;
+  } bad_tables[] = {
+      {"", "empty"},
+      {good.substr(0, 7), "cut inside the header"},
+      {good.substr(0, good.size() - 4), "last id missing"},
+      {good + std::string(12, '\0'), "trailing entry"},
+      {unsorted, "unsorted"},
+  };
+  for (const auto& c : bad_tables) EXPECT_THROW(WordClusters{c.bytes}, std::invalid_argument) << c.label;
+}
+
+}  // namespace
+}  // namespace tesk_privacy::ner
