@@ -1,6 +1,7 @@
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -245,6 +246,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
 
   std::optional<Window> window;
   std::optional<TokenLocator> locator;
+  std::map<std::pair<int64_t, const EntityRecognizer*>, std::string> supportive_by_token;
   for (RecognizerResult& result : results) {
     const EntityRecognizer* recognizer = producing_recognizer(result, by_id);
     if (recognizer == nullptr) {
@@ -264,10 +266,12 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     const std::string word(text.slice(static_cast<size_t>(std::max<int64_t>(result.start, 0)),
                                       static_cast<size_t>(std::max<int64_t>(result.end, 0))));
 
-    std::vector<std::string> surrounding;
+    std::string supportive;
     if (nlp_artifacts.tokens.empty()) {
       logger().info("Skipping context extraction due to lack of NLP artifacts");
-      surrounding.emplace_back();
+      std::vector<std::string> surrounding{""};
+      surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
+      supportive = _find_supportive_word_in_context(surrounding, recognizer->context());
     } else {
       if (!locator) locator.emplace(nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
       const int64_t token_index = locator->find(result.start);
@@ -277,12 +281,25 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
         if (debug_enabled()) logger().debug(not_found_message(word) + "; the score is left unchanged");
         continue;
       }
-      if (!window) window.emplace(nlp_artifacts.lemmas, nlp_artifacts.keywords);
-      surrounding = surrounding_words(*window, token_index);
+      auto search = [&] {
+        if (!window) window.emplace(nlp_artifacts.lemmas, nlp_artifacts.keywords);
+        std::vector<std::string> surrounding = surrounding_words(*window, token_index);
+        surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
+        return _find_supportive_word_in_context(surrounding, recognizer->context());
+      };
+      // Results that start in one token and come from one recognizer see the
+      // same context words, so the search runs once per (token, recognizer):
+      // a long text without blanks is a single token that every result in it
+      // would otherwise copy and search again. With debug logging on, each
+      // result still logs its own context list.
+      if (debug_enabled()) {
+        supportive = search();
+      } else {
+        auto [memo, inserted] = supportive_by_token.try_emplace({token_index, recognizer});
+        if (inserted) memo->second = search();
+        supportive = memo->second;
+      }
     }
-    surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
-
-    const std::string supportive = _find_supportive_word_in_context(surrounding, recognizer->context());
     if (supportive.empty()) continue;
     double score = result.score + context_similarity_factor;
     score = std::max(score, min_score_with_context_similarity);

@@ -237,6 +237,32 @@ TEST_F(CustomLemmaContextAwareEnhancerTest, ResultsLeftAlone) {
   EXPECT_TRUE(logged("DEBUG:Context list is: 1234567890 rekening nomor nomor rekening"));
 }
 
+// Results sharing a token and a recognizer reuse one context search when
+// debug logging is off; the outcome must equal the per-result search.
+TEST_F(CustomLemmaContextAwareEnhancerTest, ResultsSharingATokenAsWithPerResultSearch) {
+  const Enhancer enhancer(0.45, 0.46);
+  const auto bank = recognizer("BANK_ACCOUNT", kBankContext);
+  const auto card = recognizer("CARD", {"kartu"});
+  const auto nomor = recognizer("NOMOR", {"adalah", "nomor"});
+  const std::vector<RecognizerResult> raw = {
+      result_of(*bank, 27, 37, 0.3), result_of(*card, 27, 37, 0.3), result_of(*bank, 28, 33, 0.2),
+      result_of(*nomor, 27, 30, 0.1), result_of(*card, 29, 37, 0.4), result_of(*nomor, 0, 5, 0.1),
+      result_of(*bank, 6, 14, 0.3)};
+  const std::string text = "Nomor rekening saya adalah 1234567890";
+  const auto per_result = enhancer.enhance_using_context(text, raw, worked_example(), {bank, card, nomor});
+  core::LoggerManager().get_logger(kName).set_level(core::LogLevel::kNotSet);
+  const auto shared = enhancer.enhance_using_context(text, raw, worked_example(), {bank, card, nomor});
+  ASSERT_EQ(shared.size(), per_result.size());
+  for (size_t i = 0; i < shared.size(); ++i) {
+    EXPECT_DOUBLE_EQ(shared[i].score, per_result[i].score) << i;
+    EXPECT_EQ(shared[i].analysis_explanation->supportive_context_word,
+              per_result[i].analysis_explanation->supportive_context_word)
+        << i;
+  }
+  EXPECT_DOUBLE_EQ(shared[2].score, 0.65);  // the second bank result in the token is raised too
+  EXPECT_DOUBLE_EQ(shared[4].score, 0.4);   // "kartu" is nowhere near
+}
+
 TEST_F(CustomLemmaContextAwareEnhancerTest, NoTokensOnlyCallerContext) {
   const Enhancer enhancer(0.45, 0.46);
   const auto bpjs = recognizer("BPJS", {"bpjs"}, R"(\b\d{13}\b)", 0.01);
