@@ -13,6 +13,7 @@
 #include <memory>
 #include <random>
 
+#include "bert_tensors.h"
 #include "tesk_privacy/inference/encoder.h"
 
 namespace {
@@ -45,29 +46,7 @@ const Encoder& base_encoder() {
       for (float& v : t.data) v = fill >= 0 ? fill : normal(rng);
       weights.add(name, std::move(t));
     };
-    add("bert.embeddings.word_embeddings.weight", {kVocab, kHidden});
-    add("bert.embeddings.position_embeddings.weight", {512, kHidden});
-    add("bert.embeddings.token_type_embeddings.weight", {2, kHidden});
-    add("bert.embeddings.LayerNorm.weight", {kHidden}, 1);
-    add("bert.embeddings.LayerNorm.bias", {kHidden}, 0);
-    for (size_t i = 0; i < kLayers; ++i) {
-      const std::string p = "bert.encoder.layer." + std::to_string(i) + ".";
-      for (const char* m : {"attention.self.query", "attention.self.key", "attention.self.value",
-                            "attention.output.dense"}) {
-        add(p + m + ".weight", {kHidden, kHidden});
-        add(p + m + ".bias", {kHidden});
-      }
-      add(p + "intermediate.dense.weight", {kInner, kHidden});
-      add(p + "intermediate.dense.bias", {kInner});
-      add(p + "output.dense.weight", {kHidden, kInner});
-      add(p + "output.dense.bias", {kHidden});
-      for (const char* ln : {"attention.output.LayerNorm", "output.LayerNorm"}) {
-        add(p + ln + ".weight", {kHidden}, 1);
-        add(p + ln + ".bias", {kHidden}, 0);
-      }
-    }
-    add("classifier.weight", {kLabels, kHidden});
-    add("classifier.bias", {kLabels});
+    for_each_bert_tensor({kVocab, 512, kHidden, kInner, kLayers, kLabels}, add);
     return std::make_unique<Encoder>(base_config(), weights);
   }();
   return *encoder;

@@ -28,6 +28,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "bert_tensors.h"
 #include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
 #include "tesk_privacy/text/utf8_text.h"
 
@@ -162,29 +163,7 @@ const std::filesystem::path& model_folder() {
       header[name] = {{"dtype", "BF16"}, {"shape", shape}, {"data_offsets", {data.size(), data.size() + 2 * n}}};
       data += bf16_bytes(n, rng, fill);
     };
-    add("bert.embeddings.word_embeddings.weight", {v, kHidden});
-    add("bert.embeddings.position_embeddings.weight", {kPositions, kHidden});
-    add("bert.embeddings.token_type_embeddings.weight", {2, kHidden});
-    add("bert.embeddings.LayerNorm.weight", {kHidden}, 1);
-    add("bert.embeddings.LayerNorm.bias", {kHidden}, 0);
-    for (size_t i = 0; i < kLayers; ++i) {
-      const std::string p = "bert.encoder.layer." + std::to_string(i) + ".";
-      for (const char* m : {"attention.self.query", "attention.self.key", "attention.self.value",
-                            "attention.output.dense"}) {
-        add(p + m + ".weight", {kHidden, kHidden});
-        add(p + m + ".bias", {kHidden});
-      }
-      add(p + "intermediate.dense.weight", {kInner, kHidden});
-      add(p + "intermediate.dense.bias", {kInner});
-      add(p + "output.dense.weight", {kHidden, kInner});
-      add(p + "output.dense.bias", {kHidden});
-      for (const char* ln : {"attention.output.LayerNorm", "output.LayerNorm"}) {
-        add(p + ln + ".weight", {kHidden}, 1);
-        add(p + ln + ".bias", {kHidden}, 0);
-      }
-    }
-    add("classifier.weight", {kLabels.size(), kHidden});
-    add("classifier.bias", {kLabels.size()});
+    for_each_bert_tensor({v, kPositions, kHidden, kInner, kLayers, kLabels.size()}, add);
     const std::string h = header.dump();
     std::string out(8, '\0');
     for (int i = 0; i < 8; ++i) out[i] = static_cast<char>(static_cast<uint64_t>(h.size()) >> (8 * i));
