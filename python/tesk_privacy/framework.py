@@ -27,7 +27,7 @@ The analysis calls Python methods from the threads that analyse, with the
 GIL held for each call; everything else runs with the GIL released.
 """
 
-from typing import Iterable, List, Optional
+from typing import Any, Iterable, List, Optional
 
 from tesk_privacy._core import _native
 from tesk_privacy._records import (
@@ -63,6 +63,28 @@ def _check_analyze_defined(recognizer: object, base: type) -> None:
         raise TypeError(f"Can't instantiate {type(recognizer).__name__} without an analyze() method")
 
 
+def _init_native_recognizer(
+    self: Any,
+    base: Any,
+    supported_entities: Iterable[str],
+    name: Optional[str],
+    supported_language: str,
+    version: str,
+    context: Optional[Iterable[str]],
+) -> None:
+    """Initializes the native part of a recognizer written in Python, then calls its ``load``."""
+    _check_analyze_defined(self, base)
+    base.__init__(
+        self,
+        [_entity_type(e) for e in supported_entities],
+        name or type(self).__name__,
+        supported_language,
+        version,
+        list(context or []),
+    )
+    self.load()
+
+
 class EntityRecognizer(_native.EntityRecognizer):
     """Base of recognizers written in Python.
 
@@ -81,16 +103,7 @@ class EntityRecognizer(_native.EntityRecognizer):
         version: str = "0.0.1",
         context: Optional[Iterable[str]] = None,
     ) -> None:
-        _check_analyze_defined(self, _native.EntityRecognizer)
-        _native.EntityRecognizer.__init__(
-            self,
-            [_entity_type(e) for e in supported_entities],
-            name or type(self).__name__,
-            supported_language,
-            version,
-            list(context or []),
-        )
-        self.load()
+        _init_native_recognizer(self, _native.EntityRecognizer, supported_entities, name, supported_language, version, context)
 
     def load(self) -> None:
         """Loads what the recognizer needs (models, tables); nothing by default."""
@@ -109,16 +122,7 @@ class RemoteRecognizer(_native.RemoteRecognizer):
         version: str = "0.0.1",
         context: Optional[Iterable[str]] = None,
     ) -> None:
-        _check_analyze_defined(self, _native.RemoteRecognizer)
-        _native.RemoteRecognizer.__init__(
-            self,
-            [_entity_type(e) for e in supported_entities],
-            name or type(self).__name__,
-            supported_language,
-            version,
-            list(context or []),
-        )
-        self.load()
+        _init_native_recognizer(self, _native.RemoteRecognizer, supported_entities, name, supported_language, version, context)
 
     def load(self) -> None:
         """Loads what the recognizer needs; nothing by default."""
