@@ -350,7 +350,7 @@ void bind_mapping(py::module_& m) {
           "A new dict on every read; the store changes through update().")
       .def_readwrite("skip_format_duplicates", &DeanonymizerMapping::skip_format_duplicates)
       .def_property_readonly("data", &DeanonymizerMapping::data, "A fresh copy of the mapping.")
-      .def("update", &DeanonymizerMapping::update, py::arg("new_mapping"))
+      .def("update", py::overload_cast<const MappingDataType&>(&DeanonymizerMapping::update), py::arg("new_mapping"))
       .def("__eq__", [](const DeanonymizerMapping& a, const DeanonymizerMapping& b) { return a == b; })
       .def("__repr__", [](const DeanonymizerMapping& d) {
         return "DeanonymizerMapping(mapping=" + std::string(py::repr(mapping_to_py(d.mapping))) +

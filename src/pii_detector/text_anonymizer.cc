@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <stdexcept>
-#include <unordered_map>
 
+#include "pii_detector/utils/store_rewriter.h"
 #include "pii_detector/utils/whole_word_replacer.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
@@ -26,6 +26,7 @@ TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_anal
                                 ? std::move(*options.deanonymizer_mapping)
                                 : DeanonymizerMapping(MappingDataType{}, skip_format_duplicates_)),
       analyzer_(std::move(text_analyzer)),
+      rewriter_(std::make_unique<StoreRewriter>()),
       keep_going_(options.keep_going),
       max_text_length_(options.max_text_length) {
   if (!analyzer_) throw std::invalid_argument("TextAnonymizer needs a text analyzer");
@@ -79,33 +80,16 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   anonymization::EngineResult engine_result = anonymizer_->anonymize(text, merged, operators_);
   MappingDataType text_mapping =
       create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
-  deanonymizer_mapping_.update(text_mapping);
+  rewriter_->merge(deanonymizer_mapping_, text_mapping);
   detection_failures_ += failures;
 
-  // Every original the store knows, longest first; equal lengths keep store order.
-  // An original recorded under two placeholders of one type takes the later
-  // placeholder, in the place of the first.
-  std::vector<std::pair<std::string_view, std::string_view>> pairs;
-  std::unordered_map<std::string_view, size_t> seen;
-  for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
-    seen.clear();
-    for (const auto& [anonymized, original] : inner) {
-      auto [it, inserted] = seen.try_emplace(original, pairs.size());
-      if (inserted) {
-        pairs.emplace_back(original, anonymized);
-      } else {
-        pairs[it->second].second = anonymized;
-      }
-    }
-  }
-  if (!anonymize_replacer_) anonymize_replacer_ = std::make_unique<StoreReplacer>();
   const std::string edges_done = replace_spans_inside_words(text, merged);
-  if (edges_done.empty()) return anonymize_replacer_->replace(text, pairs);
-  return anonymize_replacer_->replace(Utf8Text(edges_done), pairs);
+  if (edges_done.empty()) return rewriter_->anonymize(text, deanonymizer_mapping_);
+  return rewriter_->anonymize(Utf8Text(edges_done), deanonymizer_mapping_);
 }
 
 std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
-                                                       std::vector<recognition::RecognizerResult> spans) const {
+                                                       std::vector<recognition::RecognizerResult> spans) {
   // Rewriting from the store matches whole words only. A span detected here
   // that a word character touches ("Rp 500.000an", "id_081234567890") would
   // be recorded yet stay in the text, so it is replaced in place first, by
@@ -126,13 +110,7 @@ std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
   for (const recognition::RecognizerResult& r : spans) {
     if (static_cast<size_t>(r.start) < copied) continue;
     const std::string_view original = text.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end));
-    const std::string* anonymized = nullptr;
-    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
-      if (type != r.entity_type) continue;
-      for (const auto& [value, recorded] : inner) {
-        if (recorded == original) anonymized = &value;
-      }
-    }
+    const std::string* anonymized = rewriter_->placeholder(deanonymizer_mapping_, r.entity_type, original);
     if (anonymized == nullptr) continue;
     out.append(text.slice(copied, static_cast<size_t>(r.start)));
     out.append(*anonymized);
@@ -144,22 +122,18 @@ std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
 }
 
 std::string TextAnonymizer::deanonymize(const std::string& input) {
-  const Utf8Text text(input);
   // A fake value may contain a shorter one ("Andi" in "Andi Saputra"); the
   // longer is restored first so the shorter cannot break it apart.
-  std::vector<std::pair<std::string_view, std::string_view>> pairs;
-  for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
-    for (const auto& [anonymized, original] : inner) pairs.emplace_back(anonymized, original);
-  }
-  if (pairs.empty()) return text.str();
-  if (!deanonymize_replacer_) deanonymize_replacer_ = std::make_unique<StoreReplacer>();
-  return deanonymize_replacer_->replace(text, pairs);
+  return rewriter_->deanonymize(Utf8Text(input), deanonymizer_mapping_);
 }
 
 TextAnonymizer::~TextAnonymizer() = default;
 TextAnonymizer::TextAnonymizer(TextAnonymizer&&) noexcept = default;
 
-void TextAnonymizer::reset_deanonymizer_mapping() { deanonymizer_mapping_ = DeanonymizerMapping(); }
+void TextAnonymizer::reset_deanonymizer_mapping() {
+  deanonymizer_mapping_ = DeanonymizerMapping();
+  rewriter_->invalidate();
+}
 
 void TextAnonymizer::add_operators(const anonymization::OperatorMap& operators) {
   if (!operators_ || operators_->empty()) {

@@ -42,7 +42,7 @@
 
 namespace tesk_privacy::pii_detector {
 
-class StoreReplacer;
+class StoreRewriter;
 
 struct AnonymizeOptions {
   std::optional<std::vector<std::string>> entities;
@@ -115,16 +115,15 @@ class TextAnonymizer : public BaseTextAnonymizer {
   // `text` with the spans that touch a word character replaced from the
   // store; empty when no span does.
   std::string replace_spans_inside_words(const Utf8Text& text,
-                                         std::vector<recognition::RecognizerResult> spans) const;
+                                         std::vector<recognition::RecognizerResult> spans);
 
   std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_;
   bool skip_format_duplicates_;
   DeanonymizerMapping deanonymizer_mapping_;
   std::shared_ptr<const BaseTextAnalyzer> analyzer_;
   std::optional<anonymization::OperatorMap> operators_;
-  // Rewriting tries kept between calls (store -> text and back).
-  std::unique_ptr<StoreReplacer> anonymize_replacer_;
-  std::unique_ptr<StoreReplacer> deanonymize_replacer_;
+  // Derived from the store and kept in step with it between calls.
+  std::unique_ptr<StoreRewriter> rewriter_;
   bool keep_going_;
   std::optional<size_t> max_text_length_;
   uint64_t detection_failures_ = 0;

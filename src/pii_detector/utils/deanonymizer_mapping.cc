@@ -70,22 +70,45 @@ std::string format_duplicated_operator(const std::string& operator_name, long lo
 }
 
 void DeanonymizerMapping::update(const MappingDataType& new_mapping) {
+  ValueCounts counts;
+  for (const auto& [type, inner] : new_mapping) {
+    if (const EntityMapping* stored = mapping.find(type)) {
+      auto& values = counts[type];
+      for (const auto& [k, v] : *stored) ++values[v];
+    }
+  }
+  std::vector<Write> writes;
+  update(new_mapping, counts, writes);
+}
+
+DeanonymizerMapping::ValueCounts DeanonymizerMapping::value_counts() const {
+  ValueCounts counts;
+  for (const auto& [type, inner] : mapping) {
+    auto& values = counts[type];
+    for (const auto& [k, v] : inner) ++values[v];
+  }
+  return counts;
+}
+
+void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes) {
   std::unordered_set<std::string> seen;
   for (const auto& [type, inner] : new_mapping) {
     EntityMapping& stored = mapping[type];
-    std::unordered_map<std::string, int> stored_values;
-    for (const auto& [k, v] : stored) ++stored_values[v];
+    auto& stored_values = counts[type];
     long long counter = static_cast<long long>(stored.size()) + 1;
     for (const auto& [key, value] : inner) {
       if (seen.count(value) || stored_values.count(value)) continue;
-      std::string new_key = skip_format_duplicates ? key : format_duplicated_operator(key, counter);
-      if (const std::string* replaced = stored.find(new_key)) {
+      Write write{type, skip_format_duplicates ? key : format_duplicated_operator(key, counter), value, 0, std::nullopt};
+      if (const std::string* replaced = stored.find(write.key)) {
         if (--stored_values[*replaced] == 0) stored_values.erase(*replaced);
+        write.replaced = *replaced;
       }
-      stored[new_key] = value;
+      stored[write.key] = value;
+      write.index = *stored.position(write.key);
       ++stored_values[value];
       seen.insert(value);
       ++counter;
+      writes.push_back(std::move(write));
     }
   }
 }

@@ -55,12 +55,12 @@ int WholeWordReplacer::child(int node, char32_t c) const {
 }
 
 std::string WholeWordReplacer::replace(const Utf8Text& text) const {
-  std::vector<int64_t> priority(replacements_.size());
-  for (size_t i = 0; i < priority.size(); ++i) priority[i] = static_cast<int64_t>(i);
+  std::vector<Priority> priority(replacements_.size());
+  for (size_t i = 0; i < priority.size(); ++i) priority[i] = {0, 0, i};
   return replace(text, priority);
 }
 
-std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const int64_t> priority) const {
+std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Priority> priority) const {
   const std::string_view s = text.view();
   if (replacements_.empty() || s.empty()) return text.str();
   std::vector<char32_t> cps;
@@ -86,9 +86,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const int
       node = child(node, fold_case(cps[q]));
       if (node < 0) break;
       if (!nodes_[node].needles.empty() && (q + 1 == n || !is_word_char(cps[q + 1]))) {
-        for (int id : nodes_[node].needles) {
-          if (priority[id] >= 0) candidates.push_back({id, p, q + 1});
-        }
+        for (int id : nodes_[node].needles) candidates.push_back({id, p, q + 1});
       }
     }
   }
@@ -114,34 +112,25 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const int
   return out;
 }
 
-std::string StoreReplacer::replace(const Utf8Text& text,
-                                   const std::vector<std::pair<std::string_view, std::string_view>>& store) {
-  std::fill(priority_.begin(), priority_.end(), -1);
-  std::string key;
-  for (size_t position = 0; position < store.size(); ++position) {
-    const auto& [needle, replacement] = store[position];
-    if (needle.empty()) continue;
-    key.assign(needle).push_back('\0');
-    key.append(replacement);
-    auto [it, inserted] = ids_.try_emplace(key, -1);
-    if (inserted) {
-      it->second = replacer_.add(needle, std::string(replacement));
-      priority_.resize(replacer_.size(), -1);
-    }
-    // Longer needles first, then store order; a pair seen twice keeps its first place.
-    const int64_t rank = (int64_t{INT32_MAX} - static_cast<int64_t>(utf8_length(needle))) << 32 |
-                         static_cast<int64_t>(position);
-    if (priority_[it->second] < 0) priority_[it->second] = rank;
+void RankedReplacer::add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index) {
+  if (needle.empty()) return;
+  std::string key(needle);
+  key.push_back('\0');
+  key.append(replacement);
+  const WholeWordReplacer::Priority rank = {UINT64_MAX - utf8_length(needle), type, index};
+  auto [it, inserted] = ids_.try_emplace(std::move(key), -1);
+  if (inserted) {
+    it->second = replacer_.add(needle, std::string(replacement));
+    priority_.push_back(rank);
+  } else {
+    priority_[it->second] = std::min(priority_[it->second], rank);
   }
-  // Pairs dropped from the store stay in the trie, disabled; start afresh
-  // once they outnumber the live ones.
-  if (replacer_.size() > 2 * store.size() + 64) {
-    replacer_ = WholeWordReplacer();
-    ids_.clear();
-    priority_.clear();
-    return replace(text, store);
-  }
-  return replacer_.replace(text, priority_);
+}
+
+void RankedReplacer::clear() {
+  replacer_ = WholeWordReplacer();
+  ids_.clear();
+  priority_.clear();
 }
 
 }  // namespace tesk_privacy::pii_detector

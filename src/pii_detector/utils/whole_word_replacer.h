@@ -10,6 +10,7 @@
 // The cost is one scan of the text, whatever the number of needles.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -35,9 +36,9 @@ class WholeWordReplacer {
 
   // Needles in id order of priority.
   std::string replace(const Utf8Text& text) const;
-  // priority[id]: the lower, the earlier a needle's occurrences are accepted;
-  // a negative value leaves the needle out.
-  std::string replace(const Utf8Text& text, std::span<const int64_t> priority) const;
+  // priority[id]: the lower, the earlier a needle's occurrences are accepted.
+  using Priority = std::array<uint64_t, 3>;
+  std::string replace(const Utf8Text& text, std::span<const Priority> priority) const;
 
  private:
   struct Node {
@@ -50,19 +51,20 @@ class WholeWordReplacer {
   std::vector<std::string> replacements_;
 };
 
-// Rewrites texts from a store of (needle, replacement) pairs that grows from
-// call to call. The trie is kept and only pairs it has not seen are added, so
-// a call costs one pass over the store and one over the text instead of a
-// rebuild. Longer needles win, then earlier pairs in store order; pairs no
-// longer in the store are left out.
-class StoreReplacer {
+// A WholeWordReplacer whose pairs carry a place in a store of entity types:
+// longer needles win, then the lower (type, index). Pairs only ever join, so
+// a caller whose store grows by appending adds just the new pairs; adding a
+// pair again keeps the better of its places.
+class RankedReplacer {
  public:
-  std::string replace(const Utf8Text& text, const std::vector<std::pair<std::string_view, std::string_view>>& store);
+  void add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index);
+  void clear();
+  std::string replace(const Utf8Text& text) const { return replacer_.replace(text, priority_); }
 
  private:
   WholeWordReplacer replacer_;
   std::unordered_map<std::string, int> ids_;  // needle '\0' replacement -> id
-  std::vector<int64_t> priority_;
+  std::vector<WholeWordReplacer::Priority> priority_;
 };
 
 // Python's \w: a Unicode letter or number, or "_".

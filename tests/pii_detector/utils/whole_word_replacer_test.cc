@@ -38,44 +38,16 @@ TEST(WholeWordReplacer, Table) {
   }
 }
 
-// A store that grows, shrinks and reorders between calls must rewrite exactly
-// as a replacer built afresh from the store (longest needle first, then store
-// order) would.
-TEST(StoreReplacer, SameAsFreshReplacerAsTheStoreChanges) {
-  using Store = std::vector<std::pair<std::string_view, std::string_view>>;
-  const std::string text = "Budi Santoso dan Budi bertemu Siti di Bandung; budi santoso wijaya pergi.";
-  const std::vector<Store> stores = {
-      {},
-      {{"Budi", "<P1>"}},
-      {{"Budi", "<P1>"}, {"Siti", "<P2>"}, {"Budi Santoso", "<P3>"}},
-      {{"Budi", "<P1>"}, {"Siti", "<P2>"}, {"Budi Santoso", "<P3>"}, {"Santoso Wijaya", "<P4>"}},
-      // an original moved to another placeholder; a pair dropped
-      {{"Budi", "<P9>"}, {"Budi Santoso", "<P3>"}, {"Bandung", "<L1>"}},
-      // two pairs of one length: store order decides
-      {{"santoso wijaya", "<P4>"}, {"Budi Santoso", "<P3>"}},
-      {{"Budi Santoso", "<P3>"}, {"santoso wijaya", "<P4>"}},
-      {},
-  };
-  StoreReplacer cached;
-  for (size_t i = 0; i < stores.size(); ++i) {
-    Pairs sorted(stores[i].begin(), stores[i].end());
-    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
-      return utf8_length(a.first) > utf8_length(b.first);
-    });
-    EXPECT_EQ(cached.replace(Utf8Text(text), stores[i]), WholeWordReplacer(sorted).replace(Utf8Text(text)))
-        << "store " << i;
-  }
-}
-
-TEST(StoreReplacer, StartsAfreshWhenDroppedPairsPileUp) {
-  StoreReplacer cached;
-  std::vector<std::string> names;
-  for (int round = 0; round < 50; ++round) {
-    names.assign({"Nama" + std::to_string(round), "Kota" + std::to_string(round)});
-    std::vector<std::pair<std::string_view, std::string_view>> store = {{names[0], "<P>"}, {names[1], "<L>"}};
-    EXPECT_EQ(cached.replace(Utf8Text(names[0] + " di " + names[1] + ", Nama0"), store),
-              round == 0 ? "<P> di <L>, <P>" : "<P> di <L>, Nama0");
-  }
+TEST(RankedReplacer, LongerFirstThenPlace) {
+  RankedReplacer replacer;
+  replacer.add("Budi", "<P1>", 0, 0);
+  replacer.add("budi santoso", "<P2>", 1, 5);
+  replacer.add("Siti", "<L1>", 1, 0);
+  replacer.add("siti", "<P3>", 0, 3);  // same length, earlier type wins
+  replacer.add("Siti", "<L1>", 0, 1);  // seen again at a better place
+  EXPECT_EQ(replacer.replace(Utf8Text("Budi Santoso, Budi, SITI")), "<P2>, <P1>, <L1>");
+  replacer.clear();
+  EXPECT_EQ(replacer.replace(Utf8Text("Budi")), "Budi");
 }
 
 }  // namespace

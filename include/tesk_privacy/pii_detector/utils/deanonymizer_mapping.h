@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <functional>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -56,6 +57,11 @@ class OrderedMap {
     return it == index_.end() ? nullptr : &items_[it->second].second;
   }
   bool contains(const std::string& key) const { return index_.count(key) != 0; }
+  // Place of a key in iteration order.
+  std::optional<size_t> position(const std::string& key) const {
+    auto it = index_.find(key);
+    return it == index_.end() ? std::nullopt : std::optional<size_t>(it->second);
+  }
   size_t size() const { return items_.size(); }
   bool empty() const { return items_.empty(); }
   void clear() {
@@ -112,6 +118,22 @@ struct DeanonymizerMapping {
   // Unless skip_format_duplicates, keys are renumbered with
   // format_duplicated_operator(key, count of the type's entries + 1).
   void update(const MappingDataType& new_mapping);
+
+  // Stored values per entity type with the number of entries holding each:
+  // what update() looks up for every value it merges.
+  using ValueCounts = std::unordered_map<std::string, std::unordered_map<std::string, int>>;
+  // One entry update() wrote: `key` now maps to `value` at place `index` of
+  // its type; `replaced` is the value it held before, when it existed.
+  struct Write {
+    std::string type, key, value;
+    size_t index = 0;
+    std::optional<std::string> replaced;
+  };
+  // update() for a caller that merges often and keeps `counts` in step with
+  // the store, so a merge costs time for the new entries only. The entries
+  // written are appended to `writes`.
+  void update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes);
+  ValueCounts value_counts() const;
 
   bool operator==(const DeanonymizerMapping&) const = default;
 };
