@@ -1,4 +1,7 @@
-// tesk-privacy analyze: one JSON object of results per document.
+// tesk-privacy analyze: one JSON object of results per document, written as
+// each document is done. Failed requests to remote recognizers are counted
+// and, after the last document, make the run fail unless
+// --allow-remote-failures.
 #include <cstdlib>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -61,7 +64,8 @@ int run_analyze(int argc, char** argv) {
     throw UsageError("--transformer-model: this build of tesk-privacy has no transformer support");
 #endif
   }
-  auto analyzer = make_analyzer(common, nullptr, std::move(models));
+  std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
+  auto analyzer = make_analyzer(common, &remotes, std::move(models));
   Progress progress(common.progress);
   for_each_document(common, [&](const Document& doc) {
     const Utf8Text text(doc.text);
@@ -89,6 +93,8 @@ int run_analyze(int argc, char** argv) {
   });
   progress.done();
   std::cout.flush();
+  check_remote_failures(common, remotes,
+                        "the results written may miss entities (--allow-remote-failures exits with 0 anyway)");
   return std::cout ? 0 : 1;
 }
 

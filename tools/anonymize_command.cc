@@ -36,7 +36,6 @@ struct RewriteOptions {
   std::string locale = "en_US";
   std::string mapping_path;
   bool keep_going = false;
-  bool allow_remote_failures = false;
   std::optional<size_t> max_chars;
 };
 
@@ -83,8 +82,6 @@ RewriteOptions parse(int argc, char** argv, bool anonymizing) {
       if (v.empty() || *end != '\0' || v[0] == '-') throw UsageError("--seed must be a non-negative integer");
     } else if (anonymizing && name == "--keep-going") {
       o.keep_going = true;
-    } else if (anonymizing && name == "--allow-remote-failures") {
-      o.allow_remote_failures = true;
     } else if (anonymizing && name == "--max-chars") {
       std::string v = value();
       char* end = nullptr;
@@ -143,16 +140,7 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
     std::cerr << "tesk-privacy: warning: " << anonymizer.detection_failures()
               << " recognizer failures were skipped (--keep-going); see the error lines above\n";
   }
-  uint64_t failed_requests = 0;
-  for (const auto& remote : remotes) failed_requests += remote->failed_requests();
-  if (failed_requests > 0) {
-    if (!o.allow_remote_failures) {
-      throw std::runtime_error(std::to_string(failed_requests) +
-                               " requests to remote recognizers failed, so some text went unchecked; nothing "
-                               "was written (--allow-remote-failures writes the output anyway)");
-    }
-    std::cerr << "tesk-privacy: warning: " << failed_requests << " requests to remote recognizers failed\n";
-  }
+  check_remote_failures(o.common, remotes, "nothing was written (--allow-remote-failures writes the output anyway)");
   if (anonymizing && !o.mapping_path.empty()) {
     pii_detector::save_mapping_file(o.mapping_path, anonymizer.deanonymizer_mapping());
   }

@@ -44,6 +44,8 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.ner_api_url = value();
     } else if (a == "--prosa-url") {
       common.prosa_url = value();
+    } else if (a == "--allow-remote-failures") {
+      common.allow_remote_failures = true;
     } else if (a.size() > 1 && a[0] == '-') {
       if (!other(a, value)) throw UsageError("unknown option " + a);
     } else {
@@ -136,6 +138,19 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
   }
   for (auto& r : extra) remote.push_back(std::move(r));
   return std::make_shared<pii_detector::TextAnalyzer>(std::move(remote));
+}
+
+void check_remote_failures(const CommonOptions& options,
+                           const std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>& remotes,
+                           const std::string& consequence) {
+  uint64_t failed = 0;
+  for (const auto& remote : remotes) failed += remote->failed_requests();
+  if (failed == 0) return;
+  if (!options.allow_remote_failures) {
+    throw std::runtime_error(std::to_string(failed) + " requests to remote recognizers failed, so some text went " +
+                             "unchecked; " + consequence);
+  }
+  std::cerr << "tesk-privacy: warning: " << failed << " requests to remote recognizers failed\n";
 }
 
 void Progress::tick() {

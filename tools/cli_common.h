@@ -27,6 +27,7 @@ struct CommonOptions {
   std::string language = "id";
   std::string ner_api_url;
   std::string prosa_url;
+  bool allow_remote_failures = false;
 };
 
 // Walks argv[first..]: common options are stored in `common`; any other
@@ -58,6 +59,13 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
     const CommonOptions& options,
     std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>* remotes = nullptr,
     std::vector<std::shared_ptr<recognition::EntityRecognizer>> extra = {});
+
+// After the last document: when requests to the remote recognizers failed,
+// throws a runtime error saying how many and `consequence`, or with
+// --allow-remote-failures only warns on standard error.
+void check_remote_failures(const CommonOptions& options,
+                           const std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>& remotes,
+                           const std::string& consequence);
 
 // Splits "a,b,c", dropping empty items.
 std::vector<std::string> split_list(const std::string& s);

@@ -30,6 +30,9 @@ Options of every command:
       --prosa-url URL     also ask the Prosa NER API at URL; the API key is read
                           from the environment variable PROSA_API_KEY
       --progress          report progress on standard error
+      --allow-remote-failures
+                          succeed even when requests to --ner-api-url or
+                          --prosa-url failed (their count is still reported)
 
 analyze:
   -e, --entities LIST     comma-separated entity types to report (default: all)
@@ -54,9 +57,6 @@ anonymize:
                           pattern over its backtracking bound), log it and
                           anonymize from the other recognizers instead of
                           failing the run
-      --allow-remote-failures
-                          write the output even when requests to --ner-api-url
-                          or --prosa-url failed (their count is still reported)
 
 deanonymize:
       --mapping FILE      the mapping written by anonymize (required)
@@ -67,8 +67,9 @@ deanonymize:
 Exit status: 0 on success, 2 on a usage error, 1 on any other error, with a
 one-line message on standard error. anonymize and deanonymize write nothing
 to standard output when they fail. anonymize fails when detection could not
-complete on a document, and, after trying every document, when any request
-to a remote recognizer failed; the message says how many.
+complete on a document. analyze and anonymize fail, after trying every
+document, when any request to a remote recognizer failed; the message says
+how many. analyze has then already written the results it found.
 )";
 
 }  // namespace
