@@ -1,6 +1,8 @@
 #include "tesk_privacy/recognition/analyzer_engine.h"
 
 #include <algorithm>
+#include <functional>
+#include <limits>
 #include <stdexcept>
 
 #include "tesk_privacy/core/logger.h"
@@ -44,23 +46,65 @@ std::vector<RecognizerResult> drop_allowed(const Utf8Text& text, std::vector<Rec
 }  // namespace
 
 std::vector<RecognizerResult> remove_duplicates(const std::vector<RecognizerResult>& results) {
-  std::vector<RecognizerResult> kept;
-  kept.reserve(results.size());
-  for (size_t i = 0; i < results.size(); ++i) {
-    const RecognizerResult& r = results[i];
-    bool dominated = false;
-    for (size_t j = 0; j < results.size() && !dominated; ++j) {
-      if (i == j) continue;
-      const RecognizerResult& o = results[j];
-      if (o.entity_type != r.entity_type || !r.contained_in(o)) continue;
-      if (r.equal_indices(o)) {
-        // Equal spans: the higher score stays; on a tie, the first one.
-        dominated = o.score > r.score || (o.score == r.score && j < i);
-      } else {
-        dominated = o.score >= r.score;
+  // A result goes when another of its type has an equal span and a higher
+  // score (or the same score, earlier in the list), or strictly contains it
+  // with a score at least as high. Texts with tens of thousands of results of
+  // one type are common (a log full of numbers), so instead of comparing all
+  // pairs, results sorted by (start, end descending) are swept while a
+  // Fenwick tree over end positions holds the best score of every span seen
+  // so far that ends at or after a position: at each span, those are exactly
+  // its strict containers.
+  const size_t n = results.size();
+  std::vector<size_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    const RecognizerResult& x = results[a];
+    const RecognizerResult& y = results[b];
+    if (x.entity_type != y.entity_type) return x.entity_type < y.entity_type;
+    if (x.start != y.start) return x.start < y.start;
+    if (x.end != y.end) return x.end > y.end;
+    return a < b;
+  });
+  std::vector<char> dropped(n, 0);
+  std::vector<int64_t> ends;
+  std::vector<double> best;  // Fenwick tree of maxima over ends, largest end first
+  for (size_t type_begin = 0; type_begin < n;) {
+    size_t type_end = type_begin;
+    while (type_end < n && results[order[type_end]].entity_type == results[order[type_begin]].entity_type) ++type_end;
+    ends.clear();
+    for (size_t k = type_begin; k < type_end; ++k) ends.push_back(results[order[k]].end);
+    std::sort(ends.begin(), ends.end(), std::greater<>());
+    ends.erase(std::unique(ends.begin(), ends.end()), ends.end());
+    best.assign(ends.size() + 1, -std::numeric_limits<double>::infinity());
+    auto slot = [&](int64_t end) {  // 1-based; ends at or after `end` occupy slots 1..slot(end)
+      return static_cast<size_t>(std::lower_bound(ends.begin(), ends.end(), end, std::greater<>()) - ends.begin()) + 1;
+    };
+    for (size_t group = type_begin; group < type_end;) {
+      const RecognizerResult& first = results[order[group]];
+      size_t group_end = group;
+      while (group_end < type_end && results[order[group_end]].equal_indices(first)) ++group_end;
+      double container = -std::numeric_limits<double>::infinity();
+      for (size_t i = slot(first.end); i > 0; i -= i & (~i + 1)) container = std::max(container, best[i]);
+      // Equal spans: only the first of the highest score can stay.
+      size_t keeper = group;
+      for (size_t k = group + 1; k < group_end; ++k) {
+        if (results[order[k]].score > results[order[keeper]].score) keeper = k;
       }
+      double group_best = -std::numeric_limits<double>::infinity();
+      for (size_t k = group; k < group_end; ++k) {
+        const double score = results[order[k]].score;
+        dropped[order[k]] = k != keeper || container >= score;
+        group_best = std::max(group_best, score);
+      }
+      for (size_t i = slot(first.end); i <= ends.size(); i += i & (~i + 1)) best[i] = std::max(best[i], group_best);
+      group = group_end;
     }
-    if (!dominated) kept.push_back(r);
+    type_begin = type_end;
+  }
+  std::vector<RecognizerResult> kept;
+  kept.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    if (!dropped[i]) kept.push_back(results[i]);
   }
   return kept;
 }

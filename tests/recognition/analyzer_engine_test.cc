@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,33 @@ TEST(RemoveDuplicates, SameTypeContainedOrEqualSpans) {
   const std::vector<RecognizerResult> expected = {
       {"A", 0, 10, 0.5}, {"A", 2, 6, 0.9}, {"B", 2, 5, 0.1}, {"C", 20, 25, 0.7}, {"D", 30, 35, 0.4}};
   EXPECT_EQ(remove_duplicates(in), expected);
+}
+
+// The rule, written out over all pairs, against the sweep on random spans
+// dense enough to give many equal, nested and overlapping ones.
+TEST(RemoveDuplicates, SameAsComparingAllPairs) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 300; ++round) {
+    std::vector<RecognizerResult> in;
+    const int n = static_cast<int>(random() % 40);
+    for (int k = 0; k < n; ++k) {
+      const int64_t start = random() % 12;
+      in.push_back({random() % 3 ? "A" : "B", start, start + static_cast<int64_t>(random() % 6),
+                    static_cast<double>(random() % 4) / 4});
+    }
+    std::vector<RecognizerResult> expected;
+    for (size_t i = 0; i < in.size(); ++i) {
+      bool dominated = false;
+      for (size_t j = 0; j < in.size(); ++j) {
+        const RecognizerResult& r = in[i];
+        const RecognizerResult& o = in[j];
+        if (i == j || o.entity_type != r.entity_type || !r.contained_in(o)) continue;
+        dominated |= r.equal_indices(o) ? o.score > r.score || (o.score == r.score && j < i) : o.score >= r.score;
+      }
+      if (!dominated) expected.push_back(in[i]);
+    }
+    ASSERT_EQ(remove_duplicates(in), expected) << "round " << round;
+  }
 }
 
 TEST(SimpleNlpEngine, TokensLemmasAndKeywords) {
