@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace tesk_privacy::pii_detector {
 
@@ -28,9 +29,11 @@ int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
   if (needle.empty()) return -1;
   const int id = static_cast<int>(replacements_.size());
   replacements_.push_back(std::move(replacement));
+  std::vector<char32_t> folded;
+  for (size_t pos = 0; pos < needle.size();) folded.push_back(fold_case(decode_utf8(needle, pos)));
   int node = 0;
-  for (size_t pos = 0; pos < needle.size();) {
-    const char32_t c = fold_case(decode_utf8(needle, pos));
+  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) {
+    const char32_t c = folded[k];
     auto& next = nodes_[node].next;
     auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
                                [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -43,7 +46,19 @@ int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
       node = it->second;
     }
   }
-  nodes_[node].needles.push_back(id);
+  if (folded.size() <= kTrieDepth) {
+    nodes_[node].needles.push_back(id);
+    return id;
+  }
+  nodes_[node].long_needles.push_back(id);
+  LongNeedle& long_needle = long_needles_[id];
+  long_needle.border.assign(folded.size(), 0);
+  for (size_t i = 1, k = 0; i < folded.size(); ++i) {
+    while (k > 0 && folded[i] != folded[k]) k = long_needle.border[k - 1];
+    if (folded[i] == folded[k]) ++k;
+    long_needle.border[i] = k;
+  }
+  long_needle.folded = std::move(folded);
   return id;
 }
 
@@ -78,15 +93,34 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
     int needle;
     size_t start, end;  // code points
   };
+  std::vector<char32_t> folded(n);
+  for (size_t q = 0; q < n; ++q) folded[q] = fold_case(cps[q]);
+  auto ends_word = [&](size_t end) { return end == n || !is_word_char(cps[end]); };
   std::vector<Candidate> candidates;
+  std::set<int> long_seen;
   for (size_t p = 0; p < n; ++p) {
     if (p > 0 && is_word_char(cps[p - 1])) continue;
     int node = 0;
     for (size_t q = p; q < n; ++q) {
-      node = child(node, fold_case(cps[q]));
+      node = child(node, folded[q]);
       if (node < 0) break;
-      if (!nodes_[node].needles.empty() && (q + 1 == n || !is_word_char(cps[q + 1]))) {
-        for (int id : nodes_[node].needles) candidates.push_back({id, p, q + 1});
+      const Node& here = nodes_[node];
+      if (!here.needles.empty() && ends_word(q + 1)) {
+        for (int id : here.needles) candidates.push_back({id, p, q + 1});
+      }
+      long_seen.insert(here.long_needles.begin(), here.long_needles.end());
+    }
+  }
+  for (int id : long_seen) {
+    const LongNeedle& needle = long_needles_.at(id);
+    const size_t m = needle.folded.size();
+    for (size_t q = 0, k = 0; q < n; ++q) {
+      while (k > 0 && folded[q] != needle.folded[k]) k = needle.border[k - 1];
+      if (folded[q] == needle.folded[k]) ++k;
+      if (k == m) {
+        const size_t p = q + 1 - m;
+        if ((p == 0 || !is_word_char(cps[p - 1])) && ends_word(q + 1)) candidates.push_back({id, p, q + 1});
+        k = needle.border[k - 1];
       }
     }
   }

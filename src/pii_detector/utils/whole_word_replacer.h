@@ -7,7 +7,13 @@
 // (then left to right) unless they overlap one already accepted. Matching
 // only ever looks at the input, so a replacement can never be matched again
 // by a later needle — which a chain of search-and-replace passes would do.
-// The cost is one scan of the text, whatever the number of needles.
+// The cost is one scan of the text, whatever the number of needles: the
+// trie is walked from every word start, at most kTrieDepth code points deep.
+// A longer needle (a merged span of repeated text can be as long as the text)
+// keeps only its first kTrieDepth code points in the trie; where they match,
+// the whole needle is searched for once over the text (Knuth-Morris-Pratt),
+// so a long needle that matches its own prefix at every word does not make
+// the scan quadratic.
 #pragma once
 
 #include <array>
@@ -41,14 +47,21 @@ class WholeWordReplacer {
   std::string replace(const Utf8Text& text, std::span<const Priority> priority) const;
 
  private:
+  static constexpr size_t kTrieDepth = 128;
   struct Node {
     std::vector<std::pair<char32_t, int>> next;  // sorted by code point
     std::vector<int> needles;                    // needles ending here, by priority
+    std::vector<int> long_needles;               // longer needles whose trie part ends here
+  };
+  struct LongNeedle {
+    std::vector<char32_t> folded;
+    std::vector<size_t> border;  // Knuth-Morris-Pratt failure function
   };
   int child(int node, char32_t c) const;
 
   std::vector<Node> nodes_;
   std::vector<std::string> replacements_;
+  std::unordered_map<int, LongNeedle> long_needles_;
 };
 
 // A WholeWordReplacer whose pairs carry a place in a store of entity types:

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <string>
+#include <tuple>
 
 namespace tesk_privacy::pii_detector {
 namespace {
@@ -35,6 +37,32 @@ TEST(WholeWordReplacer, Table) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WholeWordReplacer(c.pairs).replace(Utf8Text(c.text)), c.expected) << c.name;
+  }
+}
+
+// Needles longer than the trie holds are found by a separate search; the
+// rules must not change for them.
+TEST(WholeWordReplacer, NeedlesLongerThanTheTrie) {
+  auto repeat = [](const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  const std::string names = repeat("Budi ", 40) + "Santoso";  // 207 characters
+  const std::string as = repeat("a ", 99) + "a";               // 199 characters
+  std::string upper = names;
+  std::transform(upper.begin(), upper.end(), upper.begin(), ::toupper);
+  const std::vector<std::tuple<std::string, Pairs, std::string, std::string>> cases = {
+      {"found anywhere, any case", {{names, "<L>"}}, "x " + names + ", " + upper + ".", "x <L>, <L>."},
+      {"whole words only", {{names, "<L>"}}, names + "x " + names, names + "x <L>"},
+      {"prefix alone is no match", {{names, "<L>"}}, repeat("Budi ", 40) + "Santos", repeat("Budi ", 40) + "Santos"},
+      {"self-overlap: leftmost first", {{as, "<A>"}}, repeat("a ", 150) + "a", "<A> " + repeat("a ", 50) + "a"},
+      {"priority with short needles", {{"Budi", "<B>"}, {names, "<L>"}}, names + " Budi", repeat("<B> ", 40) + "Santoso <B>"},
+      {"a longer one of two long needles wins", {{names, "<L>"}, {names + " Wijaya", "<W>"}}, names + " Wijaya",
+       "<L> Wijaya"},
+  };
+  for (const auto& [name, pairs, text, expected] : cases) {
+    EXPECT_EQ(WholeWordReplacer(pairs).replace(Utf8Text(text)), expected) << name;
   }
 }
 
