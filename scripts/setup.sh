@@ -14,6 +14,7 @@ PACKAGES=(
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
+  libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)
   libopenblas-dev                                 # matrix products of the transformer encoder
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks
   python3                                         # the regex oracle test runs Python's re

@@ -263,9 +263,6 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
       logger().debug("result score already boosted, skipping");
       continue;
     }
-    const std::string word(text.slice(static_cast<size_t>(std::max<int64_t>(result.start, 0)),
-                                      static_cast<size_t>(std::max<int64_t>(result.end, 0))));
-
     std::string supportive;
     if (nlp_artifacts.tokens.empty()) {
       logger().info("Skipping context extraction due to lack of NLP artifacts");
@@ -278,7 +275,11 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
       if (token_index < 0) {
         // One span beyond the tokens must not cost the caller every other
         // result: this one keeps its score, the others go on.
-        if (debug_enabled()) logger().debug(not_found_message(word) + "; the score is left unchanged");
+        if (debug_enabled()) {
+          const std::string word(text.slice(static_cast<size_t>(std::max<int64_t>(result.start, 0)),
+                                            static_cast<size_t>(std::max<int64_t>(result.end, 0))));
+          logger().debug(not_found_message(word) + "; the score is left unchanged");
+        }
         continue;
       }
       auto search = [&] {
@@ -396,26 +397,45 @@ std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases_backw
 
 std::string CustomLemmaContextAwareEnhancer::_find_supportive_word_in_context(
     const std::vector<std::string>& context_list, const std::vector<std::string>& recognizer_context_list) {
-  const std::vector<std::string> collected = lowered(context_list);
-  const std::vector<std::string> entries = lowered(recognizer_context_list);
+  // Lemmas and most context entries are lower-case already: only the others
+  // are copied.
+  std::vector<std::string> storage;
+  storage.reserve(context_list.size() + recognizer_context_list.size());
+  auto lowered_views = [&](const std::vector<std::string>& words) {
+    std::vector<std::string_view> out;
+    out.reserve(words.size());
+    for (const std::string& w : words) {
+      if (needs_lowering(w)) {
+        storage.push_back(to_lower(w));
+        out.emplace_back(storage.back());
+      } else {
+        out.emplace_back(w);
+      }
+    }
+    return out;
+  };
+  const std::vector<std::string_view> collected = lowered_views(context_list);
+  const std::vector<std::string_view> entries = lowered_views(recognizer_context_list);
 
-  for (const std::string& entry : entries) {
+  for (std::string_view entry : entries) {
     if (std::find(collected.begin(), collected.end(), entry) != collected.end()) {
-      if (debug_enabled()) logger().debug("Found exact context match '" + entry + "'");
-      return entry;
+      if (debug_enabled()) logger().debug("Found exact context match '" + std::string(entry) + "'");
+      return std::string(entry);
     }
   }
-  for (const std::string& entry : entries) {
+  for (std::string_view entry : entries) {
     const std::vector<std::string_view> words = split_on_blanks(entry);
     // A blank entry has no words; it must not count as contained everywhere.
     if (words.empty()) continue;
-    for (const std::string& candidate : collected) {
+    for (std::string_view candidate : collected) {
       const bool all_contained = std::all_of(words.begin(), words.end(), [&](std::string_view w) {
-        return candidate.find(w) != std::string::npos;
+        return candidate.find(w) != std::string_view::npos;
       });
       if (all_contained) {
-        if (debug_enabled()) logger().debug("Found partial context match '" + entry + "' in '" + candidate + "'");
-        return entry;
+        if (debug_enabled()) {
+          logger().debug("Found partial context match '" + std::string(entry) + "' in '" + std::string(candidate) + "'");
+        }
+        return std::string(entry);
       }
     }
   }

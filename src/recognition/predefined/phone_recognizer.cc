@@ -1,5 +1,6 @@
 #include "tesk_privacy/recognition/predefined/phone_recognizer.h"
 
+#include <phonenumbers/phonemetadata.pb.h>
 #include <phonenumbers/phonenumbermatch.h>
 #include <phonenumbers/phonenumbermatcher.h>
 #include <phonenumbers/phonenumberutil.h>
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include <utility>
 
 #include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
+#include "tesk_privacy/regex/regex.h"
 
 namespace tesk_privacy::recognition {
 namespace {
@@ -66,57 +69,146 @@ struct Segment {
   size_t begin, end;  // bytes
 };
 
-// Most digit groups in prose are identity, account or invoice numbers, and
-// libphonenumber spends tens of microseconds on each per region to reject
-// them. A region is skipped for a piece whose digits are one run of n ASCII
-// digits (no "+", nothing non-ASCII) when that run cannot spell a valid
-// number of the region:
-// - every candidate the matcher tries holds all of the run or none of it
-//   (candidates are cut only at punctuation, and parsing drops what comes
-//   before the first digit), and letters never join it as digits;
-// - the run starts neither with 0 nor 1, so no international dialling prefix
-//   of these regions (all start with 0, Australia's also with 14) and no
-//   national prefix or carrier code (0, 1, 183x) is taken off it; and it does
-//   not start with the region's calling code, so none is taken off it either;
-// - its national significant number is then all n digits, and a valid
-//   number's length is one of its country's lengths below.
-// The test holds this to the matcher's verdict on texts full of such runs.
-constexpr size_t kMaxShortcutDigits = 17;  // libphonenumber's longest national significant number
+// libphonenumber parses with ICU regular expressions and spends tens of
+// microseconds per digit group and region, even on the identity, account and
+// invoice numbers that make up most digit groups in prose. A region whose
+// matcher cannot find anything in a piece is therefore skipped, decided from
+// the library's own metadata with one JIT-compiled pattern per region:
+// - In a piece that is ASCII, has no "+" and no "#", no letter between its
+//   first and last digit and at most kMaxFilteredRuns digit runs of at most
+//   kMaxRunDigits digits, every string the matcher parses (a candidate, a part
+//   of one, the part before an extension) spells its digits as whole
+//   consecutive runs: candidates and their parts are cut only at non-digits
+//   and, without letters, parsing keeps just the digits. Runs joined by a
+//   single "-" are never parted (no inner-match rule splits at a lone ASCII
+//   hyphen, and the only extension form it could start needs a "#").
+// - Parsing such a digit string S under region R gives a valid number only
+//   if S starts with R's international prefix (then any country), or if S is
+//   optionally R's calling code, at most two national prefixes (R's own, or
+//   those of its calling code's main region), then a national number that
+//   fits the general pattern and one number-type pattern of one of the
+//   regions sharing the calling code (what validity checks).
+// - A region is skipped when no string of consecutive units is such a string.
+//   Regions whose national prefix is rewritten (a transform rule) are never
+//   skipped.
+// The tests hold the result to the matcher's own on texts full of numbers.
+constexpr size_t kMaxFilteredRuns = 16;
+constexpr size_t kMaxRunDigits = 20;  // the matcher's digit block limit: longer runs may be cut inside
+constexpr int kAsciiFlag = 256;
 
-// What libphonenumber's metadata (8.12) says about a region of
-// DEFAULT_REGIONS, for deciding without the matcher that a piece holds no
-// valid number of that region.
-struct RegionFacts {
-  const char* region;
-  const char* calling_code;
-  // Lengths of a valid national significant number, over every region that
-  // shares the calling code (Canada adds 7 to +1, Guernsey, Jersey and the
-  // Isle of Man nothing to +44, Christmas and Cocos Islands nothing to +61).
-  std::initializer_list<int> national_lengths;
-};
+using i18n::phonenumbers::PhoneMetadata;
+using i18n::phonenumbers::PhoneMetadataCollection;
 
-const RegionFacts kRegionFacts[] = {
-    {"ID", "62", {7, 8, 9, 10, 11, 12, 13}}, {"SG", "65", {8, 10, 11}},
-    {"MY", "60", {8, 9, 10}},                {"US", "1", {7, 10}},
-    {"GB", "44", {7, 9, 10}},                {"AU", "61", {5, 6, 7, 8, 9, 10, 12}},
-    {"IN", "91", {8, 9, 10, 11, 12, 13}},
-};
+}  // namespace
+}  // namespace tesk_privacy::recognition
 
-// The one run of ASCII digits of a piece when the piece is ASCII, holds no
-// "+" and no other digit; empty otherwise.
-std::string_view lone_digit_group(std::string_view piece) {
-  size_t first = std::string_view::npos, last = 0;
-  for (size_t i = 0; i < piece.size(); ++i) {
-    const auto c = static_cast<unsigned char>(piece[i]);
-    if (c >= 0x80 || c == '+') return {};
-    if (c >= '0' && c <= '9') {
-      if (first != std::string_view::npos && last + 1 != i) return {};
-      if (first == std::string_view::npos) first = i;
-      last = i;
+namespace i18n::phonenumbers {
+// libphonenumber's compiled-in metadata, a serialized PhoneMetadataCollection
+// (exported by the library, declared in a header it does not install).
+int metadata_size();
+const void* metadata_get();
+}  // namespace i18n::phonenumbers
+
+namespace tesk_privacy::recognition {
+namespace {
+
+const PhoneMetadataCollection& phone_metadata() {
+  static const PhoneMetadataCollection* const kMetadata = [] {
+    auto* collection = new PhoneMetadataCollection();
+    if (!collection->ParseFromArray(i18n::phonenumbers::metadata_get(), i18n::phonenumbers::metadata_size())) {
+      collection->Clear();  // no filters: every region is matched
+    }
+    return collection;
+  }();
+  return *kMetadata;
+}
+
+// The pattern described above for `region`, or null when the region must
+// always be matched.
+std::shared_ptr<const regex::Regex> region_filter(const std::string& region) {
+  const PhoneMetadataCollection& collection = phone_metadata();
+  const PhoneMetadata* own = nullptr;
+  for (const PhoneMetadata& m : collection.metadata()) {
+    if (m.id() == region) own = &m;
+  }
+  if (own == nullptr || own->international_prefix().empty()) return nullptr;
+  std::string national_prefixes, general_patterns;
+  auto add = [](std::string& alternatives, const std::string& pattern) {
+    if (!pattern.empty()) alternatives += (alternatives.empty() ? "(?:" : "|(?:") + pattern + ")";
+  };
+  for (const PhoneMetadata& m : collection.metadata()) {
+    if (m.country_code() != own->country_code()) continue;
+    // National prefixes are taken off with the region's own rules and, for a
+    // number that repeats the calling code, with those of the code's main
+    // region; any region of the code may then own the number.
+    if (&m == own || m.main_country_for_code()) {
+      if (!m.national_prefix_transform_rule().empty()) return nullptr;
+      add(national_prefixes, m.national_prefix_for_parsing());
+      add(national_prefixes, m.national_prefix());
+    }
+    if (!m.general_desc().has_national_number_pattern()) return nullptr;
+    std::string types;
+    for (const auto* desc : {&m.premium_rate(), &m.toll_free(), &m.shared_cost(), &m.voip(), &m.personal_number(),
+                             &m.pager(), &m.uan(), &m.voicemail(), &m.fixed_line(), &m.mobile()}) {
+      if (desc->has_national_number_pattern()) add(types, desc->national_number_pattern());
+    }
+    if (!types.empty()) {
+      add(general_patterns, "(?=(?:" + m.general_desc().national_number_pattern() + ")\\Z)(?:" + types + ")");
     }
   }
-  if (first == std::string_view::npos) return {};
-  return piece.substr(first, last - first + 1);
+  std::string pattern = "(?:" + own->international_prefix() + ")\\d*|(?:" + std::to_string(own->country_code()) + ")?";
+  // Parsing may take a prefix off twice: after the calling code, and again.
+  if (!national_prefixes.empty()) pattern += "(?:" + national_prefixes + "){0,2}";
+  pattern += general_patterns.empty() ? "(?!)" : "(?:" + general_patterns + ")";
+  return std::make_shared<const regex::Regex>(pattern, kAsciiFlag);
+}
+
+// The digit units (runs, or runs joined by single hyphens) of a piece that
+// meets the conditions above; empty otherwise.
+std::vector<std::string> filterable_units(std::string_view piece) {
+  std::vector<std::string> units;
+  size_t runs = 0;
+  size_t run_start = std::string_view::npos;
+  bool letter_pending = false;  // a letter since the last run
+  bool glued = false;           // the last run ended in a "-" directly followed by this run
+  for (size_t i = 0; i <= piece.size(); ++i) {
+    const auto c = i < piece.size() ? static_cast<unsigned char>(piece[i]) : 0;
+    if (c >= 0x80 || c == '+' || c == '#') return {};
+    if (c >= '0' && c <= '9') {
+      if (run_start == std::string_view::npos) {
+        if (letter_pending && runs > 0) return {};
+        glued = runs > 0 && i >= 2 && piece[i - 1] == '-' && piece[i - 2] >= '0' && piece[i - 2] <= '9';
+        run_start = i;
+      }
+      continue;
+    }
+    if (run_start != std::string_view::npos) {
+      if (i - run_start > kMaxRunDigits || ++runs > kMaxFilteredRuns) return {};
+      const std::string_view run = piece.substr(run_start, i - run_start);
+      if (glued) {
+        units.back() += run;
+      } else {
+        units.emplace_back(run);
+      }
+      run_start = std::string_view::npos;
+      letter_pending = false;
+    }
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') letter_pending = true;
+  }
+  return units;
+}
+
+// Whether some string of consecutive units fits `filter`.
+bool may_hold_number(const regex::Regex& filter, const std::vector<std::string>& units) {
+  std::string digits;
+  for (size_t first = 0; first < units.size(); ++first) {
+    digits.clear();
+    for (size_t last = first; last < units.size(); ++last) {
+      digits += units[last];
+      if (filter.full_match(digits)) return true;
+    }
+  }
+  return false;
 }
 
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
@@ -163,12 +255,6 @@ std::vector<Segment> phone_segments(std::string_view text, size_t min_digits) {
   return segments;
 }
 
-bool cannot_hold_a_number(const PhoneRecognizer::RegionShortcut& shortcut, std::string_view group) {
-  if (!shortcut.known || group.empty() || group.size() > kMaxShortcutDigits) return false;
-  if (group[0] == '0' || group[0] == '1' || group.starts_with(shortcut.calling_code)) return false;
-  return ((shortcut.national_lengths >> group.size()) & 1u) == 0;
-}
-
 }  // namespace
 
 const std::vector<std::string>& PhoneRecognizer::DEFAULT_REGIONS() {
@@ -192,19 +278,8 @@ PhoneRecognizer::PhoneRecognizer(std::string supported_language, std::vector<std
     if (known.count(region) == 0) {
       throw std::invalid_argument("unknown phone number region '" + region + "'");
     }
-    shortcuts_.push_back(region_shortcut(region));
+    filters_.push_back(region_filter(region));
   }
-}
-
-PhoneRecognizer::RegionShortcut PhoneRecognizer::region_shortcut(std::string_view region) {
-  RegionShortcut shortcut;
-  for (const RegionFacts& facts : kRegionFacts) {
-    if (region != facts.region) continue;
-    shortcut.known = true;
-    shortcut.calling_code = facts.calling_code;
-    for (int length : facts.national_lengths) shortcut.national_lengths |= 1u << length;
-  }
-  return shortcut;
 }
 
 std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
@@ -230,10 +305,10 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
     auto [cached, is_new] = matched_pieces.try_emplace(piece);
     if (is_new) {
       const std::string piece_copy(piece);
-      const std::string_view group = lone_digit_group(piece);
+      const std::vector<std::string> units = filterable_units(piece);
       std::set<std::pair<size_t, size_t>> seen;
       for (size_t r = 0; r < supported_regions_.size(); ++r) {
-        if (cannot_hold_a_number(shortcuts_[r], group)) continue;
+        if (filters_[r] && !units.empty() && !may_hold_number(*filters_[r], units)) continue;
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,
                                    std::numeric_limits<int>::max());
         PhoneNumberMatch match;

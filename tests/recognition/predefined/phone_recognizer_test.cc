@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <list>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -106,39 +106,102 @@ TEST(PhoneRecognizer, SkippedRegionsAreThoseWithoutAMatch) {
   EXPECT_GT(found, 20u);  // the table holds valid numbers too, not only misses
 }
 
-// A region's shortcut must know every length libphonenumber deems possible
-// for its calling code, and the lengths of every example number of the
-// regions sharing that code.
-TEST(PhoneRecognizer, RegionShortcutsCoverEveryPossibleLength) {
+// For each span the matcher finds in the whole text, the region of the
+// number read under the first region (in the recognizer's order) that finds
+// it: what the recognizer's explanation names.
+std::map<std::pair<size_t, size_t>, std::string> whole_text_regions(const std::string& text,
+                                                                    const std::vector<std::string>& regions) {
+  std::map<std::pair<size_t, size_t>, std::string> spans;
   const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-  for (const std::string& region : PhoneRecognizer::DEFAULT_REGIONS()) {
-    const auto shortcut = PhoneRecognizer::region_shortcut(region);
-    ASSERT_TRUE(shortcut.known) << region;
-    const int calling_code = util.GetCountryCodeForRegion(region);
-    EXPECT_EQ(shortcut.calling_code, std::to_string(calling_code));
-    for (int length = 1; length <= 17; ++length) {
-      PhoneNumber number;
-      number.set_country_code(calling_code);
-      number.set_national_number(std::stoull("2" + std::string(static_cast<size_t>(length - 1), '0')));
-      if (util.IsPossibleNumberWithReason(number) == PhoneNumberUtil::IS_POSSIBLE) {
-        EXPECT_TRUE((shortcut.national_lengths >> length) & 1u) << region << " length " << length;
-      }
-    }
-    std::list<std::string> siblings;
-    util.GetRegionCodesForCountryCallingCode(calling_code, &siblings);
-    for (const std::string& sibling : siblings) {
-      std::set<PhoneNumberUtil::PhoneNumberType> types;
-      util.GetSupportedTypesForRegion(sibling, &types);
-      for (auto type : types) {
-        PhoneNumber example;
-        if (!util.GetExampleNumberForType(sibling, type, &example)) continue;
-        std::string national;
-        util.GetNationalSignificantNumber(example, &national);
-        EXPECT_TRUE((shortcut.national_lengths >> national.size()) & 1u) << sibling << " example " << national;
-      }
+  for (const std::string& region : regions) {
+    PhoneNumberMatcher matcher(util, text, region, PhoneNumberMatcher::VALID, std::numeric_limits<int>::max());
+    PhoneNumberMatch match;
+    while (matcher.HasNext() && matcher.Next(&match)) {
+      std::string number_region;
+      util.GetRegionCodeForNumber(match.number(), &number_region);
+      spans.try_emplace({match.start(), match.end()}, number_region);
     }
   }
-  EXPECT_FALSE(PhoneRecognizer::region_shortcut("DE").known);
+  return spans;
+}
+
+std::map<std::pair<size_t, size_t>, std::string> recognizer_regions(const PhoneRecognizer& recognizer,
+                                                                    const std::string& text) {
+  const Utf8Text utf8(text);
+  std::map<std::pair<size_t, size_t>, std::string> spans;
+  for (const auto& r : recognizer.analyze(utf8, {}, nullptr)) {
+    const std::string& explanation = r.analysis_explanation->textual_explanation;
+    const std::string prefix = "Recognized as ";
+    EXPECT_EQ(explanation.rfind(prefix, 0), 0u) << explanation;
+    spans.try_emplace({utf8.cp_to_byte(static_cast<size_t>(r.start)), utf8.cp_to_byte(static_cast<size_t>(r.end))},
+                      explanation.substr(prefix.size(), explanation.find(' ', prefix.size()) - prefix.size()));
+  }
+  return spans;
+}
+
+// Random digits in the notations people write numbers in: Indonesian mobile
+// and landline numbers, numbers of the other default regions, international
+// forms, digit groups that are not phone numbers, dates, times, ranges and
+// extensions. `#` stands for a random digit.
+std::string phone_like(std::mt19937& rng) {
+  static const std::vector<std::string> kShapes = {
+      "08##-####-####", "08## #### ####", "08##########", "+62 8## #### ####", "+628#########", "628##########",
+      "(021) ### ####", "021-#######", "(0##) ###-####", "0##-###-####", "021 ####-####", "62 21 ### ####",
+      "+1 (###) ###-####", "1-###-###-####", "(###) ###-####", "###-###-####", "###.###.####", "###-####",
+      "+44 20 #### ####", "020 #### ####", "07### ######", "+44 7### ######", "0044 20 #### ####",
+      "+61 2 #### ####", "(02) #### ####", "04## ### ###", "0011 61 2 #### ####", "+65 #### ####", "6### ####",
+      "9#######", "+60 3-#### ####", "03-#### ####", "01#-### ####", "+91 ##### #####", "0##### #####",
+      "91########", "00 62 21 ### ####", "001 62 8## #### ####", "###", "####", "#####", "######", "#######",
+      "########", "#########", "##########", "###########", "############", "################",
+      "3171##########", "1#########", "##.###.###.#-###.###", "20##-##-## ##:##", "##/##/20##", "##:##:##",
+      "##-## ##", "08##-####-#### s/d 08##-####-####", "021-#######/###", "021 ####### ext. ##",
+      "0812 #### #### x###", "021-####### #####", "(021) ####-####,,##", "0##-####### ; ###", "##-###",
+      "[021] ### ####", "021 / ### ####", "1-800-###-####", "0800-1-####", "+62-21-###-####",
+  };
+  std::string out;
+  for (char c : kShapes[rng() % kShapes.size()]) out += c == '#' ? static_cast<char>('0' + rng() % 10) : c;
+  return out;
+}
+
+TEST(PhoneRecognizer, GeneratedNumbersMatchTheMatcherExactly) {
+  static const std::vector<std::string> kGlue = {" ", ", ", ". ", " dan ", " atau ", "\n", "; ", " - ", "/",
+                                                 " (", ") ", " tel ", " No. ", ": ", " HP ", " | ", "x", "  "};
+  std::mt19937 rng(2024);
+  const PhoneRecognizer recognizer;
+  size_t found = 0;
+  for (int text_no = 0; text_no < 60; ++text_no) {
+    std::string text;
+    for (int i = 0; i < 40; ++i) text += phone_like(rng) + kGlue[rng() % kGlue.size()];
+    const auto expected = whole_text_regions(text, PhoneRecognizer::DEFAULT_REGIONS());
+    found += expected.size();
+    EXPECT_EQ(recognizer_regions(recognizer, text), expected) << text;
+  }
+  EXPECT_GT(found, 500u);
+}
+
+// Regions outside the default list, among them calling codes that rewrite
+// their national prefix (Argentina, Brazil) and share one (Russia and
+// Kazakhstan), are filtered from the same metadata.
+TEST(PhoneRecognizer, OtherRegionsMatchTheMatcherExactly) {
+  const std::vector<std::string> regions = {"DE", "BR", "AR", "RU", "KZ", "JP", "NL", "FR"};
+  const PhoneRecognizer recognizer("en", regions);
+  static const std::vector<std::string> kShapes = {
+      "030 #######", "+49 30 #######", "0### ######", "(11) 9####-####", "011 15-####-####", "8 (###) ###-##-##",
+      "+7 7## ### ####", "03-####-####", "020 ### ####", "01 ## ## ## ##", "#######", "##########", "###-####",
+  };
+  std::mt19937 rng(5);
+  size_t found = 0;
+  for (int text_no = 0; text_no < 30; ++text_no) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+      for (char c : kShapes[rng() % kShapes.size()]) text += c == '#' ? static_cast<char>('0' + rng() % 10) : c;
+      text += ", ";
+    }
+    const auto expected = whole_text_regions(text, regions);
+    found += expected.size();
+    EXPECT_EQ(recognizer_regions(recognizer, text), expected) << text;
+  }
+  EXPECT_GT(found, 50u);
 }
 
 TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {

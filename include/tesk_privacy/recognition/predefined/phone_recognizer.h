@@ -12,20 +12,25 @@
 // English-speaking countries whose numbers turn up most in Indonesian
 // business text: the United States (and the rest of +1), the United Kingdom,
 // Australia and India. Each region costs a pass of libphonenumber (some
-// 40 microseconds per digit group) over the digit runs of the text, so the
-// list is kept short; pass your own for other countries. For these regions a
-// lone digit run that cannot be one of the region's numbers (its length and
-// leading digits rule it out) is not handed to the matcher, and a text's
-// repeated pieces are matched once; the result is the matcher's own.
+// 40 microseconds per digit group) over the digit runs of the text, so a
+// region is skipped for a piece of text where the library's metadata rules
+// out any valid number of it (most digit groups in prose are identity or
+// account numbers), and a text's repeated pieces are matched once; the result
+// is the matcher's own.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tesk_privacy/recognition/entity_recognizer.h"
+
+namespace tesk_privacy::regex {
+class Regex;
+}  // namespace tesk_privacy::regex
 
 namespace tesk_privacy::recognition {
 
@@ -46,20 +51,13 @@ class PhoneRecognizer : public EntityRecognizer {
   const std::vector<std::string>& supported_regions() const { return supported_regions_; }
   double score() const { return score_; }
 
-  // What the recognizer knows of a region's numbers without asking the
-  // matcher (known only for DEFAULT_REGIONS).
-  struct RegionShortcut {
-    bool known = false;
-    std::string calling_code;
-    uint32_t national_lengths = 0;  // bit n: a valid national number may have n digits
-  };
-  static RegionShortcut region_shortcut(std::string_view region);
-
  private:
   std::vector<std::string> supported_regions_;
   double score_;
   size_t min_digits_;  // digit runs shorter than this hold no valid number
-  std::vector<RegionShortcut> shortcuts_;  // one per supported region
+  // One per supported region: a pattern a digit string must fit to parse as
+  // a valid number there; null when the region is always matched.
+  std::vector<std::shared_ptr<const regex::Regex>> filters_;
 };
 
 }  // namespace tesk_privacy::recognition
