@@ -59,25 +59,31 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
   auto compiled = compiled_for(regex_flags.value_or(regex::kDefaultFlags));
   const RecognizerResult::Metadata metadata = recognizer_metadata();
   for (size_t i = 0; i < compiled->size(); ++i) {
+    const std::vector<regex::MatchSpan> spans = (*compiled)[i]->find_spans(text);
+    if (spans.empty()) continue;
     const bool is_deny_list = i == patterns_.size();
     const std::string pattern_name = is_deny_list ? DENY_LIST_PATTERN_NAME : patterns_[i].name;
     const std::string& pattern_text = is_deny_list ? deny_list_regex_ : patterns_[i].regex;
     const double pattern_score = is_deny_list ? DENY_LIST_SCORE : patterns_[i].score;
-    for (const regex::Match& m : (*compiled)[i]->find_all(text)) {
+    // Every result of this pattern starts from the same explanation.
+    const AnalysisExplanation pattern_explanation(
+        name(), pattern_score, "Detected by `" + name() + "` using pattern `" + pattern_name + "`", pattern_text,
+        pattern_name);
+    results.reserve(results.size() + spans.size());
+    for (const regex::MatchSpan& m : spans) {
       if (m.end <= m.start) continue;
-      std::string_view matched = text.view().substr(m.byte_start, m.byte_end - m.byte_start);
       double score = pattern_score;
-      AnalysisExplanation explanation(name(), pattern_score,
-                                      "Detected by `" + name() + "` using pattern `" + pattern_name + "`",
-                                      pattern_text, pattern_name);
+      std::optional<bool> valid;
       if (!is_deny_list) {
-        std::optional<bool> valid = validate_result(matched);
-        explanation.validation_result = valid;
+        std::string_view matched = text.view().substr(m.byte_start, m.byte_end - m.byte_start);
+        valid = validate_result(matched);
         if (valid.has_value()) score = *valid ? MAX_SCORE : MIN_SCORE;
         std::optional<bool> invalid = invalidate_result(matched);
         if (invalid.value_or(false)) score = MIN_SCORE;
         if (score <= MIN_SCORE) continue;
       }
+      AnalysisExplanation explanation = pattern_explanation;
+      explanation.validation_result = valid;
       explanation.score = score;
       results.emplace_back(supported_entity(), m.start, m.end, score, std::move(explanation), metadata);
     }

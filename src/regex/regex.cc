@@ -3,8 +3,11 @@
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
+#include "regex/prefilter.h"
 #include "regex/python_dialect.h"
 
 namespace tesk_privacy::regex {
@@ -13,6 +16,7 @@ struct Regex::Code {
   pcre2_code* code = nullptr;
   pcre2_match_context* context = nullptr;
   bool jit = false;
+  std::optional<internal::Prefilter> prefilter;
   ~Code() {
     pcre2_match_context_free(context);
     pcre2_code_free(code);
@@ -35,6 +39,18 @@ struct MatchData {
   MatchData(const MatchData&) = delete;
   MatchData& operator=(const MatchData&) = delete;
   pcre2_match_data* data;
+};
+
+// A match context of its own for one scan, which may then change its offset
+// limit while the Regex stays shared.
+struct MatchContext {
+  explicit MatchContext(const pcre2_match_context* base) : context(pcre2_match_context_copy(const_cast<pcre2_match_context*>(base))) {
+    if (context == nullptr) throw std::bad_alloc();
+  }
+  ~MatchContext() { pcre2_match_context_free(context); }
+  MatchContext(const MatchContext&) = delete;
+  MatchContext& operator=(const MatchContext&) = delete;
+  pcre2_match_context* context;
 };
 
 bool has_start_info(const pcre2_code* code) {
@@ -104,6 +120,12 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   check_utf8(pattern);
   internal::Translation t = internal::translate_python_pattern(pattern, flags);
   translated_ = std::move(t.pattern);
+  code_->prefilter = internal::make_prefilter(pattern, flags);
+  // Windowed scans make one PCRE2 call per window. PCRE2's own start-up
+  // work (the look-ahead for a required character, which may read the rest
+  // of the subject) would then run once per window, quadratic on a text full
+  // of anchors; the windows already do that job.
+  if (code_->prefilter) t.options |= PCRE2_USE_OFFSET_LIMIT | PCRE2_NO_START_OPTIMIZE;
 
   pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
   pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);  // Python knows only "\n" as a line break
@@ -118,7 +140,8 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   }
   uint32_t anchored = 0;
   pcre2_pattern_info(code_->code, PCRE2_INFO_ALLOPTIONS, &anchored);
-  if ((t.options & PCRE2_UCP) != 0 && (anchored & PCRE2_ANCHORED) == 0 && !has_start_info(code_->code)) {
+  if ((t.options & PCRE2_UCP) != 0 && (anchored & PCRE2_ANCHORED) == 0 && !code_->prefilter &&
+      !has_start_info(code_->code)) {
     std::string lookahead = start_lookahead(translated_, t.options);
     if (!lookahead.empty()) {
       std::string guarded = lookahead + translated_;
@@ -146,11 +169,12 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
 
 Regex::~Regex() = default;
 
-bool Regex::match_at(std::string_view subject, size_t offset, uint32_t options, void* md) const {
+bool Regex::match_at(std::string_view subject, size_t offset, uint32_t options, void* md, void* mctx) const {
   auto* data = static_cast<pcre2_match_data*>(md);
+  auto* context = mctx != nullptr ? static_cast<pcre2_match_context*>(mctx) : code_->context;
   auto run = [&](uint32_t extra) {
     return pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                       offset, options | extra | PCRE2_NO_UTF_CHECK, data, code_->context);
+                       offset, options | extra | PCRE2_NO_UTF_CHECK, data, context);
   };
   int rc = run(0);
   if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);  // the interpreter keeps its stack on the heap
@@ -169,6 +193,34 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md.data);
   size_t offset = 0;
   uint32_t options = 0;
+  if (code_->prefilter) {
+    // Matches can only start inside the prefilter's windows: search each
+    // window that reaches past the previous match, with an offset limit so
+    // PCRE2 stops at the window's end instead of scanning on.
+    MatchContext context(code_->context);
+    internal::WindowFinder windows(*code_->prefilter, subject);
+    size_t window_start = 0, window_last = 0;
+    bool have = windows.next(window_start, window_last);
+    while (have && offset <= subject.size()) {
+      size_t from = std::max(window_start, offset);
+      while (from < subject.size() && (static_cast<unsigned char>(subject[from]) & 0xC0) == 0x80) ++from;
+      if (from > window_last) {
+        have = windows.next(window_start, window_last);
+        continue;
+      }
+      pcre2_set_offset_limit(context.context, window_last);
+      if (!match_at(subject, from, from == offset ? options : 0, md.data, context.context)) {
+        have = windows.next(window_start, window_last);
+        continue;
+      }
+      size_t s = ov[0], e = ov[1];
+      fn(s, e, ov);
+      options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
+      offset = e;
+      if (e < s) offset = next_char(subject, s);
+    }
+    return;
+  }
   while (offset <= subject.size()) {
     if (!match_at(subject, offset, options, md.data)) break;
     size_t s = ov[0], e = ov[1];
@@ -183,24 +235,43 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
 
 namespace {
 
+// Number of UTF-8 continuation bytes (10xxxxxx) in s[from, to), eight bytes
+// at a time: a byte counts when its top bit is set and the next bit is not;
+// the multiplication adds the eight flags up in the top byte.
+size_t count_continuation_bytes(std::string_view s, size_t from, size_t to) {
+  size_t n = 0;
+  const char* p = s.data() + from;
+  const char* end = s.data() + to;
+  for (; end - p >= 8; p += 8) {
+    uint64_t x;
+    std::memcpy(&x, p, sizeof x);
+    const uint64_t flags = (x & ~(x << 1) & 0x8080808080808080ULL) >> 7;
+    n += static_cast<size_t>((flags * 0x0101010101010101ULL) >> 56);
+  }
+  for (; p < end; ++p) n += (static_cast<unsigned char>(*p) & 0xC0) == 0x80;
+  return n;
+}
+
 // Converts the byte offsets of one left-to-right scan to code points. Offsets
-// arrive mostly in increasing order and close together, so counting the
-// characters since the previous offset beats a search of the whole index;
-// far jumps and steps back still use the index.
+// arrive mostly in increasing order, so counting the characters since the
+// previous offset (a word at a time) beats a search of the whole index; very
+// far jumps still use the index.
 class CodePointCursor {
  public:
   explicit CodePointCursor(const Utf8Text& text) : text_(text) {}
 
   int64_t at(size_t byte) {
     if (text_.is_ascii()) return static_cast<int64_t>(byte);
-    constexpr size_t kMaxWalk = 512;
-    if (byte < byte_ || byte - byte_ > kMaxWalk) {
-      byte_ = byte;
-      cp_ = text_.byte_to_cp(byte);
+    constexpr size_t kMaxWalk = 4096;
+    const std::string_view s = text_.view();
+    if (byte >= byte_ && byte - byte_ <= kMaxWalk) {
+      cp_ += (byte - byte_) - count_continuation_bytes(s, byte_, byte);
+    } else if (byte < byte_ && byte_ - byte <= kMaxWalk) {
+      cp_ -= (byte_ - byte) - count_continuation_bytes(s, byte, byte_);
     } else {
-      const std::string_view s = text_.view();
-      for (; byte_ < byte; ++byte_) cp_ += (static_cast<unsigned char>(s[byte_]) & 0xC0) != 0x80;
+      cp_ = text_.byte_to_cp(byte);
     }
+    byte_ = byte;
     return static_cast<int64_t>(cp_);
   }
 
@@ -235,6 +306,16 @@ std::vector<Match> Regex::find_all(const Utf8Text& text) const {
     matches.push_back(std::move(m));
   });
   return matches;
+}
+
+std::vector<MatchSpan> Regex::find_spans(const Utf8Text& text) const {
+  std::vector<MatchSpan> spans;
+  CodePointCursor cursor(text);
+  for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE*) {
+    const int64_t start = cursor.at(s);
+    spans.push_back({start, cursor.at(e), s, e});
+  });
+  return spans;
 }
 
 bool Regex::full_match(std::string_view text) const {

@@ -81,6 +81,28 @@ CASES = [
     # ASCII flag.
     (r"\w+", A, "café naïve"),
     (r"\d+", A, "12٣4"),
+    # Patterns with a selective run (a long digit run, a rare character) are
+    # searched only in windows around such runs: runs at both ends of the
+    # text, next to non-ASCII and Unicode digits, overlapping windows, and
+    # characters that fold onto ASCII letters must still give every match.
+    (r"\b\d{13}\b", DEFAULT, "1234567890123 x 12345678901234 ١٢٣٤٥٦٧٨٩٠١٢٣ é1234567890123é 1234567890123"),
+    (r"\d{4}\b", DEFAULT, "12345678 1234\n123 99999é9999"),
+    (r"x\d{5,}", DEFAULT, "x12345x123456xx1234 x١٢٣٤٥"),
+    (r"(?<![\w.%+-])[\w%+-]+(?:\.[\w%+-]+)*@[\w-]+(?:\.[\w-]+)+", DEFAULT,
+     "a@b.c @@x.y a.b@c.d@e.f é@é.é .a@b.c ab@c a@b.c.d"),
+    (r"[\w.]+@x", DEFAULT, "a@x b.c@x@x .@x @x é@x"),
+    (r"(?:https?://)?(?:www\.)?facebook\.com/([a-zA-Z0-9\.]+)", DEFAULT,
+     "https://www.facebook.com/budi.s FACEBOOK.COM/x facebook.com/ fa\u212aebook.com/k https://facebook.com/a"),
+    (r"k@", I, "K@ k@ \u212a@ x@"),
+    (r"s/", I, "S/ \u017f/ x/"),
+    (r"(?-i:[^A]{2})/", I, "ab/ AA/ aA/ éé/"),
+    (r"a[^é]{3}/", DEFAULT, "aAbc/ aéé/ abcd/"),
+    (r"[\x41-\x43]{2}@", DEFAULT, "ab@ AB@ cd@"),
+    (r"a\d{2,}?-", DEFAULT, "a1- a12- a123-"),
+    (r"(?:ab)+\d{3}", DEFAULT, "ab123 abab1234 b123"),
+    (r"(\d{3})\1", DEFAULT, "123123 123124"),
+    (r"x{,3}\d{4}", DEFAULT, "xx1234 xxxx12345"),
+    (r"\d{6}$", M, "123456\n1234567\n123456"),
     # Patterns Python refuses.
     (r"\e", 0, "x"),
     (r"\p{L}", 0, "x"),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace tesk_privacy::regex {
 namespace {
@@ -57,6 +58,57 @@ TEST(Regex, ReportsCodePointOffsetsAndGroups) {
   EXPECT_EQ(matches[0].groups[0], (Span{3, 7}));
   EXPECT_EQ(matches[0].groups[1], (Span{-1, -1}));
   EXPECT_EQ(matches[0].groups[2], (Span{8, 14}));
+}
+
+// find_spans gives find_all's matches without groups. The texts put matches
+// far apart and behind long non-ASCII stretches, so that code-point offsets
+// are counted across large gaps, and around the windows the scan restricts
+// itself to (long digit runs, "@").
+TEST(Regex, FindSpansAgreesWithFindAll) {
+  const std::string far(5000, 'x');
+  std::string accents;
+  for (int i = 0; i < 3000; ++i) accents += "é";
+  const struct {
+    const char* pattern;
+    std::string text;
+  } cases[] = {
+      {R"(\b\d{13}\b)", "1234567890123 " + accents + " 1234567890123" + far + "١٢٣٤٥٦٧٨٩٠١٢٣"},
+      {R"([\w.]+@[\w-]+(?:\.[\w-]+)+)", accents + "a@b.c" + far + "é.é@d.e " + accents + "x@y.z"},
+      {R"(\d+)", accents + "12" + far + "٣٤" + accents + "5"},
+      {R"(\d{3}(?=é))", "123é" + accents + "4567é"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    const Regex re(c.pattern, kDefaultFlags);
+    const Utf8Text text(c.text);
+    const std::vector<Match> all = re.find_all(text);
+    const std::vector<MatchSpan> spans = re.find_spans(text);
+    ASSERT_EQ(spans.size(), all.size());
+    EXPECT_FALSE(all.empty());
+    for (size_t i = 0; i < all.size(); ++i) {
+      EXPECT_EQ(spans[i], (MatchSpan{all[i].start, all[i].end, all[i].byte_start, all[i].byte_end}));
+      EXPECT_EQ(text.byte_to_cp(all[i].byte_start), static_cast<size_t>(all[i].start));
+      EXPECT_EQ(text.byte_to_cp(all[i].byte_end), static_cast<size_t>(all[i].end));
+    }
+  }
+}
+
+// Texts made of nothing but the character a scan anchors on, or of one long
+// stretch before it, take linear time.
+TEST(Regex, AnchorFloodsStayLinear) {
+  const struct {
+    const char* pattern;
+    std::string text;
+  } cases[] = {
+      {R"((?:https?://)?(?:www\.)?facebook\.com/([a-zA-Z0-9\.]+))", std::string(1 << 20, '/')},
+      {R"((?<![\w@])[\w@]+@x)", std::string(1 << 20, '@')},
+      {R"((?<![\w.%+-])[\w%+-]+(?:\.[\w%+-]+)*@[\w-]+(?:\.[\w-]+)+)", std::string(1 << 20, 'a') + "@"},
+      {R"(\b\d{13}\b)", std::string(1 << 20, '7')},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pattern);
+    EXPECT_TRUE(Regex(c.pattern, kDefaultFlags).find_spans(Utf8Text(c.text)).empty());
+  }
 }
 
 TEST(Regex, ReplaceAllInsertsLiterally) {

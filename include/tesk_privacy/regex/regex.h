@@ -76,6 +76,15 @@ struct Match {
   std::vector<Span> groups;  // capture groups 1..n
 };
 
+// A match without its groups, for scans that need only where matches lie.
+struct MatchSpan {
+  int64_t start = 0;  // code points
+  int64_t end = 0;
+  size_t byte_start = 0;
+  size_t byte_end = 0;
+  bool operator==(const MatchSpan&) const = default;
+};
+
 // Python's re.escape: a backslash before every character that is special in
 // a pattern, so the result matches `literal` exactly.
 std::string escape(std::string_view literal);
@@ -97,6 +106,8 @@ class Regex {
   // All non-overlapping matches left to right, as Python's finditer yields
   // them (an empty match never repeats at the position of the previous one).
   std::vector<Match> find_all(const Utf8Text& text) const;
+  // The same matches as find_all, without their groups; cheaper.
+  std::vector<MatchSpan> find_spans(const Utf8Text& text) const;
   // Whether the whole of `text` matches (Python's fullmatch).
   bool full_match(std::string_view text) const;
   // Whether the pattern matches anywhere in `text` (Python's search).
@@ -107,7 +118,9 @@ class Regex {
  private:
   struct Code;
   // Runs one match from byte `offset`; returns false when there is none.
-  bool match_at(std::string_view subject, size_t offset, uint32_t options, void* match_data) const;
+  // `match_context` replaces the shared one when not null.
+  bool match_at(std::string_view subject, size_t offset, uint32_t options, void* match_data,
+                void* match_context = nullptr) const;
   template <typename Fn>
   void for_each_match(std::string_view subject, Fn&& fn) const;
 
