@@ -4,6 +4,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 
 #include "tesk_privacy/ner/decoder.h"
 
@@ -29,17 +30,58 @@ bool is_single_letter(std::string_view token) {
   return token.size() == 1 && ((token[0] >= 'A' && token[0] <= 'Z') || (token[0] >= 'a' && token[0] <= 'z'));
 }
 
+// A period after an initial is no sentence end: glued ("H." as the tokenizer
+// may split it) or, for a capital, also spaced ("S . Djajeng" in text that
+// was tokenized before it reached us).
+bool closes_initial(std::string_view previous, bool glued) {
+  return is_single_letter(previous) && (glued || (previous[0] >= 'A' && previous[0] <= 'Z'));
+}
+
 // Punctuation that never opens or closes a name: a span the decoder ends on
 // "?" or begins with "(" is narrowed to the words inside.
 bool is_edge_punctuation(std::string_view token) {
   return !token.empty() && token.find_first_not_of("?!,;:\"'()[]`") == std::string_view::npos;
 }
 
-// An e-mail address or URL is never part of a name; a span that takes one
-// in is a misreading of the whole phrase ("email budi@x.id"), not a name
-// next to an address.
-bool is_address(std::string_view token) {
-  return token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos;
+// An e-mail address, a URL or a number of five digits or more (an identity,
+// phone or account number) is never part of a name; a span that takes one in
+// is a misreading of the whole phrase ("email budi@x.id", "NIK 3171..."), not
+// a name next to it.
+bool is_never_in_a_name(std::string_view token) {
+  if (token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos) return true;
+  size_t digits = 0;
+  for (char c : token) {
+    if (c < '0' || c > '9') return false;
+    ++digits;
+  }
+  return digits >= 5;
+}
+
+// Titles, ranks and forms of address that stand before a name but are not
+// part of it ("Mayor Suryo Santoso", "Drs . Ahmad Hamid"), normalised
+// (normalize_token). Titles that are also given names (Sri, Putri, Ratu) are
+// not listed.
+bool is_title(std::string_view normalized) {
+  static constexpr std::string_view kTitles[] = {
+      "aipda", "aiptu", "akbp", "akp", "bapak", "bripda", "bripka", "brigjen", "brigpol", "briptu", "bu",
+      "bupati", "camat", "dr", "dra", "drs", "gubernur", "ibu", "ipda", "iptu", "ir", "irjen", "jenderal",
+      "jendral", "kapolda", "kapolres", "kapolri", "kapten", "kh", "ki", "kiai", "kolonel", "kombes", "komjen",
+      "kompol", "kopda", "kopka", "koptu", "kyai", "laksamana", "letda", "letjen", "letkol", "lettu", "lurah",
+      "marsekal", "mayjen", "mayor", "menteri", "mr", "mrs", "ms", "nona", "ny", "nyonya", "pak", "pelda",
+      "peltu", "prada", "praka", "pratu", "presiden", "prof", "saudara", "saudari", "sdr", "sdri", "senator",
+      "serda", "serka", "serma", "sertu", "tuan", "ustad", "ustadz", "ustaz", "walikota"};
+  return std::find(std::begin(kTitles), std::end(kTitles), normalized) != std::end(kTitles);
+}
+
+// A word written with a capital and then lower-case letters: "Waters", not
+// "NASA", "iPhone" or "-".
+bool is_capitalised_word(std::string_view token) {
+  if (token.size() < 2 || !(token[0] >= 'A' && token[0] <= 'Z')) return false;
+  for (size_t i = 1; i < token.size(); ++i) {
+    const auto c = static_cast<unsigned char>(token[i]);
+    if (!((c >= 'a' && c <= 'z') || c >= 0x80)) return false;
+  }
+  return true;
 }
 
 double logit(double p) {
@@ -60,8 +102,9 @@ std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, st
     }
     const std::string_view token = text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
     if (ends_sentence(token) &&
-        !(i > start && is_single_letter(text.substr(tokens[i - 1].begin, tokens[i - 1].end - tokens[i - 1].begin)) &&
-          tokens[i - 1].end == tokens[i].begin)) {
+        !(i > start && token == "." &&
+          closes_initial(text.substr(tokens[i - 1].begin, tokens[i - 1].end - tokens[i - 1].begin),
+                         tokens[i - 1].end == tokens[i].begin))) {
       sentences.emplace_back(start, i + 1);
       start = i + 1;
     }
@@ -136,11 +179,61 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
       while (e.begin_token < e.end_token && is_edge_punctuation(words[e.begin_token - first])) ++e.begin_token;
       while (e.end_token > e.begin_token && is_edge_punctuation(words[e.end_token - 1 - first])) --e.end_token;
       bool address = false;
-      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_address(words[i - first]);
+      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_never_in_a_name(words[i - first]);
       if (e.begin_token < e.end_token && !address) entities.push_back(e);
     }
   }
+  refine_person_names(text, tokens, entities);
   return entities;
+}
+
+void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities) {
+  auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
+  for (Entity& e : entities) {
+    if (e.type != EntityType::kPerson) continue;
+    // A title before the name is left out, with the period of a spaced
+    // abbreviation ("Drs . Ahmad").
+    while (e.end_token - e.begin_token > 1 && is_title(normalize_token(word(e.begin_token)))) {
+      ++e.begin_token;
+      if (e.end_token - e.begin_token > 1 && word(e.begin_token) == ".") ++e.begin_token;
+    }
+  }
+  // The capitalised words of confident person names, with the best confidence of each.
+  std::unordered_map<std::string_view, double> names;
+  std::vector<bool> covered(tokens.size(), false);
+  for (const Entity& e : entities) {
+    for (size_t i = e.begin_token; i < e.end_token; ++i) {
+      covered[i] = true;
+      if (e.type != EntityType::kPerson || e.score < 0.5 || !is_capitalised_word(word(i)) ||
+          is_title(normalize_token(word(i)))) {
+        continue;
+      }
+      double& best = names[word(i)];
+      best = std::max(best, e.score);
+    }
+  }
+  if (names.empty()) return;
+  auto score_of = [&](size_t i) {
+    if (covered[i]) return 0.0;
+    const auto it = names.find(word(i));
+    return it == names.end() ? 0.0 : it->second;
+  };
+  const size_t found = entities.size();
+  for (size_t i = 0; i < tokens.size();) {
+    double score = score_of(i);
+    if (score == 0.0) {
+      ++i;
+      continue;
+    }
+    size_t end = i + 1;
+    for (double next; end < tokens.size() && (next = score_of(end)) > 0.0; ++end) score = std::min(score, next);
+    entities.push_back({EntityType::kPerson, i, end, score});
+    i = end;
+  }
+  if (entities.size() > found) {
+    std::sort(entities.begin(), entities.end(),
+              [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
+  }
 }
 
 }  // namespace tesk_privacy::ner

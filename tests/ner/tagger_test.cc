@@ -105,10 +105,74 @@ TEST(NerTagger, SplitsSentences) {
       {"Saya Budi. Dia Siti!", {{0, 3}, {3, 6}}},
       {"Halo\nSaya Budi", {{0, 1}, {1, 3}}},
       {"Oleh H. Ribuan dan lainnya", {{0, 5}}},  // an initial does not end a sentence
+      {"Wakilnya S . Djajeng datang", {{0, 5}}},   // nor a spaced capital initial
+      {"Stephen R . Covey menulis", {{0, 5}}},
+      {"Nilainya a . Lalu pulang", {{0, 3}, {3, 5}}},  // a spaced lower-case letter is no initial
+      {"Saya Budi ? ? Lalu", {{0, 3}, {3, 4}, {4, 5}}},  // only "." follows an initial
       {"Apa? Ya... oke", {{0, 2}, {2, 4}, {4, 5}}},
       {"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(split_sentences(c.text, tokenize(c.text)), c.sentences) << c.text;
+}
+
+TEST(NerTagger, RefinesPersonNames) {
+  // Entities are given as [first word, last word] with a type and a score;
+  // words are the tokenizer's tokens of the text.
+  struct Given {
+    EntityType type;
+    size_t first, last;
+    double score;
+  };
+  struct Case {
+    std::string text;
+    std::vector<Given> entities;
+    std::vector<Found> expected;
+  };
+  const auto per = EntityType::kPerson, loc = EntityType::kLocation;
+  const std::vector<Case> cases = {
+      // Leading titles and ranks go, with the period of a spaced abbreviation.
+      {"Mayor Suryo Santoso datang", {{per, 0, 2, 0.9}}, {{"Suryo Santoso", "PERSON"}}},
+      {"mendukung Drs . Ahmad Hamid", {{per, 1, 4, 0.9}}, {{"Ahmad Hamid", "PERSON"}}},
+      {"Bapak Ir. Joko lewat", {{per, 0, 2, 0.9}}, {{"Joko", "PERSON"}}},
+      {"Bapak datang", {{per, 0, 0, 0.9}}, {{"Bapak", "PERSON"}}},  // a title alone stays
+      {"Sri Mulyani datang", {{per, 0, 1, 0.9}}, {{"Sri Mulyani", "PERSON"}}},  // a given name, not a title
+      {"Mayor Jakarta", {{loc, 0, 1, 0.9}}, {{"Mayor Jakarta", "LOCATION"}}},  // persons only
+      // A confident name's capitalised words are persons elsewhere in the text.
+      {"Waters lahir sebagai George Roger Waters .",
+       {{per, 3, 5, 0.8}},
+       {{"Waters", "PERSON"}, {"George Roger Waters", "PERSON"}}},
+      {"Poppy Dharsono datang . Kemudian Poppy Dharsono pulang",
+       {{per, 0, 1, 0.7}},
+       {{"Poppy Dharsono", "PERSON"}, {"Poppy Dharsono", "PERSON"}}},
+      {"Budi Santoso dan Budi", {{per, 0, 1, 0.4}}, {{"Budi Santoso", "PERSON"}}},  // not confident
+      {"Budi Santoso dan budi baik", {{per, 0, 1, 0.9}}, {{"Budi Santoso", "PERSON"}}},  // not capitalised
+      {"Mayor Budi dan Mayor", {{per, 0, 1, 0.9}}, {{"Budi", "PERSON"}}},  // titles never spread
+      {"Bank Budi dan Budi", {{EntityType::kOrganization, 0, 1, 0.9}}, {{"Bank Budi", "ORGANIZATION"}}},
+      {"Kota Malang ; Budi dari Malang",
+       {{loc, 0, 1, 0.9}, {per, 3, 3, 0.9}},
+       {{"Kota Malang", "LOCATION"}, {"Budi", "PERSON"}}},
+  };
+  for (const Case& c : cases) {
+    const auto tokens = tokenize(c.text);
+    std::vector<Entity> entities;
+    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, g.score});
+    refine_person_names(c.text, tokens, entities);
+    std::vector<Found> out;
+    for (const Entity& e : entities) {
+      out.push_back({c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
+                     std::string(entity_type_name(e.type))});
+    }
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+  // A spread name takes the lowest confidence of the words it is made of.
+  const std::string text = "Poppy Santoso dan Budi Dharsono . Poppy Dharsono";
+  const auto tokens = tokenize(text);
+  std::vector<Entity> entities = {{per, 0, 2, 0.9}, {per, 3, 5, 0.6}};
+  refine_person_names(text, tokens, entities);
+  ASSERT_EQ(entities.size(), 3u);
+  EXPECT_EQ(entities[2].begin_token, 6u);
+  EXPECT_EQ(entities[2].end_token, 8u);
+  EXPECT_DOUBLE_EQ(entities[2].score, 0.6);
 }
 
 TEST(NerTagger, RefusesTokensOutsideTheText) {
@@ -146,6 +210,7 @@ TEST(NerTagger, EntitiesDoNotBeginOrEndWithPunctuation) {
       {"Budi , Santoso", {{"Budi , Santoso", "PERSON"}}},  // inside a name it stays
       {"( ) , ;", {}},
       {"email budi@example.com", {}},  // an address is never inside a name
+      {"NIK 3171014505900002", {}},    // nor is an identity number
       {"situs https://example.com/budi", {}},
   };
   for (const auto& c : cases) EXPECT_EQ(found(tagger, c.text, "", 0.0), c.expected) << c.text;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -47,6 +48,7 @@ Options:
   --hash-bits B      log2 of the feature-table rows (default 18)
   --clusters K       word clusters learnt from the training text (default
                      256; 0: none)
+  --seed N           order in which training visits the sentences (default 42)
   --crf              train a CRF instead of the averaged perceptron
   --learning-rate R  CRF step size (default 0.1)
   --l2 L             CRF weight decay (default 1e-6)
@@ -60,6 +62,15 @@ Options:
   --model FILE       with --evaluate: the model to evaluate (default: built in)
   --show-errors NAME with --evaluate: print the sentences of test split NAME
                      ("nergrit test") whose entities differ from the gold ones
+  --tag TEXT         with --evaluate: print the entities found in TEXT with
+                     their confidences (language "id")
+  --analyze          with --evaluate: per split, classify the errors (type
+                     confusion, boundary, missed, spurious) and list the
+                     commonest missed and spurious PERSON spans
+  --dev              train without wikigold's development part (documents
+                     3, 8, 13, ...); with --evaluate, report the development
+                     splits (nergrit valid, nerp valid, that wikigold part)
+                     instead of the test splits
   -h, --help         this text
 )";
 
@@ -71,7 +82,7 @@ constexpr int kWikigoldHoldOut = 5;
 struct Split {
   std::string name;
   std::string path;
-  enum Part { kAll, kWikigoldTrain, kWikigoldTest } part = kAll;
+  enum Part { kAll, kWikigoldTrain, kWikigoldTest, kWikigoldDev } part = kAll;
   int copies = 1;  // times each sentence is added to the training data
 };
 
@@ -100,6 +111,12 @@ const std::vector<Split> kTestSplits = {
     {"wikigold held-out", "en/wikigold/wikigold.conll.txt", Split::kWikigoldTest},
     {"wnut17 test", "en/wnut17/test.conll"},
 };
+// For decisions while developing the model: test splits stay unseen.
+const std::vector<Split> kDevSplits = {
+    {"nergrit valid", "id/nergrit/valid.txt"},
+    {"nerp valid", "id/nerp/valid.txt"},
+    {"wikigold dev", "en/wikigold/wikigold.conll.txt", Split::kWikigoldDev},
+};
 
 struct Options {
   fs::path data;
@@ -109,7 +126,11 @@ struct Options {
   int epochs = 12;
   int hash_bits = 18;
   int clusters = 256;
+  uint64_t seed = 42;
   bool evaluate = false;
+  bool analyze = false;
+  std::string tag_text;  // with --evaluate: tag this text instead of the corpora
+  bool dev = false;  // hold wikigold's development documents out / evaluate the development splits
   std::string only;         // train only on corpora whose path starts with this
   std::vector<std::pair<std::string, int>> copies;  // --copies PREFIX=N
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
@@ -120,16 +141,83 @@ struct Options {
   double l2 = 1e-6;
 };
 
-std::vector<ner::AnnotatedText> read_split(const fs::path& data, const Split& split) {
+std::vector<ner::AnnotatedText> read_split(const fs::path& data, const Split& split, bool dev = false) {
   std::vector<ner::AnnotatedText> texts = ner::read_conll_file((data / split.path).string());
   if (split.part != Split::kAll) {
-    const bool test = split.part == Split::kWikigoldTest;
     std::erase_if(texts, [&](const ner::AnnotatedText& t) {
-      return (t.document % kWikigoldHoldOut == kWikigoldHoldOut - 1) != test;
+      const int fold = t.document % kWikigoldHoldOut;
+      switch (split.part) {
+        case Split::kWikigoldTest: return fold != kWikigoldHoldOut - 1;
+        case Split::kWikigoldDev: return fold != kWikigoldHoldOut - 2;
+        default: return fold == kWikigoldHoldOut - 1 || (dev && fold == kWikigoldHoldOut - 2);
+      }
     });
   }
   return texts;
 }
+
+// Where the predicted entities of a split go wrong, beyond the counts.
+class ErrorAnalysis {
+ public:
+  void add(std::string_view text, std::span<const ner::EntitySpan> gold, std::span<const ner::EntitySpan> predicted) {
+    auto overlaps = [](const ner::EntitySpan& a, const ner::EntitySpan& b) { return a.begin < b.end && b.begin < a.end; };
+    auto contains = [](std::span<const ner::EntitySpan> v, const ner::EntitySpan& e) {
+      return std::find(v.begin(), v.end(), e) != v.end();
+    };
+    auto words = [&](const ner::EntitySpan& e) { return std::string(text.substr(e.begin, e.end - e.begin)); };
+    for (const ner::EntitySpan& g : gold) {
+      if (contains(predicted, g)) continue;
+      std::string kind = "missed";
+      for (const ner::EntitySpan& p : predicted) {
+        if (p.begin == g.begin && p.end == g.end) {
+          kind = "type: as " + std::string(ner::entity_type_name(p.type));
+          break;
+        }
+        if (overlaps(p, g)) kind = p.type == g.type ? "boundary" : "boundary and type";
+      }
+      ++kinds_[std::string(ner::entity_type_name(g.type)) + " " + kind];
+      if (g.type == ner::EntityType::kPerson) {
+        const std::string w = words(g);
+        const bool multi = w.find(' ') != std::string::npos;
+        ++kinds_["PERSON " + kind + (multi ? " (several words)" : " (one word)")];
+        if (w.find('?') != std::string::npos) ++kinds_["PERSON " + kind + " (holds '?')"];
+        if (kind == "missed") ++missed_[w];
+        if (kind == "boundary") {
+          for (const ner::EntitySpan& p : predicted) {
+            if (overlaps(p, g) && p.type == g.type) ++boundary_[w + "  ->  " + words(p)];
+          }
+        }
+      }
+    }
+    for (const ner::EntitySpan& p : predicted) {
+      if (contains(gold, p)) continue;
+      bool any = false;
+      for (const ner::EntitySpan& g : gold) any |= overlaps(p, g);
+      if (!any) {
+        ++kinds_[std::string(ner::entity_type_name(p.type)) + " spurious"];
+        if (p.type == ner::EntityType::kPerson) ++spurious_[words(p)];
+      }
+    }
+  }
+
+  void print() const {
+    for (const auto& [kind, n] : kinds_) std::printf("  %-45s %5zu\n", kind.c_str(), n);
+    print_top("missed PERSON", missed_);
+    print_top("PERSON boundary (gold -> found)", boundary_);
+    print_top("spurious PERSON", spurious_);
+  }
+
+ private:
+  static void print_top(const char* title, const std::map<std::string, size_t>& counts) {
+    std::vector<std::pair<size_t, std::string>> top;
+    for (const auto& [w, n] : counts) top.emplace_back(n, w);
+    std::sort(top.begin(), top.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::printf("  %s (%zu distinct):", title, top.size());
+    for (size_t i = 0; i < top.size() && i < 25; ++i) std::printf("%s %s x%zu", i ? ";" : "", top[i].second.c_str(), top[i].first);
+    std::printf("\n");
+  }
+  std::map<std::string, size_t> kinds_, missed_, boundary_, spurious_;
+};
 
 std::vector<ner::TokenSpan> tokenize(const recognition::Tokenizer& tokenizer, std::string_view text) {
   std::vector<ner::TokenSpan> spans;
@@ -159,8 +247,11 @@ ner::GazetteerBuilder read_gazetteers(const fs::path& dir, const recognition::To
   const std::vector<std::pair<std::string, GazetteerCategory>> files = {
       {"indonesian_places.txt", GazetteerCategory::kIndonesianPlace},
       {"world_places.txt", GazetteerCategory::kWorldPlace},
+      {"iso_places.txt", GazetteerCategory::kWorldPlace},
       {"indonesian_given_names.txt", GazetteerCategory::kIndonesianGivenName},
       {"english_given_names.txt", GazetteerCategory::kEnglishGivenName},
+      {"census_given_names.txt", GazetteerCategory::kEnglishGivenName},
+      {"census_surnames.txt", GazetteerCategory::kFamilyName},
       {"family_names.txt", GazetteerCategory::kFamilyName},
       {"organizations.txt", GazetteerCategory::kOrganization},
       {"organization_cues.txt", GazetteerCategory::kOrganizationCue},
@@ -198,10 +289,20 @@ int evaluate(const Options& options) {
   const ner::Tagger tagger(model);
   const recognition::Tokenizer tokenizer;
   std::printf("model: %s (%zu bytes)\n", std::string(model->description()).c_str(), model->size_bytes());
+  if (!options.tag_text.empty()) {
+    const std::string& text = options.tag_text;
+    const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, text);
+    for (const ner::Entity& e : tagger.tag(text, tokens, "id")) {
+      std::printf("%s\t%s\t%.3f\n", text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin).c_str(),
+                  std::string(ner::entity_type_name(e.type)).c_str(), e.score);
+    }
+    return 0;
+  }
   std::printf("%-22s %-13s %6s %6s %6s   %-5s  %-5s  %-5s\n", "corpus", "type", "gold", "found", "right",
               "P", "R", "F1");
-  for (const Split& split : kTestSplits) {
+  for (const Split& split : options.dev ? kDevSplits : kTestSplits) {
     ner::Evaluation eval;
+    ErrorAnalysis analysis;
     size_t bytes = 0;
     double seconds = 0;
     for (const ner::AnnotatedText& a : read_split(options.data, split)) {
@@ -212,6 +313,7 @@ int evaluate(const Options& options) {
       bytes += a.text.size();
       const auto predicted = ner::entity_spans(entities, tokens);
       eval.add(a.entities, predicted);
+      if (options.analyze) analysis.add(a.text, a.entities, predicted);
       if (split.name == options.show_errors) {
         auto show = [&](std::vector<ner::EntitySpan> spans) {
           std::sort(spans.begin(), spans.end(), [](const auto& x, const auto& y) { return x.begin < y.begin; });
@@ -235,6 +337,7 @@ int evaluate(const Options& options) {
       print_counts(split.name, std::string(ner::entity_type_name(type)), eval.counts(type));
     }
     print_counts(split.name, "overall", eval.overall());
+    if (options.analyze) analysis.print();
     std::printf("%-22s %.2f MB/s (tokenizing and tagging)\n", split.name.c_str(), bytes / seconds / 1e6);
   }
   return 0;
@@ -250,7 +353,7 @@ int train(const Options& options) {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::vector<std::string>> sentences;
     for (const Split& split : kTrainSplits) {
-      for (const ner::AnnotatedText& a : read_split(options.data, split)) {
+      for (const ner::AnnotatedText& a : read_split(options.data, split, options.dev)) {
         std::vector<std::string>& words = sentences.emplace_back();
         for (const recognition::Token& t : tokenizer.tokenize(a.text)) {
           words.push_back(ner::normalize_token(std::string_view(a.text).substr(t.byte_start, t.byte_end - t.byte_start)));
@@ -265,13 +368,14 @@ int train(const Options& options) {
   ner::Trainer trainer(gazetteer.serialize(), {.algorithm = options.algorithm,
                                                .hash_bits = options.hash_bits,
                                                .epochs = options.epochs,
+                                               .seed = options.seed,
                                                .learning_rate = options.learning_rate,
                                                .l2 = options.l2},
                        clusters);
   std::string description = "tesk_privacy NER model; trained on";
   for (const Split& split : kTrainSplits) {
     if (!split.path.starts_with(options.only)) continue;
-    const auto texts = read_split(options.data, split);
+    const auto texts = read_split(options.data, split, options.dev);
     std::vector<uint64_t> domains;
     if (options.domains) {
       domains = {ner::Tagger::language_domain(language_of(split))};
@@ -372,6 +476,8 @@ int main(int argc, char** argv) {
         if (options.clusters != 0 && (options.clusters < 2 || options.clusters > 4096)) {
           throw std::invalid_argument("--clusters must be 0 or between 2 and 4096");
         }
+      } else if (arg == "--seed") {
+        options.seed = std::stoull(value());
       } else if (arg == "--crf") {
         options.algorithm = ner::TrainerOptions::Algorithm::kCrf;
       } else if (arg == "--learning-rate") {
@@ -382,6 +488,12 @@ int main(int argc, char** argv) {
         options.domains = false;
       } else if (arg == "--no-lower-copies") {
         options.lower_copies = false;
+      } else if (arg == "--tag") {
+        options.tag_text = value();
+      } else if (arg == "--analyze") {
+        options.analyze = true;
+      } else if (arg == "--dev") {
+        options.dev = true;
       } else if (arg == "--evaluate") {
         options.evaluate = true;
       } else {

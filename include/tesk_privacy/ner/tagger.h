@@ -6,7 +6,10 @@
 // calibrated so that a confidence of 0.5 is right about half of the time.
 // An entity never begins or ends with a quote, bracket, "?", "!", ",", ";"
 // or ":" token (such tokens at its edges are left out), and never takes in
-// an e-mail address or URL (such a span is dropped).
+// an e-mail address or URL (such a span is dropped). A person's title or
+// rank ("Bapak", "Drs.", "Mayor") is left out of the name. A capitalised
+// word of a confident person name is a person wherever else in the text it
+// stands alone, with that name's confidence.
 //
 //   ner::Tagger tagger;                               // the built-in model
 //   std::vector<ner::TokenSpan> tokens = ...;         // byte ranges of the tokens
@@ -43,10 +46,20 @@ struct Entity {
 };
 
 // Sentences of a tokenized text as half-open ranges of token indices. A
-// sentence ends after a token made only of ".", "!", "?" or "…" (unless it
-// follows a single letter, an initial), and before a token separated from
-// the previous one by a line break.
+// sentence ends after a token made only of ".", "!", "?" or "…", and before
+// a token separated from the previous one by a line break. A "." after an
+// initial ends none: a single letter directly before it, or a single capital
+// with a space between ("S . Djajeng").
 std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens);
+
+// The last step of Tagger::tag, over the entities of a whole text (sorted
+// by token): a person's leading titles and ranks ("Bapak", "Drs .", "Mayor")
+// are left out of the name, keeping at least one token; then each
+// capitalised word of a person name with confidence 0.5 or more becomes a
+// person, with that confidence, wherever else in the text it stands outside
+// any entity ("George Roger Waters ... Waters"; adjacent such words form one
+// name). The entities stay sorted by token.
+void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
 
 class Tagger {
  public:
