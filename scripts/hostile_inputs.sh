@@ -7,7 +7,9 @@
 #
 # TOOL defaults to build/tesk-privacy. HOSTILE_BIG_MB (default 100) sizes the
 # large text, HOSTILE_DIGITS_MB (default 10) the one-line run of digits,
-# HOSTILE_NEAR_KB (default 1024) each repeated near-match. The inputs are
+# HOSTILE_NEAR_KB (default 1024) each repeated near-match, HOSTILE_LINES
+# (default 100000) the JSON-lines file; HOSTILE_ONLY, an extended regular
+# expression, runs only the rows whose label it matches. The inputs are
 # generated in a temporary directory that is removed afterwards.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,6 +17,8 @@ tool=$(realpath "${1:-build/tesk-privacy}")
 big_mb=${HOSTILE_BIG_MB:-100}
 digits_mb=${HOSTILE_DIGITS_MB:-10}
 near_kb=${HOSTILE_NEAR_KB:-1024}
+lines=${HOSTILE_LINES:-100000}
+only=${HOSTILE_ONLY:-.}
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)" >&2; exit 2; }
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
@@ -22,9 +26,9 @@ trap 'rm -rf "$dir"' EXIT
 # repeat STRING BYTES: STRING repeated up to BYTES bytes, no line break.
 repeat() { python3 -c 'import sys; s=sys.argv[1]; n=int(sys.argv[2]); sys.stdout.write((s*(n//len(s)+1))[:n])' "$1" "$2"; }
 
-python3 - "$dir" "$big_mb" "$digits_mb" <<'PY'
+python3 - "$dir" "$big_mb" "$digits_mb" "$lines" <<'PY'
 import json, sys, os
-d, big_mb, digits_mb = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+d, big_mb, digits_mb, lines = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
 letter = open("examples/surat_keterangan.txt", encoding="utf-8").read()
 open(f"{d}/invalid_utf8.txt", "wb").write(b"Budi \xff\xfe tinggal di Bandung \xc3\x28")
 nul = ("Budi\x00Santoso NIK\x003171011205900001\x00 " * 30000)
@@ -37,7 +41,7 @@ with open(f"{d}/digits_one_line.txt", "w") as f:
     chunk = "1234567890" * 100000
     for _ in range(digits_mb): f.write(chunk)
 with open(f"{d}/lines.jsonl", "w", encoding="utf-8") as f:
-    for i in range(100000):
+    for i in range(lines):
         f.write(json.dumps({"text": f"Budi {i} tinggal di Bandung, NIK 31710112059{i % 100000:05d}."}) + "\n")
 with open(f"{d}/long_line.jsonl", "w", encoding="utf-8") as f:
     f.write(json.dumps({"text": "Budi tinggal di Bandung. " * 400000}) + "\n")
@@ -71,6 +75,7 @@ for name in "${!near[@]}"; do repeat "${near[$name]}" $((near_kb * 1024)) >"$dir
 
 measure() {  # LABEL FILE COMMAND...
   local label=$1 file=$2; shift 2
+  [[ $label =~ $only ]] || return 0
   local size; size=$(stat -c %s "$file")
   local status=0
   /usr/bin/time -v -o "$dir/time.txt" "$tool" "$@" "$file" >"$dir/out.txt" 2>"$dir/err.txt" || status=$?
@@ -91,7 +96,7 @@ measure "one line of digits" "$dir/digits_one_line.txt" anonymize
 for name in $(printf '%s\n' "${!near[@]}" | sort); do
   measure "near-match: $name" "$dir/near_$name.txt" anonymize
 done
-measure "100 000 JSON lines" "$dir/lines.jsonl" anonymize --jsonl
+measure "$lines JSON lines" "$dir/lines.jsonl" anonymize --jsonl
 measure "JSON lines, one of 10 MB" "$dir/long_line.jsonl" anonymize --jsonl
 measure "large text" "$dir/big_text.txt" analyze
 measure "large text" "$dir/big_text.txt" anonymize

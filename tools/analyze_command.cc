@@ -69,26 +69,31 @@ int run_analyze(int argc, char** argv) {
   Progress progress(common.progress);
   for_each_document(common, [&](const Document& doc) {
     const Utf8Text text(doc.text);
-    nlohmann::json results = nlohmann::json::array();
+    std::vector<recognition::RecognizerResult> found;
     try {
-      for (const auto& r : analyzer->analyze(text, doc.language.value_or(common.language), options)) {
-        nlohmann::json item = {{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end},
-                               {"score", r.score}, {"text", std::string(text.slice(r.start, r.end))}};
-        if (explain && r.analysis_explanation) {
-          const auto& ex = *r.analysis_explanation;
-          item["recognizer"] = ex.recognizer;
-          item["explanation"] = {{"original_score", ex.original_score},
-                                 {"textual_explanation", ex.textual_explanation},
-                                 {"pattern_name", ex.pattern_name},
-                                 {"supportive_context_word", ex.supportive_context_word},
-                                 {"score_context_improvement", ex.score_context_improvement}};
-        }
-        results.push_back(std::move(item));
-      }
+      found = analyzer->analyze(text, doc.language.value_or(common.language), options);
     } catch (const std::exception& e) {
       throw std::runtime_error(doc.source + ": " + e.what());
     }
-    std::cout << nlohmann::json{{"results", results}}.dump() << "\n";
+    // Each result is serialized on its own: a large document has millions.
+    std::string line = "{\"results\":[";
+    for (const auto& r : found) {
+      nlohmann::json item = {{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end},
+                             {"score", r.score}, {"text", std::string(text.slice(r.start, r.end))}};
+      if (explain && r.analysis_explanation) {
+        const auto& ex = *r.analysis_explanation;
+        item["recognizer"] = ex.recognizer;
+        item["explanation"] = {{"original_score", ex.original_score},
+                               {"textual_explanation", ex.textual_explanation},
+                               {"pattern_name", ex.pattern_name},
+                               {"supportive_context_word", ex.supportive_context_word},
+                               {"score_context_improvement", ex.score_context_improvement}};
+      }
+      if (line.back() != '[') line += ',';
+      line += item.dump();
+    }
+    line += "]}\n";
+    std::cout << line;
     progress.tick();
   });
   progress.done();
