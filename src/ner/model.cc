@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "ner/builtin_model.h"
+#include "ner/byte_io.h"
 
 namespace tesk_privacy::ner {
 namespace {
@@ -24,12 +25,6 @@ constexpr size_t kAlignment = 64;
 constexpr uint32_t kParameters = 1, kWeights = 2, kGazetteer = 3, kDescription = 4, kClusters = 5;
 constexpr size_t kParametersSize = 32 + 4 * (2 * kNumLabels + kNumLabels * kNumLabels);
 
-template <typename T>
-T read(std::string_view bytes, size_t at) {
-  T v;
-  std::memcpy(&v, bytes.data() + at, sizeof v);
-  return v;
-}
 template <typename T>
 void put(std::string& out, size_t at, T v) {
   std::memcpy(out.data() + at, &v, sizeof v);

@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "ner/byte_io.h"
 #include "ner/hashing.h"
 
 namespace tesk_privacy::ner {
@@ -16,12 +17,6 @@ namespace {
 // Table layout: u32 word count, u32 zero, u64 hash[count] ascending, u32 cluster[count].
 constexpr size_t kHeader = 8;
 
-template <typename T>
-T read(std::string_view bytes, size_t at) {
-  T v;
-  std::memcpy(&v, bytes.data() + at, sizeof v);
-  return v;
-}
 template <typename T>
 void append(std::string& out, T v) {
   out.append(reinterpret_cast<const char*>(&v), sizeof v);

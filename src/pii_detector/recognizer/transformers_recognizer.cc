@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "inference/unicode_support.h"
 #include "pii_detector/utils/python_chars.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/inference/model_resolver.h"
@@ -44,20 +45,6 @@ void cache_store(const std::string& key, std::shared_ptr<ModelComponents> record
   auto& cache = model_cache();
   std::lock_guard<std::mutex> hold(cache.mutex);
   cache.entries[key] = std::move(record);
-}
-
-std::string utf8(std::u32string_view cps) {
-  std::string out;
-  out.reserve(cps.size());
-  for (char32_t c : cps) append_utf8(out, c);
-  return out;
-}
-
-std::u32string code_points(std::string_view valid_utf8) {
-  std::u32string out;
-  out.reserve(valid_utf8.size());
-  for (size_t pos = 0; pos < valid_utf8.size();) out.push_back(decode_utf8(valid_utf8, pos));
-  return out;
 }
 
 // Python's round(x, 2): the nearest two-decimal value of the exact binary
@@ -173,20 +160,14 @@ void TransformersRecognizer::load_transformer(const Configuration& configuration
     use_optimum_ = v == nullptr ? true : !config_value_is_false(*v);
   }
 
-  static const std::pair<const char*, ConfigValue> kBackendKeys[] = {
-      {"OPTIMUM_BACKEND", std::string("auto")},
-      {"OPTIMUM_DEVICE", std::string("auto")},
-      {"ONNX_INTRA_OP_THREADS", int64_t{0}},
-      {"ONNX_INTER_OP_THREADS", int64_t{0}},
-      {"OPENVINO_PERFORMANCE_HINT", std::string("THROUGHPUT")},
-      {"OPENVINO_NUM_STREAMS", std::string("AUTO")},
-      {"OPENVINO_INFERENCE_NUM_THREADS", int64_t{0}},
+  static constexpr const char* kBackendKeys[] = {
+      "OPTIMUM_BACKEND",       "OPTIMUM_DEVICE",       "ONNX_INTRA_OP_THREADS",          "ONNX_INTER_OP_THREADS",
+      "OPENVINO_PERFORMANCE_HINT", "OPENVINO_NUM_STREAMS", "OPENVINO_INFERENCE_NUM_THREADS",
   };
   backend_config_.clear();
-  for (const auto& [key, fallback] : kBackendKeys) {
+  for (const char* key : kBackendKeys) {
     const ConfigValue* v = find_config(configuration, key);
-    if (v == nullptr) v = find_config(table, key);
-    backend_config_.emplace_back(key, v ? *v : fallback);
+    backend_config_.emplace_back(key, v ? *v : *find_config(table, key));  // the defaults hold every key
   }
 
   if (!pipeline_ && (!model_path_ || model_path_->empty())) {
@@ -319,7 +300,7 @@ std::vector<recognition::RecognizerResult> TransformersRecognizer::analyze(const
   }
   const std::vector<std::string>& wanted = entities.empty() ? supported_entities() : entities;
   std::vector<recognition::RecognizerResult> results;
-  for (PredictionEntity prediction : _get_ner_results_for_text(code_points(text.view()))) {
+  for (PredictionEntity prediction : _get_ner_results_for_text(inference::to_u32(text.view()))) {
     const auto group = check_label_transformer(prediction.entity_group, prediction.word);
     if (!group || group->empty() || std::find(wanted.begin(), wanted.end(), *group) == wanted.end()) continue;
     prediction.entity_group = *group;
@@ -372,7 +353,7 @@ recognition::RecognizerResult TransformersRecognizer::_convert_to_recognizer_res
 }
 
 std::vector<PredictionEntity> TransformersRecognizer::_get_ner_results_for_text(std::u32string_view text) const {
-  const std::string whole = utf8(text);
+  const std::string whole = inference::to_utf8(text);
   if (!text_chunker_->should_chunk(whole)) return _predicts_with_pipeline(text);
   logger().debug("Text requires chunking based on token count");
   std::vector<PredictionEntity> out;
@@ -393,7 +374,7 @@ std::vector<PredictionEntity> TransformersRecognizer::_predicts_with_pipeline(st
 
 std::vector<PredictionEntity> TransformersRecognizer::_subword_level_pipeline(std::u32string_view text) const {
   std::vector<PredictionEntity> predictions;
-  for (const auto& p : _call_pipeline(utf8(text))) predictions.push_back(from_pipeline(p));
+  for (const auto& p : _call_pipeline(inference::to_utf8(text))) predictions.push_back(from_pipeline(p));
   std::vector<PredictionEntity> kept;
   for (PredictionEntity& p : _merge_adjacent_entities(predictions)) {
     const auto [a, b] = _get_actual_boundaries_without_spaces(text, p.start, p.end);
@@ -448,9 +429,9 @@ bool TransformersRecognizer::_is_a_complete_word(std::u32string_view text, int64
 // --- word level -------------------------------------------------------------
 
 std::vector<PredictionEntity> TransformersRecognizer::_word_level_pipeline(std::u32string_view text) const {
-  if (!text_chunker_->should_chunk(utf8(text))) return _process_word_level_chunk(text);
+  if (!text_chunker_->should_chunk(inference::to_utf8(text))) return _process_word_level_chunk(text);
   std::vector<PredictionEntity> out;
-  for (const auto& [start, end] : text_chunker_->split_text(utf8(text))) {
+  for (const auto& [start, end] : text_chunker_->split_text(inference::to_utf8(text))) {
     for (PredictionEntity p : _process_word_level_chunk(text.substr(start, end - start))) {
       p.start += static_cast<int64_t>(start);
       p.end += static_cast<int64_t>(start);
@@ -463,7 +444,7 @@ std::vector<PredictionEntity> TransformersRecognizer::_word_level_pipeline(std::
 std::pair<std::vector<std::string>, std::vector<TextSpan>> TransformersRecognizer::_extract_words_and_spans(
     std::u32string_view text) const {
   std::vector<TextSpan> raw;
-  const auto pre = tokenizer_ ? tokenizer_->pre_tokenize(utf8(text)) : std::nullopt;
+  const auto pre = tokenizer_ ? tokenizer_->pre_tokenize(inference::to_utf8(text)) : std::nullopt;
   if (pre) {
     for (const auto& token : *pre) raw.emplace_back(token.offsets.start, token.offsets.end);
   } else {
@@ -492,7 +473,7 @@ std::pair<std::vector<std::string>, std::vector<TextSpan>> TransformersRecognize
     while (a < b && is_py_space(clean[a])) ++a;
     while (b > a && is_py_space(clean[b - 1])) --b;
     if (a == b) continue;
-    words.push_back(utf8(std::u32string_view(clean).substr(a, b - a)));
+    words.push_back(inference::to_utf8(std::u32string_view(clean).substr(a, b - a)));
     spans.push_back(span);
   }
   return {std::move(words), std::move(spans)};
@@ -565,7 +546,7 @@ std::vector<PredictionEntity> TransformersRecognizer::_convert_word_predictions_
     for (const char* prefix : {"B-", "I-"}) {
       for (size_t p = label.find(prefix); p != std::string::npos; p = label.find(prefix, p)) label.erase(p, 2);
     }
-    out.push_back({label, utf8(text.substr(*a, *b - *a)), *a, *b, it->second.score});
+    out.push_back({label, inference::to_utf8(text.substr(*a, *b - *a)), *a, *b, it->second.score});
   }
   return out;
 }
@@ -585,7 +566,7 @@ std::vector<PredictionEntity> TransformersRecognizer::_merge_adjacent_word_entit
     for (int64_t k = current.end; blank_gap && k < next.start; ++k) blank_gap = is_py_space(text[k]);
     if (blank_gap) {
       current.end = next.end;
-      current.word = utf8(text.substr(current.start, current.end - current.start));
+      current.word = inference::to_utf8(text.substr(current.start, current.end - current.start));
       current.score = std::max(current.score, next.score);
     } else {
       out.push_back(std::move(current));
@@ -608,7 +589,7 @@ std::vector<PredictionEntity> TransformersRecognizer::_refine_boundaries(
       PredictionEntity copy = p;
       copy.start = *c;
       copy.end = *d;
-      copy.word = utf8(text.substr(*c, *d - *c));
+      copy.word = inference::to_utf8(text.substr(*c, *d - *c));
       kept.push_back(std::move(copy));
     }
   }
