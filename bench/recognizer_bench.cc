@@ -234,6 +234,18 @@ void BM_Utf8TextIndexing(benchmark::State& state) {
 }
 BENCHMARK(BM_Utf8TextIndexing)->Unit(benchmark::kMillisecond);
 
+// One phone recognizer call on a short piece of prose: an identity number,
+// a mobile number, an account number, and no digits at all.
+void BM_PhonePiece(benchmark::State& state) {
+  static const char* kPieces[] = {"NIK saya 3171011205910001. ", "Nomor HP 0812-3667-1001. ",
+                                  "Transfer ke rekening 1000007919. ",
+                                  "Halo kak, saya mau tanya soal tagihan bulan ini. "};
+  const Utf8Text text(kPieces[state.range(0)]);
+  const recognition::PhoneRecognizer recognizer;
+  for (auto _ : state) benchmark::DoNotOptimize(recognizer.analyze(text, {}, nullptr));
+}
+BENCHMARK(BM_PhonePiece)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {

@@ -1,6 +1,7 @@
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
 
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <stdexcept>
 #include <string_view>
@@ -93,6 +94,70 @@ bool already_boosted(const RecognizerResult& result) {
   return it != result.recognition_metadata->end() && is_true(it->second);
 }
 
+// A recognizer's context entries, lower-cased, and the words of each: made
+// once per call for all the results of that recognizer.
+struct PreparedContext {
+  explicit PreparedContext(const std::vector<std::string>& context) {
+    entries.reserve(context.size());
+    words.reserve(context.size());
+    for (const std::string& entry : context) {
+      if (needs_lowering(entry)) {
+        entries.emplace_back(lowered_storage.emplace_back(to_lower(entry)));
+      } else {
+        entries.emplace_back(entry);
+      }
+      words.push_back(split_on_blanks(entries.back()));
+    }
+  }
+  PreparedContext(const PreparedContext&) = delete;  // views into lowered_storage
+  PreparedContext& operator=(const PreparedContext&) = delete;
+
+  std::deque<std::string> lowered_storage;
+  std::vector<std::string_view> entries;
+  std::vector<std::vector<std::string_view>> words;
+};
+
+// The first entry equal to a collected string; else the first whose words
+// all occur within one collected string; else empty.
+std::string_view find_supportive(const std::vector<std::string_view>& collected, const PreparedContext& context) {
+  for (std::string_view entry : context.entries) {
+    if (std::find(collected.begin(), collected.end(), entry) != collected.end()) {
+      if (debug_enabled()) logger().debug("Found exact context match '" + std::string(entry) + "'");
+      return entry;
+    }
+  }
+  // One-word entries are looked for in all collected strings at once: a word
+  // holds no line break, so it cannot match across two of them.
+  std::string joined;
+  for (std::string_view candidate : collected) joined.append(candidate).push_back('\n');
+  for (size_t e = 0; e < context.entries.size(); ++e) {
+    const std::vector<std::string_view>& words = context.words[e];
+    // A blank entry has no words; it must not count as contained everywhere.
+    if (words.empty()) continue;
+    std::string_view found_in;
+    if (words.size() == 1) {
+      const size_t at = joined.find(words.front());
+      if (at == std::string::npos) continue;
+      const size_t begin = joined.rfind('\n', at);
+      const size_t from = begin == std::string::npos ? 0 : begin + 1;
+      found_in = std::string_view(joined).substr(from, joined.find('\n', at) - from);
+    } else {
+      const auto it = std::find_if(collected.begin(), collected.end(), [&](std::string_view candidate) {
+        return std::all_of(words.begin(), words.end(),
+                           [&](std::string_view w) { return candidate.find(w) != std::string_view::npos; });
+      });
+      if (it == collected.end()) continue;
+      found_in = *it;
+    }
+    if (debug_enabled()) {
+      logger().debug("Found partial context match '" + std::string(context.entries[e]) + "' in '" +
+                     std::string(found_in) + "'");
+    }
+    return context.entries[e];
+  }
+  return {};
+}
+
 }  // namespace
 
 // The lemmas of one text prepared for the window walks: lower-cased once,
@@ -133,13 +198,14 @@ class CustomLemmaContextAwareEnhancer::Window {
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  std::vector<std::string> add_n_words(int64_t index, int n_words, bool is_backward) const {
-    std::vector<std::string> words;
-    if (index < 0 || index >= size_) return words;
+  // Up to n_words + 1 keyword lemmas from `index` on, nearest first.
+  template <typename Out>
+  void add_n_words(int64_t index, int n_words, bool is_backward, Out&& out) const {
+    if (index < 0 || index >= size_) return;
     int64_t remaining = static_cast<int64_t>(n_words) + 1;
     int64_t i = is_backward ? previous_keyword_[index] : next_keyword_[index];
     while (i >= 0 && i < size_ && remaining > 0) {
-      words.emplace_back(lemmas_[i]);
+      out(lemmas_[i]);
       --remaining;
       if (is_backward) {
         i = i > 0 ? previous_keyword_[i - 1] : -1;
@@ -147,12 +213,12 @@ class CustomLemmaContextAwareEnhancer::Window {
         i = i + 1 < size_ ? next_keyword_[i + 1] : size_;
       }
     }
-    return words;
   }
 
-  std::vector<std::string> extract_phrases(int64_t index, int n_words, bool is_backward,
-                                           int max_phrase_words) const {
-    std::vector<std::string> phrases;
+  // Phrases of 2 to max_phrase_words adjacent keywords within n_words + 1
+  // tokens of `index`, each handed to `out` as a new string.
+  template <typename Out>
+  void extract_phrases(int64_t index, int n_words, bool is_backward, int max_phrase_words, Out&& out) const {
     const int64_t remaining = static_cast<int64_t>(n_words) + 1;
     const int64_t longest = std::min<int64_t>(max_phrase_words, remaining);
     const int64_t first = is_backward ? std::max<int64_t>(0, index - remaining) : index;
@@ -167,9 +233,21 @@ class CustomLemmaContextAwareEnhancer::Window {
         if (keyword_run_[hi] < k) continue;
         std::string phrase(lemmas_[lo]);
         for (int64_t i = lo + 1; i <= hi; ++i) phrase.append(" ").append(lemmas_[i]);
-        phrases.push_back(std::move(phrase));
+        out(std::move(phrase));
       }
     }
+  }
+
+  std::vector<std::string> add_n_words(int64_t index, int n_words, bool is_backward) const {
+    std::vector<std::string> words;
+    add_n_words(index, n_words, is_backward, [&](std::string_view w) { words.emplace_back(w); });
+    return words;
+  }
+
+  std::vector<std::string> extract_phrases(int64_t index, int n_words, bool is_backward, int max_phrase_words) const {
+    std::vector<std::string> phrases;
+    extract_phrases(index, n_words, is_backward, max_phrase_words,
+                    [&](std::string&& phrase) { phrases.push_back(std::move(phrase)); });
     return phrases;
   }
 
@@ -247,6 +325,9 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
   std::optional<Window> window;
   std::optional<TokenLocator> locator;
   std::map<std::pair<int64_t, const EntityRecognizer*>, std::string> supportive_by_token;
+  std::unordered_map<const EntityRecognizer*, PreparedContext> prepared;
+  std::vector<std::string_view> collected;
+  std::deque<std::string> phrases;
   for (RecognizerResult& result : results) {
     const EntityRecognizer* recognizer = producing_recognizer(result, by_id);
     if (recognizer == nullptr) {
@@ -266,9 +347,9 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     std::string supportive;
     if (nlp_artifacts.tokens.empty()) {
       logger().info("Skipping context extraction due to lack of NLP artifacts");
-      std::vector<std::string> surrounding{""};
+      std::vector<std::string_view> surrounding{""};
       surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
-      supportive = _find_supportive_word_in_context(surrounding, recognizer->context());
+      supportive = find_supportive(surrounding, prepared.try_emplace(recognizer, recognizer->context()).first->second);
     } else {
       if (!locator) locator.emplace(nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
       const int64_t token_index = locator->find(result.start);
@@ -284,9 +365,11 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
       }
       auto search = [&] {
         if (!window) window.emplace(nlp_artifacts.lemmas, nlp_artifacts.keywords);
-        std::vector<std::string> surrounding = surrounding_words(*window, token_index);
-        surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
-        return _find_supportive_word_in_context(surrounding, recognizer->context());
+        phrases.clear();
+        surrounding_words(*window, token_index, collected, phrases);
+        collected.insert(collected.end(), caller_context.begin(), caller_context.end());
+        const auto prepared_context = prepared.try_emplace(recognizer, recognizer->context()).first;
+        return std::string(find_supportive(collected, prepared_context->second));
       };
       // Results that start in one token and come from one recognizer see the
       // same context words, so the search runs once per (token, recognizer):
@@ -313,27 +396,25 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
   return results;
 }
 
-std::vector<std::string> CustomLemmaContextAwareEnhancer::surrounding_words(const Window& window,
-                                                                            int64_t token_index) const {
-  std::vector<std::string> lists[] = {
-      window.add_n_words(token_index, context_prefix_count, true),
-      window.add_n_words(token_index, context_suffix_count, false),
-      window.extract_phrases(token_index, context_prefix_count, true, max_phrase_words),
-      window.extract_phrases(token_index, context_suffix_count, false, max_phrase_words),
+void CustomLemmaContextAwareEnhancer::surrounding_words(const Window& window, int64_t token_index,
+                                                        std::vector<std::string_view>& words,
+                                                        std::deque<std::string>& phrases) const {
+  words.clear();
+  auto add = [&](std::string_view w) {
+    if (std::find(words.begin(), words.end(), w) == words.end()) words.push_back(w);
   };
-  std::vector<std::string> words;
-  std::unordered_set<std::string_view> seen;
-  for (const auto& list : lists) {
-    for (const std::string& w : list) {
-      if (seen.insert(w).second) words.push_back(w);
-    }
-  }
+  window.add_n_words(token_index, context_prefix_count, true, add);
+  window.add_n_words(token_index, context_suffix_count, false, add);
+  auto add_phrase = [&](std::string&& phrase) {
+    if (std::find(words.begin(), words.end(), phrase) == words.end()) words.push_back(phrases.emplace_back(std::move(phrase)));
+  };
+  window.extract_phrases(token_index, context_prefix_count, true, max_phrase_words, add_phrase);
+  window.extract_phrases(token_index, context_suffix_count, false, max_phrase_words, add_phrase);
   if (debug_enabled()) {
     std::string joined;
-    for (const std::string& w : words) joined.append(joined.empty() ? "" : " ").append(w);
+    for (std::string_view w : words) joined.append(joined.empty() ? "" : " ").append(w);
     logger().debug("Context list is: " + joined);
   }
-  return words;
 }
 
 std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_surrounding_words(
@@ -344,7 +425,10 @@ std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_surrounding_w
   }
   const int64_t token_index =
       _find_index_of_match_token(word, start, nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
-  return surrounding_words(Window(nlp_artifacts.lemmas, nlp_artifacts.keywords), token_index);
+  std::vector<std::string_view> words;
+  std::deque<std::string> phrases;
+  surrounding_words(Window(nlp_artifacts.lemmas, nlp_artifacts.keywords), token_index, words, phrases);
+  return {words.begin(), words.end()};
 }
 
 int64_t CustomLemmaContextAwareEnhancer::_find_index_of_match_token(const std::string& word, int64_t start,
@@ -399,47 +483,13 @@ std::string CustomLemmaContextAwareEnhancer::_find_supportive_word_in_context(
     const std::vector<std::string>& context_list, const std::vector<std::string>& recognizer_context_list) {
   // Lemmas and most context entries are lower-case already: only the others
   // are copied.
-  std::vector<std::string> storage;
-  storage.reserve(context_list.size() + recognizer_context_list.size());
-  auto lowered_views = [&](const std::vector<std::string>& words) {
-    std::vector<std::string_view> out;
-    out.reserve(words.size());
-    for (const std::string& w : words) {
-      if (needs_lowering(w)) {
-        storage.push_back(to_lower(w));
-        out.emplace_back(storage.back());
-      } else {
-        out.emplace_back(w);
-      }
-    }
-    return out;
-  };
-  const std::vector<std::string_view> collected = lowered_views(context_list);
-  const std::vector<std::string_view> entries = lowered_views(recognizer_context_list);
-
-  for (std::string_view entry : entries) {
-    if (std::find(collected.begin(), collected.end(), entry) != collected.end()) {
-      if (debug_enabled()) logger().debug("Found exact context match '" + std::string(entry) + "'");
-      return std::string(entry);
-    }
+  std::deque<std::string> storage;
+  std::vector<std::string_view> collected;
+  collected.reserve(context_list.size());
+  for (const std::string& w : context_list) {
+    collected.emplace_back(needs_lowering(w) ? std::string_view(storage.emplace_back(to_lower(w))) : w);
   }
-  for (std::string_view entry : entries) {
-    const std::vector<std::string_view> words = split_on_blanks(entry);
-    // A blank entry has no words; it must not count as contained everywhere.
-    if (words.empty()) continue;
-    for (std::string_view candidate : collected) {
-      const bool all_contained = std::all_of(words.begin(), words.end(), [&](std::string_view w) {
-        return candidate.find(w) != std::string_view::npos;
-      });
-      if (all_contained) {
-        if (debug_enabled()) {
-          logger().debug("Found partial context match '" + std::string(entry) + "' in '" + std::string(candidate) + "'");
-        }
-        return std::string(entry);
-      }
-    }
-  }
-  return "";
+  return std::string(find_supportive(collected, PreparedContext(recognizer_context_list)));
 }
 
 }  // namespace tesk_privacy::pii_detector

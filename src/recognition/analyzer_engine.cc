@@ -45,7 +45,7 @@ std::vector<RecognizerResult> drop_allowed(const Utf8Text& text, std::vector<Rec
 
 }  // namespace
 
-std::vector<RecognizerResult> remove_duplicates(const std::vector<RecognizerResult>& results) {
+std::vector<RecognizerResult> remove_duplicates(std::vector<RecognizerResult> results) {
   // A result goes when another of its type has an equal span and a higher
   // score (or the same score, earlier in the list), or strictly contains it
   // with a score at least as high. Texts with tens of thousands of results of
@@ -104,7 +104,7 @@ std::vector<RecognizerResult> remove_duplicates(const std::vector<RecognizerResu
   std::vector<RecognizerResult> kept;
   kept.reserve(n);
   for (size_t i = 0; i < n; ++i) {
-    if (!dropped[i]) kept.push_back(results[i]);
+    if (!dropped[i]) kept.push_back(std::move(results[i]));
   }
   return kept;
 }
@@ -177,7 +177,7 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
     results = drop_allowed(text, std::move(results), *options.allow_list, options.allow_list_match,
                            options.regex_flags);
   }
-  return remove_duplicates(results);
+  return remove_duplicates(std::move(results));
 }
 
 }  // namespace tesk_privacy::recognition

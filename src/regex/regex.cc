@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "regex/prefilter.h"
 #include "regex/python_dialect.h"
@@ -17,9 +18,17 @@ struct Regex::Code {
   pcre2_match_context* context = nullptr;
   bool jit = false;
   std::optional<internal::Prefilter> prefilter;
+  uint32_t options = 0;  // the compile options of `code`
+  // PCRE2's JIT does not run matches anchored by match-time options, so
+  // full and prefix matches use copies compiled anchored, made on first use.
+  std::once_flag full_once, prefix_once;
+  pcre2_code* full = nullptr;    // anchored at both ends
+  pcre2_code* prefix = nullptr;  // anchored at the start
   ~Code() {
     pcre2_match_context_free(context);
     pcre2_code_free(code);
+    pcre2_code_free(full);
+    pcre2_code_free(prefix);
   }
 };
 
@@ -131,6 +140,7 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);  // Python knows only "\n" as a line break
   int error = 0;
   PCRE2_SIZE error_offset = 0;
+  code_->options = t.options;
   code_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated_.data()), translated_.size(),
                               t.options, &error, &error_offset, cctx);
   pcre2_compile_context_free(cctx);
@@ -170,11 +180,16 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
 Regex::~Regex() = default;
 
 bool Regex::match_at(std::string_view subject, size_t offset, uint32_t options, void* md, void* mctx) const {
+  return run_match(code_->code, subject, offset, options, md, mctx);
+}
+
+bool Regex::run_match(const void* code, std::string_view subject, size_t offset, uint32_t options, void* md,
+                      void* mctx) const {
   auto* data = static_cast<pcre2_match_data*>(md);
   auto* context = mctx != nullptr ? static_cast<pcre2_match_context*>(mctx) : code_->context;
   auto run = [&](uint32_t extra) {
-    return pcre2_match(code_->code, reinterpret_cast<PCRE2_SPTR>(subject.data()), subject.size(),
-                       offset, options | extra | PCRE2_NO_UTF_CHECK, data, context);
+    return pcre2_match(static_cast<const pcre2_code*>(code), reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                       subject.size(), offset, options | extra | PCRE2_NO_UTF_CHECK, data, context);
   };
   int rc = run(0);
   if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);  // the interpreter keeps its stack on the heap
@@ -318,10 +333,39 @@ std::vector<MatchSpan> Regex::find_spans(const Utf8Text& text) const {
   return spans;
 }
 
+const void* Regex::anchored_code(bool at_both_ends) const {
+  std::once_flag& once = at_both_ends ? code_->full_once : code_->prefix_once;
+  pcre2_code*& slot = at_both_ends ? code_->full : code_->prefix;
+  std::call_once(once, [&] {
+    const uint32_t anchoring = PCRE2_ANCHORED | (at_both_ends ? PCRE2_ENDANCHORED : 0);
+    const uint32_t options = (code_->options & ~(PCRE2_USE_OFFSET_LIMIT | PCRE2_NO_START_OPTIMIZE)) | anchoring;
+    pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
+    pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
+    int error = 0;
+    PCRE2_SIZE error_offset = 0;
+    slot = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated_.data()), translated_.size(), options, &error,
+                         &error_offset, cctx);
+    pcre2_compile_context_free(cctx);
+    if (slot != nullptr) pcre2_jit_compile(slot, PCRE2_JIT_COMPLETE);
+  });
+  return slot;
+}
+
 bool Regex::full_match(std::string_view text) const {
   check_utf8(text);
   MatchData md(code_->code);
+  if (const void* anchored = anchored_code(true)) return run_match(anchored, text, 0, 0, md.data);
   return match_at(text, 0, PCRE2_ANCHORED | PCRE2_ENDANCHORED, md.data);
+}
+
+std::optional<size_t> Regex::prefix_match(std::string_view text) const {
+  check_utf8(text);
+  MatchData md(code_->code);
+  const void* anchored = anchored_code(false);
+  const bool found = anchored != nullptr ? run_match(anchored, text, 0, 0, md.data)
+                                         : match_at(text, 0, PCRE2_ANCHORED, md.data);
+  if (!found) return std::nullopt;
+  return pcre2_get_ovector_pointer(md.data)[1];
 }
 
 bool Regex::search(std::string_view text) const {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,23 @@ TEST(Regex, FullMatchAndSearch) {
   EXPECT_FALSE(re.full_match("1234"));
   EXPECT_TRUE(re.search("ab 1234"));
   EXPECT_FALSE(re.search("ab 12"));
+}
+
+// Python's re.match: anchored at the start, leftmost alternative first, not
+// the longest.
+TEST(Regex, PrefixMatchIsAnchoredAtTheStart) {
+  const struct {
+    const char* pattern;
+    const char* text;
+    std::optional<size_t> length;
+  } kCases[] = {
+      {R"(0|00)", "0012", 1},   {R"(00|0)", "0012", 2},      {R"(\d{3})", "12345", 3},
+      {R"(\d{3})", "a12345", {}}, {R"(0?)", "812", 0},         {R"(0(8\d)?)", "0812", 3},
+      {R"(0(?:1[0-7]|8))", "017", 3}, {R"(x*)", "", 0},
+  };
+  for (const auto& c : kCases) {
+    EXPECT_EQ(Regex(c.pattern).prefix_match(c.text), c.length) << c.pattern << " on " << c.text;
+  }
 }
 
 TEST(Regex, EscapeMatchesTheLiteral) {

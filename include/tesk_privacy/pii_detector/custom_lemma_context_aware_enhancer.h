@@ -32,9 +32,11 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tesk_privacy/recognition/context_aware_enhancer.h"
@@ -104,7 +106,10 @@ class CustomLemmaContextAwareEnhancer : public recognition::ContextAwareEnhancer
 
  private:
   class Window;
-  std::vector<std::string> surrounding_words(const Window& window, int64_t token_index) const;
+  // The keywords and phrases around the token, without duplicates, into
+  // `words`; phrases are kept in `phrases`.
+  void surrounding_words(const Window& window, int64_t token_index, std::vector<std::string_view>& words,
+                         std::deque<std::string>& phrases) const;
 };
 
 }  // namespace tesk_privacy::pii_detector

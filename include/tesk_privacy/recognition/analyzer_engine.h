@@ -87,6 +87,6 @@ class AnalyzerEngine {
 };
 
 // The duplicate-removal rule of step 6, on its own.
-std::vector<RecognizerResult> remove_duplicates(const std::vector<RecognizerResult>& results);
+std::vector<RecognizerResult> remove_duplicates(std::vector<RecognizerResult> results);
 
 }  // namespace tesk_privacy::recognition

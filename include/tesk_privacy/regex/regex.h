@@ -22,6 +22,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -110,6 +111,9 @@ class Regex {
   std::vector<MatchSpan> find_spans(const Utf8Text& text) const;
   // Whether the whole of `text` matches (Python's fullmatch).
   bool full_match(std::string_view text) const;
+  // The length in bytes of the match anchored at the start of `text`
+  // (Python's match), or nullopt when there is none.
+  std::optional<size_t> prefix_match(std::string_view text) const;
   // Whether the pattern matches anywhere in `text` (Python's search).
   bool search(std::string_view text) const;
   // Every match replaced by `replacement`, inserted literally.
@@ -121,6 +125,12 @@ class Regex {
   // `match_context` replaces the shared one when not null.
   bool match_at(std::string_view subject, size_t offset, uint32_t options, void* match_data,
                 void* match_context = nullptr) const;
+  // match_at with another compiled form of the pattern.
+  bool run_match(const void* code, std::string_view subject, size_t offset, uint32_t options, void* match_data,
+                 void* match_context = nullptr) const;
+  // The pattern compiled anchored at the start (and the end); null if that
+  // fails, and the caller anchors at match time instead.
+  const void* anchored_code(bool at_both_ends) const;
   template <typename Fn>
   void for_each_match(std::string_view subject, Fn&& fn) const;
 

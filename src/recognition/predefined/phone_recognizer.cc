@@ -1,6 +1,5 @@
 #include "tesk_privacy/recognition/predefined/phone_recognizer.h"
 
-#include <phonenumbers/phonemetadata.pb.h>
 #include <phonenumbers/phonenumbermatch.h>
 #include <phonenumbers/phonenumbermatcher.h>
 #include <phonenumbers/phonenumberutil.h>
@@ -15,6 +14,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "recognition/predefined/phone_number_verifier.h"
 #include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
 #include "tesk_privacy/regex/regex.h"
 
@@ -98,30 +98,6 @@ constexpr int kAsciiFlag = 256;
 
 using i18n::phonenumbers::PhoneMetadata;
 using i18n::phonenumbers::PhoneMetadataCollection;
-
-}  // namespace
-}  // namespace tesk_privacy::recognition
-
-namespace i18n::phonenumbers {
-// libphonenumber's compiled-in metadata, a serialized PhoneMetadataCollection
-// (exported by the library, declared in a header it does not install).
-int metadata_size();
-const void* metadata_get();
-}  // namespace i18n::phonenumbers
-
-namespace tesk_privacy::recognition {
-namespace {
-
-const PhoneMetadataCollection& phone_metadata() {
-  static const PhoneMetadataCollection* const kMetadata = [] {
-    auto* collection = new PhoneMetadataCollection();
-    if (!collection->ParseFromArray(i18n::phonenumbers::metadata_get(), i18n::phonenumbers::metadata_size())) {
-      collection->Clear();  // no filters: every region is matched
-    }
-    return collection;
-  }();
-  return *kMetadata;
-}
 
 // The pattern described above for `region`, or null when the region must
 // always be matched.
@@ -211,6 +187,48 @@ bool may_hold_number(const regex::Regex& filter, const std::vector<std::string>&
   return false;
 }
 
+// The matcher costs tens of microseconds even on a plain valid number, so
+// the commonest shape is verified without it: a piece whose only digits are
+// one run of digit groups joined by single hyphens ("0812-3456-7890"), with a
+// blank or the start of the piece before it, no letter, "%" or "$" right
+// after it, all ASCII and without "(", "[", "+" or "#". In such a piece that
+// run is the matcher's only candidate, none of its date, time, bracket or
+// extension rules apply, and no inner match exists (none splits at a lone
+// hyphen), so the matcher finds the run exactly when it parses as a valid
+// number: PhoneNumberVerifier follows that parse for regions where it can.
+struct LoneNumber {
+  size_t begin = 0, end = 0;  // bytes from the start of the piece
+  std::string digits;
+};
+
+std::optional<LoneNumber> lone_hyphenated_number(std::string_view piece) {
+  auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+  LoneNumber lone;
+  size_t i = 0;
+  while (i < piece.size() && !is_digit(piece[i])) ++i;
+  if (i == piece.size() || (i > 0 && piece[i - 1] != ' ')) return std::nullopt;
+  lone.begin = i;
+  for (; i < piece.size(); ++i) {
+    if (is_digit(piece[i])) {
+      lone.digits += piece[i];
+    } else if (!(piece[i] == '-' && i + 1 < piece.size() && is_digit(piece[i + 1]) && is_digit(piece[i - 1]))) {
+      break;
+    }
+  }
+  lone.end = i;
+  if (i < piece.size()) {
+    const char next = piece[i];
+    if (((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '%' || next == '$') return std::nullopt;
+  }
+  for (char c : piece) {
+    if (static_cast<unsigned char>(c) >= 0x80 || c == '(' || c == '[' || c == '+' || c == '#') return std::nullopt;
+  }
+  for (; i < piece.size(); ++i) {
+    if (is_digit(piece[i])) return std::nullopt;
+  }
+  return lone;
+}
+
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
 size_t count_digits(std::string_view text, size_t begin, size_t end) {
   size_t digits = 0;
@@ -279,6 +297,7 @@ PhoneRecognizer::PhoneRecognizer(std::string supported_language, std::vector<std
       throw std::invalid_argument("unknown phone number region '" + region + "'");
     }
     filters_.push_back(region_filter(region));
+    verifiers_.push_back(PhoneNumberVerifier::for_region(region));
   }
 }
 
@@ -306,9 +325,17 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
     if (is_new) {
       const std::string piece_copy(piece);
       const std::vector<std::string> units = filterable_units(piece);
+      const std::optional<LoneNumber> lone = lone_hyphenated_number(piece);
       std::set<std::pair<size_t, size_t>> seen;
       for (size_t r = 0; r < supported_regions_.size(); ++r) {
         if (filters_[r] && !units.empty() && !may_hold_number(*filters_[r], units)) continue;
+        if (lone && verifiers_[r] && verifiers_[r]->valid_national(lone->digits)) {
+          // A region with the calling code to itself names the number.
+          if (seen.emplace(lone->begin, lone->end).second) {
+            cached->second.push_back({lone->begin, lone->end, supported_regions_[r]});
+          }
+          continue;
+        }
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,
                                    std::numeric_limits<int>::max());
         PhoneNumberMatch match;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <random>
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "recognition/predefined/phone_number_verifier.h"
 #include "tesk_privacy/recognition/predefined/phone_recognizer.h"
 
 namespace tesk_privacy::recognition {
@@ -202,6 +204,57 @@ TEST(PhoneRecognizer, OtherRegionsMatchTheMatcherExactly) {
     EXPECT_EQ(recognizer_regions(recognizer, text), expected) << text;
   }
   EXPECT_GT(found, 50u);
+}
+
+// Lone numbers in national format, the shape verified without the matcher:
+// each region's example numbers with random digits after their first few,
+// lengthened, shortened and hyphenated anywhere, with and without the
+// national prefix, in the surroundings that keep or spoil the shape. The
+// regions include ones the verifier leaves to the matcher (shared calling
+// codes, no national prefix, prefix rewrites).
+TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  std::vector<std::string> regions = PhoneRecognizer::DEFAULT_REGIONS();
+  for (const char* r : {"DE", "JP", "NL", "FR", "RU", "BR", "AR", "KR", "TH", "PH", "VN"}) regions.push_back(r);
+  static const std::vector<std::pair<std::string, std::string>> kContexts = {
+      {"HP ", ". "}, {"", ""}, {"nomor ", ", ok"}, {"x ", " x"}, {"hp:", ""}, {"a ", "b"}, {"Rp ", "%"},
+      {"(", ")"}, {"no ", "-"}, {"tel  ", "!"}, {"", "#"}, {"ke ", " dan 5"},
+  };
+  std::mt19937 rng(99);
+  size_t verified = 0, found = 0;
+  for (const std::string& region : regions) {
+    const PhoneRecognizer recognizer("en", {region});
+    const auto verifier = PhoneNumberVerifier::for_region(region);
+    for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE}) {
+      PhoneNumber example;
+      if (!util.GetExampleNumberForType(region, type, &example)) continue;
+      std::string national;
+      util.Format(example, PhoneNumberUtil::NATIONAL, &national);
+      std::string digits;
+      for (char c : national) {
+        if (c >= '0' && c <= '9') digits += c;
+      }
+      for (int trial = 0; trial < 40; ++trial) {
+        std::string d = digits.substr(0, std::min<size_t>(digits.size(), 3 + rng() % 2));
+        const size_t length = digits.size() + rng() % 3 - 1 - (trial % 7 == 0 ? 1 : 0);
+        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+        if (trial % 5 == 0 && d.size() > 1) d.erase(0, 1);  // the national prefix left out
+        if (verifier && verifier->valid_national(d)) ++verified;
+        std::string run;
+        for (size_t i = 0; i < d.size(); ++i) {
+          if (i > 0 && rng() % 4 == 0) run += '-';
+          run += d[i];
+        }
+        const auto& [before, after] = kContexts[trial % kContexts.size()];
+        const std::string text = before + run + after;
+        const auto expected = whole_text_regions(text, {region});
+        found += expected.size();
+        EXPECT_EQ(recognizer_regions(recognizer, text), expected) << region << ": " << text;
+      }
+    }
+  }
+  EXPECT_GT(verified, 100u);  // the shortcut was taken, not only the matcher
+  EXPECT_GT(found, verified);
 }
 
 TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {

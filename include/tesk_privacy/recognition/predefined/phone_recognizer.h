@@ -15,8 +15,10 @@
 // 40 microseconds per digit group) over the digit runs of the text, so a
 // region is skipped for a piece of text where the library's metadata rules
 // out any valid number of it (most digit groups in prose are identity or
-// account numbers), and a text's repeated pieces are matched once; the result
-// is the matcher's own.
+// account numbers), a lone number in national format such as
+// "0812-3456-7890" is verified against the same metadata without the
+// matcher, and a text's repeated pieces are matched once; the result is the
+// matcher's own.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +35,8 @@ class Regex;
 }  // namespace tesk_privacy::regex
 
 namespace tesk_privacy::recognition {
+
+class PhoneNumberVerifier;
 
 class PhoneRecognizer : public EntityRecognizer {
  public:
@@ -58,6 +62,9 @@ class PhoneRecognizer : public EntityRecognizer {
   // One per supported region: a pattern a digit string must fit to parse as
   // a valid number there; null when the region is always matched.
   std::vector<std::shared_ptr<const regex::Regex>> filters_;
+  // One per supported region: verifies the plainest numbers without the
+  // matcher; null when the region is always left to it.
+  std::vector<std::shared_ptr<const PhoneNumberVerifier>> verifiers_;
 };
 
 }  // namespace tesk_privacy::recognition
