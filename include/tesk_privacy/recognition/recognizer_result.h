@@ -6,22 +6,21 @@
 //   r.recognition_metadata = RecognizerResult::Metadata{
 //       {RecognizerResult::RECOGNIZER_IDENTIFIER_KEY, std::string("KTPRecognizer_1")}};
 //
-// A plain value type: copies are deep.
+// A plain value type; copies share the metadata map until one changes it.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <string>
-#include <variant>
 
 #include "tesk_privacy/recognition/analysis_explanation.h"
+#include "tesk_privacy/recognition/recognizer_metadata.h"
 
 namespace tesk_privacy::recognition {
 
 struct RecognizerResult {
-  using MetadataValue = std::variant<std::string, bool, int64_t, double>;
-  using Metadata = std::map<std::string, MetadataValue>;
+  using Metadata = RecognizerMetadata;
+  using MetadataValue = RecognizerMetadata::Value;
 
   // Metadata key holding the id of the producing recognizer.
   static constexpr const char* RECOGNIZER_IDENTIFIER_KEY = "recognizer_identifier";
