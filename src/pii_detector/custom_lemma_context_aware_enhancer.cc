@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <deque>
 #include <map>
+#include <span>
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
@@ -53,15 +54,13 @@ std::vector<std::string> lowered(const std::vector<std::string>& words) {
   return out;
 }
 
-std::vector<std::string_view> split_on_blanks(std::string_view s) {
-  std::vector<std::string_view> words;
+void split_on_blanks(std::string_view s, std::vector<std::string_view>& words) {
   constexpr std::string_view kBlanks = " \t\n\r\f\v";
   for (size_t pos = s.find_first_not_of(kBlanks); pos != std::string_view::npos;) {
     const size_t end = s.find_first_of(kBlanks, pos);
     words.push_back(s.substr(pos, end == std::string_view::npos ? end : end - pos));
     pos = end == std::string_view::npos ? end : s.find_first_not_of(kBlanks, end);
   }
-  return words;
 }
 
 bool is_true(const RecognizerResult::MetadataValue& value) {
@@ -78,14 +77,16 @@ bool is_true(const RecognizerResult::MetadataValue& value) {
 }
 
 const EntityRecognizer* producing_recognizer(
-    const RecognizerResult& result, const std::unordered_map<std::string_view, const EntityRecognizer*>& by_id) {
+    const RecognizerResult& result, const std::vector<std::pair<std::string_view, const EntityRecognizer*>>& by_id) {
   if (!result.recognition_metadata || result.recognition_metadata->empty()) return nullptr;
   const auto it = result.recognition_metadata->find(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY);
   if (it == result.recognition_metadata->end()) return nullptr;
   const auto* id = std::get_if<std::string>(&it->second);
   if (id == nullptr) return nullptr;
-  const auto found = by_id.find(*id);
-  return found == by_id.end() ? nullptr : found->second;
+  // by_id is sorted by id; of equal ids the last registered wins.
+  const auto after = std::upper_bound(by_id.begin(), by_id.end(), std::string_view(*id),
+                                      [](std::string_view key, const auto& entry) { return key < entry.first; });
+  return after == by_id.begin() || (after - 1)->first != *id ? nullptr : (after - 1)->second;
 }
 
 bool already_boosted(const RecognizerResult& result) {
@@ -99,22 +100,29 @@ bool already_boosted(const RecognizerResult& result) {
 struct PreparedContext {
   explicit PreparedContext(const std::vector<std::string>& context) {
     entries.reserve(context.size());
-    words.reserve(context.size());
+    first_word.reserve(context.size() + 1);
     for (const std::string& entry : context) {
       if (needs_lowering(entry)) {
         entries.emplace_back(lowered_storage.emplace_back(to_lower(entry)));
       } else {
         entries.emplace_back(entry);
       }
-      words.push_back(split_on_blanks(entries.back()));
+      first_word.push_back(words.size());
+      split_on_blanks(entries.back(), words);
     }
+    first_word.push_back(words.size());
   }
   PreparedContext(const PreparedContext&) = delete;  // views into lowered_storage
   PreparedContext& operator=(const PreparedContext&) = delete;
 
+  std::span<const std::string_view> words_of(size_t entry) const {
+    return std::span(words).subspan(first_word[entry], first_word[entry + 1] - first_word[entry]);
+  }
+
   std::deque<std::string> lowered_storage;
   std::vector<std::string_view> entries;
-  std::vector<std::vector<std::string_view>> words;
+  std::vector<std::string_view> words;  // of all entries, in order
+  std::vector<size_t> first_word;       // per entry, and one past the last
 };
 
 // The first entry equal to a collected string; else the first whose words
@@ -131,7 +139,7 @@ std::string_view find_supportive(const std::vector<std::string_view>& collected,
   std::string joined;
   for (std::string_view candidate : collected) joined.append(candidate).push_back('\n');
   for (size_t e = 0; e < context.entries.size(); ++e) {
-    const std::vector<std::string_view>& words = context.words[e];
+    const std::span<const std::string_view> words = context.words_of(e);
     // A blank entry has no words; it must not count as contained everywhere.
     if (words.empty()) continue;
     std::string_view found_in;
@@ -316,10 +324,12 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     const std::optional<std::vector<std::string>>& context) const {
   std::vector<RecognizerResult> results = raw_results;
 
-  std::unordered_map<std::string_view, const EntityRecognizer*> by_id;
+  std::vector<std::pair<std::string_view, const EntityRecognizer*>> by_id;
+  by_id.reserve(recognizers.size());
   for (const auto& recognizer : recognizers) {
-    if (recognizer) by_id.insert_or_assign(recognizer->id(), recognizer.get());
+    if (recognizer) by_id.emplace_back(recognizer->id(), recognizer.get());
   }
+  std::stable_sort(by_id.begin(), by_id.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   const std::vector<std::string> caller_context = context ? lowered(*context) : std::vector<std::string>{};
 
   std::optional<Window> window;
