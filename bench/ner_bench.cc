@@ -5,8 +5,10 @@
 //
 //   cmake -B build -DTESK_BUILD_BENCHMARKS=ON -DCMAKE_BUILD_TYPE=Release
 //   ninja -C build ner_bench && build/bench/ner_bench
+//   NER_BENCH_MODEL=models/ner_model.bin build/bench/ner_bench   # a model file
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -51,7 +53,9 @@ void BM_TagTokenized(benchmark::State& state) {
   const std::string& text = corpus();
   std::vector<ner::TokenSpan> tokens;
   for (const auto& t : recognition::Tokenizer().tokenize(text)) tokens.push_back({t.byte_start, t.byte_end});
-  const ner::Tagger tagger;
+  // NER_BENCH_MODEL=FILE measures a model file instead of the built-in one.
+  const char* file = std::getenv("NER_BENCH_MODEL");
+  const ner::Tagger tagger(file != nullptr && *file != '\0' ? ner::Model::load(file) : ner::Model::builtin());
   for (auto _ : state) benchmark::DoNotOptimize(tagger.tag(text, tokens, "id"));
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }

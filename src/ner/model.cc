@@ -22,8 +22,11 @@ static_assert(std::endian::native == std::endian::little, "model files are littl
 constexpr size_t kHeaderSize = 32;
 constexpr size_t kSectionEntrySize = 24;
 constexpr size_t kAlignment = 64;
-constexpr uint32_t kParameters = 1, kWeights = 2, kGazetteer = 3, kDescription = 4, kClusters = 5;
-constexpr size_t kParametersSize = 32 + 4 * (2 * kNumLabels + kNumLabels * kNumLabels);
+constexpr uint32_t kParameters = 1, kWeights = 2, kGazetteer = 3, kDescription = 4, kClusters = 5,
+                   kStageParameters = 6, kStageWeights = 7;
+constexpr size_t kTransitionsSize = 4 * (2 * kNumLabels + kNumLabels * kNumLabels);
+constexpr size_t kParametersSize = 32 + kTransitionsSize;
+constexpr size_t kStageParametersSize = 16 + kTransitionsSize;
 
 template <typename T>
 void put(std::string& out, size_t at, T v) {
@@ -43,6 +46,34 @@ uint64_t checksum(std::string_view bytes) {
 
 size_t align_up(size_t n) { return (n + kAlignment - 1) / kAlignment * kAlignment; }
 
+void put_transitions(std::string& out, size_t at, const TransitionScores& t) {
+  for (float v : t.start) put<float>(out, (at += 4) - 4, v);
+  for (float v : t.end) put<float>(out, (at += 4) - 4, v);
+  for (const auto& row : t.transition) {
+    for (float v : row) put<float>(out, (at += 4) - 4, v);
+  }
+}
+
+TransitionScores read_transitions(std::string_view in, size_t at) {
+  TransitionScores t;
+  for (float& v : t.start) v = read<float>(in, (at += 4) - 4);
+  for (float& v : t.end) v = read<float>(in, (at += 4) - 4);
+  for (auto& row : t.transition) {
+    for (float& v : row) v = read<float>(in, (at += 4) - 4);
+  }
+  return t;
+}
+
+bool finite_transitions(const TransitionScores& t) {
+  for (int y = 0; y < kNumLabels; ++y) {
+    if (!std::isfinite(t.start[y]) || !std::isfinite(t.end[y])) return false;
+    for (float v : t.transition[y]) {
+      if (!std::isfinite(v)) return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string ModelParameters::serialize() const {
@@ -57,17 +88,31 @@ std::string ModelParameters::serialize() const {
   put<float>(params, 16, temperature);
   put<float>(params, 20, calibration_slope);
   put<float>(params, 24, calibration_intercept);
-  size_t at = 32;
-  for (float v : transitions.start) put<float>(params, (at += 4) - 4, v);
-  for (float v : transitions.end) put<float>(params, (at += 4) - 4, v);
-  for (const auto& row : transitions.transition) {
-    for (float v : row) put<float>(params, (at += 4) - 4, v);
-  }
+  put_transitions(params, 32, transitions);
   const std::string_view weight_bytes(reinterpret_cast<const char*>(weights.data()), weights.size() * 2);
   const std::string clusters_bytes = clusters.empty() ? WordClusters::learn({}, {}) : clusters;
-  const std::string_view sections[] = {params, weight_bytes, gazetteer, description, clusters_bytes};
-  const uint32_t ids[] = {kParameters, kWeights, kGazetteer, kDescription, kClusters};
-  constexpr uint32_t count = 5;
+  std::vector<std::string_view> sections = {params, weight_bytes, gazetteer, description, clusters_bytes};
+  std::vector<uint32_t> ids = {kParameters, kWeights, kGazetteer, kDescription, kClusters};
+  std::string stage_params;
+  if (second_stage) {
+    const Stage& st = *second_stage;
+    if (st.hash_bits < 8 || st.hash_bits > hash_bits ||
+        st.weights.size() != (size_t{1} << st.hash_bits) * kRowStride) {
+      throw std::invalid_argument("second-stage weights do not match its hash_bits " + std::to_string(st.hash_bits) +
+                                  " (at most the first stage's " + std::to_string(hash_bits) + ")");
+    }
+    stage_params.assign(kStageParametersSize, '\0');
+    put<uint32_t>(stage_params, 0, static_cast<uint32_t>(st.hash_bits));
+    put<uint32_t>(stage_params, 4, kNumLabels);
+    put<uint32_t>(stage_params, 8, kRowStride);
+    put<float>(stage_params, 12, st.weight_scale);
+    put_transitions(stage_params, 16, st.transitions);
+    sections.push_back(stage_params);
+    sections.push_back(std::string_view(reinterpret_cast<const char*>(st.weights.data()), st.weights.size() * 2));
+    ids.push_back(kStageParameters);
+    ids.push_back(kStageWeights);
+  }
+  const auto count = static_cast<uint32_t>(sections.size());
 
   std::string out(align_up(kHeaderSize + count * kSectionEntrySize), '\0');
   for (uint32_t s = 0; s < count; ++s) {
@@ -152,9 +197,9 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
   }
   if (bytes.substr(0, 8) != kMagic) fail("not a NER model file (bad magic)");
   const auto version = read<uint32_t>(bytes, 8);
-  if (version != kFormatVersion) {
-    fail("format version " + std::to_string(version) + " is not supported (this library reads version " +
-         std::to_string(kFormatVersion) + ")");
+  if (version < kOldestFormatVersion || version > kFormatVersion) {
+    fail("format version " + std::to_string(version) + " is not supported (this library reads versions " +
+         std::to_string(kOldestFormatVersion) + " to " + std::to_string(kFormatVersion) + ")");
   }
   const auto declared = read<uint64_t>(bytes, 16);
   if (declared != bytes.size()) {
@@ -165,7 +210,7 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
   const auto count = read<uint32_t>(bytes, 12);
   if (count > 64 || kHeaderSize + size_t{count} * kSectionEntrySize > bytes.size()) fail("bad section table");
 
-  std::string_view sections[6];
+  std::string_view sections[8];
   for (uint32_t s = 0; s < count; ++s) {
     const size_t entry = kHeaderSize + s * kSectionEntrySize;
     const auto id = read<uint32_t>(bytes, entry);
@@ -174,7 +219,7 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
     if (offset % 8 != 0 || offset > bytes.size() || size > bytes.size() - offset) {
       fail("section " + std::to_string(id) + " lies outside the file");
     }
-    if (id >= 1 && id <= 5) sections[id] = bytes.substr(offset, size);
+    if (id >= 1 && id <= 7) sections[id] = bytes.substr(offset, size);
   }
   if (sections[kParameters].size() != kParametersSize) fail("missing or malformed parameter section");
   const std::string_view params = sections[kParameters];
@@ -187,23 +232,13 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
   temperature_ = read<float>(params, 16);
   slope_ = read<float>(params, 20);
   intercept_ = read<float>(params, 24);
-  size_t at = 32;
-  for (float& v : transitions_.start) v = read<float>(params, (at += 4) - 4);
-  for (float& v : transitions_.end) v = read<float>(params, (at += 4) - 4);
-  for (auto& row : transitions_.transition) {
-    for (float& v : row) v = read<float>(params, (at += 4) - 4);
-  }
+  transitions_ = read_transitions(params, 32);
   auto finite = [](float v) { return std::isfinite(v); };
   if (!finite(weight_scale_) || !finite(temperature_) || temperature_ <= 0 || !finite(slope_) ||
       !finite(intercept_)) {
     fail("non-finite or non-positive scale parameters");
   }
-  for (int y = 0; y < kNumLabels; ++y) {
-    if (!finite(transitions_.start[y]) || !finite(transitions_.end[y])) fail("invalid start or end score");
-    for (float v : transitions_.transition[y]) {
-      if (!finite(v)) fail("invalid transition score");
-    }
-  }
+  if (!finite_transitions(transitions_)) fail("invalid start, end or transition score");
 
   const size_t weight_bytes = (size_t{1} << hash_bits_) * ModelParameters::kRowStride * sizeof(int16_t);
   if (sections[kWeights].size() != weight_bytes) {
@@ -224,6 +259,31 @@ Model::Model(std::unique_ptr<Storage> storage, std::string_view bytes, const std
     fail(std::string("malformed word clusters: ") + e.what());
   }
   description_ = sections[kDescription];
+
+  const bool has_stage = sections[kStageParameters].data() != nullptr || sections[kStageWeights].data() != nullptr;
+  if (has_stage && version < 3) fail("a format version 2 file cannot have a second stage");
+  if (has_stage) {
+    const std::string_view stage = sections[kStageParameters];
+    if (stage.size() != kStageParametersSize) fail("missing or malformed second-stage parameters");
+    stage2_hash_bits_ = static_cast<int>(read<uint32_t>(stage, 0));
+    if (stage2_hash_bits_ < 8 || stage2_hash_bits_ > hash_bits_) {
+      fail("second-stage hash bits " + std::to_string(stage2_hash_bits_) + " out of range");
+    }
+    if (read<uint32_t>(stage, 4) != kNumLabels || read<uint32_t>(stage, 8) != ModelParameters::kRowStride) {
+      fail("second-stage label count or row stride does not match this library");
+    }
+    stage2_weight_scale_ = read<float>(stage, 12);
+    stage2_transitions_ = read_transitions(stage, 16);
+    if (!finite(stage2_weight_scale_) || !finite_transitions(stage2_transitions_)) {
+      fail("invalid second-stage scale or transition score");
+    }
+    const size_t stage_bytes = (size_t{1} << stage2_hash_bits_) * ModelParameters::kRowStride * sizeof(int16_t);
+    if (sections[kStageWeights].size() != stage_bytes) {
+      fail("second-stage weight section has " + std::to_string(sections[kStageWeights].size()) +
+           " bytes, expected " + std::to_string(stage_bytes));
+    }
+    stage2_weights_ = reinterpret_cast<const int16_t*>(sections[kStageWeights].data());
+  }
 }
 
 }  // namespace tesk_privacy::ner

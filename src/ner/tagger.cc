@@ -57,6 +57,15 @@ bool is_never_in_a_name(std::string_view token) {
   return digits >= 5;
 }
 
+// Names of identity documents and their numbers ("NIK saya 3171...",
+// "KTP hilang"), normalised. Such a word alone is the label of a number,
+// never a name, though written in capitals like an organisation's acronym.
+bool is_document_word(std::string_view normalized) {
+  static constexpr std::string_view kWords[] = {"bpkb", "kitas", "kk", "ktp", "nik", "nip", "nisn",
+                                                "nkk", "npwp", "nrp", "paspor", "sim", "stnk"};
+  return std::find(std::begin(kWords), std::end(kWords), normalized) != std::end(kWords);
+}
+
 // Titles, ranks and forms of address that stand before a name but are not
 // part of it ("Mayor Suryo Santoso", "Drs . Ahmad Hamid"), normalised
 // (normalize_token). Titles that are also given names (Sri, Putri, Ratu) are
@@ -71,6 +80,28 @@ bool is_title(std::string_view normalized) {
       "peltu", "prada", "praka", "pratu", "presiden", "prof", "saudara", "saudari", "sdr", "sdri", "senator",
       "serda", "serka", "serma", "sertu", "tuan", "ustad", "ustadz", "ustaz", "walikota"};
   return std::find(std::begin(kTitles), std::end(kTitles), normalized) != std::end(kTitles);
+}
+
+// Academic degrees written after a name ("Budi Santoso, S.H., M.Kn."),
+// normalised (normalize_token). They are not part of the name.
+bool is_degree(std::string_view normalized) {
+  static constexpr std::string_view kDegrees[] = {
+      "a.md", "ak", "amd", "b.a", "b.sc", "ba", "bsc", "m.a", "m.ag", "m.b.a", "m.eng", "m.h", "m.hum", "m.kes",
+      "m.kn", "m.kom", "m.m", "m.pd", "m.sc", "m.si", "m.sn", "m.t", "ma", "mba", "mh", "mkn", "mkom", "mm", "mpd",
+      "msc", "msi", "mt", "ph.d", "phd", "s.ag", "s.e", "s.farm", "s.h", "s.hi", "s.hum", "s.ip", "s.kep", "s.ked",
+      "s.kom", "s.pd", "s.psi", "s.si", "s.sos", "s.t", "se", "sh", "shi", "sip", "skep", "sked", "skom", "spd",
+      "spsi", "ssi", "ssos", "st"};
+  return std::find(std::begin(kDegrees), std::end(kDegrees), normalized) != std::end(kDegrees);
+}
+
+// A degree that is no surname either: written with an inner period
+// ("S.H", "M.Si.") or of a form no name takes. "Ma", "Se", "Ba" and the
+// like are taken for degrees only after a comma ("Jack Ma" keeps "Ma").
+bool is_unmistakable_degree(std::string_view token, std::string_view normalized) {
+  static constexpr std::string_view kPlain[] = {"amd", "mba", "mkn", "mkom", "mpd", "msc", "msi", "phd",
+                                                "shi", "skep", "sked", "skom", "spd", "spsi", "ssi", "ssos"};
+  return token.substr(0, token.size() - 1).find('.') != std::string_view::npos ||
+         std::find(std::begin(kPlain), std::end(kPlain), normalized) != std::end(kPlain);
 }
 
 // A word written with a capital and then lower-case letters: "Waters", not
@@ -115,30 +146,128 @@ std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, st
 
 Tagger::Tagger(std::shared_ptr<const Model> model)
     : model_(model ? std::move(model) : throw std::invalid_argument("the NER tagger needs a model")),
-      extractor_(model_->gazetteer(), model_->hash_bits(), &model_->clusters()) {}
+      extractor_(model_->gazetteer(), model_->hash_bits(), &model_->clusters()) {
+  if (model_->has_second_stage()) stacked_.emplace(model_->second_stage_hash_bits());
+}
 
-void Tagger::emissions(const FeatureSet& features, std::vector<float>& out) const {
+namespace {
+
+// Emission scores of a feature set under one weight table: the rows' i16
+// weights summed per label, times the table's scale.
+void accumulate(const int16_t* table, float scale, const FeatureSet& features, std::vector<float>& out) {
+  constexpr int kStride = ModelParameters::kRowStride;
   const size_t n = features.size();
   out.resize(n * kNumLabels);
-  const float scale = model_->weight_scale();
   for (size_t t = 0; t < n; ++t) {
-    int32_t acc[ModelParameters::kRowStride] = {};
+    int32_t acc[kStride] = {};
     for (const uint32_t r : features.token(t)) {
-      const int16_t* w = model_->row(r);
-      for (int k = 0; k < ModelParameters::kRowStride; ++k) acc[k] += w[k];
+      const int16_t* w = table + static_cast<size_t>(r) * kStride;
+      for (int k = 0; k < kStride; ++k) acc[k] += w[k];
     }
     for (int y = 0; y < kNumLabels; ++y) out[t * kNumLabels + y] = scale * static_cast<float>(acc[y]);
   }
 }
 
+void check_tokens(std::string_view text, std::span<const TokenSpan> tokens) {
+  size_t previous_end = 0;
+  for (const TokenSpan& t : tokens) {
+    if (t.begin < previous_end || t.end < t.begin || t.end > text.size()) {
+      throw std::invalid_argument("NER tagger: token byte range [" + std::to_string(t.begin) + ", " +
+                                  std::to_string(t.end) + ") is out of order or outside the text of " +
+                                  std::to_string(text.size()) + " bytes");
+    }
+    previous_end = t.end;
+  }
+}
+
+}  // namespace
+
+void Tagger::first_stage(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
+                         FirstStage& out, bool labels) const {
+  check_tokens(text, tokens);
+  out.words.clear();
+  for (const TokenSpan& t : tokens) out.words.push_back(text.substr(t.begin, t.end - t.begin));
+  out.sentences = split_sentences(text, tokens);
+  out.features.rows.clear();
+  out.features.offsets.assign(1, 0);
+  FeatureSet sentence;
+  for (const auto& [first, last] : out.sentences) {
+    extractor_.extract(std::span<const std::string_view>(out.words).subspan(first, last - first), sentence, domains);
+    const auto base = static_cast<uint32_t>(out.features.rows.size());
+    out.features.rows.insert(out.features.rows.end(), sentence.rows.begin(), sentence.rows.end());
+    for (size_t i = 1; i < sentence.offsets.size(); ++i) out.features.offsets.push_back(base + sentence.offsets[i]);
+  }
+  out.labels.clear();
+  if (!labels) return;
+  std::vector<float> emissions;
+  accumulate(model_->row(0), model_->weight_scale(), out.features, emissions);
+  out.labels.resize(tokens.size());
+  for (const auto& [first, last] : out.sentences) {
+    viterbi(model_->transitions(), std::span<const float>(emissions).subspan(first * kNumLabels, (last - first) * kNumLabels),
+            std::span<int>(out.labels).subspan(first, last - first));
+  }
+}
+
+void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
+                   Scores& out) const {
+  check_tokens(text, tokens);
+  std::vector<std::string_view> words;
+  words.reserve(tokens.size());
+  for (const TokenSpan& t : tokens) words.push_back(text.substr(t.begin, t.end - t.begin));
+  out.sentences = split_sentences(text, tokens);
+  out.emissions.resize(tokens.size() * kNumLabels);
+  // Sentences are scored in blocks of about kBlockTokens tokens, so that a
+  // long text's features never pile up in memory; the second stage's view
+  // of "elsewhere in the text" is the block.
+  constexpr size_t kBlockTokens = 4096;
+  FeatureSet features, second, sentence;
+  std::vector<float> scores;
+  std::vector<int> labels;
+  std::vector<std::pair<size_t, size_t>> block;
+  for (size_t next = 0; next < out.sentences.size();) {
+    const size_t first = out.sentences[next].first;
+    block.clear();
+    while (next < out.sentences.size() &&
+           (block.empty() || out.sentences[next].second - first <= kBlockTokens)) {
+      block.emplace_back(out.sentences[next].first - first, out.sentences[next].second - first);
+      ++next;
+    }
+    const size_t n = block.back().second;
+    const auto block_words = std::span<const std::string_view>(words).subspan(first, n);
+    features.rows.clear();
+    features.offsets.assign(1, 0);
+    for (const auto& [b, e] : block) {
+      extractor_.extract(block_words.subspan(b, e - b), sentence, domains);
+      const auto at = static_cast<uint32_t>(features.rows.size());
+      features.rows.insert(features.rows.end(), sentence.rows.begin(), sentence.rows.end());
+      for (size_t i = 1; i < sentence.offsets.size(); ++i) features.offsets.push_back(at + sentence.offsets[i]);
+    }
+    accumulate(model_->row(0), model_->weight_scale(), features, scores);
+    if (stacked_) {
+      labels.resize(n);
+      for (const auto& [b, e] : block) {
+        viterbi(model_->transitions(), std::span<const float>(scores).subspan(b * kNumLabels, (e - b) * kNumLabels),
+                std::span<int>(labels).subspan(b, e - b));
+      }
+      stacked_->extract(block_words, labels, block, features, model_->hash_bits(), second);
+      accumulate(model_->second_stage_row(0), model_->second_stage_weight_scale(), second, scores);
+    }
+    std::copy(scores.begin(), scores.end(), out.emissions.begin() + static_cast<ptrdiff_t>(first * kNumLabels));
+  }
+}
+
+const TransitionScores& Tagger::transitions() const {
+  return stacked_ ? model_->second_stage_transitions() : model_->transitions();
+}
+
 std::vector<Entity> Tagger::decode(std::span<const float> emissions) const {
   const size_t n = emissions.size() / kNumLabels;
   std::vector<int> labels(n);
-  viterbi(model_->transitions(), emissions, labels);
+  viterbi(transitions(), emissions, labels);
   const std::vector<LabelledSpan> spans = spans_from_labels(labels);
   std::vector<Entity> entities;
   if (spans.empty()) return entities;
-  const Marginals marginals(model_->transitions(), emissions, model_->temperature());
+  const Marginals marginals(transitions(), emissions, model_->temperature());
   for (const LabelledSpan& s : spans) {
     const double z = model_->calibration_slope() * logit(marginals.span_probability(s)) +
                      model_->calibration_intercept();
@@ -153,34 +282,25 @@ uint64_t Tagger::language_domain(std::string_view language) {
 
 std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan> tokens,
                                 std::string_view language) const {
-  size_t previous_end = 0;
-  for (const TokenSpan& t : tokens) {
-    if (t.begin < previous_end || t.end < t.begin || t.end > text.size()) {
-      throw std::invalid_argument("NER tagger: token byte range [" + std::to_string(t.begin) + ", " +
-                                  std::to_string(t.end) + ") is out of order or outside the text of " +
-                                  std::to_string(text.size()) + " bytes");
-    }
-    previous_end = t.end;
-  }
   std::vector<uint64_t> domains;
   if (!language.empty()) domains.push_back(language_domain(language));
+  Scores scores;
+  score(text, tokens, domains, scores);
+  auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
   std::vector<Entity> entities;
-  std::vector<std::string_view> words;
-  FeatureSet features;
-  std::vector<float> scores;
-  for (const auto& [first, last] : split_sentences(text, tokens)) {
-    words.clear();
-    for (size_t i = first; i < last; ++i) words.push_back(text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin));
-    extractor_.extract(words, features, domains);
-    emissions(features, scores);
-    for (Entity e : decode(scores)) {
+  for (const auto& [first, last] : scores.sentences) {
+    const auto emissions =
+        std::span<const float>(scores.emissions).subspan(first * kNumLabels, (last - first) * kNumLabels);
+    for (Entity e : decode(emissions)) {
       e.begin_token += first;
       e.end_token += first;
-      while (e.begin_token < e.end_token && is_edge_punctuation(words[e.begin_token - first])) ++e.begin_token;
-      while (e.end_token > e.begin_token && is_edge_punctuation(words[e.end_token - 1 - first])) --e.end_token;
+      while (e.begin_token < e.end_token && is_edge_punctuation(word(e.begin_token))) ++e.begin_token;
+      while (e.end_token > e.begin_token && is_edge_punctuation(word(e.end_token - 1))) --e.end_token;
       bool address = false;
-      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_never_in_a_name(words[i - first]);
-      if (e.begin_token < e.end_token && !address) entities.push_back(e);
+      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_never_in_a_name(word(i));
+      const bool document_word =
+          e.end_token - e.begin_token == 1 && is_document_word(normalize_token(word(e.begin_token)));
+      if (e.begin_token < e.end_token && !address && !document_word) entities.push_back(e);
     }
   }
   refine_person_names(text, tokens, entities);
@@ -197,6 +317,29 @@ void refine_person_names(std::string_view text, std::span<const TokenSpan> token
       ++e.begin_token;
       if (e.end_token - e.begin_token > 1 && word(e.begin_token) == ".") ++e.begin_token;
     }
+  }
+  for (Entity& e : entities) {
+    if (e.type != EntityType::kPerson) continue;
+    // Degrees after the name are left out, with the commas and periods
+    // around them; "Ph.D." comes as "Ph", ".", "D.".
+    size_t k = e.end_token;
+    bool degree = false;
+    while (k > e.begin_token + 1) {
+      const std::string_view w = word(k - 1);
+      const std::string n = normalize_token(w);
+      if (w == "," || w == ".") {
+        --k;
+      } else if (n == "d" && k > e.begin_token + 3 && word(k - 2) == "." && normalize_token(word(k - 3)) == "ph") {
+        k -= 3;
+        degree = true;
+      } else if (is_degree(n) && (is_unmistakable_degree(w, n) || word(k - 2) == ",")) {
+        degree = true;
+        --k;
+      } else {
+        break;
+      }
+    }
+    if (degree) e.end_token = k;
   }
   // The capitalised words of confident person names, with the best confidence of each.
   std::unordered_map<std::string_view, double> names;

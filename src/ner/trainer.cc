@@ -8,7 +8,10 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "ner/hashing.h"
 #include "tesk_privacy/ner/decoder.h"
+#include "tesk_privacy/ner/stacked_features.h"
+#include "tesk_privacy/text/case_mapping.h"
 
 namespace tesk_privacy::ner {
 namespace {
@@ -38,6 +41,7 @@ Trainer::Trainer(std::string gazetteer, TrainerOptions options, std::string clus
       clusters_(clusters_bytes_.empty() ? WordClusters() : WordClusters(clusters_bytes_)),
       extractor_(gazetteer_, options.hash_bits, &clusters_),
       options_(options) {
+  if (options.bags < 1) throw std::invalid_argument("the trainer needs at least one bag, got " + std::to_string(options.bags));
   token_offsets_.push_back(0);
 }
 
@@ -57,7 +61,7 @@ void Trainer::add(const TrainingText& text) {
       words.push_back(std::string_view(text.text).substr(text.tokens[i].begin, text.tokens[i].end - text.tokens[i].begin));
     }
     extractor_.extract(words, features, text.domains);
-    sentences_.push_back({labels_.size(), last - first});
+    sentences_.push_back({labels_.size(), last - first, texts_});
     for (size_t i = first; i < last; ++i) {
       const auto rows = features.token(i - first);
       rows_.insert(rows_.end(), rows.begin(), rows.end());
@@ -65,18 +69,85 @@ void Trainer::add(const TrainingText& text) {
       labels_.push_back(text.labels[i]);
     }
   }
+  ++texts_;
 }
 
-ModelParameters Trainer::train(const std::function<void(int, double)>& progress) const {
+void Trainer::add(const FeatureSet& features, std::span<const int> labels,
+                  std::span<const std::pair<size_t, size_t>> sentences) {
+  if (features.size() != labels.size()) {
+    throw std::invalid_argument("training features cover " + std::to_string(features.size()) + " tokens but " +
+                                std::to_string(labels.size()) + " labels were given");
+  }
+  const uint64_t rows = uint64_t{1} << options_.hash_bits;
+  for (const uint32_t r : features.rows) {
+    if (r >= rows) throw std::invalid_argument("training feature row " + std::to_string(r) + " out of range");
+  }
+  for (int y : labels) {
+    if (y < 0 || y >= kNumLabels) throw std::invalid_argument("training label out of range: " + std::to_string(y));
+  }
+  size_t covered = 0;
+  for (const auto& [first, last] : sentences) {
+    if (first != covered || last <= first || last > labels.size()) {
+      throw std::invalid_argument("training sentences must cover the tokens in order");
+    }
+    covered = last;
+    sentences_.push_back({labels_.size(), last - first, texts_});
+    for (size_t i = first; i < last; ++i) {
+      const auto rows_of = features.token(i);
+      rows_.insert(rows_.end(), rows_of.begin(), rows_of.end());
+      token_offsets_.push_back(rows_.size());
+      labels_.push_back(labels[i]);
+    }
+  }
+  if (covered != labels.size()) throw std::invalid_argument("training sentences must cover the tokens in order");
+  ++texts_;
+}
+
+ModelParameters Trainer::train(const std::function<void(int, double)>& progress,
+                               const std::function<bool(size_t)>& use) const {
+  const size_t rows = size_t{1} << options_.hash_bits;
+  std::vector<float> averaged(rows * kStride, 0.0f);
+  TransitionScores transitions;
+  for (int bag = 0; bag < options_.bags; ++bag) {
+    run(options_.seed + static_cast<uint64_t>(bag), progress, use, averaged, transitions);
+  }
+  const float share = 1.0f / static_cast<float>(options_.bags);
+  ModelParameters params;
+  params.hash_bits = options_.hash_bits;
+  params.gazetteer = gazetteer_bytes_;
+  params.clusters = clusters_bytes_;
+  float largest = 0;
+  for (float& w : averaged) {
+    w *= share;
+    largest = std::max(largest, std::abs(w));
+  }
+  params.weight_scale = largest > 0 ? largest / 32767.0f : 1.0f;
+  params.weights.resize(averaged.size());
+  for (size_t i = 0; i < averaged.size(); ++i) {
+    params.weights[i] = static_cast<int16_t>(std::lround(averaged[i] / params.weight_scale));
+  }
+  for (int p = 0; p < kNumLabels; ++p) {
+    params.transitions.start[p] = transitions.start[p] * share;
+    params.transitions.end[p] = transitions.end[p] * share;
+    for (int y = 0; y < kNumLabels; ++y) params.transitions.transition[p][y] = transitions.transition[p][y] * share;
+  }
+  return params;
+}
+
+void Trainer::run(uint64_t seed, const std::function<void(int, double)>& progress,
+                  const std::function<bool(size_t)>& use, std::vector<float>& weights,
+                  TransitionScores& transitions) const {
   const size_t rows = size_t{1} << options_.hash_bits;
   Averaged emission(rows * kStride);
   Averaged transition(kNumLabels * kNumLabels);
   Averaged start(kNumLabels);
   Averaged end(kNumLabels);
 
-  std::vector<size_t> order(sentences_.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::mt19937_64 rng(options_.seed);
+  std::vector<size_t> order;
+  for (size_t s = 0; s < sentences_.size(); ++s) {
+    if (!use || use(sentences_[s].text)) order.push_back(s);
+  }
+  std::mt19937_64 rng(seed);
   double step = 1;
   std::vector<float> scores;
   std::vector<int> predicted;
@@ -195,29 +266,61 @@ ModelParameters Trainer::train(const std::function<void(int, double)>& progress)
     if (progress) progress(epoch, total ? static_cast<double>(correct) / total : 1.0);
   }
 
-  ModelParameters params;
-  params.hash_bits = options_.hash_bits;
-  params.gazetteer = gazetteer_bytes_;
-  params.clusters = clusters_bytes_;
-  float largest = 0;
-  std::vector<float> averaged(rows * kStride);
-  for (size_t i = 0; i < averaged.size(); ++i) {
-    averaged[i] = emission.average(i, step);
-    largest = std::max(largest, std::abs(averaged[i]));
-  }
-  params.weight_scale = largest > 0 ? largest / 32767.0f : 1.0f;
-  params.weights.resize(averaged.size());
-  for (size_t i = 0; i < averaged.size(); ++i) {
-    params.weights[i] = static_cast<int16_t>(std::lround(averaged[i] / params.weight_scale));
-  }
+  for (size_t i = 0; i < weights.size(); ++i) weights[i] += emission.average(i, step);
   for (int p = 0; p < kNumLabels; ++p) {
-    params.transitions.start[p] = start.average(p, step);
-    params.transitions.end[p] = end.average(p, step);
-    for (int y = 0; y < kNumLabels; ++y) {
-      params.transitions.transition[p][y] = transition.average(p * kNumLabels + y, step);
+    transitions.start[p] += start.average(p, step);
+    transitions.end[p] += end.average(p, step);
+    for (int y = 0; y < kNumLabels; ++y) transitions.transition[p][y] += transition.average(p * kNumLabels + y, step);
+  }
+}
+
+ModelParameters add_second_stage(ModelParameters first, const Trainer& trainer, std::span<const TrainingText> texts,
+                                 const StackingOptions& options, const std::function<void(int, double)>& progress) {
+  if (texts.size() != trainer.text_count()) {
+    throw std::invalid_argument("second stage: " + std::to_string(texts.size()) + " texts given but the trainer has " +
+                                std::to_string(trainer.text_count()));
+  }
+  if (options.folds < 2 || options.folds > 20) {
+    throw std::invalid_argument("second stage: folds must be between 2 and 20, got " + std::to_string(options.folds));
+  }
+  if (options.hash_bits < 8 || options.hash_bits > first.hash_bits) {
+    throw std::invalid_argument("second stage: hash bits must be between 8 and the first stage's " +
+                                std::to_string(first.hash_bits) + ", got " + std::to_string(options.hash_bits));
+  }
+  // The part of a text: a hash of its lower-cased text, so that copies
+  // stay together.
+  std::vector<int> fold(texts.size());
+  for (size_t t = 0; t < texts.size(); ++t) {
+    uint64_t h = 0xCBF29CE484222325ULL;
+    for (const char c : to_lower(texts[t].text)) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
+    fold[t] = static_cast<int>(mix64(h) % static_cast<uint64_t>(options.folds));
+  }
+  std::vector<std::vector<int>> first_labels(texts.size());
+  Tagger::FirstStage stage;
+  for (int f = 0; f < options.folds; ++f) {
+    const ModelParameters part = trainer.train({}, [&](size_t t) { return fold[t] != f; });
+    const Tagger tagger(Model::from_bytes(part.serialize()));
+    for (size_t t = 0; t < texts.size(); ++t) {
+      if (fold[t] != f) continue;
+      tagger.first_stage(texts[t].text, texts[t].tokens, texts[t].domains, stage);
+      first_labels[t] = std::move(stage.labels);
     }
   }
-  return params;
+  TrainerOptions second_options = trainer.options();
+  second_options.hash_bits = options.hash_bits;
+  Trainer second(first.gazetteer, second_options, first.clusters);
+  const Tagger features(Model::from_bytes(first.serialize()));
+  const StackedFeatures stacked(options.hash_bits);
+  FeatureSet rows;
+  for (size_t t = 0; t < texts.size(); ++t) {
+    features.first_stage(texts[t].text, texts[t].tokens, texts[t].domains, stage, false);
+    stacked.extract(stage.words, first_labels[t], stage.sentences, stage.features, first.hash_bits, rows);
+    second.add(rows, texts[t].labels, stage.sentences);
+  }
+  const ModelParameters trained = second.train(progress);
+  first.second_stage = ModelParameters::Stage{options.hash_bits, trained.weight_scale, trained.transitions,
+                                               trained.weights};
+  return first;
 }
 
 ModelParameters calibrate(ModelParameters parameters, std::span<const TrainingText> held_out) {
@@ -233,19 +336,15 @@ ModelParameters calibrate(ModelParameters parameters, std::span<const TrainingTe
     std::vector<std::pair<LabelledSpan, bool>> spans;
   };
   std::vector<Sentence> sentences;
-  FeatureSet features;
-  std::vector<std::string_view> words;
+  Tagger::Scores scores;
   for (const TrainingText& text : held_out) {
-    for (const auto& [first, last] : split_sentences(text.text, text.tokens)) {
-      words.clear();
-      for (size_t i = first; i < last; ++i) {
-        words.push_back(std::string_view(text.text).substr(text.tokens[i].begin, text.tokens[i].end - text.tokens[i].begin));
-      }
-      tagger.feature_extractor().extract(words, features, text.domains);
+    tagger.score(text.text, text.tokens, text.domains, scores);
+    for (const auto& [first, last] : scores.sentences) {
       Sentence s;
-      tagger.emissions(features, s.emissions);
+      s.emissions.assign(scores.emissions.begin() + static_cast<ptrdiff_t>(first * kNumLabels),
+                         scores.emissions.begin() + static_cast<ptrdiff_t>(last * kNumLabels));
       std::vector<int> labels(last - first);
-      viterbi(model->transitions(), s.emissions, labels);
+      viterbi(tagger.transitions(), s.emissions, labels);
       const auto gold_spans =
           spans_from_labels(std::span<const int>(text.labels).subspan(first, last - first));
       for (const LabelledSpan& p : spans_from_labels(labels)) {
@@ -269,7 +368,7 @@ ModelParameters calibrate(ModelParameters parameters, std::span<const TrainingTe
     std::vector<std::pair<double, bool>> points;
     double loss = 0;
     for (const Sentence& s : sentences) {
-      const Marginals m(model->transitions(), s.emissions, static_cast<float>(t));
+      const Marginals m(tagger.transitions(), s.emissions, static_cast<float>(t));
       for (const auto& [span, right] : s.spans) {
         const double p = std::clamp(m.span_probability(span), 1e-6, 1 - 1e-6);
         loss -= right ? std::log(p) : std::log(1 - p);

@@ -76,6 +76,61 @@ TEST(NerModel, RoundTripsThroughBytesAndFile) {
   EXPECT_EQ(mapped->description(), "test model");
 }
 
+ModelParameters::Stage small_second_stage(int hash_bits = 8) {
+  ModelParameters::Stage stage;
+  stage.hash_bits = hash_bits;
+  stage.weight_scale = 0.25f;
+  stage.transitions.transition[3][4] = -1.75f;
+  stage.weights.assign((size_t{1} << hash_bits) * ModelParameters::kRowStride, 0);
+  for (size_t i = 0; i < stage.weights.size(); ++i) stage.weights[i] = static_cast<int16_t>(i % 331) - 165;
+  return stage;
+}
+
+TEST(NerModel, SecondStageRoundTripsAndOlderFilesStillLoad) {
+  ModelParameters p = small_parameters();
+  EXPECT_FALSE(Model::from_bytes(p.serialize())->has_second_stage());
+
+  p.second_stage = small_second_stage();
+  const auto model = Model::from_bytes(p.serialize());
+  ASSERT_TRUE(model->has_second_stage());
+  EXPECT_EQ(model->second_stage_hash_bits(), 8);
+  EXPECT_EQ(model->second_stage_weight_scale(), 0.25f);
+  EXPECT_EQ(model->second_stage_transitions().transition[3][4], -1.75f);
+  EXPECT_EQ(model->second_stage_row(5)[2], p.second_stage->weights[5 * 8 + 2]);
+  EXPECT_EQ(model->transitions().transition[1][2], 2.25f);
+
+  // A version 2 file (one stage) reads as before; the version sits in the
+  // header, outside the checksum.
+  std::string version2 = small_parameters().serialize();
+  version2[8] = 2;
+  const auto old = Model::from_bytes(version2);
+  EXPECT_FALSE(old->has_second_stage());
+  EXPECT_EQ(old->row(3)[5], p.weights[3 * 8 + 5]);
+
+  std::string version2_with_stage = p.serialize();
+  version2_with_stage[8] = 2;
+  expect_refused(version2_with_stage, "version 2 file cannot have a second stage", "version 2 with a stage");
+  std::string version4 = p.serialize();
+  version4[8] = 4;
+  expect_refused(version4, "format version 4 is not supported", "version 4");
+}
+
+TEST(NerModel, RefusesInconsistentSecondStage) {
+  ModelParameters larger = small_parameters();
+  larger.second_stage = small_second_stage(9);  // more rows than the first stage
+  EXPECT_THROW(larger.serialize(), std::invalid_argument);
+
+  ModelParameters short_weights = small_parameters();
+  short_weights.second_stage = small_second_stage();
+  short_weights.second_stage->weights.resize(64);
+  EXPECT_THROW(short_weights.serialize(), std::invalid_argument);
+
+  ModelParameters infinite = small_parameters();
+  infinite.second_stage = small_second_stage();
+  infinite.second_stage->transitions.start[1] = NAN;
+  expect_refused(infinite.serialize(), "second-stage", "NaN second-stage start score");
+}
+
 TEST(NerModel, RefusesDamagedFiles) {
   const std::string good = small_parameters().serialize();
   expect_refused("", "too short", "empty");

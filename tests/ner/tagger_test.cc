@@ -3,6 +3,7 @@
 // Indonesian and English sentences and on the shared corpora.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -87,6 +88,29 @@ TEST(NerTagger, LearnsAToyCorpus) {
   }
 }
 
+TEST(NerTagger, LearnsAToyCorpusInTwoStages) {
+  const std::vector<TrainingText> corpus = toy_corpus();
+  Trainer trainer(GazetteerBuilder().serialize(), {.hash_bits = 12, .epochs = 8});
+  for (const TrainingText& t : corpus) trainer.add(t);
+  ModelParameters params = add_second_stage(trainer.train(), trainer, corpus, {.folds = 3, .hash_bits = 11});
+  ASSERT_TRUE(params.second_stage.has_value());
+  params = calibrate(std::move(params), corpus);
+  const Tagger tagger(Model::from_bytes(params.serialize()));
+  EXPECT_EQ(found(tagger, "Budi pindah ke Padang kemarin .", "", 0.0),
+            (std::vector<Found>{{"Budi", "PERSON"}, {"Padang", "LOCATION"}}));
+  EXPECT_EQ(found(tagger, "Rina lahir di Solo kemarin . Agus pulang ke Bogor kemarin .", "", 0.0),
+            (std::vector<Found>{{"Rina", "PERSON"}, {"Solo", "LOCATION"}, {"Agus", "PERSON"}, {"Bogor", "LOCATION"}}));
+
+  // A fold that leaves every text out learns nothing.
+  const ModelParameters none = trainer.train({}, [](size_t) { return false; });
+  EXPECT_TRUE(std::all_of(none.weights.begin(), none.weights.end(), [](int16_t w) { return w == 0; }));
+
+  const ModelParameters first = trainer.train();
+  EXPECT_THROW(add_second_stage(first, trainer, std::span(corpus).first(3), {}), std::invalid_argument);
+  EXPECT_THROW(add_second_stage(first, trainer, corpus, {.folds = 1}), std::invalid_argument);
+  EXPECT_THROW(add_second_stage(first, trainer, corpus, {.hash_bits = 13}), std::invalid_argument);
+}
+
 TEST(NerTagger, TrainerRefusesMismatchedLabels) {
   Trainer trainer(GazetteerBuilder().serialize(), {.hash_bits = 10});
   TrainingText t = toy("Budi tinggal", {});
@@ -94,6 +118,16 @@ TEST(NerTagger, TrainerRefusesMismatchedLabels) {
   EXPECT_THROW(trainer.add(t), std::invalid_argument);
   t.labels = {0, 99};
   EXPECT_THROW(trainer.add(t), std::invalid_argument);
+
+  // Features computed elsewhere must fit the table and cover the sentences.
+  FeatureSet features{{1, 2, 3}, {0, 2, 3}};
+  const std::vector<std::pair<size_t, size_t>> sentence = {{0, 2}};
+  EXPECT_NO_THROW(trainer.add(features, std::vector<int>{0, 0}, sentence));
+  EXPECT_THROW(trainer.add(features, std::vector<int>{0}, sentence), std::invalid_argument);
+  EXPECT_THROW(trainer.add(features, std::vector<int>{0, 0}, std::vector<std::pair<size_t, size_t>>{{0, 1}}),
+               std::invalid_argument);
+  features.rows[1] = 1u << 10;
+  EXPECT_THROW(trainer.add(features, std::vector<int>{0, 0}, sentence), std::invalid_argument);
 }
 
 TEST(NerTagger, SplitsSentences) {
@@ -137,6 +171,17 @@ TEST(NerTagger, RefinesPersonNames) {
       {"Bapak datang", {{per, 0, 0, 0.9}}, {{"Bapak", "PERSON"}}},  // a title alone stays
       {"Sri Mulyani datang", {{per, 0, 1, 0.9}}, {{"Sri Mulyani", "PERSON"}}},  // a given name, not a title
       {"Mayor Jakarta", {{loc, 0, 1, 0.9}}, {{"Mayor Jakarta", "LOCATION"}}},  // persons only
+      // Degrees after the name go, with the commas and periods around them.
+      {"oleh Budi Santoso, S.H., M.H. kemarin", {{per, 1, 6, 0.9}}, {{"Budi Santoso", "PERSON"}}},
+      {"oleh Ani Lestari M.Si hari ini", {{per, 1, 3, 0.9}}, {{"Ani Lestari", "PERSON"}}},
+      {"oleh Jack Ma, MBA, Ph.D. kemarin", {{per, 1, 8, 0.9}}, {{"Jack Ma", "PERSON"}}},
+      {"kata Jack Ma kemarin", {{per, 1, 2, 0.9}}, {{"Jack Ma", "PERSON"}}},  // could be a surname
+      {"kata Abdullah Sitopan BA", {{per, 1, 3, 0.9}}, {{"Abdullah Sitopan BA", "PERSON"}}},
+      {"kata Abdullah Sitopan, BA", {{per, 1, 4, 0.9}}, {{"Abdullah Sitopan", "PERSON"}}},
+      {"Harold Belafonte , Jr .", {{per, 0, 4, 0.9}}, {{"Harold Belafonte , Jr .", "PERSON"}}},
+      {"kata SH", {{per, 1, 1, 0.9}}, {{"SH", "PERSON"}}},  // a degree alone stays
+      {"kata Soedarto , SH", {{per, 1, 3, 0.9}}, {{"Soedarto", "PERSON"}}},
+      {"Budi Jakarta, S.H.", {{loc, 0, 3, 0.9}}, {{"Budi Jakarta, S.H.", "LOCATION"}}},  // persons only
       // A confident name's capitalised words are persons elsewhere in the text.
       {"Waters lahir sebagai George Roger Waters .",
        {{per, 3, 5, 0.8}},
@@ -236,8 +281,28 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       {"en", "Yesterday Barack Obama visited Jakarta with officials from the World Bank.",
        {{"Barack Obama", "PERSON"}, {"Jakarta", "LOCATION"}, {"World Bank", "ORGANIZATION"}}},
       {"id", "Terima kasih atas bantuannya, sampai jumpa besok.", {}},
+      // Identity documents are no organisations, however they are written.
+      {"id", "Halo, saya mau update data. NIK saya 3171011205900001 dan KTP saya hilang.", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
+}
+
+// A long text is scored a block of sentences at a time; every block must
+// land on its own tokens.
+TEST(NerTagger, ShippedModelOnALongText) {
+  const Tagger tagger;
+  std::string text;
+  for (int i = 0; i < 2500; ++i) text += "Kemarin Budi Santoso pindah ke Bandung. ";
+  const auto tokens = tokenize(text);
+  ASSERT_GT(tokens.size(), 4096u * 3);
+  size_t persons = 0, places = 0;
+  for (const Entity& e : tagger.tag(text, tokens, "id")) {
+    const std::string span(text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin));
+    if (e.type == EntityType::kPerson && span == "Budi Santoso") ++persons;
+    if (e.type == EntityType::kLocation && span == "Bandung") ++places;
+  }
+  EXPECT_EQ(persons, 2500u);
+  EXPECT_EQ(places, 2500u);
 }
 
 // Entity-level F1 of the shipped model on the test splits, as

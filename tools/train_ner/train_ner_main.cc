@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "tesk_privacy/ner/feature_extractor.h"
 #include "tesk_privacy/ner/gazetteer.h"
 #include "tesk_privacy/ner/model.h"
+#include "tesk_privacy/ner/stacked_features.h"
 #include "tesk_privacy/ner/tagger.h"
 #include "tesk_privacy/ner/trainer.h"
 #include "tesk_privacy/ner/word_clusters.h"
@@ -48,7 +50,16 @@ Options:
   --hash-bits B      log2 of the feature-table rows (default 18)
   --clusters K       word clusters learnt from the training text (default
                      256; 0: none)
-  --seed N           order in which training visits the sentences (default 42)
+  --seed N           order in which training visits the sentences (default 2)
+  --stages N         1: one tagger; 2 (default): a second tagger stacked on
+                     the first, learnt from the labels the first stage gives
+                     each training text when trained without it
+  --folds K          with --stages 2: parts of the training data for those
+                     labels (default 4)
+  --stage2-bits B    with --stages 2: log2 of the second stage's rows
+                     (default 17, at most --hash-bits)
+  --bags N           train N times (seeds SEED, SEED+1, ...) and keep the
+                     mean of the weights (default 3)
   --crf              train a CRF instead of the averaged perceptron
   --learning-rate R  CRF step size (default 0.1)
   --l2 L             CRF weight decay (default 1e-6)
@@ -58,6 +69,8 @@ Options:
                      PREFIX N times (repeatable; e.g. id/nergrit=2)
   --no-domains       no language-specific weights (train and evaluate alike)
   --no-lower-copies  do not add lower-cased copies of cased corpora
+  --documents        read wikigold a document at a time, in training and
+                     in evaluation (default: a sentence at a time)
   --evaluate         evaluate instead of training
   --model FILE       with --evaluate: the model to evaluate (default: built in)
   --show-errors NAME with --evaluate: print the sentences of test split NAME
@@ -126,7 +139,11 @@ struct Options {
   int epochs = 12;
   int hash_bits = 18;
   int clusters = 256;
-  uint64_t seed = 42;
+  int stages = 2;
+  int bags = 3;
+  int folds = 4;
+  int stage2_bits = 17;
+  uint64_t seed = 2;  // the shipped model's
   bool evaluate = false;
   bool analyze = false;
   std::string tag_text;  // with --evaluate: tag this text instead of the corpora
@@ -135,6 +152,7 @@ struct Options {
   std::vector<std::pair<std::string, int>> copies;  // --copies PREFIX=N
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
   bool lower_copies = true;
+  bool documents = false;  // wikigold a document at a time
   bool domains = true;
   ner::TrainerOptions::Algorithm algorithm = ner::TrainerOptions::Algorithm::kPerceptron;
   double learning_rate = 0.1;
@@ -155,6 +173,31 @@ std::vector<ner::AnnotatedText> read_split(const fs::path& data, const Split& sp
   }
   return texts;
 }
+
+// The sentences of each document ("-DOCSTART-") as one text, a line per
+// sentence, so that the tagger's second stage sees a word's other mentions.
+std::vector<ner::AnnotatedText> join_documents(const std::vector<ner::AnnotatedText>& sentences) {
+  std::vector<ner::AnnotatedText> documents;
+  for (const ner::AnnotatedText& a : sentences) {
+    if (documents.empty() || documents.back().document != a.document) {
+      documents.push_back({"", {}, a.document});
+    } else {
+      documents.back().text += '\n';
+    }
+    ner::AnnotatedText& d = documents.back();
+    const size_t at = d.text.size();
+    d.text += a.text;
+    for (ner::EntitySpan e : a.entities) {
+      e.begin += at;
+      e.end += at;
+      d.entities.push_back(e);
+    }
+  }
+  return documents;
+}
+
+// Corpora whose documents are marked; they are read a document at a time.
+bool has_documents(const Split& split) { return split.path.starts_with("en/wikigold"); }
 
 // Where the predicted entities of a split go wrong, beyond the counts.
 class ErrorAnalysis {
@@ -305,7 +348,9 @@ int evaluate(const Options& options) {
     ErrorAnalysis analysis;
     size_t bytes = 0;
     double seconds = 0;
-    for (const ner::AnnotatedText& a : read_split(options.data, split)) {
+    auto annotated = read_split(options.data, split);
+    if (options.documents && has_documents(split)) annotated = join_documents(annotated);
+    for (const ner::AnnotatedText& a : annotated) {
       const auto start = std::chrono::steady_clock::now();
       const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, a.text);
       const std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, options.domains ? language_of(split) : "");
@@ -365,17 +410,21 @@ int train(const Options& options) {
     std::fprintf(stderr, "word clusters: %zu words in %d clusters, %.1f s\n", ner::WordClusters(clusters).size(),
                  options.clusters, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
   }
-  ner::Trainer trainer(gazetteer.serialize(), {.algorithm = options.algorithm,
-                                               .hash_bits = options.hash_bits,
-                                               .epochs = options.epochs,
-                                               .seed = options.seed,
-                                               .learning_rate = options.learning_rate,
-                                               .l2 = options.l2},
-                       clusters);
+  const ner::TrainerOptions trainer_options{.algorithm = options.algorithm,
+                                            .hash_bits = options.hash_bits,
+                                            .epochs = options.epochs,
+                                            .seed = options.seed,
+                                            .bags = options.bags,
+                                            .learning_rate = options.learning_rate,
+                                            .l2 = options.l2};
+  auto trainer = std::make_unique<ner::Trainer>(gazetteer.serialize(), trainer_options, clusters);
+  // Every training text, kept for the second stage.
+  std::vector<ner::TrainingText> texts;
   std::string description = "tesk_privacy NER model; trained on";
   for (const Split& split : kTrainSplits) {
     if (!split.path.starts_with(options.only)) continue;
-    const auto texts = read_split(options.data, split, options.dev);
+    auto annotated = read_split(options.data, split, options.dev);
+    if (options.documents && has_documents(split)) annotated = join_documents(annotated);
     std::vector<uint64_t> domains;
     if (options.domains) {
       domains = {ner::Tagger::language_domain(language_of(split))};
@@ -384,25 +433,36 @@ int train(const Options& options) {
     for (const auto& [prefix, n] : options.copies) {
       if (split.path.starts_with(prefix)) copies = n;
     }
-    for (const ner::AnnotatedText& a : texts) {
-      for (int c = 0; c < copies; ++c) trainer.add(to_training(tokenizer, a, domains));
+    for (const ner::AnnotatedText& a : annotated) {
+      for (int c = 0; c < copies; ++c) texts.push_back(to_training(tokenizer, a, domains));
       // Cased text lower-cased as well, so that caseless text (chat) is
       // learnt from more than the one lower-case corpus.
       if (copies > 0 && options.lower_copies && (split.path.starts_with("id/") || split.path.starts_with("en/wikigold"))) {
-        if (auto lower = lower_cased(a)) trainer.add(to_training(tokenizer, *lower, domains));
+        if (auto lower = lower_cased(a)) texts.push_back(to_training(tokenizer, *lower, domains));
       }
     }
-    std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), texts.size());
+    std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), annotated.size());
     if (description.find(split.name) == std::string::npos) description += " " + split.name + ",";
   }
+  for (const ner::TrainingText& t : texts) trainer->add(t);
   description.back() = ';';
   description += " " + std::to_string(options.epochs) + " epochs, 2^" + std::to_string(options.hash_bits) + " rows, " +
                  std::to_string(options.clusters) + " word clusters";
-  std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer.sentence_count(), trainer.token_count());
+  std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer->sentence_count(), trainer->token_count());
   const auto start = std::chrono::steady_clock::now();
-  ner::ModelParameters params = trainer.train([](int epoch, double accuracy) {
+  ner::ModelParameters params = trainer->train([](int epoch, double accuracy) {
     std::fprintf(stderr, "epoch %d: training token accuracy %.4f\n", epoch, accuracy);
   });
+  if (options.stages == 2) {
+    params = ner::add_second_stage(std::move(params), *trainer, texts,
+                                   {.folds = options.folds, .hash_bits = options.stage2_bits},
+                                   [](int epoch, double accuracy) {
+                                     std::fprintf(stderr, "second stage epoch %d: training token accuracy %.4f\n",
+                                                  epoch, accuracy);
+                                   });
+    description += ", a second stage of 2^" + std::to_string(options.stage2_bits) + " rows on " +
+                   std::to_string(options.folds) + "-fold first-stage labels";
+  }
   std::vector<ner::TrainingText> held_out;
   for (const Split& split : kCalibrationSplits) {
     std::vector<uint64_t> domains;
@@ -476,6 +536,17 @@ int main(int argc, char** argv) {
         if (options.clusters != 0 && (options.clusters < 2 || options.clusters > 4096)) {
           throw std::invalid_argument("--clusters must be 0 or between 2 and 4096");
         }
+      } else if (arg == "--stages") {
+        options.stages = std::stoi(value());
+        if (options.stages != 1 && options.stages != 2) throw std::invalid_argument("--stages must be 1 or 2");
+      } else if (arg == "--bags") {
+        options.bags = std::stoi(value());
+        if (options.bags < 1 || options.bags > 10) throw std::invalid_argument("--bags must be between 1 and 10");
+      } else if (arg == "--folds") {
+        options.folds = std::stoi(value());
+        if (options.folds < 2 || options.folds > 20) throw std::invalid_argument("--folds must be between 2 and 20");
+      } else if (arg == "--stage2-bits") {
+        options.stage2_bits = std::stoi(value());
       } else if (arg == "--seed") {
         options.seed = std::stoull(value());
       } else if (arg == "--crf") {
@@ -486,6 +557,8 @@ int main(int argc, char** argv) {
         options.l2 = std::stod(value());
       } else if (arg == "--no-domains") {
         options.domains = false;
+      } else if (arg == "--documents") {
+        options.documents = true;
       } else if (arg == "--no-lower-copies") {
         options.lower_copies = false;
       } else if (arg == "--tag") {
@@ -501,6 +574,9 @@ int main(int argc, char** argv) {
       }
     }
     if (options.epochs < 1) throw std::invalid_argument("--epochs must be at least 1");
+    if (options.stages == 2 && (options.stage2_bits < 8 || options.stage2_bits > options.hash_bits)) {
+      throw std::invalid_argument("--stage2-bits must be between 8 and --hash-bits");
+    }
     return options.evaluate ? evaluate(options) : train(options);
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "tesk-train-ner: %s\n\n%s", e.what(), kUsage);

@@ -15,9 +15,16 @@
 //       rows (the eighth column is padding);
 //     3 gazetteer: the table of Gazetteer;
 //     4 description: UTF-8 text (what the model was trained on);
-//     5 word clusters: the table of WordClusters.
+//     5 word clusters: the table of WordClusters;
+//     6 second-stage parameters (optional): u32 hash bits, u32 label count,
+//       u32 row stride, f32 weight scale, then f32 start[7], end[7],
+//       transition[7][7];
+//     7 second-stage weights (with 6): i16 [2^hash bits][8].
 // Version 2 added the word clusters and the features that use them; a
-// version 1 file would score the wrong features and is refused.
+// version 1 file would score the wrong features and is refused. Version 3
+// added the optional second stage; version 2 files, which have none, still
+// load and tag with their one stage. When the second stage is present the
+// temperature and calibration apply to its scores.
 // Any file that is not exactly such a file — truncated, corrupted, another
 // format version, inconsistent sections — is refused with ModelFormatError.
 //
@@ -28,6 +35,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -65,14 +73,26 @@ struct ModelParameters {
   std::string clusters;         // WordClusters::learn(); empty: no clusters
   std::string description;
 
+  // The second stage (StackedFeatures), trained on the first stage's labels.
+  struct Stage {
+    int hash_bits = 17;  // at most the first stage's
+    float weight_scale = 1.0f;
+    TransitionScores transitions;
+    std::vector<int16_t> weights;  // 2^hash_bits rows of kRowStride
+  };
+  std::optional<Stage> second_stage;
+
   // The model file's bytes. Throws std::invalid_argument when the weights
-  // do not fit hash_bits.
+  // do not fit hash_bits, or the second stage's table is larger than the
+  // first's.
   std::string serialize() const;
 };
 
 class Model {
  public:
-  static constexpr uint32_t kFormatVersion = 2;
+  static constexpr uint32_t kFormatVersion = 3;
+  // The oldest format version this library still reads.
+  static constexpr uint32_t kOldestFormatVersion = 2;
   static constexpr std::string_view kMagic = "TESK-NER";
 
   // Maps the file read-only. Throws ModelFormatError when it cannot be
@@ -98,6 +118,14 @@ class Model {
   const TransitionScores& transitions() const { return transitions_; }
   const Gazetteer& gazetteer() const { return gazetteer_; }
   const WordClusters& clusters() const { return clusters_; }
+  bool has_second_stage() const { return stage2_weights_ != nullptr; }
+  // The second stage's table (valid when has_second_stage()).
+  int second_stage_hash_bits() const { return stage2_hash_bits_; }
+  const int16_t* second_stage_row(uint32_t index) const {
+    return stage2_weights_ + static_cast<size_t>(index) * ModelParameters::kRowStride;
+  }
+  float second_stage_weight_scale() const { return stage2_weight_scale_; }
+  const TransitionScores& second_stage_transitions() const { return stage2_transitions_; }
   std::string_view description() const { return description_; }
   size_t size_bytes() const { return bytes_.size(); }
 
@@ -114,6 +142,10 @@ class Model {
   Gazetteer gazetteer_;
   WordClusters clusters_;
   std::string_view description_;
+  int stage2_hash_bits_ = 0;
+  const int16_t* stage2_weights_ = nullptr;
+  float stage2_weight_scale_ = 1;
+  TransitionScores stage2_transitions_;
 };
 
 }  // namespace tesk_privacy::ner
