@@ -142,7 +142,9 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
   auto emit = [&](uint64_t tmpl, uint64_t value) {
     out.rows.push_back(static_cast<uint32_t>(hash_combine(mix64(tmpl), value) >> shift));
   };
-  for (const auto& [first, last] : sentences) {
+  for (const auto& sentence : sentences) {
+    const size_t first = sentence.first;
+    const size_t last = sentence.second;
     auto label_at = [&](size_t i, ptrdiff_t d) -> uint64_t {
       const ptrdiff_t j = static_cast<ptrdiff_t>(i) + d;
       if (j < static_cast<ptrdiff_t>(first)) return kBeforeSentence;
