@@ -7,7 +7,6 @@
 #include <stdexcept>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <variant>
 
 #include "tesk_privacy/core/logger.h"
@@ -184,7 +183,8 @@ class CustomLemmaContextAwareEnhancer::Window {
         previous_keyword_(lemmas.size()),
         next_keyword_(lemmas.size()),
         keyword_run_(lemmas.size()) {
-    const std::unordered_set<std::string_view> keyword_set(keywords.begin(), keywords.end());
+    std::vector<std::string_view> keyword_set(keywords.begin(), keywords.end());
+    std::sort(keyword_set.begin(), keyword_set.end());
     for (int64_t i = 0; i < size_; ++i) {
       const std::string& lemma = lemmas[i];
       if (needs_lowering(lemma)) {
@@ -193,7 +193,7 @@ class CustomLemmaContextAwareEnhancer::Window {
       } else {
         lemmas_[i] = lemma;
       }
-      is_keyword_[i] = keyword_set.contains(lemmas_[i]);
+      is_keyword_[i] = std::binary_search(keyword_set.begin(), keyword_set.end(), lemmas_[i]);
       previous_keyword_[i] = is_keyword_[i] ? i : (i > 0 ? previous_keyword_[i - 1] : -1);
       keyword_run_[i] = is_keyword_[i] ? (i > 0 ? keyword_run_[i - 1] : 0) + 1 : 0;
     }
