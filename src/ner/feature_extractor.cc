@@ -359,4 +359,18 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
   }
 }
 
+void FeatureExtractor::extract_sentences(std::span<const std::string_view> tokens,
+                                         std::span<const std::pair<size_t, size_t>> sentences, FeatureSet& out,
+                                         std::span<const uint64_t> domains) const {
+  out.rows.clear();
+  out.offsets.assign(1, 0);
+  FeatureSet sentence;
+  for (const auto& [first, last] : sentences) {
+    extract(tokens.subspan(first, last - first), sentence, domains);
+    const auto at = static_cast<uint32_t>(out.rows.size());
+    out.rows.insert(out.rows.end(), sentence.rows.begin(), sentence.rows.end());
+    for (size_t i = 1; i < sentence.offsets.size(); ++i) out.offsets.push_back(at + sentence.offsets[i]);
+  }
+}
+
 }  // namespace tesk_privacy::ner

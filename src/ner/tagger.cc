@@ -180,6 +180,15 @@ void check_tokens(std::string_view text, std::span<const TokenSpan> tokens) {
   }
 }
 
+// The best labels of each sentence under `transitions`.
+void best_labels(const TransitionScores& transitions, std::span<const float> emissions,
+                 std::span<const std::pair<size_t, size_t>> sentences, std::span<int> labels) {
+  for (const auto& [first, last] : sentences) {
+    viterbi(transitions, emissions.subspan(first * kNumLabels, (last - first) * kNumLabels),
+            labels.subspan(first, last - first));
+  }
+}
+
 }  // namespace
 
 void Tagger::first_stage(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
@@ -188,24 +197,13 @@ void Tagger::first_stage(std::string_view text, std::span<const TokenSpan> token
   out.words.clear();
   for (const TokenSpan& t : tokens) out.words.push_back(text.substr(t.begin, t.end - t.begin));
   out.sentences = split_sentences(text, tokens);
-  out.features.rows.clear();
-  out.features.offsets.assign(1, 0);
-  FeatureSet sentence;
-  for (const auto& [first, last] : out.sentences) {
-    extractor_.extract(std::span<const std::string_view>(out.words).subspan(first, last - first), sentence, domains);
-    const auto base = static_cast<uint32_t>(out.features.rows.size());
-    out.features.rows.insert(out.features.rows.end(), sentence.rows.begin(), sentence.rows.end());
-    for (size_t i = 1; i < sentence.offsets.size(); ++i) out.features.offsets.push_back(base + sentence.offsets[i]);
-  }
+  extractor_.extract_sentences(out.words, out.sentences, out.features, domains);
   out.labels.clear();
   if (!labels) return;
   std::vector<float> emissions;
   accumulate(model_->row(0), model_->weight_scale(), out.features, emissions);
   out.labels.resize(tokens.size());
-  for (const auto& [first, last] : out.sentences) {
-    viterbi(model_->transitions(), std::span<const float>(emissions).subspan(first * kNumLabels, (last - first) * kNumLabels),
-            std::span<int>(out.labels).subspan(first, last - first));
-  }
+  best_labels(model_->transitions(), emissions, out.sentences, out.labels);
 }
 
 void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
@@ -220,7 +218,7 @@ void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std
   // long text's features never pile up in memory; the second stage's view
   // of "elsewhere in the text" is the block.
   constexpr size_t kBlockTokens = 4096;
-  FeatureSet features, second, sentence;
+  FeatureSet features, second;
   std::vector<float> scores;
   std::vector<int> labels;
   std::vector<std::pair<size_t, size_t>> block;
@@ -234,21 +232,11 @@ void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std
     }
     const size_t n = block.back().second;
     const auto block_words = std::span<const std::string_view>(words).subspan(first, n);
-    features.rows.clear();
-    features.offsets.assign(1, 0);
-    for (const auto& [b, e] : block) {
-      extractor_.extract(block_words.subspan(b, e - b), sentence, domains);
-      const auto at = static_cast<uint32_t>(features.rows.size());
-      features.rows.insert(features.rows.end(), sentence.rows.begin(), sentence.rows.end());
-      for (size_t i = 1; i < sentence.offsets.size(); ++i) features.offsets.push_back(at + sentence.offsets[i]);
-    }
+    extractor_.extract_sentences(block_words, block, features, domains);
     accumulate(model_->row(0), model_->weight_scale(), features, scores);
     if (stacked_) {
       labels.resize(n);
-      for (const auto& [b, e] : block) {
-        viterbi(model_->transitions(), std::span<const float>(scores).subspan(b * kNumLabels, (e - b) * kNumLabels),
-                std::span<int>(labels).subspan(b, e - b));
-      }
+      best_labels(model_->transitions(), scores, block, labels);
       stacked_->extract(block_words, labels, block, features, model_->hash_bits(), second);
       accumulate(model_->second_stage_row(0), model_->second_stage_weight_scale(), second, scores);
     }

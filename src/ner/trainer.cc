@@ -50,26 +50,13 @@ void Trainer::add(const TrainingText& text) {
     throw std::invalid_argument("training text has " + std::to_string(text.tokens.size()) + " tokens but " +
                                 std::to_string(text.labels.size()) + " labels");
   }
-  for (int y : text.labels) {
-    if (y < 0 || y >= kNumLabels) throw std::invalid_argument("training label out of range: " + std::to_string(y));
-  }
-  FeatureSet features;
   std::vector<std::string_view> words;
-  for (const auto& [first, last] : split_sentences(text.text, text.tokens)) {
-    words.clear();
-    for (size_t i = first; i < last; ++i) {
-      words.push_back(std::string_view(text.text).substr(text.tokens[i].begin, text.tokens[i].end - text.tokens[i].begin));
-    }
-    extractor_.extract(words, features, text.domains);
-    sentences_.push_back({labels_.size(), last - first, texts_});
-    for (size_t i = first; i < last; ++i) {
-      const auto rows = features.token(i - first);
-      rows_.insert(rows_.end(), rows.begin(), rows.end());
-      token_offsets_.push_back(rows_.size());
-      labels_.push_back(text.labels[i]);
-    }
-  }
-  ++texts_;
+  words.reserve(text.tokens.size());
+  for (const TokenSpan& t : text.tokens) words.push_back(std::string_view(text.text).substr(t.begin, t.end - t.begin));
+  const auto sentences = split_sentences(text.text, text.tokens);
+  FeatureSet features;
+  extractor_.extract_sentences(words, sentences, features, text.domains);
+  add(features, text.labels, sentences);
 }
 
 void Trainer::add(const FeatureSet& features, std::span<const int> labels,

@@ -46,11 +46,10 @@ bool needs_lowering(std::string_view s) {
   return false;
 }
 
-std::vector<std::string> lowered(const std::vector<std::string>& words) {
-  std::vector<std::string> out;
-  out.reserve(words.size());
-  for (const std::string& w : words) out.push_back(to_lower(w));
-  return out;
+// `s` lower-cased: `s` itself when lower-casing changes nothing (lemmas and
+// most context words), else a lower-cased copy kept in `storage`.
+std::string_view lowered_view(std::string_view s, std::deque<std::string>& storage) {
+  return needs_lowering(s) ? std::string_view(storage.emplace_back(to_lower(s))) : s;
 }
 
 void split_on_blanks(std::string_view s, std::vector<std::string_view>& words) {
@@ -101,11 +100,7 @@ struct PreparedContext {
     entries.reserve(context.size());
     first_word.reserve(context.size() + 1);
     for (const std::string& entry : context) {
-      if (needs_lowering(entry)) {
-        entries.emplace_back(lowered_storage.emplace_back(to_lower(entry)));
-      } else {
-        entries.emplace_back(entry);
-      }
+      entries.push_back(lowered_view(entry, lowered_storage));
       first_word.push_back(words.size());
       split_on_blanks(entries.back(), words);
     }
@@ -177,7 +172,6 @@ class CustomLemmaContextAwareEnhancer::Window {
  public:
   Window(const std::vector<std::string>& lemmas, const std::vector<std::string>& keywords)
       : size_(static_cast<int64_t>(lemmas.size())),
-        lowered_(lemmas.size()),
         lemmas_(lemmas.size()),
         is_keyword_(lemmas.size()),
         previous_keyword_(lemmas.size()),
@@ -186,13 +180,7 @@ class CustomLemmaContextAwareEnhancer::Window {
     std::vector<std::string_view> keyword_set(keywords.begin(), keywords.end());
     std::sort(keyword_set.begin(), keyword_set.end());
     for (int64_t i = 0; i < size_; ++i) {
-      const std::string& lemma = lemmas[i];
-      if (needs_lowering(lemma)) {
-        lowered_[i] = to_lower(lemma);
-        lemmas_[i] = lowered_[i];
-      } else {
-        lemmas_[i] = lemma;
-      }
+      lemmas_[i] = lowered_view(lemmas[i], lowered_);
       is_keyword_[i] = std::binary_search(keyword_set.begin(), keyword_set.end(), lemmas_[i]);
       previous_keyword_[i] = is_keyword_[i] ? i : (i > 0 ? previous_keyword_[i - 1] : -1);
       keyword_run_[i] = is_keyword_[i] ? (i > 0 ? keyword_run_[i - 1] : 0) + 1 : 0;
@@ -261,7 +249,7 @@ class CustomLemmaContextAwareEnhancer::Window {
 
  private:
   int64_t size_;
-  std::vector<std::string> lowered_;  // storage for lemmas that lower-casing changed
+  std::deque<std::string> lowered_;  // storage for lemmas that lower-casing changed
   std::vector<std::string_view> lemmas_;
   std::vector<char> is_keyword_;
   std::vector<int64_t> previous_keyword_;  // -1 when none
@@ -330,7 +318,11 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     if (recognizer) by_id.emplace_back(recognizer->id(), recognizer.get());
   }
   std::stable_sort(by_id.begin(), by_id.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  const std::vector<std::string> caller_context = context ? lowered(*context) : std::vector<std::string>{};
+  std::deque<std::string> caller_storage;
+  std::vector<std::string_view> caller_context;
+  if (context) {
+    for (const std::string& word : *context) caller_context.push_back(lowered_view(word, caller_storage));
+  }
 
   std::optional<Window> window;
   std::optional<TokenLocator> locator;
@@ -491,14 +483,10 @@ std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases_backw
 
 std::string CustomLemmaContextAwareEnhancer::_find_supportive_word_in_context(
     const std::vector<std::string>& context_list, const std::vector<std::string>& recognizer_context_list) {
-  // Lemmas and most context entries are lower-case already: only the others
-  // are copied.
   std::deque<std::string> storage;
   std::vector<std::string_view> collected;
   collected.reserve(context_list.size());
-  for (const std::string& w : context_list) {
-    collected.emplace_back(needs_lowering(w) ? std::string_view(storage.emplace_back(to_lower(w))) : w);
-  }
+  for (const std::string& w : context_list) collected.push_back(lowered_view(w, storage));
   return std::string(find_supportive(collected, PreparedContext(recognizer_context_list)));
 }
 

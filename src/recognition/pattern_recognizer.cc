@@ -69,7 +69,6 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
     const AnalysisExplanation pattern_explanation(
         name(), pattern_score, "Detected by `" + name() + "` using pattern `" + pattern_name + "`", pattern_text,
         pattern_name);
-    results.reserve(results.size() + spans.size());
     for (const regex::MatchSpan& m : spans) {
       if (m.end <= m.start) continue;
       double score = pattern_score;

@@ -16,7 +16,6 @@ namespace tesk_privacy::regex {
 struct Regex::Code {
   pcre2_code* code = nullptr;
   pcre2_match_context* context = nullptr;
-  bool jit = false;
   std::optional<internal::Prefilter> prefilter;
   uint32_t options = 0;  // the compile options of `code`
   // PCRE2's JIT does not run matches anchored by match-time options, so
@@ -62,6 +61,17 @@ struct MatchContext {
   pcre2_match_context* context;
 };
 
+// Compiles a translated pattern with Python's one line break ("\n"); null
+// on error, which `error` and `error_offset` then describe.
+pcre2_code* compile(std::string_view pattern, uint32_t options, int* error, PCRE2_SIZE* error_offset) {
+  pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
+  pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
+  pcre2_code* code =
+      pcre2_compile(reinterpret_cast<PCRE2_SPTR>(pattern.data()), pattern.size(), options, error, error_offset, cctx);
+  pcre2_compile_context_free(cctx);
+  return code;
+}
+
 bool has_start_info(const pcre2_code* code) {
   const uint8_t* bitmap = nullptr;
   uint32_t first_type = 0;
@@ -82,11 +92,7 @@ bool has_start_info(const pcre2_code* code) {
 std::string start_lookahead(const std::string& translated, uint32_t options) {
   int error = 0;
   PCRE2_SIZE error_offset = 0;
-  pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
-  pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
-  pcre2_code* ascii = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated.data()), translated.size(),
-                                    options & ~PCRE2_UCP, &error, &error_offset, cctx);
-  pcre2_compile_context_free(cctx);
+  pcre2_code* ascii = compile(translated, options & ~PCRE2_UCP, &error, &error_offset);
   if (ascii == nullptr) return {};
   const uint8_t* bitmap = nullptr;
   pcre2_pattern_info(ascii, PCRE2_INFO_FIRSTBITMAP, &bitmap);
@@ -136,14 +142,10 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   // of anchors; the windows already do that job.
   if (code_->prefilter) t.options |= PCRE2_USE_OFFSET_LIMIT | PCRE2_NO_START_OPTIMIZE;
 
-  pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
-  pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);  // Python knows only "\n" as a line break
   int error = 0;
   PCRE2_SIZE error_offset = 0;
   code_->options = t.options;
-  code_->code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated_.data()), translated_.size(),
-                              t.options, &error, &error_offset, cctx);
-  pcre2_compile_context_free(cctx);
+  code_->code = compile(translated_, t.options, &error, &error_offset);
   if (code_->code == nullptr) {
     throw RegexError("invalid regular expression '" + pattern_ + "': " + error_message(error) +
                      " (at offset " + std::to_string(error_offset) + " of the translated pattern)");
@@ -155,11 +157,7 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
     std::string lookahead = start_lookahead(translated_, t.options);
     if (!lookahead.empty()) {
       std::string guarded = lookahead + translated_;
-      pcre2_compile_context* gctx = pcre2_compile_context_create(nullptr);
-      pcre2_set_newline(gctx, PCRE2_NEWLINE_LF);
-      pcre2_code* faster = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(guarded.data()), guarded.size(), t.options,
-                                         &error, &error_offset, gctx);
-      pcre2_compile_context_free(gctx);
+      pcre2_code* faster = compile(guarded, t.options, &error, &error_offset);
       if (faster != nullptr && has_start_info(faster)) {
         pcre2_code_free(code_->code);
         code_->code = faster;
@@ -168,7 +166,7 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
       }
     }
   }
-  code_->jit = pcre2_jit_compile(code_->code, PCRE2_JIT_COMPLETE) == 0;
+  pcre2_jit_compile(code_->code, PCRE2_JIT_COMPLETE);  // without the JIT, PCRE2 interprets
   code_->context = pcre2_match_context_create(nullptr);
   pcre2_set_match_limit(code_->context, match_limit);
   pcre2_set_depth_limit(code_->context, match_limit);
@@ -179,12 +177,8 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
 
 Regex::~Regex() = default;
 
-bool Regex::match_at(std::string_view subject, size_t offset, uint32_t options, void* md, void* mctx) const {
-  return run_match(code_->code, subject, offset, options, md, mctx);
-}
-
-bool Regex::run_match(const void* code, std::string_view subject, size_t offset, uint32_t options, void* md,
-                      void* mctx) const {
+bool Regex::match_at(const void* code, std::string_view subject, size_t offset, uint32_t options, void* md,
+                     void* mctx) const {
   auto* data = static_cast<pcre2_match_data*>(md);
   auto* context = mctx != nullptr ? static_cast<pcre2_match_context*>(mctx) : code_->context;
   auto run = [&](uint32_t extra) {
@@ -224,7 +218,7 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
         continue;
       }
       pcre2_set_offset_limit(context.context, window_last);
-      if (!match_at(subject, from, from == offset ? options : 0, md.data, context.context)) {
+      if (!match_at(code_->code, subject, from, from == offset ? options : 0, md.data, context.context)) {
         have = windows.next(window_start, window_last);
         continue;
       }
@@ -237,7 +231,7 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
     return;
   }
   while (offset <= subject.size()) {
-    if (!match_at(subject, offset, options, md.data)) break;
+    if (!match_at(code_->code, subject, offset, options, md.data)) break;
     size_t s = ov[0], e = ov[1];
     fn(s, e, ov);
     // After an empty match the next one may start at the same place only if
@@ -333,45 +327,40 @@ std::vector<MatchSpan> Regex::find_spans(const Utf8Text& text) const {
   return spans;
 }
 
-const void* Regex::anchored_code(bool at_both_ends) const {
+std::pair<const void*, uint32_t> Regex::anchored_code(bool at_both_ends) const {
   std::once_flag& once = at_both_ends ? code_->full_once : code_->prefix_once;
   pcre2_code*& slot = at_both_ends ? code_->full : code_->prefix;
+  const uint32_t anchoring = PCRE2_ANCHORED | (at_both_ends ? PCRE2_ENDANCHORED : 0);
   std::call_once(once, [&] {
-    const uint32_t anchoring = PCRE2_ANCHORED | (at_both_ends ? PCRE2_ENDANCHORED : 0);
     const uint32_t options = (code_->options & ~(PCRE2_USE_OFFSET_LIMIT | PCRE2_NO_START_OPTIMIZE)) | anchoring;
-    pcre2_compile_context* cctx = pcre2_compile_context_create(nullptr);
-    pcre2_set_newline(cctx, PCRE2_NEWLINE_LF);
     int error = 0;
     PCRE2_SIZE error_offset = 0;
-    slot = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(translated_.data()), translated_.size(), options, &error,
-                         &error_offset, cctx);
-    pcre2_compile_context_free(cctx);
+    slot = compile(translated_, options, &error, &error_offset);
     if (slot != nullptr) pcre2_jit_compile(slot, PCRE2_JIT_COMPLETE);
   });
-  return slot;
+  if (slot == nullptr) return {code_->code, anchoring};  // anchored at match time, interpreted
+  return {slot, 0};
 }
 
 bool Regex::full_match(std::string_view text) const {
   check_utf8(text);
   MatchData md(code_->code);
-  if (const void* anchored = anchored_code(true)) return run_match(anchored, text, 0, 0, md.data);
-  return match_at(text, 0, PCRE2_ANCHORED | PCRE2_ENDANCHORED, md.data);
+  const auto [code, options] = anchored_code(true);
+  return match_at(code, text, 0, options, md.data);
 }
 
 std::optional<size_t> Regex::prefix_match(std::string_view text) const {
   check_utf8(text);
   MatchData md(code_->code);
-  const void* anchored = anchored_code(false);
-  const bool found = anchored != nullptr ? run_match(anchored, text, 0, 0, md.data)
-                                         : match_at(text, 0, PCRE2_ANCHORED, md.data);
-  if (!found) return std::nullopt;
+  const auto [code, options] = anchored_code(false);
+  if (!match_at(code, text, 0, options, md.data)) return std::nullopt;
   return pcre2_get_ovector_pointer(md.data)[1];
 }
 
 bool Regex::search(std::string_view text) const {
   check_utf8(text);
   MatchData md(code_->code);
-  return match_at(text, 0, 0, md.data);
+  return match_at(code_->code, text, 0, 0, md.data);
 }
 
 std::string Regex::replace_all(const Utf8Text& text, std::string_view replacement) const {

@@ -28,6 +28,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tesk_privacy/ner/gazetteer.h"
@@ -77,6 +78,11 @@ class FeatureExtractor {
   // alongside weights of one language or one corpus.
   void extract(std::span<const std::string_view> tokens, FeatureSet& out,
                std::span<const uint64_t> domains = {}) const;
+  // Replaces `out` with the features of several sentences, token ranges
+  // [first, last) of `tokens`, one after another.
+  void extract_sentences(std::span<const std::string_view> tokens,
+                         std::span<const std::pair<size_t, size_t>> sentences, FeatureSet& out,
+                         std::span<const uint64_t> domains = {}) const;
 
   int hash_bits() const { return hash_bits_; }
 

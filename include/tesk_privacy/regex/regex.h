@@ -26,6 +26,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "tesk_privacy/text/utf8_text.h"
@@ -121,16 +122,15 @@ class Regex {
 
  private:
   struct Code;
-  // Runs one match from byte `offset`; returns false when there is none.
-  // `match_context` replaces the shared one when not null.
-  bool match_at(std::string_view subject, size_t offset, uint32_t options, void* match_data,
+  // Runs one match of `code` (a compiled form of the pattern) from byte
+  // `offset`; returns false when there is none. `match_context` replaces the
+  // shared one when not null.
+  bool match_at(const void* code, std::string_view subject, size_t offset, uint32_t options, void* match_data,
                 void* match_context = nullptr) const;
-  // match_at with another compiled form of the pattern.
-  bool run_match(const void* code, std::string_view subject, size_t offset, uint32_t options, void* match_data,
-                 void* match_context = nullptr) const;
-  // The pattern compiled anchored at the start (and the end); null if that
-  // fails, and the caller anchors at match time instead.
-  const void* anchored_code(bool at_both_ends) const;
+  // The pattern compiled anchored at the start (and the end), with the
+  // match-time options still to pass: none, or the anchoring itself should
+  // that compilation fail.
+  std::pair<const void*, uint32_t> anchored_code(bool at_both_ends) const;
   template <typename Fn>
   void for_each_match(std::string_view subject, Fn&& fn) const;
 

@@ -94,10 +94,10 @@ bool PhoneNumberVerifier::valid_national(std::string_view digits) const {
   const std::optional<size_t> prefix = national_prefix_->prefix_match(digits);
   if (!prefix || *prefix == 0) return false;
   const std::string_view national = digits.substr(*prefix);
-  // The parser keeps the prefix when the digits fit the general pattern and
-  // the rest does not, or when the rest has an impossible length.
-  auto fits_general = [&](std::string_view s) { return general_.pattern && general_.pattern->full_match(s); };
-  if (fits_general(digits) && !fits_general(national)) return false;
+  // A valid number fits the general pattern; when the rest does not, the
+  // parser may even keep the prefix. It also keeps it when the rest has an
+  // impossible length.
+  if (!general_.pattern || !general_.pattern->full_match(national)) return false;
   const auto& lengths = general_.possible_lengths;
   const int length = static_cast<int>(national.size());
   if (lengths.empty() || lengths.front() == -1 || std::find(lengths.begin(), lengths.end(), length) == lengths.end() ||
@@ -109,9 +109,9 @@ bool PhoneNumberVerifier::valid_national(std::string_view digits) const {
   if (national.size() < kMinNationalLength || national.size() > kMaxNationalLength || national.front() == '0') {
     return false;
   }
-  // Validity: the general description, then one number type; fixed-line
-  // numbers count, and mobile ones unless the region uses one pattern for both.
-  if (!matches(general_, national)) return false;
+  // Validity: the general description (its pattern and lengths held above),
+  // then one number type; fixed-line numbers count, and mobile ones unless
+  // the region uses one pattern for both.
   const size_t fixed_line = types_.size() - 2;
   for (size_t t = 0; t < fixed_line; ++t) {
     if (matches(types_[t], national)) return true;

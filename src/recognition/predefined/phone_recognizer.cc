@@ -139,10 +139,17 @@ std::shared_ptr<const regex::Regex> region_filter(const std::string& region) {
   return std::make_shared<const regex::Regex>(pattern, kAsciiFlag);
 }
 
-// The digit units (runs, or runs joined by single hyphens) of a piece that
-// meets the conditions above; empty otherwise.
-std::vector<std::string> filterable_units(std::string_view piece) {
-  std::vector<std::string> units;
+// A digit unit: a run of digits, or runs joined by single hyphens, with its
+// digits and its bytes in the piece.
+struct Unit {
+  std::string digits;
+  size_t begin = 0, end = 0;
+};
+
+// The digit units of a piece that meets the conditions above; empty
+// otherwise.
+std::vector<Unit> filterable_units(std::string_view piece) {
+  std::vector<Unit> units;
   size_t runs = 0;
   size_t run_start = std::string_view::npos;
   bool letter_pending = false;  // a letter since the last run
@@ -162,9 +169,10 @@ std::vector<std::string> filterable_units(std::string_view piece) {
       if (i - run_start > kMaxRunDigits || ++runs > kMaxFilteredRuns) return {};
       const std::string_view run = piece.substr(run_start, i - run_start);
       if (glued) {
-        units.back() += run;
+        units.back().digits += run;
+        units.back().end = i;
       } else {
-        units.emplace_back(run);
+        units.push_back({std::string(run), run_start, i});
       }
       run_start = std::string_view::npos;
       letter_pending = false;
@@ -175,12 +183,12 @@ std::vector<std::string> filterable_units(std::string_view piece) {
 }
 
 // Whether some string of consecutive units fits `filter`.
-bool may_hold_number(const regex::Regex& filter, const std::vector<std::string>& units) {
+bool may_hold_number(const regex::Regex& filter, const std::vector<Unit>& units) {
   std::string digits;
   for (size_t first = 0; first < units.size(); ++first) {
     digits.clear();
     for (size_t last = first; last < units.size(); ++last) {
-      digits += units[last];
+      digits += units[last].digits;
       if (filter.full_match(digits)) return true;
     }
   }
@@ -188,45 +196,23 @@ bool may_hold_number(const regex::Regex& filter, const std::vector<std::string>&
 }
 
 // The matcher costs tens of microseconds even on a plain valid number, so
-// the commonest shape is verified without it: a piece whose only digits are
-// one run of digit groups joined by single hyphens ("0812-3456-7890"), with a
-// blank or the start of the piece before it, no letter, "%" or "$" right
-// after it, all ASCII and without "(", "[", "+" or "#". In such a piece that
-// run is the matcher's only candidate, none of its date, time, bracket or
-// extension rules apply, and no inner match exists (none splits at a lone
-// hyphen), so the matcher finds the run exactly when it parses as a valid
-// number: PhoneNumberVerifier follows that parse for regions where it can.
-struct LoneNumber {
-  size_t begin = 0, end = 0;  // bytes from the start of the piece
-  std::string digits;
-};
-
-std::optional<LoneNumber> lone_hyphenated_number(std::string_view piece) {
-  auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
-  LoneNumber lone;
-  size_t i = 0;
-  while (i < piece.size() && !is_digit(piece[i])) ++i;
-  if (i == piece.size() || (i > 0 && piece[i - 1] != ' ')) return std::nullopt;
-  lone.begin = i;
-  for (; i < piece.size(); ++i) {
-    if (is_digit(piece[i])) {
-      lone.digits += piece[i];
-    } else if (!(piece[i] == '-' && i + 1 < piece.size() && is_digit(piece[i + 1]) && is_digit(piece[i - 1]))) {
-      break;
-    }
+// the commonest shape is verified without it: a filterable piece with a
+// single unit (its only digits, e.g. "0812-3456-7890"), a blank or the start
+// of the piece before it, no letter, "%" or "$" right after it, and no "("
+// or "[" anywhere. In such a piece that unit is the matcher's only
+// candidate, none of its date, time, bracket or extension rules apply, and
+// no inner match exists (none splits at a lone hyphen), so the matcher finds
+// the unit exactly when it parses as a valid number: PhoneNumberVerifier
+// follows that parse for regions where it can. Null otherwise.
+const Unit* lone_number(std::string_view piece, const std::vector<Unit>& units) {
+  if (units.size() != 1) return nullptr;
+  const Unit& unit = units.front();
+  if (unit.begin > 0 && piece[unit.begin - 1] != ' ') return nullptr;
+  if (unit.end < piece.size()) {
+    const char next = piece[unit.end];
+    if (((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '%' || next == '$') return nullptr;
   }
-  lone.end = i;
-  if (i < piece.size()) {
-    const char next = piece[i];
-    if (((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '%' || next == '$') return std::nullopt;
-  }
-  for (char c : piece) {
-    if (static_cast<unsigned char>(c) >= 0x80 || c == '(' || c == '[' || c == '+' || c == '#') return std::nullopt;
-  }
-  for (; i < piece.size(); ++i) {
-    if (is_digit(piece[i])) return std::nullopt;
-  }
-  return lone;
+  return piece.find_first_of("([") == std::string_view::npos ? &unit : nullptr;
 }
 
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
@@ -324,8 +310,8 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
     auto [cached, is_new] = matched_pieces.try_emplace(piece);
     if (is_new) {
       const std::string piece_copy(piece);
-      const std::vector<std::string> units = filterable_units(piece);
-      const std::optional<LoneNumber> lone = lone_hyphenated_number(piece);
+      const std::vector<Unit> units = filterable_units(piece);
+      const Unit* lone = lone_number(piece, units);
       std::set<std::pair<size_t, size_t>> seen;
       for (size_t r = 0; r < supported_regions_.size(); ++r) {
         if (filters_[r] && !units.empty() && !may_hold_number(*filters_[r], units)) continue;
