@@ -16,14 +16,19 @@ void viterbi(const TransitionScores& scores, std::span<const float> emissions, s
   for (int y = 0; y < kNumLabels; ++y) {
     best[y] = start_allowed(y) ? scores.start[y] + emissions[y] : kNever;
   }
+  // Forbidden transitions score -infinity, which no path can take: the
+  // maximum below never picks one, as if it were skipped.
+  std::array<std::array<float, kNumLabels>, kNumLabels> allowed;  // [to][from]
+  for (int p = 0; p < kNumLabels; ++p) {
+    for (int y = 0; y < kNumLabels; ++y) allowed[y][p] = transition_allowed(p, y) ? scores.transition[p][y] : kNever;
+  }
   for (size_t t = 1; t < n; ++t) {
     const float* e = emissions.data() + t * kNumLabels;
     for (int y = 0; y < kNumLabels; ++y) {
       float top = kNever;
       int arg = 0;
       for (int p = 0; p < kNumLabels; ++p) {
-        if (!transition_allowed(p, y)) continue;
-        const float s = best[p] + scores.transition[p][y];
+        const float s = best[p] + allowed[y][p];
         if (s > top) {
           top = s;
           arg = p;

@@ -121,7 +121,24 @@ struct TokenInfo {
   std::string norm;
 };
 
-uint64_t feature(uint64_t tmpl, uint64_t value) { return hash_combine(mix64(tmpl), value); }
+// mix64 of each template number, plain and caseless, worked out at compile
+// time: a feature's hash starts from its template's.
+constexpr uint64_t kNumTemplates = kClusterCurrentNext + 1;
+constexpr auto kTemplateSeeds = [] {
+  std::array<uint64_t, 2 * kNumTemplates> seeds{};
+  for (uint64_t t = 0; t < kNumTemplates; ++t) {
+    seeds[t] = mix64(t);
+    seeds[kNumTemplates + t] = mix64(t + kCaselessOffset);
+  }
+  return seeds;
+}();
+
+uint64_t feature(uint64_t tmpl, uint64_t value) {
+  const uint64_t seed = tmpl < kNumTemplates                    ? kTemplateSeeds[tmpl]
+                        : tmpl - kCaselessOffset < kNumTemplates ? kTemplateSeeds[kNumTemplates + tmpl - kCaselessOffset]
+                                                                 : mix64(tmpl);
+  return hash_combine(seed, value);
+}
 
 const uint64_t kBeginHash = hash_bytes("<s>");
 const uint64_t kEndHash = hash_bytes("</s>");

@@ -158,10 +158,16 @@ void accumulate(const int16_t* table, float scale, const FeatureSet& features, s
   constexpr int kStride = ModelParameters::kRowStride;
   const size_t n = features.size();
   out.resize(n * kNumLabels);
+  // The rows are scattered over a table larger than the caches; each is
+  // fetched a few rows ahead of its use, which hides most of the misses.
+  constexpr size_t kAhead = 12;
+  const uint32_t* rows = features.rows.data();
+  const size_t total = features.rows.size();
   for (size_t t = 0; t < n; ++t) {
     int32_t acc[kStride] = {};
-    for (const uint32_t r : features.token(t)) {
-      const int16_t* w = table + static_cast<size_t>(r) * kStride;
+    for (size_t i = features.offsets[t]; i < features.offsets[t + 1]; ++i) {
+      if (i + kAhead < total) __builtin_prefetch(table + static_cast<size_t>(rows[i + kAhead]) * kStride);
+      const int16_t* w = table + static_cast<size_t>(rows[i]) * kStride;
       for (int k = 0; k < kStride; ++k) acc[k] += w[k];
     }
     for (int y = 0; y < kNumLabels; ++y) out[t * kNumLabels + y] = scale * static_cast<float>(acc[y]);

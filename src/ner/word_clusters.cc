@@ -92,18 +92,45 @@ WordClusters::WordClusters(std::string_view bytes) : bytes_(bytes) {
 }
 
 uint32_t WordClusters::lookup(uint64_t word_hash) const {
+  if (count_ == 0) return 0;
+  auto key = [&](size_t i) { return read<uint64_t>(bytes_, kHeader + i * 8); };
+  // The keys are hashes, spread evenly over 64 bits, so a key's rank is close
+  // to its share of the range. Start there and double a bracket [lo, hi)
+  // around the first key >= word_hash until it holds it; then bisect.
+  const auto guess = static_cast<size_t>((static_cast<unsigned __int128>(word_hash) * count_) >> 64);
   size_t lo = 0, hi = count_;
+  if (key(guess) < word_hash) {
+    lo = guess + 1;
+    for (size_t step = 8;; step *= 2) {
+      const size_t probe = lo + step;
+      if (probe >= count_) break;
+      if (key(probe) >= word_hash) {
+        hi = probe + 1;
+        break;
+      }
+      lo = probe + 1;
+    }
+  } else {
+    hi = guess + 1;
+    for (size_t step = 8;; step *= 2) {
+      if (hi - 1 < step) break;
+      const size_t probe = hi - 1 - step;
+      if (key(probe) < word_hash) {
+        lo = probe + 1;
+        break;
+      }
+      hi = probe + 1;
+    }
+  }
   while (lo < hi) {
-    const size_t mid = (lo + hi) / 2;
-    const auto h = read<uint64_t>(bytes_, kHeader + mid * 8);
-    if (h == word_hash) return read<uint32_t>(bytes_, kHeader + count_ * 8 + mid * 4);
-    if (h < word_hash) {
+    const size_t mid = lo + (hi - lo) / 2;
+    if (key(mid) < word_hash) {
       lo = mid + 1;
     } else {
       hi = mid;
     }
   }
-  return 0;
+  return lo < count_ && key(lo) == word_hash ? read<uint32_t>(bytes_, kHeader + count_ * 8 + lo * 4) : 0;
 }
 
 std::string WordClusters::learn(std::span<const std::vector<std::string>> sentences,

@@ -54,6 +54,43 @@ TEST(NerWordClusters, RareWordsAndEmptyTextYieldNoEntries) {
   EXPECT_EQ(WordClusters().lookup(WordClusters::word_hash("satu")), 0u);
 }
 
+// Lookups start from where an evenly spread key would sit; keys bunched at
+// the ends of the range, or at its extremes, must still be found, and keys
+// between them not.
+TEST(NerWordClusters, FindsEveryKeyOfUnevenTables) {
+  auto table = [](const std::vector<uint64_t>& keys) {
+    std::string bytes;
+    auto put = [&](auto v) { bytes.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    put(static_cast<uint32_t>(keys.size()));
+    put(uint32_t{0});
+    for (const uint64_t k : keys) put(k);
+    for (size_t i = 0; i < keys.size(); ++i) put(static_cast<uint32_t>(i + 1));
+    return bytes;
+  };
+  constexpr uint64_t kMax = ~uint64_t{0};
+  std::vector<std::vector<uint64_t>> cases = {{0}, {kMax}, {0, kMax}, {}};
+  for (uint64_t k = 0; k < 1000; ++k) cases[3].push_back(k * 2 + 1);  // all near 0
+  cases.push_back({});
+  for (uint64_t k = 1000; k > 0; --k) cases[4].push_back(kMax - k * 2);  // all near the top
+  cases.push_back(cases[3]);
+  cases[5].insert(cases[5].end(), cases[4].begin(), cases[4].end());  // both ends, nothing between
+  for (const auto& keys : cases) {
+    const std::string bytes = table(keys);
+    const WordClusters clusters(bytes);
+    for (size_t i = 0; i < keys.size(); ++i) {
+      ASSERT_EQ(clusters.lookup(keys[i]), i + 1) << keys.size() << " keys, key " << i;
+      // No two keys are adjacent.
+      if (keys[i] > 0) {
+        ASSERT_EQ(clusters.lookup(keys[i] - 1), 0u);
+      }
+      if (keys[i] < kMax) {
+        ASSERT_EQ(clusters.lookup(keys[i] + 1), 0u);
+      }
+    }
+    EXPECT_EQ(clusters.lookup(kMax / 2), 0u);
+  }
+}
+
 TEST(NerWordClusters, RefusesBadOptionsAndTables) {
   const Sentences text = two_kinds_of_words();
   const struct {
