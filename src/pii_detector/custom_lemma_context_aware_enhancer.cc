@@ -1,7 +1,7 @@
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
 
 #include <algorithm>
-#include <deque>
+#include <forward_list>
 #include <map>
 #include <span>
 #include <stdexcept>
@@ -48,8 +48,8 @@ bool needs_lowering(std::string_view s) {
 
 // `s` lower-cased: `s` itself when lower-casing changes nothing (lemmas and
 // most context words), else a lower-cased copy kept in `storage`.
-std::string_view lowered_view(std::string_view s, std::deque<std::string>& storage) {
-  return needs_lowering(s) ? std::string_view(storage.emplace_back(to_lower(s))) : s;
+std::string_view lowered_view(std::string_view s, std::forward_list<std::string>& storage) {
+  return needs_lowering(s) ? std::string_view(storage.emplace_front(to_lower(s))) : s;
 }
 
 void split_on_blanks(std::string_view s, std::vector<std::string_view>& words) {
@@ -113,7 +113,7 @@ struct PreparedContext {
     return std::span(words).subspan(first_word[entry], first_word[entry + 1] - first_word[entry]);
   }
 
-  std::deque<std::string> lowered_storage;
+  std::forward_list<std::string> lowered_storage;
   std::vector<std::string_view> entries;
   std::vector<std::string_view> words;  // of all entries, in order
   std::vector<size_t> first_word;       // per entry, and one past the last
@@ -249,7 +249,7 @@ class CustomLemmaContextAwareEnhancer::Window {
 
  private:
   int64_t size_;
-  std::deque<std::string> lowered_;  // storage for lemmas that lower-casing changed
+  std::forward_list<std::string> lowered_;  // storage for lemmas that lower-casing changed
   std::vector<std::string_view> lemmas_;
   std::vector<char> is_keyword_;
   std::vector<int64_t> previous_keyword_;  // -1 when none
@@ -307,10 +307,9 @@ CustomLemmaContextAwareEnhancer::CustomLemmaContextAwareEnhancer(double context_
       max_phrase_words(max_phrase_words) {}
 
 std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_context(
-    const Utf8Text& text, const std::vector<RecognizerResult>& raw_results, const NlpArtifacts& nlp_artifacts,
+    const Utf8Text& text, std::vector<RecognizerResult> results, const NlpArtifacts& nlp_artifacts,
     const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
     const std::optional<std::vector<std::string>>& context) const {
-  std::vector<RecognizerResult> results = raw_results;
 
   std::vector<std::pair<std::string_view, const EntityRecognizer*>> by_id;
   by_id.reserve(recognizers.size());
@@ -318,7 +317,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     if (recognizer) by_id.emplace_back(recognizer->id(), recognizer.get());
   }
   std::stable_sort(by_id.begin(), by_id.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-  std::deque<std::string> caller_storage;
+  std::forward_list<std::string> caller_storage;
   std::vector<std::string_view> caller_context;
   if (context) {
     for (const std::string& word : *context) caller_context.push_back(lowered_view(word, caller_storage));
@@ -329,7 +328,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
   std::map<std::pair<int64_t, const EntityRecognizer*>, std::string> supportive_by_token;
   std::unordered_map<const EntityRecognizer*, PreparedContext> prepared;
   std::vector<std::string_view> collected;
-  std::deque<std::string> phrases;
+  std::forward_list<std::string> phrases;
   for (RecognizerResult& result : results) {
     const EntityRecognizer* recognizer = producing_recognizer(result, by_id);
     if (recognizer == nullptr) {
@@ -400,7 +399,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
 
 void CustomLemmaContextAwareEnhancer::surrounding_words(const Window& window, int64_t token_index,
                                                         std::vector<std::string_view>& words,
-                                                        std::deque<std::string>& phrases) const {
+                                                        std::forward_list<std::string>& phrases) const {
   words.clear();
   auto add = [&](std::string_view w) {
     if (std::find(words.begin(), words.end(), w) == words.end()) words.push_back(w);
@@ -408,7 +407,9 @@ void CustomLemmaContextAwareEnhancer::surrounding_words(const Window& window, in
   window.add_n_words(token_index, context_prefix_count, true, add);
   window.add_n_words(token_index, context_suffix_count, false, add);
   auto add_phrase = [&](std::string&& phrase) {
-    if (std::find(words.begin(), words.end(), phrase) == words.end()) words.push_back(phrases.emplace_back(std::move(phrase)));
+    if (std::find(words.begin(), words.end(), phrase) == words.end()) {
+      words.push_back(phrases.emplace_front(std::move(phrase)));
+    }
   };
   window.extract_phrases(token_index, context_prefix_count, true, max_phrase_words, add_phrase);
   window.extract_phrases(token_index, context_suffix_count, false, max_phrase_words, add_phrase);
@@ -428,7 +429,7 @@ std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_surrounding_w
   const int64_t token_index =
       _find_index_of_match_token(word, start, nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
   std::vector<std::string_view> words;
-  std::deque<std::string> phrases;
+  std::forward_list<std::string> phrases;
   surrounding_words(Window(nlp_artifacts.lemmas, nlp_artifacts.keywords), token_index, words, phrases);
   return {words.begin(), words.end()};
 }
@@ -483,7 +484,7 @@ std::vector<std::string> CustomLemmaContextAwareEnhancer::_extract_phrases_backw
 
 std::string CustomLemmaContextAwareEnhancer::_find_supportive_word_in_context(
     const std::vector<std::string>& context_list, const std::vector<std::string>& recognizer_context_list) {
-  std::deque<std::string> storage;
+  std::forward_list<std::string> storage;
   std::vector<std::string_view> collected;
   collected.reserve(context_list.size());
   for (const std::string& w : context_list) collected.push_back(lowered_view(w, storage));

@@ -1,6 +1,7 @@
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 
 #include <functional>
+#include <utility>
 
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
 #include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
@@ -82,13 +83,12 @@ std::shared_ptr<recognition::RecognizerRegistry> TextAnalyzer::_initialize_regis
 }
 
 std::vector<recognition::RecognizerResult> TextAnalyzer::_filter_entities_based_on_the_text_length(
-    const std::vector<recognition::RecognizerResult>& results) {
-  std::vector<recognition::RecognizerResult> kept;
-  for (const auto& r : results) {
+    std::vector<recognition::RecognizerResult> results) {
+  std::erase_if(results, [](const recognition::RecognizerResult& r) {
     const int64_t length = r.end - r.start;
-    if (1 < length && length < MAX_PII_TEXT_LENGTH) kept.push_back(r);
-  }
-  return kept;
+    return !(1 < length && length < MAX_PII_TEXT_LENGTH);
+  });
+  return results;
 }
 
 std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text& text, const std::string& language,
@@ -96,7 +96,7 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text&
   AnalyzeOptions with_defaults = options;
   if (!with_defaults.score_threshold) with_defaults.score_threshold = 0.46;
   std::vector<recognition::RecognizerResult> results = analyzer_->analyze(text, language, with_defaults);
-  for (PostProcessingFn step : post_processing_fn_) results = step(results);
+  for (PostProcessingFn step : post_processing_fn_) results = step(std::move(results));
   return results;
 }
 

@@ -169,7 +169,7 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
     }
   }
   if (enhancer_) {
-    results = enhancer_->enhance_using_context(text, results, artifacts, recognizers, options.context);
+    results = enhancer_->enhance_using_context(text, std::move(results), artifacts, recognizers, options.context);
   }
   const double threshold = options.score_threshold.value_or(default_score_threshold_);
   std::erase_if(results, [&](const RecognizerResult& r) { return r.score < threshold; });

@@ -26,13 +26,12 @@ class FixedBoostEnhancer : public ContextAwareEnhancer {
  public:
   FixedBoostEnhancer() : ContextAwareEnhancer(0.45, 0.46, 5, 0) {}
   std::vector<RecognizerResult> enhance_using_context(
-      const Utf8Text&, const std::vector<RecognizerResult>& raw, const NlpArtifacts& artifacts,
+      const Utf8Text&, std::vector<RecognizerResult> out, const NlpArtifacts& artifacts,
       const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
       const std::optional<std::vector<std::string>>& context) const override {
     seen_tokens = artifacts.tokens.size();
     seen_recognizers = recognizers.size();
     seen_context = context;
-    std::vector<RecognizerResult> out = raw;
     for (auto& r : out) {
       for (const auto& rec : recognizers) {
         const auto& id = std::get<std::string>(r.recognition_metadata->at(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY));

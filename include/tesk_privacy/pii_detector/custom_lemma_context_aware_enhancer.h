@@ -32,7 +32,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <forward_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -51,7 +51,7 @@ class CustomLemmaContextAwareEnhancer : public recognition::ContextAwareEnhancer
                                            int max_phrase_words = 3);
 
   std::vector<recognition::RecognizerResult> enhance_using_context(
-      const Utf8Text& text, const std::vector<recognition::RecognizerResult>& raw_results,
+      const Utf8Text& text, std::vector<recognition::RecognizerResult> raw_results,
       const recognition::NlpArtifacts& nlp_artifacts,
       const std::vector<std::shared_ptr<recognition::EntityRecognizer>>& recognizers,
       const std::optional<std::vector<std::string>>& context = std::nullopt) const override;
@@ -109,7 +109,7 @@ class CustomLemmaContextAwareEnhancer : public recognition::ContextAwareEnhancer
   // The keywords and phrases around the token, without duplicates, into
   // `words`; phrases are kept in `phrases`.
   void surrounding_words(const Window& window, int64_t token_index, std::vector<std::string_view>& words,
-                         std::deque<std::string>& phrases) const;
+                         std::forward_list<std::string>& phrases) const;
 };
 
 }  // namespace tesk_privacy::pii_detector

@@ -34,7 +34,8 @@ inline constexpr int64_t MAX_PII_TEXT_LENGTH = 139;
 
 class TextAnalyzer : public BaseTextAnalyzer {
  public:
-  using PostProcessingFn = std::vector<recognition::RecognizerResult> (*)(const std::vector<recognition::RecognizerResult>&);
+  // A step after the analysis: takes the results and returns those it keeps.
+  using PostProcessingFn = std::vector<recognition::RecognizerResult> (*)(std::vector<recognition::RecognizerResult>);
 
   explicit TextAnalyzer(std::vector<std::shared_ptr<recognition::EntityRecognizer>> additional_recognizers = {},
                         std::optional<recognition::NlpConfiguration> nlp_configuration = std::nullopt,
@@ -48,7 +49,7 @@ class TextAnalyzer : public BaseTextAnalyzer {
   static std::shared_ptr<recognition::RecognizerRegistry> _initialize_registry();
   // The results whose span length is from 2 to MAX_PII_TEXT_LENGTH - 1, in order.
   static std::vector<recognition::RecognizerResult> _filter_entities_based_on_the_text_length(
-      const std::vector<recognition::RecognizerResult>& results);
+      std::vector<recognition::RecognizerResult> results);
 
   const recognition::AnalyzerEngine& analyzer() const { return *analyzer_; }
   const recognition::RecognizerRegistry& registry() const { return *registry_; }

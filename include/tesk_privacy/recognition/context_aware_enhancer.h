@@ -31,10 +31,11 @@ class ContextAwareEnhancer {
         context_suffix_count(context_suffix_count) {}
   virtual ~ContextAwareEnhancer() = default;
 
-  // Returns new results (same number and order as `raw_results`), some with
-  // raised scores; `raw_results` are left untouched.
+  // Returns `raw_results` (same number and order), some with raised scores.
+  // They are taken by value: a caller that no longer needs them moves them
+  // in, and one that does keeps its own copy untouched.
   virtual std::vector<RecognizerResult> enhance_using_context(
-      const Utf8Text& text, const std::vector<RecognizerResult>& raw_results,
+      const Utf8Text& text, std::vector<RecognizerResult> raw_results,
       const NlpArtifacts& nlp_artifacts,
       const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
       const std::optional<std::vector<std::string>>& context = std::nullopt) const = 0;

@@ -138,10 +138,9 @@ class SubstringEnhancer : public recognition::ContextAwareEnhancer {
  public:
   SubstringEnhancer() : ContextAwareEnhancer(0.45, 0.46, 5, 0) {}
   std::vector<recognition::RecognizerResult> enhance_using_context(
-      const Utf8Text& text, const std::vector<recognition::RecognizerResult>& raw,
+      const Utf8Text& text, std::vector<recognition::RecognizerResult> out,
       const recognition::NlpArtifacts&, const std::vector<std::shared_ptr<recognition::EntityRecognizer>>& recognizers,
       const std::optional<std::vector<std::string>>&) const override {
-    std::vector<recognition::RecognizerResult> out = raw;
     for (auto& r : out) {
       for (const auto& word : recognizers.front()->context()) {
         if (text.str().find(word) != std::string::npos) {
