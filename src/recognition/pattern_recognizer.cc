@@ -58,8 +58,18 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
   }
   auto compiled = compiled_for(regex_flags.value_or(regex::kDefaultFlags));
   const RecognizerResult::Metadata metadata = recognizer_metadata();
+  // All patterns' matches first, so the results are allocated once: a text
+  // with tens of thousands of matches would otherwise move every result
+  // each time the vector grows.
+  std::vector<std::vector<regex::MatchSpan>> matches(compiled->size());
+  size_t total = 0;
   for (size_t i = 0; i < compiled->size(); ++i) {
-    const std::vector<regex::MatchSpan> spans = (*compiled)[i]->find_spans(text);
+    matches[i] = (*compiled)[i]->find_spans(text);
+    total += matches[i].size();
+  }
+  results.reserve(total);
+  for (size_t i = 0; i < compiled->size(); ++i) {
+    const std::vector<regex::MatchSpan>& spans = matches[i];
     if (spans.empty()) continue;
     const bool is_deny_list = i == patterns_.size();
     const std::string pattern_name = is_deny_list ? DENY_LIST_PATTERN_NAME : patterns_[i].name;
