@@ -77,6 +77,9 @@ Options:
                      ("nergrit test") whose entities differ from the gold ones
   --tag TEXT         with --evaluate: print the entities found in TEXT with
                      their confidences (language "id")
+  --threshold T      with --evaluate: count only the entities whose
+                     confidence is at least T, as the analyzer reports
+                     them with its score threshold (default 0: all)
   --analyze          with --evaluate: per split, classify the errors (type
                      confusion, boundary, missed, spurious) and list the
                      commonest missed and spurious PERSON spans
@@ -151,6 +154,7 @@ struct Options {
   std::string only;         // train only on corpora whose path starts with this
   std::vector<std::pair<std::string, int>> copies;  // --copies PREFIX=N
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
+  double threshold = 0.0;   // with --evaluate: count only entities of at least this confidence
   bool lower_copies = true;
   bool documents = false;  // wikigold a document at a time
   bool domains = true;
@@ -353,7 +357,8 @@ int evaluate(const Options& options) {
     for (const ner::AnnotatedText& a : annotated) {
       const auto start = std::chrono::steady_clock::now();
       const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, a.text);
-      const std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, options.domains ? language_of(split) : "");
+      std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, options.domains ? language_of(split) : "");
+      std::erase_if(entities, [&](const ner::Entity& e) { return e.score < options.threshold; });
       seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       bytes += a.text.size();
       const auto predicted = ner::entity_spans(entities, tokens);
@@ -563,6 +568,8 @@ int main(int argc, char** argv) {
         options.lower_copies = false;
       } else if (arg == "--tag") {
         options.tag_text = value();
+      } else if (arg == "--threshold") {
+        options.threshold = std::stod(value());
       } else if (arg == "--analyze") {
         options.analyze = true;
       } else if (arg == "--dev") {
