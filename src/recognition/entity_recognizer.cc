@@ -22,16 +22,12 @@ EntityRecognizer::EntityRecognizer(std::vector<std::string> supported_entities, 
   std::snprintf(address, sizeof(address), "_%llx",
                 static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(this)));
   id_ = name_ + address;
+  metadata_ = {{RecognizerResult::RECOGNIZER_NAME_KEY, name_}, {RecognizerResult::RECOGNIZER_IDENTIFIER_KEY, id_}};
 }
 
 bool EntityRecognizer::supports_entity(const std::string& entity) const {
   return std::find(supported_entities_.begin(), supported_entities_.end(), entity) !=
          supported_entities_.end();
-}
-
-RecognizerResult::Metadata EntityRecognizer::recognizer_metadata() const {
-  return {{RecognizerResult::RECOGNIZER_NAME_KEY, name_},
-          {RecognizerResult::RECOGNIZER_IDENTIFIER_KEY, id_}};
 }
 
 }  // namespace tesk_privacy::recognition

@@ -54,8 +54,9 @@ class EntityRecognizer {
  protected:
   // Subclasses may rewrite their context words while they are constructed.
   std::vector<std::string>& mutable_context() { return context_; }
-  // Metadata naming this recognizer, for the results it reports.
-  RecognizerResult::Metadata recognizer_metadata() const;
+  // Metadata naming this recognizer, for the results it reports. Made once;
+  // the copies share it until one of them is changed.
+  RecognizerResult::Metadata recognizer_metadata() const { return metadata_; }
 
  private:
   std::vector<std::string> supported_entities_;
@@ -64,6 +65,7 @@ class EntityRecognizer {
   std::string version_;
   std::string id_;
   std::vector<std::string> context_;
+  RecognizerResult::Metadata metadata_;
 };
 
 }  // namespace tesk_privacy::recognition
