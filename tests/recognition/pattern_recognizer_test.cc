@@ -84,6 +84,25 @@ TEST(PatternRecognizer, SkipsEmptyMatches) {
   EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr)), (std::vector<std::string>{"12"}));
 }
 
+// A recognizer's results share the metadata naming it: a caller that marks
+// or rewrites one result's metadata changes neither the recognizer nor the
+// results of later calls.
+TEST(PatternRecognizer, ChangingAResultsMetadataLeavesLaterResultsAlone) {
+  PatternRecognizer r("CODE", {Pattern("code", R"(\bab\d\b)", 0.6)}, "en", {}, {}, "CodeRecognizer");
+  const Utf8Text text("ab1 ab2");
+  auto first = r.analyze(text, {}, nullptr);
+  ASSERT_EQ(first.size(), 2u);
+  first[0].recognition_metadata->insert_or_assign(RecognizerResult::RECOGNIZER_NAME_KEY, std::string("Other"));
+  first[0].recognition_metadata->emplace(RecognizerResult::IS_SCORE_ENHANCED_BY_CONTEXT_KEY, true);
+  first[1].recognition_metadata->erase(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY);
+  for (const auto& later : r.analyze(text, {}, nullptr)) {
+    const auto& md = *later.recognition_metadata;
+    EXPECT_EQ(md.size(), 2u);
+    EXPECT_EQ(std::get<std::string>(md.at(RecognizerResult::RECOGNIZER_NAME_KEY)), "CodeRecognizer");
+    EXPECT_EQ(std::get<std::string>(md.at(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY)), r.id());
+  }
+}
+
 TEST(PatternRecognizer, IdsDifferBetweenInstances) {
   PatternRecognizer a("X", {Pattern("p", "x", 0.5)}, "en", {}, {}, "Same");
   PatternRecognizer b("X", {Pattern("p", "x", 0.5)}, "en", {}, {}, "Same");
