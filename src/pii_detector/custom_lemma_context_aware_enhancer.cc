@@ -310,7 +310,6 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     const Utf8Text& text, std::vector<RecognizerResult> results, const NlpArtifacts& nlp_artifacts,
     const std::vector<std::shared_ptr<EntityRecognizer>>& recognizers,
     const std::optional<std::vector<std::string>>& context) const {
-
   std::vector<std::pair<std::string_view, const EntityRecognizer*>> by_id;
   by_id.reserve(recognizers.size());
   for (const auto& recognizer : recognizers) {
