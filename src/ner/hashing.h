@@ -32,4 +32,7 @@ constexpr uint64_t hash_combine(uint64_t seed, uint64_t value) {
   return mix64(seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2)));
 }
 
+// The hash of a feature: its template number with its value.
+constexpr uint64_t feature_hash(uint64_t tmpl, uint64_t value) { return hash_combine(mix64(tmpl), value); }
+
 }  // namespace tesk_privacy::ner

@@ -140,7 +140,7 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
   out.rows.reserve(base.rows.size() + n * 16);
   out.offsets.push_back(0);
   auto emit = [&](uint64_t tmpl, uint64_t value) {
-    out.rows.push_back(static_cast<uint32_t>(hash_combine(mix64(tmpl), value) >> shift));
+    out.rows.push_back(static_cast<uint32_t>(feature_hash(tmpl, value) >> shift));
   };
   for (const auto& sentence : sentences) {
     const size_t first = sentence.first;

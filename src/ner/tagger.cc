@@ -122,6 +122,13 @@ double logit(double p) {
 
 }  // namespace
 
+std::vector<std::string_view> token_words(std::string_view text, std::span<const TokenSpan> tokens) {
+  std::vector<std::string_view> words;
+  words.reserve(tokens.size());
+  for (const TokenSpan& t : tokens) words.push_back(text.substr(t.begin, t.end - t.begin));
+  return words;
+}
+
 std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens) {
   std::vector<std::pair<size_t, size_t>> sentences;
   size_t start = 0;
@@ -200,8 +207,7 @@ void best_labels(const TransitionScores& transitions, std::span<const float> emi
 void Tagger::first_stage(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
                          FirstStage& out, bool labels) const {
   check_tokens(text, tokens);
-  out.words.clear();
-  for (const TokenSpan& t : tokens) out.words.push_back(text.substr(t.begin, t.end - t.begin));
+  out.words = token_words(text, tokens);
   out.sentences = split_sentences(text, tokens);
   extractor_.extract_sentences(out.words, out.sentences, out.features, domains);
   out.labels.clear();
@@ -215,9 +221,7 @@ void Tagger::first_stage(std::string_view text, std::span<const TokenSpan> token
 void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std::span<const uint64_t> domains,
                    Scores& out) const {
   check_tokens(text, tokens);
-  std::vector<std::string_view> words;
-  words.reserve(tokens.size());
-  for (const TokenSpan& t : tokens) words.push_back(text.substr(t.begin, t.end - t.begin));
+  const std::vector<std::string_view> words = token_words(text, tokens);
   out.sentences = split_sentences(text, tokens);
   out.emissions.resize(tokens.size() * kNumLabels);
   // Sentences are scored in blocks of about kBlockTokens tokens, so that a

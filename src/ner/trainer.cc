@@ -50,9 +50,7 @@ void Trainer::add(const TrainingText& text) {
     throw std::invalid_argument("training text has " + std::to_string(text.tokens.size()) + " tokens but " +
                                 std::to_string(text.labels.size()) + " labels");
   }
-  std::vector<std::string_view> words;
-  words.reserve(text.tokens.size());
-  for (const TokenSpan& t : text.tokens) words.push_back(std::string_view(text.text).substr(t.begin, t.end - t.begin));
+  const std::vector<std::string_view> words = token_words(text.text, text.tokens);
   const auto sentences = split_sentences(text.text, text.tokens);
   FeatureSet features;
   extractor_.extract_sentences(words, sentences, features, text.domains);
@@ -278,9 +276,7 @@ ModelParameters add_second_stage(ModelParameters first, const Trainer& trainer, 
   // stay together.
   std::vector<int> fold(texts.size());
   for (size_t t = 0; t < texts.size(); ++t) {
-    uint64_t h = 0xCBF29CE484222325ULL;
-    for (const char c : to_lower(texts[t].text)) h = (h ^ static_cast<unsigned char>(c)) * 0x100000001B3ULL;
-    fold[t] = static_cast<int>(mix64(h) % static_cast<uint64_t>(options.folds));
+    fold[t] = static_cast<int>(hash_bytes(to_lower(texts[t].text)) % static_cast<uint64_t>(options.folds));
   }
   std::vector<std::vector<int>> first_labels(texts.size());
   Tagger::FirstStage stage;

@@ -326,6 +326,9 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
   std::optional<TokenLocator> locator;
   std::map<std::pair<int64_t, const EntityRecognizer*>, std::string> supportive_by_token;
   std::unordered_map<const EntityRecognizer*, PreparedContext> prepared;
+  auto prepared_for = [&](const EntityRecognizer* r) -> const PreparedContext& {
+    return prepared.try_emplace(r, r->context()).first->second;
+  };
   std::vector<std::string_view> collected;
   std::forward_list<std::string> phrases;
   for (RecognizerResult& result : results) {
@@ -349,7 +352,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
       logger().info("Skipping context extraction due to lack of NLP artifacts");
       std::vector<std::string_view> surrounding{""};
       surrounding.insert(surrounding.end(), caller_context.begin(), caller_context.end());
-      supportive = find_supportive(surrounding, prepared.try_emplace(recognizer, recognizer->context()).first->second);
+      supportive = find_supportive(surrounding, prepared_for(recognizer));
     } else {
       if (!locator) locator.emplace(nlp_artifacts.tokens, nlp_artifacts.tokens_indices);
       const int64_t token_index = locator->find(result.start);
@@ -368,8 +371,7 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
         phrases.clear();
         surrounding_words(*window, token_index, collected, phrases);
         collected.insert(collected.end(), caller_context.begin(), caller_context.end());
-        const auto prepared_context = prepared.try_emplace(recognizer, recognizer->context()).first;
-        return std::string(find_supportive(collected, prepared_context->second));
+        return std::string(find_supportive(collected, prepared_for(recognizer)));
       };
       // Results that start in one token and come from one recognizer see the
       // same context words, so the search runs once per (token, recognizer):

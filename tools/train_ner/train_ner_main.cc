@@ -12,7 +12,6 @@
 #include <fstream>
 #include <iostream>
 #include <map>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -397,13 +396,16 @@ int train(const Options& options) {
   const recognition::Tokenizer tokenizer;
   const ner::GazetteerBuilder gazetteer = read_gazetteers(options.gazetteers, tokenizer);
   std::fprintf(stderr, "gazetteer: %zu phrases and prefixes\n", gazetteer.size());
+  // Every training split, read once, a sentence per text.
+  std::vector<std::vector<ner::AnnotatedText>> corpora;
+  for (const Split& split : kTrainSplits) corpora.push_back(read_split(options.data, split, options.dev));
   std::string clusters;
   if (options.clusters > 0) {
     // Clusters of the normalized words of all training text, labels unused.
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::vector<std::string>> sentences;
-    for (const Split& split : kTrainSplits) {
-      for (const ner::AnnotatedText& a : read_split(options.data, split, options.dev)) {
+    for (const auto& corpus : corpora) {
+      for (const ner::AnnotatedText& a : corpus) {
         std::vector<std::string>& words = sentences.emplace_back();
         for (const recognition::Token& t : tokenizer.tokenize(a.text)) {
           words.push_back(ner::normalize_token(std::string_view(a.text).substr(t.byte_start, t.byte_end - t.byte_start)));
@@ -422,14 +424,15 @@ int train(const Options& options) {
                                             .bags = options.bags,
                                             .learning_rate = options.learning_rate,
                                             .l2 = options.l2};
-  auto trainer = std::make_unique<ner::Trainer>(gazetteer.serialize(), trainer_options, clusters);
+  ner::Trainer trainer(gazetteer.serialize(), trainer_options, clusters);
   // Every training text, kept for the second stage.
   std::vector<ner::TrainingText> texts;
   std::string description = "tesk_privacy NER model; trained on";
-  for (const Split& split : kTrainSplits) {
+  for (size_t k = 0; k < kTrainSplits.size(); ++k) {
+    const Split& split = kTrainSplits[k];
     if (!split.path.starts_with(options.only)) continue;
-    auto annotated = read_split(options.data, split, options.dev);
-    if (options.documents && has_documents(split)) annotated = join_documents(annotated);
+    const std::vector<ner::AnnotatedText> annotated =
+        options.documents && has_documents(split) ? join_documents(corpora[k]) : std::move(corpora[k]);
     std::vector<uint64_t> domains;
     if (options.domains) {
       domains = {ner::Tagger::language_domain(language_of(split))};
@@ -449,17 +452,17 @@ int train(const Options& options) {
     std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), annotated.size());
     if (description.find(split.name) == std::string::npos) description += " " + split.name + ",";
   }
-  for (const ner::TrainingText& t : texts) trainer->add(t);
+  for (const ner::TrainingText& t : texts) trainer.add(t);
   description.back() = ';';
   description += " " + std::to_string(options.epochs) + " epochs, 2^" + std::to_string(options.hash_bits) + " rows, " +
                  std::to_string(options.clusters) + " word clusters";
-  std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer->sentence_count(), trainer->token_count());
+  std::fprintf(stderr, "training on %zu sentences, %zu tokens\n", trainer.sentence_count(), trainer.token_count());
   const auto start = std::chrono::steady_clock::now();
-  ner::ModelParameters params = trainer->train([](int epoch, double accuracy) {
+  ner::ModelParameters params = trainer.train([](int epoch, double accuracy) {
     std::fprintf(stderr, "epoch %d: training token accuracy %.4f\n", epoch, accuracy);
   });
   if (options.stages == 2) {
-    params = ner::add_second_stage(std::move(params), *trainer, texts,
+    params = ner::add_second_stage(std::move(params), trainer, texts,
                                    {.folds = options.folds, .hash_bits = options.stage2_bits},
                                    [](int epoch, double accuracy) {
                                      std::fprintf(stderr, "second stage epoch %d: training token accuracy %.4f\n",

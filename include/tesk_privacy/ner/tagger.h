@@ -59,6 +59,9 @@ struct Entity {
 // with a space between ("S . Djajeng").
 std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens);
 
+// The text of each token.
+std::vector<std::string_view> token_words(std::string_view text, std::span<const TokenSpan> tokens);
+
 // The last step of Tagger::tag, over the entities of a whole text (sorted
 // by token): a person's leading titles and ranks ("Bapak", "Drs .", "Mayor")
 // and the academic degrees after it (", S.H., M.Kn.", "Ph.D."; a degree that
