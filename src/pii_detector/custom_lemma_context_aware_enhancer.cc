@@ -392,8 +392,9 @@ std::vector<RecognizerResult> CustomLemmaContextAwareEnhancer::enhance_using_con
     score = std::min(score, MAX_SCORE);
     if (!result.analysis_explanation) result.analysis_explanation.emplace(recognizer->name(), result.score);
     result.score = score;
-    result.analysis_explanation->set_supportive_context_word(supportive);
-    result.analysis_explanation->set_improved_score(score);
+    recognition::AnalysisExplanation& explanation = result.analysis_explanation.edit();
+    explanation.set_supportive_context_word(supportive);
+    explanation.set_improved_score(score);
   }
   return results;
 }

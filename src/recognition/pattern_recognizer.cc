@@ -75,10 +75,12 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
     const std::string pattern_name = is_deny_list ? DENY_LIST_PATTERN_NAME : patterns_[i].name;
     const std::string& pattern_text = is_deny_list ? deny_list_regex_ : patterns_[i].regex;
     const double pattern_score = is_deny_list ? DENY_LIST_SCORE : patterns_[i].score;
-    // Every result of this pattern starts from the same explanation.
-    const AnalysisExplanation pattern_explanation(
+    // The results of this pattern share one explanation, or two when a
+    // validator confirms some of them.
+    const SharedExplanation unvalidated = AnalysisExplanation(
         name(), pattern_score, "Detected by `" + name() + "` using pattern `" + pattern_name + "`", pattern_text,
         pattern_name);
+    SharedExplanation validated;
     for (const regex::MatchSpan& m : spans) {
       if (m.end <= m.start) continue;
       double score = pattern_score;
@@ -91,9 +93,15 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
         if (invalid.value_or(false)) score = MIN_SCORE;
         if (score <= MIN_SCORE) continue;
       }
-      AnalysisExplanation explanation = pattern_explanation;
-      explanation.validation_result = valid;
-      explanation.score = score;
+      SharedExplanation explanation = unvalidated;
+      if (valid.has_value() || score != pattern_score) {
+        if (!validated || validated->validation_result != valid || validated->score != score) {
+          validated = unvalidated;
+          validated.edit().validation_result = valid;
+          validated.edit().score = score;
+        }
+        explanation = validated;
+      }
       results.emplace_back(supported_entity(), m.start, m.end, score, std::move(explanation), metadata);
     }
   }

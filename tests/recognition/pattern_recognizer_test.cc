@@ -70,12 +70,20 @@ class ChecksumRecognizer : public PatternRecognizer {
 
 TEST(PatternRecognizer, ValidationConfirmsOrRejects) {
   ChecksumRecognizer r;
-  Utf8Text text("7 12 13 00");
+  Utf8Text text("7 12 13 00 5 14");
   auto results = r.analyze(text, {}, nullptr);
-  ASSERT_EQ(texts(text, results), (std::vector<std::string>{"7", "12"}));
-  EXPECT_EQ(results[0].score, 0.3);
-  EXPECT_EQ(results[1].score, EntityRecognizer::MAX_SCORE);
-  EXPECT_EQ(results[1].analysis_explanation->validation_result, std::optional<bool>(true));
+  ASSERT_EQ(texts(text, results), (std::vector<std::string>{"7", "12", "5", "14"}));
+  // Confirmed and unchecked results alternate; each explanation tells its own.
+  const std::optional<bool> unchecked, confirmed(true);
+  const std::vector<std::pair<double, std::optional<bool>>> expected = {
+      {0.3, unchecked}, {EntityRecognizer::MAX_SCORE, confirmed}, {0.3, unchecked},
+      {EntityRecognizer::MAX_SCORE, confirmed}};
+  for (size_t i = 0; i < results.size(); ++i) {
+    EXPECT_EQ(results[i].score, expected[i].first) << i;
+    EXPECT_EQ(results[i].analysis_explanation->score, expected[i].first) << i;
+    EXPECT_EQ(results[i].analysis_explanation->original_score, 0.3) << i;
+    EXPECT_EQ(results[i].analysis_explanation->validation_result, expected[i].second) << i;
+  }
 }
 
 TEST(PatternRecognizer, SkipsEmptyMatches) {
@@ -84,18 +92,26 @@ TEST(PatternRecognizer, SkipsEmptyMatches) {
   EXPECT_EQ(texts(text, r.analyze(text, {}, nullptr)), (std::vector<std::string>{"12"}));
 }
 
-// A recognizer's results share the metadata naming it: a caller that marks
-// or rewrites one result's metadata changes neither the recognizer nor the
-// results of later calls.
-TEST(PatternRecognizer, ChangingAResultsMetadataLeavesLaterResultsAlone) {
+// A recognizer's results share the metadata naming it and their pattern's
+// explanation: a caller that marks or rewrites one result's changes neither
+// the recognizer, nor the other results, nor the results of later calls.
+TEST(PatternRecognizer, ChangingAResultLeavesOtherAndLaterResultsAlone) {
   PatternRecognizer r("CODE", {Pattern("code", R"(\bab\d\b)", 0.6)}, "en", {}, {}, "CodeRecognizer");
-  const Utf8Text text("ab1 ab2");
+  const Utf8Text text("ab1 ab2 ab3");
   auto first = r.analyze(text, {}, nullptr);
-  ASSERT_EQ(first.size(), 2u);
+  ASSERT_EQ(first.size(), 3u);
   first[0].recognition_metadata->insert_or_assign(RecognizerResult::RECOGNIZER_NAME_KEY, std::string("Other"));
   first[0].recognition_metadata->emplace(RecognizerResult::IS_SCORE_ENHANCED_BY_CONTEXT_KEY, true);
   first[1].recognition_metadata->erase(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY);
+  first[0].analysis_explanation.edit().set_improved_score(0.95);
+  first[1].analysis_explanation.edit().set_supportive_context_word("kode");
+  EXPECT_EQ(first[0].analysis_explanation->score_context_improvement, 0.95 - 0.6);
+  EXPECT_EQ(first[1].analysis_explanation->supportive_context_word, "kode");
+  EXPECT_EQ(first[2].analysis_explanation->score, 0.6);
+  EXPECT_EQ(first[2].analysis_explanation->supportive_context_word, "");
   for (const auto& later : r.analyze(text, {}, nullptr)) {
+    EXPECT_EQ(later.analysis_explanation->score, 0.6);
+    EXPECT_EQ(later.analysis_explanation->supportive_context_word, "");
     const auto& md = *later.recognition_metadata;
     EXPECT_EQ(md.size(), 2u);
     EXPECT_EQ(std::get<std::string>(md.at(RecognizerResult::RECOGNIZER_NAME_KEY)), "CodeRecognizer");

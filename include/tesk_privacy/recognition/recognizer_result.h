@@ -6,15 +6,16 @@
 //   r.recognition_metadata = RecognizerResult::Metadata{
 //       {RecognizerResult::RECOGNIZER_IDENTIFIER_KEY, std::string("KTPRecognizer_1")}};
 //
-// A plain value type; copies share the metadata map until one changes it.
+// A plain value type; copies share the explanation and the metadata map
+// until one changes them.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 
-#include "tesk_privacy/recognition/analysis_explanation.h"
 #include "tesk_privacy/recognition/recognizer_metadata.h"
+#include "tesk_privacy/recognition/shared_explanation.h"
 
 namespace tesk_privacy::recognition {
 
@@ -34,12 +35,12 @@ struct RecognizerResult {
   int64_t start = 0;
   int64_t end = 0;
   double score = 0.0;
-  std::optional<AnalysisExplanation> analysis_explanation;
+  SharedExplanation analysis_explanation;
   std::optional<Metadata> recognition_metadata;
 
   RecognizerResult() = default;
   RecognizerResult(std::string entity_type, int64_t start, int64_t end, double score,
-                   std::optional<AnalysisExplanation> analysis_explanation = std::nullopt,
+                   SharedExplanation analysis_explanation = std::nullopt,
                    std::optional<Metadata> recognition_metadata = std::nullopt)
       : entity_type(std::move(entity_type)),
         start(start),

@@ -61,11 +61,19 @@ std::vector<recognition::RecognizerResult> CreditCardRecognizer::analyze(
     const recognition::NlpArtifacts* nlp_artifacts, std::optional<int> regex_flags) const {
   std::vector<recognition::RecognizerResult> results =
       BaseCreditCardRecognizer::analyze(text, entities, nlp_artifacts, regex_flags);
+  // Results of one pattern share their explanation; cap it once and let
+  // them share the capped one.
+  recognition::SharedExplanation uncapped, capped;
   for (recognition::RecognizerResult& result : results) {
     result.score = std::min(result.score, CREDIT_CARD_BASE_SCORE);
-    if (result.analysis_explanation) {
-      result.analysis_explanation->score = std::min(result.analysis_explanation->score, CREDIT_CARD_BASE_SCORE);
+    recognition::SharedExplanation& explanation = result.analysis_explanation;
+    if (!explanation || explanation->score <= CREDIT_CARD_BASE_SCORE) continue;
+    if (!(explanation == uncapped)) {
+      uncapped = explanation;
+      capped = explanation;
+      capped.edit().score = CREDIT_CARD_BASE_SCORE;
     }
+    explanation = capped;
   }
   return results;
 }

@@ -102,6 +102,14 @@ TEST(CreditCardRecognizer, ScoresCappedAtBaseScore) {
       {"Luhn-valid Amex", "3782 822463 10005", {{"3782 822463 10005", 0.2}}},
       {"Luhn failure is dropped", "4111 1111 1111 1112", {}},
   });
+  // The explanation, which the results of a pattern share, is capped too.
+  const Utf8Text text("4111 1111 1111 1111, 5555555555554444 dan 4111111111111111");
+  const auto results = CreditCardRecognizer().analyze(text, {}, nullptr);
+  ASSERT_EQ(results.size(), 3u);
+  for (const auto& r : results) {
+    EXPECT_EQ(r.analysis_explanation->score, CREDIT_CARD_BASE_SCORE);
+    EXPECT_EQ(r.analysis_explanation->validation_result, std::optional<bool>(true));
+  }
 }
 
 TEST(CreditCardRecognizer, MergedNormalizedContext) {
