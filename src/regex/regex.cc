@@ -244,74 +244,27 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
 
 namespace {
 
-// Number of UTF-8 continuation bytes (10xxxxxx) in s[from, to), eight bytes
-// at a time: a byte counts when its top bit is set and the next bit is not;
-// the multiplication adds the eight flags up in the top byte.
-size_t count_continuation_bytes(std::string_view s, size_t from, size_t to) {
-  size_t n = 0;
-  const char* p = s.data() + from;
-  const char* end = s.data() + to;
-  for (; end - p >= 8; p += 8) {
-    uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    const uint64_t flags = (x & ~(x << 1) & 0x8080808080808080ULL) >> 7;
-    n += static_cast<size_t>((flags * 0x0101010101010101ULL) >> 56);
-  }
-  for (; p < end; ++p) n += (static_cast<unsigned char>(*p) & 0xC0) == 0x80;
-  return n;
-}
-
-// Converts the byte offsets of one left-to-right scan to code points. Offsets
-// arrive mostly in increasing order, so counting the characters since the
-// previous offset (a word at a time) beats a search of the whole index; very
-// far jumps still use the index.
-class CodePointCursor {
- public:
-  explicit CodePointCursor(const Utf8Text& text) : text_(text) {}
-
-  int64_t at(size_t byte) {
-    if (text_.is_ascii()) return static_cast<int64_t>(byte);
-    constexpr size_t kMaxWalk = 4096;
-    const std::string_view s = text_.view();
-    if (byte >= byte_ && byte - byte_ <= kMaxWalk) {
-      cp_ += (byte - byte_) - count_continuation_bytes(s, byte_, byte);
-    } else if (byte < byte_ && byte_ - byte <= kMaxWalk) {
-      cp_ -= (byte_ - byte) - count_continuation_bytes(s, byte, byte_);
-    } else {
-      cp_ = text_.byte_to_cp(byte);
-    }
-    byte_ = byte;
-    return static_cast<int64_t>(cp_);
-  }
-
- private:
-  const Utf8Text& text_;
-  size_t byte_ = 0;
-  size_t cp_ = 0;
-};
+int64_t cp_offset(const Utf8Text& text, size_t byte) { return static_cast<int64_t>(text.byte_to_cp(byte)); }
 
 }  // namespace
 
 std::vector<Match> Regex::find_all(const Utf8Text& text) const {
   std::vector<Match> matches;
-  CodePointCursor cursor(text);
   for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE* ov) {
     Match m;
     m.byte_start = s;
     m.byte_end = e;
-    m.start = cursor.at(s);
+    m.start = cp_offset(text, s);
     m.groups.reserve(group_count_);
     for (int g = 1; g <= group_count_; ++g) {
       PCRE2_SIZE gs = ov[2 * g], ge = ov[2 * g + 1];
       if (gs == PCRE2_UNSET) {
         m.groups.push_back({});
       } else {
-        // Groups lie inside or near the match; the cursor walks there.
-        int64_t group_start = cursor.at(gs);
-        m.groups.push_back({group_start, cursor.at(ge)});
+        m.groups.push_back({cp_offset(text, gs), cp_offset(text, ge)});
       }
     }
-    m.end = cursor.at(e);
+    m.end = cp_offset(text, e);
     matches.push_back(std::move(m));
   });
   return matches;
@@ -319,10 +272,8 @@ std::vector<Match> Regex::find_all(const Utf8Text& text) const {
 
 std::vector<MatchSpan> Regex::find_spans(const Utf8Text& text) const {
   std::vector<MatchSpan> spans;
-  CodePointCursor cursor(text);
   for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE*) {
-    const int64_t start = cursor.at(s);
-    spans.push_back({start, cursor.at(e), s, e});
+    spans.push_back({cp_offset(text, s), cp_offset(text, e), s, e});
   });
   return spans;
 }

@@ -55,6 +55,23 @@ TEST(Utf8Text, ConvertsBetweenBytesAndCodePoints) {
   EXPECT_EQ(Utf8Text("").length(), 0u);
 }
 
+// Every byte offset of a text long enough to span many index blocks, with
+// characters of every width straddling the block edges, against a count of
+// the characters that start before the offset.
+TEST(Utf8Text, ByteToCpAgreesWithCountingAtEveryOffset) {
+  std::string bytes;
+  const char* pieces[] = {"a", "é", "€", "😀", "bc", "ü€😀"};
+  for (int i = 0; bytes.size() < 700; ++i) bytes += pieces[(i * 7 + i / 3) % 6];
+  const Utf8Text text(bytes);
+  size_t starts_before = 0;  // characters starting before offset b
+  for (size_t b = 0; b <= bytes.size() + 2; ++b) {
+    const bool inside = b < bytes.size() && (static_cast<unsigned char>(bytes[b]) & 0xC0) == 0x80;
+    const size_t expected = b >= bytes.size() ? text.length() : starts_before - (inside ? 1 : 0);
+    ASSERT_EQ(text.byte_to_cp(b), expected) << "byte " << b;
+    if (b < bytes.size() && !inside) ++starts_before;
+  }
+}
+
 TEST(CaseMapping, LowersLikePython) {
   EXPECT_EQ(to_lower("Nomor KTP"), "nomor ktp");
   EXPECT_EQ(to_lower("ÉCOLE Straße"), "école straße");

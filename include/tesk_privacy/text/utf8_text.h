@@ -66,6 +66,7 @@ class Utf8Text {
 
   // Code-point offset of a byte offset that lies on a character boundary;
   // an offset inside a character maps to the character it belongs to.
+  // Constant time.
   size_t byte_to_cp(size_t byte_offset) const;
   // Byte offset of a code-point offset; offsets past the end clamp to the end.
   size_t cp_to_byte(size_t cp_offset) const;
@@ -78,6 +79,12 @@ class Utf8Text {
   // Byte offset of each code point plus one entry for the end; empty for
   // ASCII text, where both offsets coincide.
   std::vector<uint32_t> cp_to_byte_;
+  // Code points before each block of kBlock bytes; empty for ASCII text.
+  static constexpr size_t kBlock = 64;
+  std::vector<uint32_t> block_cp_;
+
+  static bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+  size_t count_continuation_bytes(size_t from, size_t to) const;
 };
 
 }  // namespace tesk_privacy
