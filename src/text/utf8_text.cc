@@ -1,7 +1,7 @@
 #include "tesk_privacy/text/utf8_text.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 #include <limits>
 
 namespace tesk_privacy {
@@ -102,12 +102,15 @@ Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
   }
   const size_t size = text_.size();
   cp_to_byte_.reserve(size + 1);
-  block_cp_.reserve(size / kBlock + 1);
-  for (size_t block = 0; block < size; block += kBlock) {
-    block_cp_.push_back(static_cast<uint32_t>(cp_to_byte_.size()));
-    for (size_t i = block; i < std::min(block + kBlock, size); ++i) {
-      if (!is_continuation(text_[i])) cp_to_byte_.push_back(static_cast<uint32_t>(i));
+  blocks_.reserve(size / 64 + 1);
+  for (size_t start = 0; start < size; start += 64) {
+    Block block{static_cast<uint32_t>(cp_to_byte_.size()), 0};
+    for (size_t i = start; i < std::min(start + 64, size); ++i) {
+      if ((static_cast<unsigned char>(text_[i]) & 0xC0) == 0x80) continue;
+      cp_to_byte_.push_back(static_cast<uint32_t>(i));
+      block.starts |= uint64_t{1} << (i - start);
     }
+    blocks_.push_back(block);
   }
   length_ = cp_to_byte_.size();
   cp_to_byte_.push_back(static_cast<uint32_t>(size));
@@ -116,30 +119,12 @@ Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
 size_t Utf8Text::byte_to_cp(size_t byte_offset) const {
   if (is_ascii()) return std::min(byte_offset, text_.size());
   if (byte_offset >= text_.size()) return length_;
-  // The characters before the offset's block, plus those starting in the
-  // block before the offset; an offset inside a character counts that
-  // character's start, which is not before it.
-  const size_t base = byte_offset & ~(kBlock - 1);
-  size_t cp = block_cp_[base / kBlock] + (byte_offset - base) - count_continuation_bytes(base, byte_offset);
-  if (is_continuation(text_[byte_offset])) --cp;
-  return cp;
-}
-
-// Continuation bytes (10xxxxxx) in [from, to), eight bytes at a time: a byte
-// counts when its top bit is set and the next bit is not; the multiplication
-// adds the eight flags up in the top byte.
-size_t Utf8Text::count_continuation_bytes(size_t from, size_t to) const {
-  size_t n = 0;
-  const char* p = text_.data() + from;
-  const char* end = text_.data() + to;
-  for (; end - p >= 8; p += 8) {
-    uint64_t x;
-    std::memcpy(&x, p, sizeof x);
-    const uint64_t flags = (x & ~(x << 1) & 0x8080808080808080ULL) >> 7;
-    n += static_cast<size_t>((flags * 0x0101010101010101ULL) >> 56);
-  }
-  for (; p < end; ++p) n += is_continuation(*p);
-  return n;
+  // The characters starting in the offset's block up to and including the
+  // offset, less one: the index of the character that starts at the offset
+  // or that the offset lies inside.
+  const Block& block = blocks_[byte_offset / 64];
+  const uint64_t upto = (uint64_t{2} << (byte_offset % 64)) - 1;  // wraps to all bits at 63
+  return block.before + static_cast<size_t>(std::popcount(block.starts & upto)) - 1;
 }
 
 size_t Utf8Text::cp_to_byte(size_t cp_offset) const {

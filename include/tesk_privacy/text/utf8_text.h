@@ -79,12 +79,13 @@ class Utf8Text {
   // Byte offset of each code point plus one entry for the end; empty for
   // ASCII text, where both offsets coincide.
   std::vector<uint32_t> cp_to_byte_;
-  // Code points before each block of kBlock bytes; empty for ASCII text.
-  static constexpr size_t kBlock = 64;
-  std::vector<uint32_t> block_cp_;
-
-  static bool is_continuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-  size_t count_continuation_bytes(size_t from, size_t to) const;
+  // For each 64-byte block: the characters before it, and a bit for each of
+  // its bytes that starts a character. Empty for ASCII text.
+  struct Block {
+    uint32_t before;
+    uint64_t starts;
+  };
+  std::vector<Block> blocks_;
 };
 
 }  // namespace tesk_privacy
