@@ -1,6 +1,7 @@
 // Arbitrary patterns and texts through the Python-dialect translation and
-// PCRE2: compile errors must be RegexError, matches must lie inside the text,
-// and the backtracking bound must stop runaway matching.
+// PCRE2: compile errors must be RegexError, matches must lie inside the text
+// with code-point offsets that count the characters before their bytes, and
+// the backtracking bound must stop runaway matching.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,6 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Utf8Text text(subject);
     for (const auto& m : re.find_all(text)) {
       if (m.start < 0 || m.end > static_cast<int64_t>(text.length())) std::abort();
+      if (m.start != static_cast<int64_t>(utf8_length(subject.substr(0, m.byte_start))) ||
+          m.end != static_cast<int64_t>(utf8_length(subject.substr(0, m.byte_end)))) {
+        std::abort();
+      }
     }
   } catch (const regex::RegexError&) {
   } catch (const regex::MatchLimitError&) {
