@@ -180,6 +180,17 @@ class Analyzer {
   }
 
   Atom parse_group() {
+    // Groups nest as deep as the pattern says, and each level costs stack.
+    // PCRE2 refuses more than 250 levels anyway, so deeper patterns get no
+    // prefilter and fail to compile instead of overflowing the stack here.
+    constexpr int kMaxDepth = 250;
+    struct Level {
+      explicit Level(int& depth) : depth(depth) {
+        if (++depth > kMaxDepth) throw Bail{};
+      }
+      ~Level() { --depth; }
+      int& depth;
+    } level(depth_);
     Atom a;
     ++i_;  // "("
     if (peek() == '?') {
@@ -429,6 +440,7 @@ class Analyzer {
 
   std::string_view p_;
   size_t i_ = 0;
+  int depth_ = 0;  // groups open around the parse position
 };
 
 }  // namespace

@@ -37,6 +37,16 @@ TEST(Regex, RefusesBadPatternsWithPosition) {
   EXPECT_THROW(Regex("\xff"), InvalidUtf8Error);
 }
 
+// Nesting is refused past PCRE2's limit with an error, not a stack overflow
+// in the analysis that runs before PCRE2 sees the pattern.
+TEST(Regex, DeepNestingIsAnErrorNotACrash) {
+  auto nested = [](int depth) { return std::string(depth, '(') + R"(\d{13})" + std::string(depth, ')'); };
+  EXPECT_THROW(Regex(nested(100'000)), RegexError);
+  EXPECT_THROW(Regex(nested(251)), RegexError);
+  const Regex deep(nested(200));
+  EXPECT_EQ(deep.find_spans(Utf8Text("NIK 3171234567890 ok")).size(), 1u);
+}
+
 TEST(Regex, BoundsBacktracking) {
   Regex catastrophic("(a+)+$", 0, 100'000);
   std::string hostile(30, 'a');
