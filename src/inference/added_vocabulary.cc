@@ -21,7 +21,7 @@ AddedVocabulary::AddedVocabulary(const nlohmann::json& added, const Normalizer* 
   for (const auto& entry : added) {
     Token t;
     if (!entry.is_object() || !entry.contains("content") || !entry["content"].is_string() || !entry.contains("id")) {
-      fail_at(origin, "added token " + entry.dump() + " needs \"id\" and \"content\"");
+      fail_at(origin, "added token " + shown(entry) + " needs \"id\" and \"content\"");
     }
     t.content = entry["content"].get<std::string>();
     if (t.content.empty() || find_invalid_utf8(t.content) != std::string_view::npos) {

@@ -35,7 +35,7 @@ BpeModel::BpeModel(const nlohmann::json& spec, const std::string& origin)
       left = m[0].get<std::string>();
       right = m[1].get<std::string>();
     } else {
-      fail_at(origin, "merge " + m.dump() + " is not a pair of tokens");
+      fail_at(origin, "merge " + shown(m) + " is not a pair of tokens");
     }
     auto a = vocab_.find(left), b = vocab_.find(right);
     std::string joined = left + right;

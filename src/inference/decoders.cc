@@ -230,7 +230,7 @@ char32_t single_char(const std::string& s, const std::string& origin, const char
 
 std::string clean_up_tokenization(std::string text) { return clean_up(std::move(text), /*do_not=*/false); }
 
-std::unique_ptr<Decoder> make_decoder(const json& spec, const std::string& origin) {
+std::unique_ptr<Decoder> make_decoder(const json& spec, const std::string& origin, int depth) {
   if (spec.is_null()) return nullptr;
   const std::string type = component_type(spec, origin, "decoder");
   const std::string where = origin + ": decoder " + type;
@@ -254,9 +254,10 @@ std::unique_ptr<Decoder> make_decoder(const json& spec, const std::string& origi
   }
   if (type == "BPEDecoder") return std::make_unique<BpeDecoder>(string_field(spec, "suffix", "</w>", where));
   if (type == "Sequence") {
+    check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<Decoder>> parts;
     for (const json& part : array_field(spec, "decoders", where)) {
-      auto d = make_decoder(part, origin);
+      auto d = make_decoder(part, origin, depth + 1);
       if (d) parts.push_back(std::move(d));
     }
     return std::make_unique<SequenceDecoder>(std::move(parts));

@@ -6,6 +6,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -13,6 +15,38 @@ namespace tesk_privacy::inference {
 
 [[noreturn]] inline void fail_at(const std::string& origin, const std::string& what) {
   throw std::runtime_error(origin + ": " + what);
+}
+
+// "Sequence" components hold components of their own. A file that nests them
+// deeper than this is refused rather than built by recursing that deep.
+constexpr int kMaxSequenceNesting = 32;
+
+inline void check_sequence_nesting(int depth, const std::string& where) {
+  if (depth >= kMaxSequenceNesting) {
+    fail_at(where, "nested more than " + std::to_string(kMaxSequenceNesting) + " levels deep");
+  }
+}
+
+// A value as JSON for an error message, cut to 80 characters. Printing
+// recurses as deep as the value nests, so a deeply nested value is described
+// instead of printed.
+inline std::string shown(const nlohmann::json& j) {
+  constexpr size_t kMaxShownDepth = 16;
+  std::vector<std::pair<const nlohmann::json*, size_t>> pending{{&j, 0}};
+  while (!pending.empty()) {
+    const auto [value, depth] = pending.back();
+    pending.pop_back();
+    if (!value->is_structured()) continue;
+    if (depth >= kMaxShownDepth) return "(a value nested more than 16 levels deep)";
+    for (const auto& child : *value) pending.emplace_back(&child, depth + 1);
+  }
+  std::string text = j.dump();
+  if (text.size() > 80) {
+    size_t cut = 77;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    text = text.substr(0, cut) + "...";
+  }
+  return text;
 }
 
 // The "type" of a component object.

@@ -359,7 +359,7 @@ void unicode_normalize(NormalizedString& s, NormalizationForm form) {
   s = std::move(out);
 }
 
-std::unique_ptr<Normalizer> make_normalizer(const json& spec, const std::string& origin) {
+std::unique_ptr<Normalizer> make_normalizer(const json& spec, const std::string& origin, int depth) {
   if (spec.is_null()) return nullptr;
   const std::string type = component_type(spec, origin, "normalizer");
   const std::string where = origin + ": normalizer " + type;
@@ -387,9 +387,10 @@ std::unique_ptr<Normalizer> make_normalizer(const json& spec, const std::string&
     return std::make_unique<Precompiled>(map ? base64_decode(*map, where) : std::string(), where);
   }
   if (type == "Sequence") {
+    check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<Normalizer>> parts;
     for (const json& part : array_field(spec, "normalizers", where)) {
-      auto n = make_normalizer(part, origin);
+      auto n = make_normalizer(part, origin, depth + 1);
       if (n) parts.push_back(std::move(n));
     }
     return std::make_unique<Sequence>(std::move(parts));

@@ -25,7 +25,7 @@ class Normalizer {
 // Builds the normalizer that `spec` describes; null JSON gives nullptr.
 // Throws std::runtime_error prefixed with `origin` for unknown types or
 // malformed settings.
-std::unique_ptr<Normalizer> make_normalizer(const nlohmann::json& spec, const std::string& origin);
+std::unique_ptr<Normalizer> make_normalizer(const nlohmann::json& spec, const std::string& origin, int depth = 0);
 
 enum class NormalizationForm { kNFC, kNFD, kNFKC, kNFKD };
 

@@ -112,7 +112,7 @@ class TemplateProcessing : public PostProcessor {
         seen_sequence = true;
         content_type_ = static_cast<int32_t>(uint_field(piece["Sequence"], "type_id", 0, origin));
       } else {
-        fail_at(origin, "template piece " + piece.dump() + " is neither SpecialToken nor Sequence");
+        fail_at(origin, "template piece " + shown(piece) + " is neither SpecialToken nor Sequence");
       }
     }
     if (!seen_sequence) fail_at(origin, "the single-sequence template has no sequence A");
@@ -182,7 +182,7 @@ class Sequence : public PostProcessor {
 
 }  // namespace
 
-std::unique_ptr<PostProcessor> make_post_processor(const json& spec, const std::string& origin) {
+std::unique_ptr<PostProcessor> make_post_processor(const json& spec, const std::string& origin, int depth) {
   if (spec.is_null()) return nullptr;
   const std::string type = component_type(spec, origin, "post-processor");
   const std::string where = origin + ": post-processor " + type;
@@ -191,9 +191,10 @@ std::unique_ptr<PostProcessor> make_post_processor(const json& spec, const std::
   if (type == "RobertaProcessing") return std::make_unique<RobertaProcessing>(spec, where);
   if (type == "ByteLevel") return std::make_unique<ByteLevelProcessing>(spec, where);
   if (type == "Sequence") {
+    check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<PostProcessor>> parts;
     for (const json& part : array_field(spec, "processors", where)) {
-      auto p = make_post_processor(part, origin);
+      auto p = make_post_processor(part, origin, depth + 1);
       if (p) parts.push_back(std::move(p));
     }
     return std::make_unique<Sequence>(std::move(parts));

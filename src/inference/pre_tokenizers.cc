@@ -203,7 +203,7 @@ char32_t single_char(const std::string& s, const std::string& origin, const char
 
 }  // namespace
 
-std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::string& origin) {
+std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::string& origin, int depth) {
   if (spec.is_null()) return nullptr;
   const std::string type = component_type(spec, origin, "pre-tokenizer");
   const std::string where = origin + ": pre-tokenizer " + type;
@@ -258,9 +258,10 @@ std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::st
     return std::make_unique<Metaspace>(replacement, scheme, bool_field(spec, "split", true, where));
   }
   if (type == "Sequence") {
+    check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<PreTokenizer>> parts;
     for (const json& part : array_field(spec, "pretokenizers", where)) {
-      auto p = make_pre_tokenizer(part, origin);
+      auto p = make_pre_tokenizer(part, origin, depth + 1);
       if (p) parts.push_back(std::move(p));
     }
     return std::make_unique<Sequence>(std::move(parts));

@@ -82,7 +82,12 @@ Tokenizer Tokenizer::from_json(std::string_view tokenizer_json, std::string_view
   if (!j.is_object() || !j.contains("model")) fail_at(origin, "no \"model\" section");
   auto core = std::make_shared<Core>();
   core->origin = origin;
-  auto section = [&j](const char* key) { return j.contains(key) ? j[key] : json(); };
+  // Sections are read in place: copying a value recurses as deep as it nests.
+  static const json kAbsent;
+  auto section = [&j](const char* key) -> const json& {
+    const auto it = j.find(key);
+    return it == j.end() ? kAbsent : *it;
+  };
   core->normalizer = make_normalizer(section("normalizer"), origin);
   core->pre_tokenizer = make_pre_tokenizer(section("pre_tokenizer"), origin);
   core->model = make_tokenizer_model(j["model"], origin);

@@ -307,5 +307,44 @@ TEST(Tokenizer, SharedAcrossThreads) {
   EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
+// Components nest through "Sequence" as deep as the file says; a file that
+// nests them absurdly deep is refused with an error instead of overflowing
+// the stack while the components are built.
+TEST(TokenizerJson, AbsurdlyDeepSequencesAreAnError) {
+  nlohmann::json j = nlohmann::json::parse(testing::wordpiece_json());
+  for (const char* key : {"normalizer", "pre_tokenizer", "post_processor", "decoder"}) {
+    const std::string field = key == std::string("normalizer")       ? "normalizers"
+                              : key == std::string("pre_tokenizer")  ? "pretokenizers"
+                              : key == std::string("post_processor") ? "processors"
+                                                                      : "decoders";
+    auto nested = [&](int depth) {
+      std::string text;
+      for (int i = 0; i < depth; ++i) text += R"({"type": "Sequence", ")" + field + R"(": [)";
+      for (int i = 0; i < depth; ++i) text += "]}";
+      nlohmann::json copy = j;
+      copy[key] = "PLACEHOLDER";
+      std::string doc = copy.dump();
+      doc.replace(doc.find("\"PLACEHOLDER\""), 13, text);
+      return doc;
+    };
+    EXPECT_NO_THROW(Tokenizer::from_json(nested(3))) << key;
+    EXPECT_THROW(Tokenizer::from_json(nested(200'000)), std::runtime_error) << key;
+  }
+  // Entries that error messages quote may nest deeply too.
+  const std::string deep = std::string(200'000, '[') + std::string(200'000, ']');
+  for (const char* bad : {R"("added_tokens":[)", R"("single":[)"}) {
+    std::string doc = testing::wordpiece_json();
+    const size_t at = doc.find(bad);
+    ASSERT_NE(at, std::string::npos) << bad;
+    doc.insert(at + std::string(bad).size(), deep + ",");
+    try {
+      Tokenizer::from_json(doc);
+      ADD_FAILURE() << bad;
+    } catch (const std::runtime_error& e) {
+      EXPECT_NE(std::string(e.what()).find("nested more than 16 levels"), std::string::npos) << e.what();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tesk_privacy::inference
