@@ -37,7 +37,9 @@ inline std::string shown(const nlohmann::json& j) {
     const auto [value, depth] = pending.back();
     pending.pop_back();
     if (!value->is_structured()) continue;
-    if (depth >= kMaxShownDepth) return "(a value nested more than 16 levels deep)";
+    if (depth >= kMaxShownDepth) {
+      return "(a value nested more than " + std::to_string(kMaxShownDepth) + " levels deep)";
+    }
     for (const auto& child : *value) pending.emplace_back(&child, depth + 1);
   }
   std::string text = j.dump();

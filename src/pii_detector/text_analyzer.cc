@@ -96,7 +96,7 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text&
   AnalyzeOptions with_defaults = options;
   if (!with_defaults.score_threshold) with_defaults.score_threshold = 0.46;
   std::vector<recognition::RecognizerResult> results = analyzer_->analyze(text, language, with_defaults);
-  for (PostProcessingFn step : post_processing_fn_) results = step(std::move(results));
+  for (const PostProcessingFn& step : post_processing_fn_) results = step(std::move(results));
   return results;
 }
 

@@ -93,16 +93,15 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
         if (invalid.value_or(false)) score = MIN_SCORE;
         if (score <= MIN_SCORE) continue;
       }
-      SharedExplanation explanation = unvalidated;
-      if (valid.has_value() || score != pattern_score) {
-        if (!validated || validated->validation_result != valid || validated->score != score) {
-          validated = unvalidated;
-          validated.edit().validation_result = valid;
-          validated.edit().score = score;
-        }
-        explanation = validated;
+      // Only a validator's verdict moves a kept result's score off the pattern's.
+      if (valid.has_value() && (!validated || validated->validation_result != valid || validated->score != score)) {
+        validated = unvalidated;
+        AnalysisExplanation& changed = validated.edit();
+        changed.validation_result = valid;
+        changed.score = score;
       }
-      results.emplace_back(supported_entity(), m.start, m.end, score, std::move(explanation), metadata);
+      results.emplace_back(supported_entity(), m.start, m.end, score, valid.has_value() ? validated : unvalidated,
+                           metadata);
     }
   }
   return results;

@@ -312,11 +312,13 @@ TEST(Tokenizer, SharedAcrossThreads) {
 // the stack while the components are built.
 TEST(TokenizerJson, AbsurdlyDeepSequencesAreAnError) {
   nlohmann::json j = nlohmann::json::parse(testing::wordpiece_json());
-  for (const char* key : {"normalizer", "pre_tokenizer", "post_processor", "decoder"}) {
-    const std::string field = key == std::string("normalizer")       ? "normalizers"
-                              : key == std::string("pre_tokenizer")  ? "pretokenizers"
-                              : key == std::string("post_processor") ? "processors"
-                                                                      : "decoders";
+  const std::pair<const char*, std::string> sections[] = {{"normalizer", "normalizers"},
+                                                           {"pre_tokenizer", "pretokenizers"},
+                                                           {"post_processor", "processors"},
+                                                           {"decoder", "decoders"}};
+  for (const auto& section : sections) {
+    const char* key = section.first;
+    const std::string& field = section.second;
     auto nested = [&](int depth) {
       std::string text;
       for (int i = 0; i < depth; ++i) text += R"({"type": "Sequence", ")" + field + R"(": [)";
