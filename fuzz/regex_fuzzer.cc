@@ -1,11 +1,14 @@
 // Arbitrary patterns and texts through the Python-dialect translation and
 // PCRE2: compile errors must be RegexError, matches must lie inside the text
 // with code-point offsets that count the characters before their bytes, and
-// the backtracking bound must stop runaway matching.
+// the backtracking bound must stop runaway matching. The matches must also
+// equal those of the pattern wrapped as "(?:P)|(?!)", which matches the same
+// but gets no prefilter, so a prefilter that skips a match is caught.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "tesk_privacy/regex/regex.h"
 
@@ -21,13 +24,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (find_invalid_utf8(pattern) != std::string::npos || find_invalid_utf8(subject) != std::string::npos) {
     return 0;
   }
+  std::vector<regex::Match> matches;
+  Utf8Text text(subject);
   try {
     regex::Regex re(pattern, flags, 100'000);
-    Utf8Text text(subject);
-    for (const auto& m : re.find_all(text)) {
+    matches = re.find_all(text);
+    for (const auto& m : matches) {
       if (m.start < 0 || m.end > static_cast<int64_t>(text.length())) std::abort();
       if (m.start != static_cast<int64_t>(utf8_length(subject.substr(0, m.byte_start))) ||
           m.end != static_cast<int64_t>(utf8_length(subject.substr(0, m.byte_end)))) {
+        std::abort();
+      }
+    }
+  } catch (const regex::RegexError&) {
+    return 0;
+  } catch (const regex::MatchLimitError&) {
+    return 0;
+  }
+  try {
+    // Wrapping can only fail where it changes the pattern's reading, as for
+    // global inline flags no longer at the start.
+    const regex::Regex reference("(?:" + pattern + ")|(?!)", flags, 100'000);
+    const std::vector<regex::Match> want = reference.find_all(text);
+    if (want.size() != matches.size()) std::abort();
+    for (size_t i = 0; i < want.size(); ++i) {
+      if (want[i].byte_start != matches[i].byte_start || want[i].byte_end != matches[i].byte_end ||
+          want[i].groups != matches[i].groups) {
         std::abort();
       }
     }

@@ -1,12 +1,22 @@
 #include "regex/prefilter.h"
 
+#include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include "tesk_privacy/regex/regex.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tesk_privacy::regex::internal {
 namespace {
@@ -57,6 +67,17 @@ ByteSet all_bytes() {
   return s;
 }
 
+// Rough share of each byte in prose, to estimate how often a run occurs.
+double frequency(unsigned c) {
+  if (c >= 0x80) return 0.02 / 128;
+  if (c >= 'a' && c <= 'z') return 0.035;
+  if (c >= 'A' && c <= 'Z') return 0.004;
+  if (is_digit(c)) return 0.01;
+  if (c == ' ') return 0.15;
+  if (c == '.' || c == ',' || c == '\n') return 0.01;
+  return 0.001;
+}
+
 struct Bail {};
 
 struct Atom {
@@ -65,7 +86,46 @@ struct Atom {
   bool group = false;      // a plain or atomic group whose content may be walked
   bool alternation = false;
   size_t content = 0;      // where the group's content starts
+  // The characters (UTF-8) of a literal character or of a small class of
+  // them, each of which the atom matches; empty for anything else.
+  std::vector<std::string> chars;
 };
+
+// A literal being collected; `open` while the pattern may still extend it.
+struct Partial {
+  Literal chars;
+  bool open = true;
+};
+
+constexpr size_t kMaxLiterals = 64;
+constexpr size_t kMaxPairs = 16;
+
+// How one character of a literal may appear in the text under Python's case
+// folding, or nothing for a character whose case partners are not worth
+// listing (a non-ASCII letter).
+std::optional<std::vector<std::string>> char_forms(const std::string& ch) {
+  const unsigned c = static_cast<unsigned char>(ch[0]);
+  if (c < 0x80) {
+    if (!is_letter(c)) return std::vector<std::string>{ch};
+    std::vector<std::string> forms = {std::string(1, static_cast<char>(c | 0x20)),
+                                      std::string(1, static_cast<char>(c & ~0x20u))};
+    switch (c | 0x20) {
+      case 'i': forms.insert(forms.end(), {"\u0130", "\u0131"}); break;  // İ ı
+      case 'k': forms.emplace_back("\u212a"); break;                     // Kelvin sign
+      case 's': forms.emplace_back("\u017f"); break;                     // long s
+      default: break;
+    }
+    return forms;
+  }
+  UChar32 cp = 0;
+  int32_t i = 0;
+  U8_NEXT(reinterpret_cast<const uint8_t*>(ch.data()), i, static_cast<int32_t>(ch.size()), cp);
+  // A character no case mapping leads to or from matches only itself.
+  if (cp < 0 || u_hasBinaryProperty(cp, UCHAR_CASE_SENSITIVE)) return std::nullopt;
+  return std::vector<std::string>{ch};
+}
+
+uint8_t fold(unsigned char b) { return static_cast<uint8_t>(b | 0x20); }
 
 struct Candidate {
   ByteSet anchor;
@@ -78,7 +138,14 @@ class Analyzer {
   explicit Analyzer(std::string_view p) : p_(p) {}
 
   std::optional<Prefilter> run() {
+    if (auto windows = find_windows()) return windows;
+    return find_literals();
+  }
+
+ private:
+  std::optional<Prefilter> find_windows() {
     try {
+      i_ = 0;
       bool alternation = false;
       parse_alternation(alternation);
       if (i_ != p_.size() || alternation) return std::nullopt;
@@ -92,7 +159,129 @@ class Analyzer {
     }
   }
 
- private:
+  std::optional<Prefilter> find_literals() {
+    std::vector<Partial> partials;
+    try {
+      i_ = 0;
+      partials = alternative_literals();
+      if (i_ != p_.size()) return std::nullopt;
+    } catch (const Bail&) {
+      return std::nullopt;
+    }
+    Prefilter f;
+    for (Partial& partial : partials) {
+      if (partial.chars.empty()) return std::nullopt;  // a match may start with anything
+      const Literal& lit = partial.chars;
+      if (std::find(f.literals.begin(), f.literals.end(), lit) != f.literals.end()) continue;
+      for (const std::string& form : lit[0]) {
+        const auto b0 = static_cast<unsigned char>(form[0]);
+        std::vector<int> seconds;
+        if (form.size() > 1) {
+          seconds.push_back(fold(static_cast<unsigned char>(form[1])));
+        } else if (lit.size() > 1) {
+          for (const std::string& next : lit[1]) seconds.push_back(fold(static_cast<unsigned char>(next[0])));
+        } else {
+          seconds.push_back(-1);
+        }
+        for (int b1 : seconds) {
+          const BytePair pair{fold(b0), b1};
+          if (std::find(f.pairs.begin(), f.pairs.end(), pair) == f.pairs.end()) f.pairs.push_back(pair);
+        }
+      }
+      f.literals.push_back(lit);
+      f.quick.push_back(quick_test(lit));
+    }
+    if (f.pairs.size() > kMaxPairs) return std::nullopt;
+    // The share of text positions that pass the pair test and need the
+    // literals checked; past a few percent PCRE2's own scan does as well.
+    constexpr double kWorthIt = 0.02;
+    double share = 0;
+    for (const BytePair& p : f.pairs) {
+      share += frequency(p.first) * (p.second < 0 ? 1.0 : frequency(static_cast<unsigned>(p.second)));
+    }
+    if (share > kWorthIt) return std::nullopt;
+    return f;
+  }
+
+  static Prefilter::QuickTest quick_test(const Literal& lit) {
+    Prefilter::QuickTest q;
+    size_t n = 0;
+    while (n < lit.size() && n < 8) {
+      // Only characters that are one ASCII byte in every form: a letter's
+      // two cases differ in bit 0x20 alone.
+      const auto& forms = lit[n];
+      const bool letter = forms.size() == 2 && forms[0].size() == 1 && forms[1].size() == 1 &&
+                          (static_cast<unsigned char>(forms[0][0]) | 0x20) == (static_cast<unsigned char>(forms[1][0]) | 0x20);
+      if (!(letter || (forms.size() == 1 && forms[0].size() == 1))) break;
+      const unsigned c = static_cast<unsigned char>(forms[0][0]) | (letter ? 0x20 : 0);
+      q.value |= uint64_t{c} << (8 * n);
+      q.mask |= uint64_t{0xFF} << (8 * n);
+      if (letter) q.fold |= uint64_t{0x20} << (8 * n);
+      ++n;
+    }
+    q.whole = n == lit.size();
+    return q;
+  }
+
+  // The literals that begin the alternatives from the parse position up to
+  // a ")" or the end of the pattern, which it then stands at.
+  std::vector<Partial> alternative_literals() {
+    std::vector<Partial> all;
+    while (true) {
+      std::vector<Partial> alternative(1);
+      sequence_literals(alternative);
+      all.insert(all.end(), alternative.begin(), alternative.end());
+      if (all.size() > kMaxLiterals) throw Bail{};
+      if (peek() != '|') return all;
+      ++i_;
+    }
+  }
+
+  // Extends the open literals by what a sequence of atoms must begin with,
+  // closing them at the first atom that is not a literal character, a small
+  // class of them, or a group of alternatives made of such.
+  void sequence_literals(std::vector<Partial>& literals) {
+    while (i_ < p_.size() && peek() != ')' && peek() != '|') {
+      const Atom a = parse_atom();
+      const auto [min, max] = parse_quantifier();
+      if (a.zero_width) continue;
+      const bool open = std::any_of(literals.begin(), literals.end(), [](const Partial& p) { return p.open; });
+      std::vector<Partial> choices;
+      if (open && min == 1 && max == 1 && a.group) {
+        const size_t resume = i_;
+        i_ = a.content;
+        choices = alternative_literals();
+        i_ = resume;
+      } else if (open && min == 1 && max == 1) {
+        for (const std::string& ch : a.chars) {
+          auto forms = char_forms(ch);
+          if (!forms) {
+            choices.clear();
+            break;
+          }
+          choices.push_back({{std::move(*forms)}, true});
+        }
+      }
+      std::vector<Partial> extended;
+      for (Partial& lit : literals) {
+        if (!lit.open || choices.empty()) {
+          lit.open = false;
+          extended.push_back(std::move(lit));
+          continue;
+        }
+        for (const Partial& choice : choices) {
+          Partial longer = lit;
+          longer.chars.insert(longer.chars.end(), choice.chars.begin(), choice.chars.end());
+          longer.open = choice.open;
+          extended.push_back(std::move(longer));
+        }
+        if (extended.size() > kMaxLiterals) throw Bail{};
+      }
+      literals = std::move(extended);
+    }
+  }
+
+
   char peek(size_t k = 0) const { return i_ + k < p_.size() ? p_[i_ + k] : '\0'; }
   unsigned byte(size_t k = 0) const { return static_cast<unsigned char>(peek(k)); }
 
@@ -139,7 +328,7 @@ class Analyzer {
     const unsigned c = byte();
     if (c == '(') return parse_group();
     if (c == '[') {
-      a.set = parse_class();
+      a.set = parse_class(a.chars);
       return a;
     }
     if (c == '\\') return parse_escape();
@@ -154,7 +343,9 @@ class Analyzer {
       return a;
     }
     if (c == '*' || c == '+' || c == '?' || c == '|' || c == ')') throw Bail{};
+    const size_t from = i_;
     a.set = literal_set(read_char());
+    a.chars.emplace_back(p_.substr(from, i_ - from));
     return a;
   }
 
@@ -248,7 +439,10 @@ class Analyzer {
       a.zero_width = true;
       return a;
     }
+    const size_t from = i_;
     a.set = escape_set(false);
+    const unsigned c = static_cast<unsigned char>(p_[from + 1]);
+    if (i_ == from + 2 && c < 0x80 && !std::isalnum(static_cast<int>(c))) a.chars.emplace_back(1, static_cast<char>(c));
     return a;
   }
 
@@ -302,11 +496,14 @@ class Analyzer {
     return v >= 0x80 ? 0x80 : static_cast<unsigned>(v);
   }
 
-  // A class "[...]"; Python reads "[" inside one as a literal.
-  ByteSet parse_class() {
+  // A class "[...]"; Python reads "[" inside one as a literal. `chars` gets
+  // its members when it lists a few characters and nothing else.
+  ByteSet parse_class(std::vector<std::string>& chars) {
+    constexpr size_t kMaxMembers = 4;
     ++i_;
     const bool negated = peek() == '^';
     if (negated) ++i_;
+    bool listable = !negated;
     ByteSet raw{};
     bool first = true;
     auto merge = [&](const ByteSet& s) {
@@ -324,14 +521,21 @@ class Analyzer {
         const char e = peek(1);
         if (e == 'd' || e == 'w' || e == 's' || e == 'D' || e == 'W' || e == 'S') {
           merge(escape_set(true));
+          listable = false;
           continue;
         }
+        const auto escaped = static_cast<unsigned char>(e);
         lo = escape_char(true);
+        if (escaped >= 0x80 || std::isalnum(escaped)) listable = false;
+        if (listable) chars.emplace_back(1, static_cast<char>(lo));
       } else {
+        const size_t from = i_;
         lo = read_char();
+        if (listable) chars.emplace_back(p_.substr(from, i_ - from));
       }
       unsigned hi = lo;
       if (peek() == '-' && peek(1) != ']' && i_ + 1 < p_.size()) {
+        listable = false;
         ++i_;
         if (peek() == '\\') {
           hi = escape_char(true);
@@ -352,6 +556,7 @@ class Analyzer {
       }
       for (unsigned c = lo; c <= hi; ++c) raw[c] = true;
     }
+    if (!listable || chars.size() > kMaxMembers) chars.clear();
     return negated ? complement(raw) : case_closed(raw);
   }
 
@@ -396,17 +601,6 @@ class Analyzer {
     return {min, max};
   }
 
-  // Rough share of each byte in prose, to estimate how often a run occurs.
-  static double frequency(unsigned c) {
-    if (c >= 0x80) return 0.02 / 128;
-    if (c >= 'a' && c <= 'z') return 0.035;
-    if (c >= 'A' && c <= 'Z') return 0.004;
-    if (is_digit(c)) return 0.01;
-    if (c == ' ') return 0.15;
-    if (c == '.' || c == ',' || c == '\n') return 0.01;
-    return 0.001;
-  }
-
   static std::optional<Prefilter> choose(const std::vector<Candidate>& candidates) {
     // A run of one common character class costs a PCRE2 call per occurrence
     // and gains nothing over PCRE2's own start-character skip.
@@ -435,6 +629,8 @@ class Analyzer {
       }
     }
     if (members != 1 || f.min_run != 1) f.single_byte = -1;
+    f.digit_anchor = true;
+    for (unsigned b = 0; b < 0x80; ++b) f.digit_anchor = f.digit_anchor && (!f.anchor[b] || is_digit(b));
     return f;
   }
 
@@ -445,56 +641,203 @@ class Analyzer {
 
 }  // namespace
 
+bool literal_scan_pays(const std::array<bool, 256>& first_bytes) {
+  // Against a few rare first characters PCRE2's own skip is faster than the
+  // pair scan.
+  constexpr double kCommon = 0.03;
+  double share = 0;
+  for (unsigned c = 0; c < 256; ++c) share += first_bytes[c] ? frequency(c) : 0;
+  return share > kCommon;
+}
+
 std::optional<Prefilter> make_prefilter(std::string_view python_pattern, int flags) {
   if ((flags & VERBOSE) != 0) return std::nullopt;
   return Analyzer(python_pattern).run();
 }
 
-bool WindowFinder::next(size_t& start, size_t& last) {
+WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const std::vector<uint64_t>* digit_bits)
+    : f_(filter),
+      text_(text),
+      // The doubling in find_digit_run reaches 64 bits past a run's start.
+      digit_bits_(filter.digit_anchor && filter.min_run <= 64 ? digit_bits : nullptr) {
+  for (const BytePair& pair : f_.pairs) {
+    Broadcast b{};
+    std::memset(b.first, pair.first, sizeof(b.first));
+    std::memset(b.second, pair.second < 0 ? 0 : pair.second, sizeof(b.second));
+    b.any_second = pair.second < 0;
+    broadcast_.push_back(b);
+  }
+}
+
+uint64_t WindowFinder::pair_bits(size_t at) const {
+  const size_t size = text_.size();
+  const auto* p = reinterpret_cast<const unsigned char*>(text_.data()) + at;
+#if defined(__SSE2__)
+  if (at + 65 <= size) {
+    uint64_t bits = 0;
+    const __m128i case_bit = _mm_set1_epi8(0x20);
+    for (int chunk = 0; chunk < 4; ++chunk) {
+      const unsigned char* q = p + 16 * chunk;
+      const __m128i first = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), case_bit);
+      const __m128i second = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1)), case_bit);
+      __m128i hits = _mm_setzero_si128();
+      for (const Broadcast& b : broadcast_) {
+        __m128i hit = _mm_cmpeq_epi8(first, _mm_load_si128(reinterpret_cast<const __m128i*>(b.first)));
+        if (!b.any_second) {
+          hit = _mm_and_si128(hit, _mm_cmpeq_epi8(second, _mm_load_si128(reinterpret_cast<const __m128i*>(b.second))));
+        }
+        hits = _mm_or_si128(hits, hit);
+      }
+      bits |= static_cast<uint64_t>(static_cast<uint16_t>(_mm_movemask_epi8(hits))) << (16 * chunk);
+    }
+    return bits;
+  }
+#endif
+  uint64_t bits = 0;
+  const size_t count = std::min<size_t>(64, size - at);
+  for (size_t k = 0; k < count; ++k) {
+    const int b1 = at + k + 1 < size ? fold(p[k + 1]) : -2;
+    for (const BytePair& pair : f_.pairs) {
+      if (pair.first == fold(p[k]) && (pair.second < 0 || pair.second == b1)) bits |= uint64_t{1} << k;
+    }
+  }
+  return bits;
+}
+
+bool WindowFinder::literal_at(size_t at) const {
+  // Little-endian loads put text_[at] in the low byte, as the tests expect.
+  uint64_t eight = 0;
+  std::memcpy(&eight, text_.data() + at, std::min<size_t>(8, text_.size() - at));
+  if constexpr (std::endian::native == std::endian::big) eight = __builtin_bswap64(eight);
+  for (size_t i = 0; i < f_.literals.size(); ++i) {
+    const Prefilter::QuickTest& q = f_.quick[i];
+    if (((eight | q.fold) & q.mask) != q.value) continue;
+    if (q.whole && at + static_cast<size_t>(std::popcount(q.mask)) / 8 <= text_.size()) return true;
+    size_t pos = at;
+    bool matched = true;
+    for (const auto& forms : f_.literals[i]) {
+      auto found = std::find_if(forms.begin(), forms.end(),
+                                [&](const std::string& form) { return text_.compare(pos, form.size(), form) == 0; });
+      if (found == forms.end()) {
+        matched = false;
+        break;
+      }
+      pos += found->size();
+    }
+    if (matched) return true;
+  }
+  return false;
+}
+
+bool WindowFinder::next_literal(size_t& start, size_t& last) {
+  // pos_ is the next block of 64 bytes to test; pending_ holds the
+  // candidates of the block before it.
+  while (true) {
+    while (pending_ == 0) {
+      if (pos_ >= text_.size()) return false;
+      pending_ = pair_bits(pos_);
+      pos_ += 64;
+    }
+    const size_t at = pos_ - 64 + static_cast<size_t>(std::countr_zero(pending_));
+    pending_ &= pending_ - 1;
+    if (literal_at(at)) {
+      start = last = at;
+      return true;
+    }
+  }
+}
+
+std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
+  const std::vector<uint64_t>& words = *digit_bits_;
+  const size_t n = f_.min_run;
+  const size_t size = text_.size();
+  size_t w = pos_ / 64;
+  if (w >= words.size()) return {size, size};
+  // pos_ follows a byte outside every run, so the bits before it belong to
+  // runs already reported or too short.
+  uint64_t here = words[w] & (~uint64_t{0} << (pos_ % 64));
+  size_t a = size;
+  for (; w < words.size(); ++w) {
+    const uint64_t next = w + 1 < words.size() ? words[w + 1] : 0;
+    // Doubling: once bit i of (lo, hi) says `len` set bits start at 64w + i,
+    // and-ing it with itself shifted by step <= len extends that to
+    // len + step.
+    uint64_t lo = here, hi = next;
+    for (size_t len = 1; len < n && lo != 0;) {
+      const size_t step = std::min(len, n - len);
+      lo &= (lo >> step) | (hi << (64 - step));
+      hi &= hi >> step;
+      len += step;
+    }
+    if (lo != 0) {
+      a = 64 * w + static_cast<size_t>(std::countr_zero(lo));
+      break;
+    }
+    here = next;
+  }
+  if (a >= size) return {size, size};
+  size_t b = a + n;
+  while (b < size) {
+    const size_t bit = b % 64;
+    const auto ones = static_cast<size_t>(std::countr_one(words[b / 64] >> bit));
+    b += ones;
+    if (ones < 64 - bit) break;  // the shift brought in zeros above the word's end
+  }
+  return {a, std::min(b, size)};
+}
+
+std::pair<size_t, size_t> WindowFinder::find_byte_run() const {
   const size_t n = f_.min_run;
   const size_t size = text_.size();
   auto in_anchor = [&](size_t i) { return f_.anchor[static_cast<unsigned char>(text_[i])]; };
-  if (f_.single_byte >= 0) {
-    const void* hit = pos_ < size ? std::memchr(text_.data() + pos_, f_.single_byte, size - pos_) : nullptr;
-    if (hit == nullptr) {
-      pos_ = size;
-      return false;
-    }
-    const size_t at = static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
-    pos_ = at + 1;
-    size_t s = at;
-    while (s > floor_ && f_.prefix[static_cast<unsigned char>(text_[s - 1])]) --s;
-    while (s < size && (static_cast<unsigned char>(text_[s]) & 0xC0) == 0x80) ++s;
-    start = s;
-    last = at;
-    floor_ = last + 1;
-    return true;
-  }
-  while (pos_ + n <= size) {
-    // A run of n anchor bytes starting at or after pos_ covers pos_ + n - 1.
-    const size_t probe = pos_ + n - 1;
+  size_t pos = pos_;
+  while (pos + n <= size) {
+    // A run of n anchor bytes starting at or after pos covers pos + n - 1.
+    const size_t probe = pos + n - 1;
     if (!in_anchor(probe)) {
-      pos_ = probe + 1;
+      pos = probe + 1;
       continue;
     }
     size_t a = probe;
-    while (a > pos_ && in_anchor(a - 1)) --a;
+    while (a > pos && in_anchor(a - 1)) --a;
     size_t b = probe + 1;
     while (b < size && in_anchor(b)) ++b;
-    pos_ = b;
-    if (b - a < n) continue;
-    // pos_ only ever follows a byte outside the anchor set, so [a, b) is a
-    // whole run; the match starts within the prefix bytes before it.
-    size_t s = a;
-    while (s > floor_ && f_.prefix[static_cast<unsigned char>(text_[s - 1])]) --s;
-    while (s < size && (static_cast<unsigned char>(text_[s]) & 0xC0) == 0x80) ++s;
-    start = s;
-    last = b - n;
-    floor_ = last + 1;
-    return true;
+    if (b - a >= n) return {a, b};
+    pos = b;
   }
-  pos_ = size;
-  return false;
+  return {size, size};
+}
+
+bool WindowFinder::next(size_t& start, size_t& last) {
+  if (!f_.literals.empty()) return next_literal(start, last);
+  const size_t size = text_.size();
+  size_t a = size, b = size;
+  if (f_.single_byte >= 0) {
+    const void* hit = pos_ < size ? std::memchr(text_.data() + pos_, f_.single_byte, size - pos_) : nullptr;
+    if (hit != nullptr) a = static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
+    b = a + 1;  // a run of one: the next search starts right after it
+  } else if (digit_bits_ != nullptr) {
+    // The window of a run of anchor bytes inside a run of digit bits lies
+    // within the window of the latter.
+    std::tie(a, b) = find_digit_run();
+  } else {
+    std::tie(a, b) = find_byte_run();
+  }
+  if (a >= size) {
+    pos_ = size;
+    return false;
+  }
+  // pos_ only ever follows a byte outside the anchor set (or the single
+  // byte), so [a, b) is a whole run; the match starts within the prefix
+  // bytes before it.
+  pos_ = b;
+  size_t s = a;
+  while (s > floor_ && f_.prefix[static_cast<unsigned char>(text_[s - 1])]) --s;
+  while (s < size && (static_cast<unsigned char>(text_[s]) & 0xC0) == 0x80) ++s;
+  start = s;
+  last = b - f_.min_run;
+  floor_ = last + 1;
+  return true;
 }
 
 }  // namespace tesk_privacy::regex::internal

@@ -4,6 +4,7 @@
 #include <pcre2.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <mutex>
 
@@ -110,6 +111,25 @@ std::string start_lookahead(const std::string& translated, uint32_t options) {
   return "(?=[" + chars + "\\x{80}-\\x{10ffff}])";
 }
 
+// Whether scanning for a pattern's leading literals beats PCRE2's own
+// start-of-match search: not when PCRE2 knows the one code unit every match
+// starts with, nor when the first characters it knows of are rare.
+bool literal_scan_pays(const std::string& translated, uint32_t options) {
+  int error = 0;
+  PCRE2_SIZE error_offset = 0;
+  pcre2_code* code = compile(translated, options, &error, &error_offset);
+  if (code == nullptr) return false;  // the real compilation reports the error
+  uint32_t first_type = 0;
+  const uint8_t* bitmap = nullptr;
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &first_type);
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTBITMAP, &bitmap);
+  std::array<bool, 256> first{};
+  for (unsigned c = 0; c < 256 && bitmap != nullptr; ++c) first[c] = (bitmap[c / 8] >> (c % 8)) & 1;
+  pcre2_code_free(code);
+  if (first_type == 1) return false;
+  return bitmap == nullptr || internal::literal_scan_pays(first);
+}
+
 size_t next_char(std::string_view s, size_t pos) {
   ++pos;
   while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
@@ -135,6 +155,9 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   internal::Translation t = internal::translate_python_pattern(pattern, flags);
   translated_ = std::move(t.pattern);
   code_->prefilter = internal::make_prefilter(pattern, flags);
+  if (code_->prefilter && !code_->prefilter->literals.empty() && !literal_scan_pays(translated_, t.options)) {
+    code_->prefilter.reset();
+  }
   // Windowed scans make one PCRE2 call per window. PCRE2's own start-up
   // work (the look-ahead for a required character, which may read the rest
   // of the subject) would then run once per window, quadratic on a text full
@@ -196,7 +219,8 @@ bool Regex::match_at(const void* code, std::string_view subject, size_t offset, 
 }
 
 template <typename Fn>
-void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
+void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
+  const std::string_view subject = text.view();
   MatchData md(code_->code);
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md.data);
   size_t offset = 0;
@@ -206,7 +230,7 @@ void Regex::for_each_match(std::string_view subject, Fn&& fn) const {
     // window that reaches past the previous match, with an offset limit so
     // PCRE2 stops at the window's end instead of scanning on.
     MatchContext context(code_->context);
-    internal::WindowFinder windows(*code_->prefilter, subject);
+    internal::WindowFinder windows(*code_->prefilter, subject, &text.digit_bits());
     size_t window_start = 0, window_last = 0;
     bool have = windows.next(window_start, window_last);
     while (have && offset <= subject.size()) {
@@ -249,7 +273,7 @@ int64_t cp_offset(const Utf8Text& text, size_t byte) { return static_cast<int64_
 
 std::vector<Match> Regex::find_all(const Utf8Text& text) const {
   std::vector<Match> matches;
-  for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE* ov) {
+  for_each_match(text, [&](size_t s, size_t e, const PCRE2_SIZE* ov) {
     Match m;
     m.byte_start = s;
     m.byte_end = e;
@@ -271,7 +295,7 @@ std::vector<Match> Regex::find_all(const Utf8Text& text) const {
 
 std::vector<MatchSpan> Regex::find_spans(const Utf8Text& text) const {
   std::vector<MatchSpan> spans;
-  for_each_match(text.view(), [&](size_t s, size_t e, const PCRE2_SIZE*) {
+  for_each_match(text, [&](size_t s, size_t e, const PCRE2_SIZE*) {
     spans.push_back({cp_offset(text, s), cp_offset(text, e), s, e});
   });
   return spans;
@@ -317,7 +341,7 @@ std::string Regex::replace_all(const Utf8Text& text, std::string_view replacemen
   std::string_view subject = text.view();
   std::string out;
   size_t copied = 0;
-  for_each_match(subject, [&](size_t s, size_t e, const PCRE2_SIZE*) {
+  for_each_match(text, [&](size_t s, size_t e, const PCRE2_SIZE*) {
     if (s < copied) return;
     out.append(subject.substr(copied, s - copied));
     out.append(replacement);

@@ -4,7 +4,37 @@
 #include <bit>
 #include <limits>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tesk_privacy {
+namespace {
+
+// Bit i set where bytes[i] (i < count <= 64) is an ASCII digit or >= 0x80.
+uint64_t digit_bits_of(const unsigned char* bytes, size_t count) {
+  uint64_t bits = 0;
+#if defined(__SSE2__)
+  if (count == 64) {
+    for (int chunk = 0; chunk < 4; ++chunk) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * chunk));
+      // x - '0' is at most 9, unsigned, exactly for the ten digits.
+      const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8('0'));
+      const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset);
+      const auto chunk_bits = static_cast<uint16_t>(_mm_movemask_epi8(digit) | _mm_movemask_epi8(x));
+      bits |= static_cast<uint64_t>(chunk_bits) << (16 * chunk);
+    }
+    return bits;
+  }
+#endif
+  for (size_t i = 0; i < count; ++i) {
+    const unsigned char c = bytes[i];
+    if (c >= 0x80 || (c >= '0' && c <= '9')) bits |= uint64_t{1} << i;
+  }
+  return bits;
+}
+
+}  // namespace
 
 InvalidUtf8Error::InvalidUtf8Error(size_t byte_offset)
     : std::invalid_argument("text is not valid UTF-8: invalid byte sequence at byte offset " +
@@ -93,6 +123,11 @@ Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
   check_utf8(text_);
   if (text_.size() > std::numeric_limits<uint32_t>::max()) {
     throw std::length_error("text larger than 4 GiB is not supported");
+  }
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
+  digit_bits_.reserve((text_.size() + 63) / 64);
+  for (size_t start = 0; start < text_.size(); start += 64) {
+    digit_bits_.push_back(digit_bits_of(bytes + start, std::min<size_t>(64, text_.size() - start)));
   }
   bool ascii = std::all_of(text_.begin(), text_.end(),
                            [](char c) { return static_cast<unsigned char>(c) < 0x80; });

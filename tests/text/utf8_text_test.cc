@@ -72,6 +72,24 @@ TEST(Utf8Text, ByteToCpAgreesWithCountingAtEveryOffset) {
   }
 }
 
+// The digit bits of ASCII and non-ASCII texts whose lengths end inside a
+// 64-byte word and on its edge.
+TEST(Utf8Text, DigitBitsMarkDigitsAndNonAsciiBytes) {
+  const char* pieces[] = {"0", "9", "/", ":", "a", " ", "é", "٣", "12345"};
+  for (size_t size : {0, 1, 63, 64, 65, 200, 256}) {
+    std::string bytes;
+    for (int i = 0; bytes.size() < size; ++i) bytes += pieces[(i * 5 + i / 4) % 9];
+    const Utf8Text text(bytes);
+    const std::vector<uint64_t>& bits = text.digit_bits();
+    ASSERT_EQ(bits.size(), (bytes.size() + 63) / 64);
+    for (size_t b = 0; b < 64 * bits.size(); ++b) {
+      const auto c = b < bytes.size() ? static_cast<unsigned char>(bytes[b]) : 'x';
+      const bool expected = c >= 0x80 || (c >= '0' && c <= '9');
+      ASSERT_EQ((bits[b / 64] >> (b % 64)) & 1, expected ? 1u : 0u) << "byte " << b << " of " << bytes.size();
+    }
+  }
+}
+
 TEST(CaseMapping, LowersLikePython) {
   EXPECT_EQ(to_lower("Nomor KTP"), "nomor ktp");
   EXPECT_EQ(to_lower("ÉCOLE Straße"), "école straße");

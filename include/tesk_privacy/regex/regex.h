@@ -132,7 +132,7 @@ class Regex {
   // that compilation fail.
   std::pair<const void*, uint32_t> anchored_code(bool at_both_ends) const;
   template <typename Fn>
-  void for_each_match(std::string_view subject, Fn&& fn) const;
+  void for_each_match(const Utf8Text& text, Fn&& fn) const;
 
   std::string pattern_;
   int flags_;

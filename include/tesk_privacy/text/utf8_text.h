@@ -72,6 +72,12 @@ class Utf8Text {
   size_t cp_to_byte(size_t cp_offset) const;
   // The code points [start, end), clipped to the text.
   std::string_view slice(size_t start_cp, size_t end_cp) const;
+  // A bit for each byte that is an ASCII digit or part of a non-ASCII
+  // character (which may be a digit of another script), bit i of word k
+  // standing for byte 64k + i: what a run of digits can be made of. Every
+  // pattern that looks for numbers starts its scan from these bits, so the
+  // text finds them once for all of them.
+  const std::vector<uint64_t>& digit_bits() const { return digit_bits_; }
 
  private:
   std::string text_;
@@ -86,6 +92,7 @@ class Utf8Text {
     uint64_t starts;
   };
   std::vector<Block> blocks_;
+  std::vector<uint64_t> digit_bits_;
 };
 
 }  // namespace tesk_privacy

@@ -64,10 +64,11 @@ DOTTED_I = re.compile("[\u0130\u0131]")
 WORDS = [
     "rekening", "nomor", "telepon", "hubungi", "gaji", "sebesar", "dan", "di", "kantor", "saja", "Jalan",
     "Project", "project", "proyek", "Morvale", "MORVALE", "morvale", "Halvern", "PELKA", "PELKAS", "TANDO",
+    "TRELIS", "Treli\u017f", "DORNAK", "dorna\u212a", "Tandon", "Halver",
     "Project E", "Senin", "Minggu", "Agustus", "Mei", "May", "Desember", "Okt", "pukul", "jam", "WIB", "PM",
     "tanggal", "tbk", "Tbk", "Alpha", "plan", "bpjs", "kk", "npwp", "email", "www", "com", "co", "id",
 ]
-CURRENCY = ["Rp", "Rp.", "rp", "RP", "USD", "usd", "$", "€", "£", "¥", "EUR", "GBP", "JPY", "IDR"]
+CURRENCY = ["Rp", "Rp.", "rp", "RP", "USD", "usd", "U\u017fD", "$", "€", "£", "¥", "EUR", "GBP", "JPY", "IDR"]
 SEPARATORS = [" ", " ", " ", ".", ",", "-", "/", ":", "\n", "\t", "  ", " - ", ". ", ", ", "\n\n", "_", "+", "(", ")"]
 URL_BITS = [
     "https://", "http://", "www.", "facebook.com/", "FACEBOOK.COM/", "linkedin.com/in/", "linkedin.com/en/",
