@@ -219,6 +219,7 @@ class Analyzer {
       if (letter) q.fold |= uint64_t{0x20} << (8 * n);
       ++n;
     }
+    q.length = n;
     q.whole = n == lit.size();
     return q;
   }
@@ -660,6 +661,11 @@ WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const
       text_(text),
       // The doubling in find_digit_run reaches 64 bits past a run's start.
       digit_bits_(filter.digit_anchor && filter.min_run <= 64 ? digit_bits : nullptr) {
+  for (size_t len = 1; len < f_.min_run;) {
+    const size_t step = std::min(len, f_.min_run - len);
+    steps_[step_count_++] = static_cast<uint8_t>(step);
+    len += step;
+  }
   for (const BytePair& pair : f_.pairs) {
     Broadcast b{};
     std::memset(b.first, pair.first, sizeof(b.first));
@@ -712,7 +718,7 @@ bool WindowFinder::literal_at(size_t at) const {
   for (size_t i = 0; i < f_.literals.size(); ++i) {
     const Prefilter::QuickTest& q = f_.quick[i];
     if (((eight | q.fold) & q.mask) != q.value) continue;
-    if (q.whole && at + static_cast<size_t>(std::popcount(q.mask)) / 8 <= text_.size()) return true;
+    if (q.whole && at + q.length <= text_.size()) return true;
     size_t pos = at;
     bool matched = true;
     for (const auto& forms : f_.literals[i]) {
@@ -749,7 +755,6 @@ bool WindowFinder::next_literal(size_t& start, size_t& last) {
 
 std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
   const std::vector<uint64_t>& words = *digit_bits_;
-  const size_t n = f_.min_run;
   const size_t size = text_.size();
   size_t w = pos_ / 64;
   if (w >= words.size()) return {size, size};
@@ -763,11 +768,10 @@ std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
     // and-ing it with itself shifted by step <= len extends that to
     // len + step.
     uint64_t lo = here, hi = next;
-    for (size_t len = 1; len < n && lo != 0;) {
-      const size_t step = std::min(len, n - len);
+    for (int k = 0; k < step_count_; ++k) {
+      const unsigned step = steps_[k];
       lo &= (lo >> step) | (hi << (64 - step));
       hi &= hi >> step;
-      len += step;
     }
     if (lo != 0) {
       a = 64 * w + static_cast<size_t>(std::countr_zero(lo));
@@ -776,7 +780,7 @@ std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
     here = next;
   }
   if (a >= size) return {size, size};
-  size_t b = a + n;
+  size_t b = a + f_.min_run;
   while (b < size) {
     const size_t bit = b % 64;
     const auto ones = static_cast<size_t>(std::countr_one(words[b / 64] >> bit));

@@ -55,6 +55,7 @@ struct Prefilter {
   // literal when `whole`).
   struct QuickTest {
     uint64_t value = 0, mask = 0, fold = 0;
+    size_t length = 0;  // bytes the test covers
     bool whole = false;
   };
   std::vector<QuickTest> quick;
@@ -105,6 +106,10 @@ class WindowFinder {
   const Prefilter& f_;
   std::string_view text_;
   const std::vector<uint64_t>* digit_bits_;  // null unless they can stand for the anchor
+  // The shifts that take runs of one bit to runs of min_run: 1, 2, 4, ...
+  // then what is left; at most seven for min_run <= 64.
+  std::array<uint8_t, 8> steps_{};
+  int step_count_ = 0;
   size_t pos_ = 0;    // where the search for the next anchor run goes on
   size_t floor_ = 0;  // one past the previous window
   uint64_t pending_ = 0;  // literal mode: candidates of the block before pos_ left to check
