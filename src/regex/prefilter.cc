@@ -153,10 +153,27 @@ class Analyzer {
       ByteSet prefix{};
       std::vector<Candidate> candidates;
       walk_sequence(prefix, candidates);
-      return choose(candidates);
+      auto f = choose(candidates);
+      if (f && f->digit_anchor) f->exact_run = exact_run();
+      return f;
     } catch (const Bail&) {
       return std::nullopt;
     }
+  }
+
+  // N for a pattern made of \b, one class of digits repeated exactly N
+  // times, and \b, as identity numbers are; 0 for any other.
+  size_t exact_run() {
+    constexpr std::string_view kBoundary = "\\b";
+    if (p_.size() < 2 * kBoundary.size() || !p_.starts_with(kBoundary) || !p_.ends_with(kBoundary)) return 0;
+    i_ = kBoundary.size();
+    const Atom a = parse_atom();
+    const auto [min, max] = parse_quantifier();
+    if (i_ != p_.size() - kBoundary.size() || a.group || a.zero_width || min != max) return 0;
+    for (unsigned c = 0; c < 0x80; ++c) {
+      if (a.set[c] && !is_digit(c)) return 0;
+    }
+    return min;
   }
 
   std::optional<Prefilter> find_literals() {
@@ -210,10 +227,11 @@ class Analyzer {
       // Only characters that are one ASCII byte in every form: a letter's
       // two cases differ in bit 0x20 alone.
       const auto& forms = lit[n];
+      const auto first = static_cast<unsigned char>(forms[0][0]);
       const bool letter = forms.size() == 2 && forms[0].size() == 1 && forms[1].size() == 1 &&
-                          (static_cast<unsigned char>(forms[0][0]) | 0x20) == (static_cast<unsigned char>(forms[1][0]) | 0x20);
+                          fold(first) == fold(static_cast<unsigned char>(forms[1][0]));
       if (!(letter || (forms.size() == 1 && forms[0].size() == 1))) break;
-      const unsigned c = static_cast<unsigned char>(forms[0][0]) | (letter ? 0x20 : 0);
+      const unsigned c = letter ? fold(first) : first;
       q.value |= uint64_t{c} << (8 * n);
       q.mask |= uint64_t{0xFF} << (8 * n);
       if (letter) q.fold |= uint64_t{0x20} << (8 * n);
@@ -281,7 +299,6 @@ class Analyzer {
       literals = std::move(extended);
     }
   }
-
 
   char peek(size_t k = 0) const { return i_ + k < p_.size() ? p_[i_ + k] : '\0'; }
   unsigned byte(size_t k = 0) const { return static_cast<unsigned char>(peek(k)); }
@@ -443,7 +460,9 @@ class Analyzer {
     const size_t from = i_;
     a.set = escape_set(false);
     const unsigned c = static_cast<unsigned char>(p_[from + 1]);
-    if (i_ == from + 2 && c < 0x80 && !std::isalnum(static_cast<int>(c))) a.chars.emplace_back(1, static_cast<char>(c));
+    if (i_ == from + 2 && c < 0x80 && !std::isalnum(static_cast<int>(c))) {
+      a.chars.emplace_back(1, static_cast<char>(c));  // an escaped punctuation character
+    }
     return a;
   }
 
@@ -824,6 +843,16 @@ bool WindowFinder::next(size_t& start, size_t& last) {
     // The window of a run of anchor bytes inside a run of digit bits lies
     // within the window of the latter.
     std::tie(a, b) = find_digit_run();
+    // Between word boundaries, N digits are a whole run of digits: a run of
+    // another length, all ASCII, holds no match.
+    auto ascii = [&] {
+      return std::all_of(text_.begin() + a, text_.begin() + b,
+                         [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    while (f_.exact_run != 0 && a < size && b - a != f_.exact_run && ascii()) {
+      pos_ = b;
+      std::tie(a, b) = find_digit_run();
+    }
   } else {
     std::tie(a, b) = find_byte_run();
   }

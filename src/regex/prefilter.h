@@ -68,6 +68,8 @@ struct Prefilter {
   // Whether the anchor set holds only ASCII digits and non-ASCII bytes, so
   // that runs of a text's digit bits (Utf8Text::digit_bits) hold its runs.
   bool digit_anchor = false;
+  // N when every match is a whole run of exactly N digits (\b\d{N}\b), else 0.
+  size_t exact_run = 0;
 };
 
 // Nothing when the pattern holds no run selective enough to pay off, or uses

@@ -58,6 +58,23 @@ TEST(Prefilter, ChoosesItsModeFromThePattern) {
   for (const auto& c : kCases) EXPECT_EQ(mode_of(c.pattern), c.mode) << c.pattern;
 }
 
+// A pattern of exactly N digits between word boundaries skips runs of
+// ASCII digits of any other length without asking PCRE2.
+TEST(Prefilter, KnowsPatternsOfExactlyNDigits) {
+  const struct {
+    const char* pattern;
+    size_t exact_run;
+  } kCases[] = {
+      {R"(\b\d{13}\b)", 13}, {R"(\b[0-9]{16}\b)", 16}, {R"(\b0\d{7}\b)", 0},
+      {R"(\b\d{13})", 0},     {R"(\b\d{10,12}\b)", 0}, {R"(\b\d{13}\\b)", 0},
+  };
+  for (const auto& c : kCases) {
+    const auto f = internal::make_prefilter(c.pattern, kDefaultFlags);
+    ASSERT_TRUE(f.has_value()) << c.pattern;
+    EXPECT_EQ(f->exact_run, c.exact_run) << c.pattern;
+  }
+}
+
 // Literals placed at the start and end of the text, across the 64-byte
 // blocks the scan tests at once, in every case and in the non-ASCII forms
 // Python folds onto i, k and s, next to near misses.
@@ -93,7 +110,9 @@ TEST(Prefilter, WindowScanFindsEveryMatch) {
       "01234567 a@b " + pad + "x.y@z ١٢٣٤٥٦٧٨٩٠١٢٣",
       "12345678901234 1234567890123" + pad + "0123456701234567",
       std::string(51, ' ') + "1234567890123" + " 01234567" + digits200 + " 0123456789012",
-      "é1234567890123é 1234567890123é 東京01234567 " + digits200 + "é" + std::string(70, '5') + " ١٢٣٤٥٦٧٨",
+      "é1234567890123é 1234567890123é 東京01234567 " + digits200 + "é" + std::string(70, '5') +
+          " ١٢٣٤٥٦٧٨",
+      "123456789012٣ ١٢٣٤٥٦٧٨٩٠١٢٣ 1234567890123_ a1234567890123 12345678901234 123456789012 1234567890123",
   };
   for (const char* pattern : {R"(\b\d{13}\b)", R"(\b0\d{7}\b)", R"([\w.]+@[\w-]+)", R"(\d{70})", R"([0-9]{4}\d{9})"}) {
     SCOPED_TRACE(pattern);
