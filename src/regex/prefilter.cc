@@ -161,19 +161,24 @@ class Analyzer {
     }
   }
 
-  // N for a pattern made of \b, one class of digits repeated exactly N
-  // times, and \b, as identity numbers are; 0 for any other.
+  // N for a pattern made of \b, classes of digits (or digits) that together
+  // match exactly N characters, and \b, as identity numbers are; 0 for any
+  // other.
   size_t exact_run() {
     constexpr std::string_view kBoundary = "\\b";
     if (p_.size() < 2 * kBoundary.size() || !p_.starts_with(kBoundary) || !p_.ends_with(kBoundary)) return 0;
-    i_ = kBoundary.size();
-    const Atom a = parse_atom();
-    const auto [min, max] = parse_quantifier();
-    if (i_ != p_.size() - kBoundary.size() || a.group || a.zero_width || min != max) return 0;
-    for (unsigned c = 0; c < 0x80; ++c) {
-      if (a.set[c] && !is_digit(c)) return 0;
+    const size_t end = p_.size() - kBoundary.size();
+    size_t n = 0;
+    for (i_ = kBoundary.size(); i_ < end;) {
+      const Atom a = parse_atom();
+      const auto [min, max] = parse_quantifier();
+      if (i_ > end || a.group || a.zero_width || min != max) return 0;
+      for (unsigned c = 0; c < 0x80; ++c) {
+        if (a.set[c] && !is_digit(c)) return 0;
+      }
+      n += min;
     }
-    return min;
+    return i_ == end ? n : 0;
   }
 
   std::optional<Prefilter> find_literals() {
