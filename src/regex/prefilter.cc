@@ -839,43 +839,48 @@ std::pair<size_t, size_t> WindowFinder::find_byte_run() const {
 bool WindowFinder::next(size_t& start, size_t& last) {
   if (!f_.literals.empty()) return next_literal(start, last);
   const size_t size = text_.size();
-  size_t a = size, b = size;
-  if (f_.single_byte >= 0) {
-    const void* hit = pos_ < size ? std::memchr(text_.data() + pos_, f_.single_byte, size - pos_) : nullptr;
-    if (hit != nullptr) a = static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
-    b = a + 1;  // a run of one: the next search starts right after it
-  } else if (digit_bits_ != nullptr) {
-    // The window of a run of anchor bytes inside a run of digit bits lies
-    // within the window of the latter.
-    std::tie(a, b) = find_digit_run();
+  auto ascii = [&](size_t a, size_t b) {
+    return std::all_of(text_.begin() + a, text_.begin() + b,
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  };
+  while (true) {
+    size_t a = size, b = size;
+    if (f_.single_byte >= 0) {
+      const void* hit = pos_ < size ? std::memchr(text_.data() + pos_, f_.single_byte, size - pos_) : nullptr;
+      if (hit != nullptr) a = static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
+      b = a + 1;  // a run of one: the next search starts right after it
+    } else if (digit_bits_ != nullptr) {
+      // The window of a run of anchor bytes inside a run of digit bits lies
+      // within the window of the latter.
+      std::tie(a, b) = find_digit_run();
+    } else {
+      std::tie(a, b) = find_byte_run();
+    }
+    if (a >= size) {
+      pos_ = size;
+      return false;
+    }
+    // pos_ only ever follows a byte outside the anchor set (or the single
+    // byte), so [a, b) is a whole run.
+    pos_ = b;
     // Between word boundaries, N digits are a whole run of digits: a run of
     // another length, all ASCII, holds no match.
-    auto ascii = [&] {
-      return std::all_of(text_.begin() + a, text_.begin() + b,
-                         [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    };
-    while (f_.exact_run != 0 && a < size && b - a != f_.exact_run && ascii()) {
-      pos_ = b;
-      std::tie(a, b) = find_digit_run();
+    if (f_.exact_run != 0 && b - a != f_.exact_run && ascii(a, b)) continue;
+    // The match starts within the prefix bytes before the run, at a byte it
+    // can start with.
+    size_t s = a;
+    while (s > floor_ && f_.prefix[static_cast<unsigned char>(text_[s - 1])]) --s;
+    const size_t l = b - f_.min_run;
+    floor_ = l + 1;
+    while (s <= l && ((static_cast<unsigned char>(text_[s]) & 0xC0) == 0x80 ||
+                      (f_.has_first && !f_.first[static_cast<unsigned char>(text_[s])]))) {
+      ++s;
     }
-  } else {
-    std::tie(a, b) = find_byte_run();
+    if (s > l) continue;
+    start = s;
+    last = l;
+    return true;
   }
-  if (a >= size) {
-    pos_ = size;
-    return false;
-  }
-  // pos_ only ever follows a byte outside the anchor set (or the single
-  // byte), so [a, b) is a whole run; the match starts within the prefix
-  // bytes before it.
-  pos_ = b;
-  size_t s = a;
-  while (s > floor_ && f_.prefix[static_cast<unsigned char>(text_[s - 1])]) --s;
-  while (s < size && (static_cast<unsigned char>(text_[s]) & 0xC0) == 0x80) ++s;
-  start = s;
-  last = b - f_.min_run;
-  floor_ = last + 1;
-  return true;
 }
 
 }  // namespace tesk_privacy::regex::internal

@@ -70,6 +70,10 @@ struct Prefilter {
   bool digit_anchor = false;
   // N when every match is a whole run of exactly N digits (\b\d{N}\b), else 0.
   size_t exact_run = 0;
+  // The bytes a match can start with, when known (from PCRE2's analysis):
+  // a window starts at its first such byte, or is skipped.
+  std::array<bool, 256> first{};
+  bool has_first = false;
 };
 
 // Nothing when the pattern holds no run selective enough to pay off, or uses

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <mutex>
 
@@ -111,23 +112,44 @@ std::string start_lookahead(const std::string& translated, uint32_t options) {
   return "(?=[" + chars + "\\x{80}-\\x{10ffff}])";
 }
 
-// Whether scanning for a pattern's leading literals beats PCRE2's own
-// start-of-match search: not when PCRE2 knows the one code unit every match
-// starts with, nor when the first characters it knows of are rare.
-bool literal_scan_pays(const std::string& translated, uint32_t options) {
+// What PCRE2 works out about the first byte of every match: the one code
+// unit it must start with, or a set of possible first bytes, or nothing.
+struct FirstBytes {
+  bool single = false;  // one first code unit, in some case
+  bool known = false;   // `set` holds every possible first byte
+  std::array<bool, 256> set{};
+};
+
+FirstBytes first_bytes(const std::string& translated, uint32_t options) {
+  FirstBytes first;
   int error = 0;
   PCRE2_SIZE error_offset = 0;
   pcre2_code* code = compile(translated, options, &error, &error_offset);
-  if (code == nullptr) return false;  // the real compilation reports the error
-  uint32_t first_type = 0;
+  if (code == nullptr) return first;  // the real compilation reports the error
+  uint32_t type = 0, unit = 0;
   const uint8_t* bitmap = nullptr;
-  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &first_type);
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &type);
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODEUNIT, &unit);
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTBITMAP, &bitmap);
-  std::array<bool, 256> first{};
-  for (unsigned c = 0; c < 256 && bitmap != nullptr; ++c) first[c] = (bitmap[c / 8] >> (c % 8)) & 1;
   pcre2_code_free(code);
-  if (first_type == 1) return false;
-  return bitmap == nullptr || internal::literal_scan_pays(first);
+  if (type == 1) {
+    first.single = true;
+    // PCRE2 does not say whether the unit is caseless: an ASCII letter
+    // stands for both cases and for the non-ASCII characters folding onto
+    // it; a non-ASCII one may fold onto ASCII, so it gives no set.
+    if (unit < 0x80) {
+      first.known = true;
+      first.set[unit] = true;
+      if (std::isalpha(static_cast<int>(unit))) {
+        first.set[unit | 0x20] = first.set[unit & ~0x20u] = true;
+        for (unsigned c = 0xC0; c < 0x100; ++c) first.set[c] = true;
+      }
+    }
+  } else if (bitmap != nullptr) {
+    first.known = true;
+    for (unsigned c = 0; c < 256; ++c) first.set[c] = (bitmap[c / 8] >> (c % 8)) & 1;
+  }
+  return first;
 }
 
 size_t next_char(std::string_view s, size_t pos) {
@@ -155,8 +177,16 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   internal::Translation t = internal::translate_python_pattern(pattern, flags);
   translated_ = std::move(t.pattern);
   code_->prefilter = internal::make_prefilter(pattern, flags);
-  if (code_->prefilter && !code_->prefilter->literals.empty() && !literal_scan_pays(translated_, t.options)) {
-    code_->prefilter.reset();
+  if (code_->prefilter) {
+    const FirstBytes first = first_bytes(translated_, t.options);
+    if (!code_->prefilter->literals.empty()) {
+      // The literal scan beats PCRE2's own search for a first character
+      // unless that character is one code unit or a rare one.
+      if (first.single || (first.known && !internal::literal_scan_pays(first.set))) code_->prefilter.reset();
+    } else if (first.known) {
+      code_->prefilter->first = first.set;
+      code_->prefilter->has_first = true;
+    }
   }
   // Windowed scans make one PCRE2 call per window. PCRE2's own start-up
   // work (the look-ahead for a required character, which may read the rest
