@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -86,6 +87,7 @@ struct Atom {
   bool group = false;      // a plain or atomic group whose content may be walked
   bool alternation = false;
   size_t content = 0;      // where the group's content starts
+  size_t min_chars = 1;    // the fewest characters it matches (once)
   // The characters (UTF-8) of a literal character or of a small class of
   // them, each of which the atom matches; empty for anything else.
   std::vector<std::string> chars;
@@ -152,6 +154,7 @@ class Analyzer {
       i_ = 0;
       ByteSet prefix{};
       std::vector<Candidate> candidates;
+      digit_run_ = {};
       walk_sequence(prefix, candidates);
       auto f = choose(candidates);
       if (f && f->digit_anchor) f->exact_run = exact_run();
@@ -308,27 +311,37 @@ class Analyzer {
   char peek(size_t k = 0) const { return i_ + k < p_.size() ? p_[i_ + k] : '\0'; }
   unsigned byte(size_t k = 0) const { return static_cast<unsigned char>(peek(k)); }
 
-  // Parses alternatives up to a ")" or the end; returns what they can match.
-  ByteSet parse_alternation(bool& alternation) {
+  // Parses alternatives up to a ")" or the end; returns what they can match,
+  // and in `min_chars` the fewest characters any of them matches.
+  ByteSet parse_alternation(bool& alternation, size_t* min_chars = nullptr) {
     ByteSet set{};
+    size_t fewest = std::numeric_limits<size_t>::max(), chars = 0;
     while (i_ < p_.size() && peek() != ')') {
       if (peek() == '|') {
         alternation = true;
+        fewest = std::min(fewest, chars);
+        chars = 0;
         ++i_;
         continue;
       }
       Atom a = parse_atom();
-      parse_quantifier();
+      const size_t min = parse_quantifier().first;
       if (!a.zero_width) {
         for (size_t c = 0; c < 256; ++c) set[c] = set[c] || a.set[c];
+        chars += a.min_chars * min;
       }
     }
+    if (min_chars != nullptr) *min_chars = std::min(fewest, chars);
     return set;
   }
 
   // Walks a sequence that every match passes through, collecting each
   // mandatory one-character element as a candidate anchor together with what
   // the elements before it can match.
+  //
+  // Consecutive elements that match only digits (a digit, a class of them,
+  // a group of alternatives made of them: "4[0-9]{3}", "(?:6011|35[0-9]{2})")
+  // also make up one run of all their characters together.
   void walk_sequence(ByteSet& prefix, std::vector<Candidate>& out) {
     while (i_ < p_.size() && peek() != ')' && peek() != '|') {
       Atom a = parse_atom();
@@ -341,7 +354,18 @@ class Analyzer {
         i_ = resume;
         continue;
       }
-      if (!a.group && min >= 1) out.push_back({a.set, min, prefix});
+      if (!a.group && min >= 1 && a.min_chars >= 1) out.push_back({a.set, min, prefix});
+      bool digits = true;
+      for (unsigned c = 0; c < 0x80; ++c) digits = digits && (!a.set[c] || is_digit(c));
+      if (digits) {
+        if (digit_run_.chars == 0 && !digit_run_.open) digit_run_.prefix = prefix;
+        digit_run_.open = true;
+        for (size_t c = 0; c < 256; ++c) digit_run_.set[c] = digit_run_.set[c] || a.set[c];
+        digit_run_.chars += a.min_chars * min;
+        if (digit_run_.chars > 1) out.push_back({digit_run_.set, digit_run_.chars, digit_run_.prefix});
+      } else {
+        digit_run_ = {};
+      }
       for (size_t c = 0; c < 256; ++c) prefix[c] = prefix[c] || a.set[c];
     }
   }
@@ -447,7 +471,7 @@ class Analyzer {
       a.group = true;
     }
     a.content = i_;
-    a.set = parse_alternation(a.alternation);
+    a.set = parse_alternation(a.alternation, &a.min_chars);
     if (peek() != ')') throw Bail{};
     ++i_;
     return a;
@@ -460,6 +484,13 @@ class Analyzer {
     if (e == 'b' || e == 'B' || e == 'A' || e == 'Z') {
       i_ += 2;
       a.zero_width = true;
+      return a;
+    }
+    if (e >= '1' && e <= '9' && !is_digit(byte(2))) {
+      // A back-reference: whatever its group matched, perhaps nothing.
+      i_ += 2;
+      a.set = all_bytes();
+      a.min_chars = 0;
       return a;
     }
     const size_t from = i_;
@@ -662,6 +693,14 @@ class Analyzer {
   std::string_view p_;
   size_t i_ = 0;
   int depth_ = 0;  // groups open around the parse position
+  // The run of digit-only elements walk_sequence is in, and what the match
+  // may hold before it.
+  struct {
+    ByteSet set{};
+    size_t chars = 0;
+    bool open = false;
+    ByteSet prefix{};
+  } digit_run_;
 };
 
 }  // namespace

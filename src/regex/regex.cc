@@ -131,7 +131,6 @@ FirstBytes first_bytes(const std::string& translated, uint32_t options) {
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &type);
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODEUNIT, &unit);
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTBITMAP, &bitmap);
-  pcre2_code_free(code);
   if (type == 1) {
     first.single = true;
     // PCRE2 does not say whether the unit is caseless: an ASCII letter
@@ -149,6 +148,7 @@ FirstBytes first_bytes(const std::string& translated, uint32_t options) {
     first.known = true;
     for (unsigned c = 0; c < 256; ++c) first.set[c] = (bitmap[c / 8] >> (c % 8)) & 1;
   }
+  pcre2_code_free(code);  // after reading the bitmap, which lies inside it
   return first;
 }
 
@@ -183,6 +183,10 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
       // The literal scan beats PCRE2's own search for a first character
       // unless that character is one code unit or a rare one.
       if (first.single || (first.known && !internal::literal_scan_pays(first.set))) code_->prefilter.reset();
+    } else if (first.single && code_->prefilter->exact_run == 0) {
+      // PCRE2 finds the one code unit every match starts with faster than
+      // the windows can be walked, unless they need no PCRE2 call at all.
+      code_->prefilter.reset();
     } else if (first.known) {
       code_->prefilter->first = first.set;
       code_->prefilter->has_first = true;

@@ -40,6 +40,10 @@ constexpr const char* kProject =
 constexpr const char* kMoney =
     R"((?<!\d)(?:[\$€£¥]|USD|EUR|GBP|JPY|Rp)\s?(?!0+(?:\.\d+)?$)(?:\d{1,3}(?:[.,]\d{3})*|\d+)(?:\.\d{2})?(?!\d))";
 
+constexpr const char* kVisa =
+    R"(\b(?:4[0-9]{3}|5[1-5][0-9]{2}|2(?:2[2-9][0-9]|[3-6][0-9]{2}|7[01][0-9]|720)|6011|6[245][0-9]{2}|)"
+    R"(35(?:2[89]|[3-8][0-9]))(?:([ -])[0-9]{4}\1[0-9]{4}\1[0-9]{4}|[0-9]{9,15})\b)";
+
 TEST(Prefilter, ChoosesItsModeFromThePattern) {
   const struct {
     const char* pattern;
@@ -54,6 +58,8 @@ TEST(Prefilter, ChoosesItsModeFromThePattern) {
       {R"((?:tanah)?jalan)", Mode::kNone},       // an optional literal says nothing
       {R"(a|b|c|d|e|f|g|h|i|j|k|l|m)", Mode::kNone},  // too many common first letters
       {R"((?P<x>ab)(?P=x))", Mode::kNone},
+      {kVisa, Mode::kWindows},  // four digits spelt by alternatives, then a back-reference
+      {R"(\b\d{6}([04][1-9]|[1256][0-9]|[37][01])(0[1-9]|1[0-2])\d{2}\d{4}(?![a-zA-Z0-9]))", Mode::kWindows},
   };
   for (const auto& c : kCases) EXPECT_EQ(mode_of(c.pattern), c.mode) << c.pattern;
 }
@@ -113,9 +119,13 @@ TEST(Prefilter, WindowScanFindsEveryMatch) {
       "é1234567890123é 1234567890123é 東京01234567 " + digits200 + "é" + std::string(70, '5') +
           " ١٢٣٤٥٦٧٨",
       "123456789012٣ ١٢٣٤٥٦٧٨٩٠١٢٣ 1234567890123_ a1234567890123 12345678901234 123456789012 1234567890123",
+      "4111 1111 1111 1111, 4111-1111-1111-1111, 4111 1111-1111 1111, 4111111111111111, " + pad +
+          "6011000990139424 3530111333300000 2221000000000009 NIK 3171011205900001 3171015205900001",
+      "-123-4567 123-4567 1234567 12-34567 ٣123-4567",
   };
   for (const char* pattern :
-       {R"(\b\d{13}\b)", R"(\b0\d{7}\b)", R"(\b1\d{12}\b)", R"([\w.]+@[\w-]+)", R"(\d{70})", R"([0-9]{4}\d{9})"}) {
+       {R"(\b\d{13}\b)", R"(\b0\d{7}\b)", R"(\b1\d{12}\b)", R"([\w.]+@[\w-]+)", R"(\d{70})", R"([0-9]{4}\d{9})",
+        kVisa, R"(\b\d{6}(0[1-9]|[1256][0-9])\d{8})", R"((-?)\d{3}\1\d{4})"}) {
     SCOPED_TRACE(pattern);
     ASSERT_EQ(mode_of(pattern), Mode::kWindows);
     for (const std::string& text : texts) expect_same_matches(pattern, text);
