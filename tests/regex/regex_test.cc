@@ -115,6 +115,13 @@ TEST(Regex, AnchorFloodsStayLinear) {
       {R"((?<![\w@])[\w@]+@x)", std::string(1 << 20, '@')},
       {R"((?<![\w.%+-])[\w%+-]+(?:\.[\w%+-]+)*@[\w-]+(?:\.[\w-]+)+)", std::string(1 << 20, 'a') + "@"},
       {R"(\b\d{13}\b)", std::string(1 << 20, '7')},
+      // Every position a candidate for the literal scan: "ta" and "pr" begin
+      // literals, and each check fails only at the third byte.
+      {R"(\b(?:tando|project|halvern)\b)", [] {
+         std::string t;
+         while (t.size() < (1 << 20)) t += "tapr";
+         return t;
+       }()},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.pattern);
