@@ -225,6 +225,20 @@ class Analyzer {
       share += frequency(p.first) * (p.second < 0 ? 1.0 : frequency(static_cast<unsigned>(p.second)));
     }
     if (share > kWorthIt) return std::nullopt;
+    // The literals by their folded first byte, so that a candidate position
+    // is checked only against those that can begin there.
+    std::array<std::vector<uint8_t>, 256> by_first;
+    for (size_t i = 0; i < f.literals.size(); ++i) {
+      for (const std::string& form : f.literals[i][0]) {
+        auto& list = by_first[fold(static_cast<unsigned char>(form[0]))];
+        if (list.empty() || list.back() != i) list.push_back(static_cast<uint8_t>(i));
+      }
+    }
+    for (unsigned b = 0; b < 256; ++b) {
+      f.by_first_start[b] = static_cast<uint16_t>(f.by_first.size());
+      f.by_first.insert(f.by_first.end(), by_first[b].begin(), by_first[b].end());
+    }
+    f.by_first_start[256] = static_cast<uint16_t>(f.by_first.size());
     return f;
   }
 
@@ -778,7 +792,9 @@ bool WindowFinder::literal_at(size_t at) const {
   uint64_t eight = 0;
   std::memcpy(&eight, text_.data() + at, std::min<size_t>(8, text_.size() - at));
   if constexpr (std::endian::native == std::endian::big) eight = __builtin_bswap64(eight);
-  for (size_t i = 0; i < f_.literals.size(); ++i) {
+  const uint8_t first = fold(static_cast<unsigned char>(text_[at]));
+  for (size_t k = f_.by_first_start[first]; k < f_.by_first_start[first + 1]; ++k) {
+    const size_t i = f_.by_first[k];
     const Prefilter::QuickTest& q = f_.quick[i];
     if (((eight | q.fold) & q.mask) != q.value) continue;
     if (q.whole && at + q.length <= text_.size()) return true;

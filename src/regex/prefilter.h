@@ -59,6 +59,10 @@ struct Prefilter {
     bool whole = false;
   };
   std::vector<QuickTest> quick;
+  // The literals (indices) whose first byte folds to b: by_first from
+  // by_first_start[b] up to by_first_start[b + 1].
+  std::vector<uint8_t> by_first;
+  std::array<uint16_t, 257> by_first_start{};
   std::vector<BytePair> pairs;  // the first two bytes of every literal
 
   std::array<bool, 256> anchor{};

@@ -97,9 +97,10 @@ TEST(Prefilter, LiteralScanFindsEveryMatch) {
       "Harga USD 50, u\u017fd 7, U\u017fD 7.50, EUR1.500,00, GBP 0, JPY 00.5, Rp 1.500.000, rp9, RP 12",
       "$5 \u20ac10 \u00a37 \u00a53 " + pad60 + "Rp1" + pad61 + "usd",
       "taperu pelutanah tangan pel" + pad60 + "tanganperu",
+      "\u017finar \u212aasus Sinar KASUS \u017fina \u212aa" + pad61 + "sinar\u212aasus \u017finar",
   };
   for (const char* pattern : {kProject, kMoney, R"((?<!\w)(?:Project\ E|Halvern|Morvale)(?!\w))",
-                              R"(ta(?:nah|ngan)|pe[rl]u)"}) {
+                              R"(ta(?:nah|ngan)|pe[rl]u)", R"(\b(?:sinar|kasus)\b)"}) {
     SCOPED_TRACE(pattern);
     ASSERT_EQ(mode_of(pattern), Mode::kLiterals);
     for (const std::string& text : texts) expect_same_matches(pattern, text);
