@@ -225,6 +225,13 @@ class Analyzer {
       share += frequency(p.first) * (p.second < 0 ? 1.0 : frequency(static_cast<unsigned>(p.second)));
     }
     if (share > kWorthIt) return std::nullopt;
+    for (const BytePair& pair : f.pairs) {
+      PairBroadcast b{};
+      std::memset(b.first, pair.first, sizeof(b.first));
+      std::memset(b.second, pair.second < 0 ? 0 : pair.second, sizeof(b.second));
+      b.any_second = pair.second < 0;
+      f.broadcast.push_back(b);
+    }
     // The literals by their folded first byte, so that a candidate position
     // is checked only against those that can begin there.
     std::array<std::vector<uint8_t>, 256> by_first;
@@ -743,13 +750,6 @@ WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const
     steps_[step_count_++] = static_cast<uint8_t>(step);
     len += step;
   }
-  for (const BytePair& pair : f_.pairs) {
-    Broadcast b{};
-    std::memset(b.first, pair.first, sizeof(b.first));
-    std::memset(b.second, pair.second < 0 ? 0 : pair.second, sizeof(b.second));
-    b.any_second = pair.second < 0;
-    broadcast_.push_back(b);
-  }
 }
 
 uint64_t WindowFinder::pair_bits(size_t at) const {
@@ -764,7 +764,7 @@ uint64_t WindowFinder::pair_bits(size_t at) const {
       const __m128i first = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q)), case_bit);
       const __m128i second = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1)), case_bit);
       __m128i hits = _mm_setzero_si128();
-      for (const Broadcast& b : broadcast_) {
+      for (const PairBroadcast& b : f_.broadcast) {
         __m128i hit = _mm_cmpeq_epi8(first, _mm_load_si128(reinterpret_cast<const __m128i*>(b.first)));
         if (!b.any_second) {
           hit = _mm_and_si128(hit, _mm_cmpeq_epi8(second, _mm_load_si128(reinterpret_cast<const __m128i*>(b.second))));

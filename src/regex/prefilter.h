@@ -45,6 +45,14 @@ struct BytePair {
   bool operator==(const BytePair&) const = default;
 };
 
+// A byte pair's bytes, each repeated to fill 16 bytes for the SSE2 test;
+// second is all zero for a pair whose second byte may be anything.
+struct PairBroadcast {
+  alignas(16) uint8_t first[16];
+  alignas(16) uint8_t second[16];
+  bool any_second;
+};
+
 struct Prefilter {
   // Literal mode when not empty: every match starts where one of these
   // begins, and the window fields below are unused.
@@ -64,6 +72,7 @@ struct Prefilter {
   std::vector<uint8_t> by_first;
   std::array<uint16_t, 257> by_first_start{};
   std::vector<BytePair> pairs;  // the first two bytes of every literal
+  std::vector<PairBroadcast> broadcast;  // the pairs, ready for the scan
 
   std::array<bool, 256> anchor{};
   std::array<bool, 256> prefix{};
@@ -123,14 +132,6 @@ class WindowFinder {
   size_t pos_ = 0;    // where the search for the next anchor run goes on
   size_t floor_ = 0;  // one past the previous window
   uint64_t pending_ = 0;  // literal mode: candidates of the block before pos_ left to check
-  // literal mode: the pairs' bytes, each repeated to fill 16 bytes; second
-  // is all zero for a pair whose second byte may be anything.
-  struct Broadcast {
-    alignas(16) uint8_t first[16];
-    alignas(16) uint8_t second[16];
-    bool any_second;
-  };
-  std::vector<Broadcast> broadcast_;
 };
 
 }  // namespace tesk_privacy::regex::internal
