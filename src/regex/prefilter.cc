@@ -29,6 +29,14 @@ bool is_digit(unsigned c) { return c >= '0' && c <= '9'; }
 bool is_word(unsigned c) { return is_letter(c) || is_digit(c) || c == '_'; }
 bool is_space(unsigned c) { return c == ' ' || (c >= '\t' && c <= '\r') || (c >= 0x1c && c <= 0x1f); }
 
+// Whether the only ASCII bytes in `s` are digits.
+bool only_digits(const std::array<bool, 256>& s) {
+  for (unsigned c = 0; c < 0x80; ++c) {
+    if (s[c] && !is_digit(c)) return false;
+  }
+  return true;
+}
+
 void add_non_ascii(ByteSet& s) {
   for (unsigned c = 0x80; c < 0x100; ++c) s[c] = true;
 }
@@ -175,10 +183,7 @@ class Analyzer {
     for (i_ = kBoundary.size(); i_ < end;) {
       const Atom a = parse_atom();
       const auto [min, max] = parse_quantifier();
-      if (i_ > end || a.group || a.zero_width || min != max) return 0;
-      for (unsigned c = 0; c < 0x80; ++c) {
-        if (a.set[c] && !is_digit(c)) return 0;
-      }
+      if (i_ > end || a.group || a.zero_width || min != max || !only_digits(a.set)) return 0;
       n += min;
     }
     return i_ == end ? n : 0;
@@ -376,10 +381,8 @@ class Analyzer {
         continue;
       }
       if (!a.group && min >= 1 && a.min_chars >= 1) out.push_back({a.set, min, prefix});
-      bool digits = true;
-      for (unsigned c = 0; c < 0x80; ++c) digits = digits && (!a.set[c] || is_digit(c));
-      if (digits) {
-        if (digit_run_.chars == 0 && !digit_run_.open) digit_run_.prefix = prefix;
+      if (only_digits(a.set)) {
+        if (!digit_run_.open) digit_run_.prefix = prefix;
         digit_run_.open = true;
         for (size_t c = 0; c < 256; ++c) digit_run_.set[c] = digit_run_.set[c] || a.set[c];
         digit_run_.chars += a.min_chars * min;
@@ -706,8 +709,12 @@ class Analyzer {
       }
     }
     if (members != 1 || f.min_run != 1) f.single_byte = -1;
-    f.digit_anchor = true;
-    for (unsigned b = 0; b < 0x80; ++b) f.digit_anchor = f.digit_anchor && (!f.anchor[b] || is_digit(b));
+    f.digit_anchor = only_digits(f.anchor);
+    for (size_t len = 1; len < f.min_run && f.min_run <= 64;) {
+      const size_t step = std::min(len, f.min_run - len);
+      f.steps[f.step_count++] = static_cast<uint8_t>(step);
+      len += step;
+    }
     return f;
   }
 
@@ -744,13 +751,7 @@ WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const
     : f_(filter),
       text_(text),
       // The doubling in find_digit_run reaches 64 bits past a run's start.
-      digit_bits_(filter.digit_anchor && filter.min_run <= 64 ? digit_bits : nullptr) {
-  for (size_t len = 1; len < f_.min_run;) {
-    const size_t step = std::min(len, f_.min_run - len);
-    steps_[step_count_++] = static_cast<uint8_t>(step);
-    len += step;
-  }
-}
+      digit_bits_(filter.digit_anchor && filter.min_run <= 64 ? digit_bits : nullptr) {}
 
 uint64_t WindowFinder::pair_bits(size_t at) const {
   const size_t size = text_.size();
@@ -847,8 +848,8 @@ std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
     // and-ing it with itself shifted by step <= len extends that to
     // len + step.
     uint64_t lo = here, hi = next;
-    for (int k = 0; k < step_count_; ++k) {
-      const unsigned step = steps_[k];
+    for (int k = 0; k < f_.step_count; ++k) {
+      const unsigned step = f_.steps[k];
       lo &= (lo >> step) | (hi << (64 - step));
       hi &= hi >> step;
     }

@@ -24,9 +24,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tesk_privacy::regex::internal {
@@ -81,6 +81,10 @@ struct Prefilter {
   // Whether the anchor set holds only ASCII digits and non-ASCII bytes, so
   // that runs of a text's digit bits (Utf8Text::digit_bits) hold its runs.
   bool digit_anchor = false;
+  // The shifts that take runs of one bit to runs of min_run: 1, 2, 4, ...
+  // then what is left; at most seven, set for min_run <= 64.
+  std::array<uint8_t, 8> steps{};
+  int step_count = 0;
   // N when every match is a whole run of exactly N digits (\b\d{N}\b), else 0.
   size_t exact_run = 0;
   // The bytes a match can start with, when known (from PCRE2's analysis):
@@ -89,9 +93,9 @@ struct Prefilter {
   bool has_first = false;
 };
 
-// Nothing when the pattern holds no run selective enough to pay off, or uses
-// a construct this analysis does not follow (top-level alternation,
-// back-references, conditionals, VERBOSE).
+// Nothing when the pattern holds neither a run nor leading literals selective
+// enough to pay off, or uses a construct this analysis does not follow
+// (conditionals, named back-references, VERBOSE).
 std::optional<Prefilter> make_prefilter(std::string_view python_pattern, int flags);
 
 // Whether a literal-mode prefilter beats PCRE2's own skip to the next
@@ -125,10 +129,6 @@ class WindowFinder {
   const Prefilter& f_;
   std::string_view text_;
   const std::vector<uint64_t>* digit_bits_;  // null unless they can stand for the anchor
-  // The shifts that take runs of one bit to runs of min_run: 1, 2, 4, ...
-  // then what is left; at most seven for min_run <= 64.
-  std::array<uint8_t, 8> steps_{};
-  int step_count_ = 0;
   size_t pos_ = 0;    // where the search for the next anchor run goes on
   size_t floor_ = 0;  // one past the previous window
   uint64_t pending_ = 0;  // literal mode: candidates of the block before pos_ left to check

@@ -11,8 +11,9 @@
 namespace tesk_privacy {
 namespace {
 
-// Bit i set where bytes[i] (i < count <= 64) is an ASCII digit or >= 0x80.
-uint64_t digit_bits_of(const unsigned char* bytes, size_t count) {
+// Bit i set where bytes[i] (i < count <= 64) is an ASCII digit or >= 0x80;
+// `non_ascii` becomes true when some byte is >= 0x80.
+uint64_t digit_bits_of(const unsigned char* bytes, size_t count, bool& non_ascii) {
   uint64_t bits = 0;
 #if defined(__SSE2__)
   if (count == 64) {
@@ -21,7 +22,9 @@ uint64_t digit_bits_of(const unsigned char* bytes, size_t count) {
       // x - '0' is at most 9, unsigned, exactly for the ten digits.
       const __m128i offset = _mm_sub_epi8(x, _mm_set1_epi8('0'));
       const __m128i digit = _mm_cmpeq_epi8(_mm_min_epu8(offset, _mm_set1_epi8(9)), offset);
-      const auto chunk_bits = static_cast<uint16_t>(_mm_movemask_epi8(digit) | _mm_movemask_epi8(x));
+      const int high = _mm_movemask_epi8(x);
+      non_ascii = non_ascii || high != 0;
+      const auto chunk_bits = static_cast<uint16_t>(_mm_movemask_epi8(digit) | high);
       bits |= static_cast<uint64_t>(chunk_bits) << (16 * chunk);
     }
     return bits;
@@ -29,6 +32,7 @@ uint64_t digit_bits_of(const unsigned char* bytes, size_t count) {
 #endif
   for (size_t i = 0; i < count; ++i) {
     const unsigned char c = bytes[i];
+    non_ascii = non_ascii || c >= 0x80;
     if (c >= 0x80 || (c >= '0' && c <= '9')) bits |= uint64_t{1} << i;
   }
   return bits;
@@ -126,12 +130,11 @@ Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
   digit_bits_.reserve((text_.size() + 63) / 64);
+  bool non_ascii = false;
   for (size_t start = 0; start < text_.size(); start += 64) {
-    digit_bits_.push_back(digit_bits_of(bytes + start, std::min<size_t>(64, text_.size() - start)));
+    digit_bits_.push_back(digit_bits_of(bytes + start, std::min<size_t>(64, text_.size() - start), non_ascii));
   }
-  bool ascii = std::all_of(text_.begin(), text_.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-  if (ascii) {
+  if (!non_ascii) {
     length_ = text_.size();
     return;
   }
