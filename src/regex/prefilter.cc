@@ -152,6 +152,19 @@ class Analyzer {
     return find_literals();
   }
 
+  std::optional<ByteSet> examined() {
+    try {
+      i_ = 0;
+      examined_ = {};
+      bool alternation = false;
+      parse_alternation(alternation);
+      if (i_ != p_.size()) return std::nullopt;
+      return examined_;
+    } catch (const Bail&) {
+      return std::nullopt;
+    }
+  }
+
  private:
   std::optional<Prefilter> find_windows() {
     try {
@@ -352,6 +365,7 @@ class Analyzer {
       }
       Atom a = parse_atom();
       const size_t min = parse_quantifier().first;
+      for (size_t c = 0; c < 256; ++c) examined_[c] = examined_[c] || a.set[c];
       if (!a.zero_width) {
         for (size_t c = 0; c < 256; ++c) set[c] = set[c] || a.set[c];
         chars += a.min_chars * min;
@@ -721,6 +735,7 @@ class Analyzer {
   std::string_view p_;
   size_t i_ = 0;
   int depth_ = 0;  // groups open around the parse position
+  ByteSet examined_{};  // every set parse_alternation met, look-arounds included
   // The run of digit-only elements walk_sequence is in, and what the match
   // may hold before it.
   struct {
@@ -745,6 +760,11 @@ bool literal_scan_pays(const std::array<bool, 256>& first_bytes) {
 std::optional<Prefilter> make_prefilter(std::string_view python_pattern, int flags) {
   if ((flags & VERBOSE) != 0) return std::nullopt;
   return Analyzer(python_pattern).run();
+}
+
+std::optional<std::array<bool, 256>> examined_bytes(std::string_view python_pattern, int flags) {
+  if ((flags & VERBOSE) != 0) return std::nullopt;
+  return Analyzer(python_pattern).examined();
 }
 
 WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const std::vector<uint64_t>* digit_bits)

@@ -98,6 +98,10 @@ struct Prefilter {
 // (conditionals, named back-references, VERBOSE).
 std::optional<Prefilter> make_prefilter(std::string_view python_pattern, int flags);
 
+// Every byte a match attempt can consume, in look-arounds too (sets as
+// wide as above); nothing for a construct the analysis does not follow.
+std::optional<std::array<bool, 256>> examined_bytes(std::string_view python_pattern, int flags);
+
 // Whether a literal-mode prefilter beats PCRE2's own skip to the next
 // possible first byte of a match, given those bytes.
 bool literal_scan_pays(const std::array<bool, 256>& first_bytes);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <mutex>
 
+#include "regex/ascii_zones.h"
 #include "regex/prefilter.h"
 #include "regex/python_dialect.h"
 
@@ -19,6 +20,13 @@ struct Regex::Code {
   pcre2_match_context* context = nullptr;
   std::optional<internal::Prefilter> prefilter;
   uint32_t options = 0;  // the compile options of `code`
+  // The pattern compiled without PCRE2_UCP, for attempts that look at ASCII
+  // characters only (null when the pattern has no Unicode-aware class);
+  // `examined` tells AsciiZones which those are in a text that is not all
+  // ASCII, and is empty when zones would not pay.
+  pcre2_code* ascii = nullptr;
+  std::optional<std::array<bool, 256>> examined;
+  size_t lookbehind = 1;  // characters
   // PCRE2's JIT does not run matches anchored by match-time options, so
   // full and prefix matches use copies compiled anchored, made on first use.
   std::once_flag full_once, prefix_once;
@@ -27,6 +35,7 @@ struct Regex::Code {
   ~Code() {
     pcre2_match_context_free(context);
     pcre2_code_free(code);
+    pcre2_code_free(ascii);
     pcre2_code_free(full);
     pcre2_code_free(prefix);
   }
@@ -152,6 +161,17 @@ FirstBytes first_bytes(const std::string& translated, uint32_t options) {
   return first;
 }
 
+// Whether a translated pattern holds \d, \w, \s, \b or a complement,
+// whose meaning PCRE2_UCP changes.
+bool has_unicode_classes(std::string_view translated) {
+  for (size_t i = 0; i + 1 < translated.size(); ++i) {
+    if (translated[i] != '\\') continue;
+    if (std::string_view("dDwWsSbB").find(translated[i + 1]) != std::string_view::npos) return true;
+    ++i;
+  }
+  return false;
+}
+
 size_t next_char(std::string_view s, size_t pos) {
   ++pos;
   while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
@@ -197,6 +217,15 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
   // of the subject) would then run once per window, quadratic on a text full
   // of anchors; the windows already do that job.
   if (code_->prefilter) t.options |= PCRE2_USE_OFFSET_LIMIT | PCRE2_NO_START_OPTIMIZE;
+  const bool ascii_twin = (t.options & PCRE2_UCP) != 0 && has_unicode_classes(translated_);
+  if (ascii_twin && !code_->prefilter) {
+    // A whole-text scan switches between the two compilations at zone
+    // edges, which needs offset limits. Zones pay when the stretches a
+    // pattern can match are short: never across a blank.
+    code_->examined = internal::examined_bytes(pattern, flags);
+    if (code_->examined && (*code_->examined)[' ']) code_->examined.reset();
+    if (code_->examined) t.options |= PCRE2_USE_OFFSET_LIMIT;
+  }
 
   int error = 0;
   PCRE2_SIZE error_offset = 0;
@@ -223,6 +252,17 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
     }
   }
   pcre2_jit_compile(code_->code, PCRE2_JIT_COMPLETE);  // without the JIT, PCRE2 interprets
+  if (ascii_twin) {
+    code_->ascii = compile(translated_, t.options & ~PCRE2_UCP, &error, &error_offset);
+    if (code_->ascii != nullptr) {
+      pcre2_jit_compile(code_->ascii, PCRE2_JIT_COMPLETE);
+      uint32_t lookbehind = 0;  // \b and \B count one character
+      pcre2_pattern_info(code_->ascii, PCRE2_INFO_MAXLOOKBEHIND, &lookbehind);
+      code_->lookbehind = std::max<size_t>(lookbehind, 1);
+    } else {
+      code_->examined.reset();
+    }
+  }
   code_->context = pcre2_match_context_create(nullptr);
   pcre2_set_match_limit(code_->context, match_limit);
   pcre2_set_depth_limit(code_->context, match_limit);
@@ -241,7 +281,15 @@ bool Regex::match_at(const void* code, std::string_view subject, size_t offset, 
     return pcre2_match(static_cast<const pcre2_code*>(code), reinterpret_cast<PCRE2_SPTR>(subject.data()),
                        subject.size(), offset, options | extra | PCRE2_NO_UTF_CHECK, data, context);
   };
-  int rc = run(0);
+  // The JIT's own entry skips pcre2_match's checks; it knows none of the
+  // match-time options but NOTEMPTY_ATSTART, and refuses code it did not
+  // compile.
+  int rc = PCRE2_ERROR_JIT_BADOPTION;
+  if ((options & ~PCRE2_NOTEMPTY_ATSTART) == 0) {
+    rc = pcre2_jit_match(static_cast<const pcre2_code*>(code), reinterpret_cast<PCRE2_SPTR>(subject.data()),
+                         subject.size(), offset, options, data, context);
+  }
+  if (rc == PCRE2_ERROR_JIT_BADOPTION) rc = run(0);
   if (rc == PCRE2_ERROR_JIT_STACKLIMIT) rc = run(PCRE2_NO_JIT);  // the interpreter keeps its stack on the heap
   if (rc >= 0) return true;
   if (rc == PCRE2_ERROR_NOMATCH) return false;
@@ -259,12 +307,16 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md.data);
   size_t offset = 0;
   uint32_t options = 0;
+  // The compilation without Unicode classes serves a text that is all
+  // ASCII, or the stretches of it away from its other characters.
+  const pcre2_code* fast = code_->ascii != nullptr && text.is_ascii() ? code_->ascii : nullptr;
   if (code_->prefilter) {
     // Matches can only start inside the prefilter's windows: search each
     // window that reaches past the previous match, with an offset limit so
     // PCRE2 stops at the window's end instead of scanning on.
     MatchContext context(code_->context);
     internal::WindowFinder windows(*code_->prefilter, subject, &text.digit_bits());
+    const pcre2_code* code = fast != nullptr ? fast : code_->code;
     size_t window_start = 0, window_last = 0;
     bool have = windows.next(window_start, window_last);
     while (have && offset <= subject.size()) {
@@ -275,7 +327,7 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
         continue;
       }
       pcre2_set_offset_limit(context.context, window_last);
-      if (!match_at(code_->code, subject, from, from == offset ? options : 0, md.data, context.context)) {
+      if (!match_at(code, subject, from, from == offset ? options : 0, md.data, context.context)) {
         have = windows.next(window_start, window_last);
         continue;
       }
@@ -287,8 +339,29 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
     }
     return;
   }
+  if (fast == nullptr && code_->ascii != nullptr && code_->examined) {
+    MatchContext context(code_->context);
+    internal::AsciiZones zones(subject, *code_->examined, code_->lookbehind);
+    while (offset <= subject.size()) {
+      const auto [zone_start, zone_end] = zones.next(offset);
+      const bool clean = offset < zone_start;
+      const size_t limit = clean ? std::min(zone_start - 1, subject.size()) : zone_end - 1;
+      pcre2_set_offset_limit(context.context, limit);
+      if (!match_at(clean ? code_->ascii : code_->code, subject, offset, options, md.data, context.context)) {
+        offset = limit + 1;
+        options = 0;
+        continue;
+      }
+      size_t s = ov[0], e = ov[1];
+      fn(s, e, ov);
+      options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
+      offset = e;
+      if (e < s) offset = next_char(subject, s);
+    }
+    return;
+  }
   while (offset <= subject.size()) {
-    if (!match_at(code_->code, subject, offset, options, md.data)) break;
+    if (!match_at(fast != nullptr ? fast : code_->code, subject, offset, options, md.data)) break;
     size_t s = ov[0], e = ov[1];
     fn(s, e, ov);
     // After an empty match the next one may start at the same place only if
