@@ -724,11 +724,6 @@ class Analyzer {
     }
     if (members != 1 || f.min_run != 1) f.single_byte = -1;
     f.digit_anchor = only_digits(f.anchor);
-    for (size_t len = 1; len < f.min_run && f.min_run <= 64;) {
-      const size_t step = std::min(len, f.min_run - len);
-      f.steps[f.step_count++] = static_cast<uint8_t>(step);
-      len += step;
-    }
     return f;
   }
 
@@ -767,11 +762,12 @@ std::optional<std::array<bool, 256>> examined_bytes(std::string_view python_patt
   return Analyzer(python_pattern).examined();
 }
 
-WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const std::vector<uint64_t>* digit_bits)
-    : f_(filter),
-      text_(text),
-      // The doubling in find_digit_run reaches 64 bits past a run's start.
-      digit_bits_(filter.digit_anchor && filter.min_run <= 64 ? digit_bits : nullptr) {}
+WindowFinder::WindowFinder(const Prefilter& filter, std::string_view text, const Utf8Text* indexed)
+    : f_(filter), text_(text), digit_runs_(nullptr) {
+  if (indexed != nullptr && filter.digit_anchor) {
+    digit_runs_ = filter.min_run >= Utf8Text::kLongDigitRun ? &indexed->long_digit_runs() : &indexed->digit_runs();
+  }
+}
 
 uint64_t WindowFinder::pair_bits(size_t at) const {
   const size_t size = text_.size();
@@ -853,41 +849,15 @@ bool WindowFinder::next_literal(size_t& start, size_t& last) {
   }
 }
 
-std::pair<size_t, size_t> WindowFinder::find_digit_run() const {
-  const std::vector<uint64_t>& words = *digit_bits_;
-  const size_t size = text_.size();
-  size_t w = pos_ / 64;
-  if (w >= words.size()) return {size, size};
-  // pos_ follows a byte outside every run, so the bits before it belong to
-  // runs already reported or too short.
-  uint64_t here = words[w] & (~uint64_t{0} << (pos_ % 64));
-  size_t a = size;
-  for (; w < words.size(); ++w) {
-    const uint64_t next = w + 1 < words.size() ? words[w + 1] : 0;
-    // Doubling: once bit i of (lo, hi) says `len` set bits start at 64w + i,
-    // and-ing it with itself shifted by step <= len extends that to
-    // len + step.
-    uint64_t lo = here, hi = next;
-    for (int k = 0; k < f_.step_count; ++k) {
-      const unsigned step = f_.steps[k];
-      lo &= (lo >> step) | (hi << (64 - step));
-      hi &= hi >> step;
-    }
-    if (lo != 0) {
-      a = 64 * w + static_cast<size_t>(std::countr_zero(lo));
-      break;
-    }
-    here = next;
+std::pair<size_t, size_t> WindowFinder::find_digit_run() {
+  // pos_ is 0 or the end of a run already reported.
+  const std::vector<Utf8Text::DigitRun>& runs = *digit_runs_;
+  while (next_run_ < runs.size() &&
+         (runs[next_run_].begin < pos_ || runs[next_run_].end - runs[next_run_].begin < f_.min_run)) {
+    ++next_run_;
   }
-  if (a >= size) return {size, size};
-  size_t b = a + f_.min_run;
-  while (b < size) {
-    const size_t bit = b % 64;
-    const auto ones = static_cast<size_t>(std::countr_one(words[b / 64] >> bit));
-    b += ones;
-    if (ones < 64 - bit) break;  // the shift brought in zeros above the word's end
-  }
-  return {a, std::min(b, size)};
+  if (next_run_ == runs.size()) return {text_.size(), text_.size()};
+  return {runs[next_run_].begin, runs[next_run_].end};
 }
 
 std::pair<size_t, size_t> WindowFinder::find_byte_run() const {
@@ -925,9 +895,9 @@ bool WindowFinder::next(size_t& start, size_t& last) {
       const void* hit = pos_ < size ? std::memchr(text_.data() + pos_, f_.single_byte, size - pos_) : nullptr;
       if (hit != nullptr) a = static_cast<size_t>(static_cast<const char*>(hit) - text_.data());
       b = a + 1;  // a run of one: the next search starts right after it
-    } else if (digit_bits_ != nullptr) {
-      // The window of a run of anchor bytes inside a run of digit bits lies
-      // within the window of the latter.
+    } else if (digit_runs_ != nullptr) {
+      // The window of a run of anchor bytes inside a digit run lies within
+      // the window of the latter.
       std::tie(a, b) = find_digit_run();
     } else {
       std::tie(a, b) = find_byte_run();

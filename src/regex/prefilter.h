@@ -29,6 +29,8 @@
 #include <utility>
 #include <vector>
 
+#include "tesk_privacy/text/utf8_text.h"
+
 namespace tesk_privacy::regex::internal {
 
 // A literal as a sequence of characters, each given by the byte strings it
@@ -79,12 +81,8 @@ struct Prefilter {
   size_t min_run = 1;
   int single_byte = -1;  // the anchor's one byte when it has one and min_run is 1
   // Whether the anchor set holds only ASCII digits and non-ASCII bytes, so
-  // that runs of a text's digit bits (Utf8Text::digit_bits) hold its runs.
+  // that a text's digit runs (Utf8Text::digit_runs) hold its runs.
   bool digit_anchor = false;
-  // The shifts that take runs of one bit to runs of min_run: 1, 2, 4, ...
-  // then what is left; at most seven, set for min_run <= 64.
-  std::array<uint8_t, 8> steps{};
-  int step_count = 0;
   // N when every match is a whole run of exactly N digits (\b\d{N}\b), else 0.
   size_t exact_run = 0;
   // The bytes a match can start with, when known (from PCRE2's analysis):
@@ -113,18 +111,18 @@ bool literal_scan_pays(const std::array<bool, 256>& first_bytes);
 // them again would make a text full of anchors cost quadratic time.
 class WindowFinder {
  public:
-  // `digit_bits`, the text's Utf8Text::digit_bits when not null, serve to
-  // find runs of a digit anchor.
-  WindowFinder(const Prefilter& filter, std::string_view text, const std::vector<uint64_t>* digit_bits = nullptr);
+  // `indexed`, when not null, is the text itself, whose digit runs then
+  // serve as the runs of a digit anchor.
+  WindowFinder(const Prefilter& filter, std::string_view text, const Utf8Text* indexed = nullptr);
   bool next(size_t& start, size_t& last);
 
  private:
   bool next_literal(size_t& start, size_t& last);
   // Where the first run of at least min_run anchor bytes at or after pos_
   // starts and ends, or the text's size twice when there is none: found
-  // byte by byte, or in the text's digit bits.
+  // byte by byte, or among the text's digit runs.
   std::pair<size_t, size_t> find_byte_run() const;
-  std::pair<size_t, size_t> find_digit_run() const;
+  std::pair<size_t, size_t> find_digit_run();
   // Bit k set where text_[at + k] and the byte after it may begin a literal,
   // for k < 64 and at + k < size.
   uint64_t pair_bits(size_t at) const;
@@ -132,7 +130,10 @@ class WindowFinder {
 
   const Prefilter& f_;
   std::string_view text_;
-  const std::vector<uint64_t>* digit_bits_;  // null unless they can stand for the anchor
+  // The text's digit runs (the long ones when min_run allows), or null
+  // unless they can stand for the anchor's runs; the next one to look at.
+  const std::vector<Utf8Text::DigitRun>* digit_runs_;
+  size_t next_run_ = 0;
   size_t pos_ = 0;    // where the search for the next anchor run goes on
   size_t floor_ = 0;  // one past the previous window
   uint64_t pending_ = 0;  // literal mode: candidates of the block before pos_ left to check

@@ -315,7 +315,7 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
     // window that reaches past the previous match, with an offset limit so
     // PCRE2 stops at the window's end instead of scanning on.
     MatchContext context(code_->context);
-    internal::WindowFinder windows(*code_->prefilter, subject, &text.digit_bits());
+    internal::WindowFinder windows(*code_->prefilter, subject, &text);
     const pcre2_code* code = fast != nullptr ? fast : code_->code;
     size_t window_start = 0, window_last = 0;
     bool have = windows.next(window_start, window_last);

@@ -129,10 +129,24 @@ Utf8Text::Utf8Text(std::string text) : text_(std::move(text)) {
     throw std::length_error("text larger than 4 GiB is not supported");
   }
   const auto* bytes = reinterpret_cast<const unsigned char*>(text_.data());
-  digit_bits_.reserve((text_.size() + 63) / 64);
   bool non_ascii = false;
   for (size_t start = 0; start < text_.size(); start += 64) {
-    digit_bits_.push_back(digit_bits_of(bytes + start, std::min<size_t>(64, text_.size() - start), non_ascii));
+    uint64_t bits = digit_bits_of(bytes + start, std::min<size_t>(64, text_.size() - start), non_ascii);
+    while (bits != 0) {
+      const int first = std::countr_zero(bits);
+      const int ones = std::countr_one(bits >> first);
+      const auto begin = static_cast<uint32_t>(start + first);
+      const auto end = static_cast<uint32_t>(begin + ones);
+      if (!digit_runs_.empty() && digit_runs_.back().end == begin) {
+        digit_runs_.back().end = end;  // a run across the edge of two blocks
+      } else {
+        digit_runs_.push_back({begin, end});
+      }
+      bits = first + ones >= 64 ? 0 : bits & (~uint64_t{0} << (first + ones));
+    }
+  }
+  for (const DigitRun& run : digit_runs_) {
+    if (run.end - run.begin >= kLongDigitRun) long_digit_runs_.push_back(run);
   }
   if (!non_ascii) {
     length_ = text_.size();

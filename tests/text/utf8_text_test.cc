@@ -72,20 +72,34 @@ TEST(Utf8Text, ByteToCpAgreesWithCountingAtEveryOffset) {
   }
 }
 
-// The digit bits of ASCII and non-ASCII texts whose lengths end inside a
-// 64-byte word and on its edge.
-TEST(Utf8Text, DigitBitsMarkDigitsAndNonAsciiBytes) {
+// The digit runs of ASCII and non-ASCII texts whose lengths end inside a
+// 64-byte block and on its edge, with runs across block edges.
+TEST(Utf8Text, DigitRunsHoldDigitsAndNonAsciiBytes) {
   const char* pieces[] = {"0", "9", "/", ":", "a", " ", "é", "٣", "12345"};
-  for (size_t size : {0, 1, 63, 64, 65, 200, 256}) {
-    std::string bytes;
-    for (int i = 0; bytes.size() < size; ++i) bytes += pieces[(i * 5 + i / 4) % 9];
-    const Utf8Text text(bytes);
-    const std::vector<uint64_t>& bits = text.digit_bits();
-    ASSERT_EQ(bits.size(), (bytes.size() + 63) / 64);
-    for (size_t b = 0; b < 64 * bits.size(); ++b) {
-      const auto c = b < bytes.size() ? static_cast<unsigned char>(bytes[b]) : 'x';
-      const bool expected = c >= 0x80 || (c >= '0' && c <= '9');
-      ASSERT_EQ((bits[b / 64] >> (b % 64)) & 1, expected ? 1u : 0u) << "byte " << b << " of " << bytes.size();
+  for (size_t size : {0, 1, 63, 64, 65, 127, 128, 200, 256}) {
+    for (int shift = 0; shift < 9; ++shift) {
+      std::string bytes;
+      for (int i = shift; bytes.size() < size; ++i) bytes += pieces[(i * 5 + i / 4) % 9];
+      if (shift == 8) bytes = std::string(size, '7');  // one run through every block
+      const Utf8Text text(bytes);
+      std::vector<Utf8Text::DigitRun> want, want_long;
+      for (size_t b = 0; b < bytes.size();) {
+        auto in_run = [&](size_t k) {
+          const auto c = static_cast<unsigned char>(bytes[k]);
+          return c >= 0x80 || (c >= '0' && c <= '9');
+        };
+        if (!in_run(b)) {
+          ++b;
+          continue;
+        }
+        size_t e = b;
+        while (e < bytes.size() && in_run(e)) ++e;
+        want.push_back({static_cast<uint32_t>(b), static_cast<uint32_t>(e)});
+        if (e - b >= Utf8Text::kLongDigitRun) want_long.push_back(want.back());
+        b = e;
+      }
+      EXPECT_EQ(text.digit_runs(), want) << bytes;
+      EXPECT_EQ(text.long_digit_runs(), want_long) << bytes;
     }
   }
 }

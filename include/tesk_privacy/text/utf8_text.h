@@ -72,12 +72,19 @@ class Utf8Text {
   size_t cp_to_byte(size_t cp_offset) const;
   // The code points [start, end), clipped to the text.
   std::string_view slice(size_t start_cp, size_t end_cp) const;
-  // A bit for each byte that is an ASCII digit or part of a non-ASCII
-  // character (which may be a digit of another script), bit i of word k
-  // standing for byte 64k + i: what a run of digits can be made of. Every
-  // pattern that looks for numbers starts its scan from these bits, so the
-  // text finds them once for all of them.
-  const std::vector<uint64_t>& digit_bits() const { return digit_bits_; }
+  // The runs of bytes that are ASCII digits or part of a non-ASCII
+  // character (which may be a digit of another script), [begin, end) in
+  // bytes, in text order: where every number lies. Every pattern that looks
+  // for numbers starts its scan from these, so the text finds them once for
+  // all of them; patterns for long numbers need only the long runs.
+  struct DigitRun {
+    uint32_t begin, end;
+    bool operator==(const DigitRun&) const = default;
+  };
+  static constexpr size_t kLongDigitRun = 8;
+  const std::vector<DigitRun>& digit_runs() const { return digit_runs_; }
+  // Those runs at least kLongDigitRun bytes long.
+  const std::vector<DigitRun>& long_digit_runs() const { return long_digit_runs_; }
 
  private:
   std::string text_;
@@ -92,7 +99,8 @@ class Utf8Text {
     uint64_t starts;
   };
   std::vector<Block> blocks_;
-  std::vector<uint64_t> digit_bits_;
+  std::vector<DigitRun> digit_runs_;
+  std::vector<DigitRun> long_digit_runs_;
 };
 
 }  // namespace tesk_privacy
