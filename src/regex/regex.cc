@@ -307,6 +307,15 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
   PCRE2_SIZE* ov = pcre2_get_ovector_pointer(md.data);
   size_t offset = 0;
   uint32_t options = 0;
+  // Hands the match just found to `fn` and moves on past it. After an empty
+  // match the next one may start at the same place only if it is not empty,
+  // as in Python's finditer; \K can end a match before its start.
+  auto report = [&] {
+    const size_t s = ov[0], e = ov[1];
+    fn(s, e, ov);
+    options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
+    offset = e < s ? next_char(subject, s) : e;
+  };
   // The compilation without Unicode classes serves a text that is all
   // ASCII, or the stretches of it away from its other characters.
   const pcre2_code* fast = code_->ascii != nullptr && text.is_ascii() ? code_->ascii : nullptr;
@@ -331,15 +340,13 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
         have = windows.next(window_start, window_last);
         continue;
       }
-      size_t s = ov[0], e = ov[1];
-      fn(s, e, ov);
-      options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
-      offset = e;
-      if (e < s) offset = next_char(subject, s);
+      report();
     }
     return;
   }
   if (fast == nullptr && code_->ascii != nullptr && code_->examined) {
+    // Each stretch of starts goes to the compilation it allows, with an
+    // offset limit at its end.
     MatchContext context(code_->context);
     internal::AsciiZones zones(subject, *code_->examined, code_->lookbehind);
     while (offset <= subject.size()) {
@@ -347,28 +354,18 @@ void Regex::for_each_match(const Utf8Text& text, Fn&& fn) const {
       const bool clean = offset < zone_start;
       const size_t limit = clean ? std::min(zone_start - 1, subject.size()) : zone_end - 1;
       pcre2_set_offset_limit(context.context, limit);
-      if (!match_at(clean ? code_->ascii : code_->code, subject, offset, options, md.data, context.context)) {
+      if (match_at(clean ? code_->ascii : code_->code, subject, offset, options, md.data, context.context)) {
+        report();
+      } else {
         offset = limit + 1;
         options = 0;
-        continue;
       }
-      size_t s = ov[0], e = ov[1];
-      fn(s, e, ov);
-      options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
-      offset = e;
-      if (e < s) offset = next_char(subject, s);
     }
     return;
   }
-  while (offset <= subject.size()) {
-    if (!match_at(fast != nullptr ? fast : code_->code, subject, offset, options, md.data)) break;
-    size_t s = ov[0], e = ov[1];
-    fn(s, e, ov);
-    // After an empty match the next one may start at the same place only if
-    // it is not empty, as in Python's finditer.
-    options = (e == s) ? PCRE2_NOTEMPTY_ATSTART : 0;
-    offset = e;
-    if (e < s) offset = next_char(subject, s);  // \K can end a match before its start
+  while (offset <= subject.size() &&
+         match_at(fast != nullptr ? fast : code_->code, subject, offset, options, md.data)) {
+    report();
   }
 }
 
