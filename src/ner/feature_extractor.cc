@@ -233,14 +233,31 @@ FeatureExtractor::FeatureExtractor(const Gazetteer& gazetteer, int hash_bits, co
   }
 }
 
-void FeatureExtractor::extract(std::span<const std::string_view> tokens, FeatureSet& out,
-                               std::span<const uint64_t> domains) const {
-  const size_t n = tokens.size();
+namespace {
+
+// Rows to reserve per token and per copy of its features (one plain, one
+// per domain): a little more than a token gets, so that the rows grow once.
+constexpr size_t kRowsPerToken = 56;
+
+void start(FeatureSet& out, size_t tokens, size_t domains) {
   out.rows.clear();
   out.offsets.clear();
-  out.offsets.reserve(n + 1);
-  out.rows.reserve(n * 40);
+  out.rows.reserve(tokens * kRowsPerToken * (1 + domains));
+  out.offsets.reserve(tokens + 1);
   out.offsets.push_back(0);
+}
+
+}  // namespace
+
+void FeatureExtractor::extract(std::span<const std::string_view> tokens, FeatureSet& out,
+                               std::span<const uint64_t> domains) const {
+  start(out, tokens.size(), domains.size());
+  append(tokens, out, domains);
+}
+
+void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureSet& out,
+                              std::span<const uint64_t> domains) const {
+  const size_t n = tokens.size();
   if (n == 0) return;
 
   const bool caseless = is_caseless(tokens);
@@ -380,15 +397,10 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
 void FeatureExtractor::extract_sentences(std::span<const std::string_view> tokens,
                                          std::span<const std::pair<size_t, size_t>> sentences, FeatureSet& out,
                                          std::span<const uint64_t> domains) const {
-  out.rows.clear();
-  out.offsets.assign(1, 0);
-  FeatureSet sentence;
-  for (const auto& [first, last] : sentences) {
-    extract(tokens.subspan(first, last - first), sentence, domains);
-    const auto at = static_cast<uint32_t>(out.rows.size());
-    out.rows.insert(out.rows.end(), sentence.rows.begin(), sentence.rows.end());
-    for (size_t i = 1; i < sentence.offsets.size(); ++i) out.offsets.push_back(at + sentence.offsets[i]);
-  }
+  size_t n = 0;
+  for (const auto& [first, last] : sentences) n += last - first;
+  start(out, n, domains.size());
+  for (const auto& [first, last] : sentences) append(tokens.subspan(first, last - first), out, domains);
 }
 
 }  // namespace tesk_privacy::ner

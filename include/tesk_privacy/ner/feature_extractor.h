@@ -87,6 +87,10 @@ class FeatureExtractor {
   int hash_bits() const { return hash_bits_; }
 
  private:
+  // Appends the features of one sentence to `out`, whose offsets end at
+  // its rows' end.
+  void append(std::span<const std::string_view> tokens, FeatureSet& out, std::span<const uint64_t> domains) const;
+
   const Gazetteer* gazetteer_;
   int hash_bits_;
   const WordClusters* clusters_;
