@@ -158,7 +158,9 @@ class Analyzer {
       examined_ = {};
       bool alternation = false;
       parse_alternation(alternation);
-      if (i_ != p_.size()) return std::nullopt;
+      // PCRE2's longest look-behind leaves out how far a \b or a look-behind
+      // inside a look-behind reaches further back.
+      if (i_ != p_.size() || nested_lookbehind_) return std::nullopt;
       return examined_;
     } catch (const Bail&) {
       return std::nullopt;
@@ -468,6 +470,7 @@ class Analyzer {
       int& depth;
     } level(depth_);
     Atom a;
+    bool behind = false;  // a look-behind
     ++i_;  // "("
     if (peek() == '?') {
       const char k = peek(1);
@@ -482,6 +485,8 @@ class Analyzer {
       } else if (k == '=' || k == '!' || (k == '<' && (peek(2) == '=' || peek(2) == '!'))) {
         i_ += k == '<' ? 3 : 2;
         a.zero_width = true;
+        behind = k == '<';
+        nested_lookbehind_ = nested_lookbehind_ || (behind && lookbehinds_ > 0);
       } else if (k == '#') {
         i_ = p_.find(')', i_);
         if (i_ == std::string_view::npos) throw Bail{};
@@ -509,7 +514,9 @@ class Analyzer {
       a.group = true;
     }
     a.content = i_;
+    lookbehinds_ += behind;
     a.set = parse_alternation(a.alternation, &a.min_chars);
+    lookbehinds_ -= behind;
     if (peek() != ')') throw Bail{};
     ++i_;
     return a;
@@ -522,6 +529,7 @@ class Analyzer {
     if (e == 'b' || e == 'B' || e == 'A' || e == 'Z') {
       i_ += 2;
       a.zero_width = true;
+      nested_lookbehind_ = nested_lookbehind_ || ((e == 'b' || e == 'B') && lookbehinds_ > 0);
       return a;
     }
     if (e >= '1' && e <= '9' && !is_digit(byte(2))) {
@@ -731,6 +739,8 @@ class Analyzer {
   size_t i_ = 0;
   int depth_ = 0;  // groups open around the parse position
   ByteSet examined_{};  // every set parse_alternation met, look-arounds included
+  int lookbehinds_ = 0;   // look-behinds open around the parse position
+  bool nested_lookbehind_ = false;  // a \b, \B or look-behind met inside one
   // The run of digit-only elements walk_sequence is in, and what the match
   // may hold before it.
   struct {

@@ -42,6 +42,10 @@ TEST(AsciiZones, MatchesNextToNonAsciiCharactersFollowUnicode) {
       // A look-behind three characters long reaches a non-ASCII letter
       // three characters back.
       {R"((?<=\w\w\w)\d)", "\u00e9ab1 xyz2 ab3 \u00e9\u0663b4", {{3, 4}, {8, 9}, {17, 18}}},
+      // A \b or a look-behind inside a look-behind reaches further back
+      // than the look-behind's own length.
+      {R"((?<=\bab)c)", "\u00e9abc abc", {{7, 8}}},
+      {R"((?<=(?<=\wz)ab)c)", "\u00e9zabc xzabc", {{4, 5}, {10, 11}}},
       {R"(\d\s\d)", "1\u00a02 3 4 5\u20036", {{0, 3}, {4, 7}, {8, 11}}},
   };
   for (const auto& c : kCases) {

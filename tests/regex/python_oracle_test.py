@@ -103,6 +103,14 @@ CASES = [
     (r"(\d{3})\1", DEFAULT, "123123 123124"),
     (r"x{,3}\d{4}", DEFAULT, "xx1234 xxxx12345"),
     (r"\d{6}$", M, "123456\n1234567\n123456"),
+    # Patterns with \d, \w, \s or \b run without Unicode properties where
+    # every character an attempt can see is ASCII: next to non-ASCII
+    # characters, and as far back as look-behinds reach, they must not.
+    (MONEY_BARE, DEFAULT, "é123 123é ab 12.345,67é 8.9 x 500 ٣٤ 12 ٣12 é" + "x" * 70 + " 12"),
+    (r"(?<!\w)\d{2}(?!\w)", DEFAULT, "ß12 12ß 12 x12 ٣12"),
+    (r"(?<=\w\w\w)\d", DEFAULT, "éab1 xyz2 ab3 é٣b4"),
+    (r"(?<=\bab)c", DEFAULT, "éabc abc"),
+    (r"(?<=(?<=\wz)ab)c", DEFAULT, "ézabc xzabc"),
     # Patterns Python refuses.
     (r"\e", 0, "x"),
     (r"\p{L}", 0, "x"),
