@@ -172,6 +172,43 @@ bool has_unicode_classes(std::string_view translated) {
   return false;
 }
 
+// PCRE2 (10.42) misses matches when the code unit every match must start
+// with comes from a look-ahead at the pattern's start and is also the one
+// it requires, as in (?=a)y?a on "a": its search for the required unit
+// begins past the start, where this one need not be consumed. Such a
+// pattern has to go without PCRE2's start-up optimizations.
+bool first_unit_also_required_from_lookahead(const pcre2_code* code, std::string_view translated) {
+  uint32_t first_type = 0, last_type = 0, first = 0, last = 0;
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &first_type);
+  pcre2_pattern_info(code, PCRE2_INFO_LASTCODETYPE, &last_type);
+  if (first_type != 1 || last_type != 1) return false;
+  pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODEUNIT, &first);
+  pcre2_pattern_info(code, PCRE2_INFO_LASTCODEUNIT, &last);
+  if (first != last && !(first < 0x80 && last < 0x80 && std::tolower(static_cast<int>(first)) ==
+                                                              std::tolower(static_cast<int>(last)))) {
+    return false;
+  }
+  // Past what a match begins with without consuming anything, and the
+  // openings of groups: is there a look-ahead?
+  size_t i = 0;
+  while (i < translated.size()) {
+    const std::string_view rest = translated.substr(i);
+    if (rest.starts_with("\\b") || rest.starts_with("\\B") || rest.starts_with("\\A") ||
+        rest.starts_with("(?:") || rest.starts_with("(?>")) {
+      i += rest[0] == '\\' ? 2 : 3;
+    } else if (rest.starts_with("^") || (rest.starts_with("(") && !rest.starts_with("(?"))) {
+      ++i;
+    } else if (rest.starts_with("(?P<") || (rest.starts_with("(?<") && rest.size() > 3 && std::isalpha(static_cast<unsigned char>(rest[3])))) {
+      const size_t close = rest.find('>');
+      if (close == std::string_view::npos) return false;
+      i += close + 1;
+    } else {
+      return rest.starts_with("(?=");
+    }
+  }
+  return false;
+}
+
 size_t next_char(std::string_view s, size_t pos) {
   ++pos;
   while (pos < s.size() && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80) ++pos;
@@ -229,11 +266,19 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
 
   int error = 0;
   PCRE2_SIZE error_offset = 0;
-  code_->options = t.options;
-  code_->code = compile(translated_, t.options, &error, &error_offset);
-  if (code_->code == nullptr) {
-    throw RegexError("invalid regular expression '" + pattern_ + "': " + error_message(error) +
-                     " (at offset " + std::to_string(error_offset) + " of the translated pattern)");
+  auto compile_pattern = [&] {
+    pcre2_code_free(code_->code);
+    code_->options = t.options;
+    code_->code = compile(translated_, t.options, &error, &error_offset);
+    if (code_->code == nullptr) {
+      throw RegexError("invalid regular expression '" + pattern_ + "': " + error_message(error) +
+                       " (at offset " + std::to_string(error_offset) + " of the translated pattern)");
+    }
+  };
+  compile_pattern();
+  if (first_unit_also_required_from_lookahead(code_->code, translated_)) {
+    t.options |= PCRE2_NO_START_OPTIMIZE;
+    compile_pattern();
   }
   uint32_t anchored = 0;
   pcre2_pattern_info(code_->code, PCRE2_INFO_ALLOPTIONS, &anchored);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -97,6 +98,85 @@ TEST(AsciiZones, CoverEveryStartThatCanSeeNonAscii) {
       }
     }
   }
+}
+
+// Random small patterns of the constructs whose reading depends on Unicode
+// classes (\b, \d, \w, \s and their complements, look-arounds, nested
+// look-behinds) against random texts mixing ASCII with other letters,
+// digits and blanks. The reference is the pattern wrapped as "(?:P)|(?!) ":
+// it matches the same, and its blank keeps it on the Unicode-aware
+// compilation throughout a text that is not all ASCII.
+class PatternMaker {
+ public:
+  explicit PatternMaker(uint32_t seed) : rng_(seed) {}
+
+  std::string sequence(int depth, bool fixed_width) {
+    std::string out;
+    for (int n = 1 + pick(3); n > 0; --n) out += atom(depth, fixed_width);
+    return out;
+  }
+
+ private:
+  int pick(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
+
+  std::string atom(int depth, bool fixed_width) {
+    static const char* kSingles[] = {"a", "1", "\\.", ",", " ", "\u00e9", "\\d", "\\w", "\\s", "\\D", "\\W", "\\S", "[\\d.]", "[a-z]", "[^a]"};
+    static const char* kZeroWidth[] = {"\\b", "\\B"};
+    const int kind = depth > 2 ? pick(3) : pick(7);
+    std::string a;
+    if (kind < 2) {
+      a = kSingles[pick(std::size(kSingles))];
+    } else if (kind == 2) {
+      return kZeroWidth[pick(2)];
+    } else if (kind == 3) {
+      return std::string(pick(2) ? "(?<=" : "(?<!") + sequence(depth + 1, true) + ")";
+    } else if (kind == 4) {
+      return std::string(pick(2) ? "(?=" : "(?!") + sequence(depth + 1, false) + ")";
+    } else {
+      a = "(?:" + sequence(depth + 1, fixed_width) + ")";
+    }
+    if (fixed_width) return a;
+    static const char* kQuantifiers[] = {"", "", "?", "*", "+", "{1,3}"};
+    return a + kQuantifiers[pick(std::size(kQuantifiers))];
+  }
+
+  std::mt19937 rng_;
+};
+
+TEST(AsciiZones, RandomPatternsMatchLikeTheUnicodeAwareScan) {
+  const std::vector<std::string> pieces = {"a", "b", "1", "2", ".", ",", " ", "_", "\u00e9", "\u0663", "\u00a0", "\u00df", "x"};
+  PatternMaker maker(11);
+  std::mt19937 rng(5);
+  int compared = 0;
+  for (int round = 0; round < 1500; ++round) {
+    const std::string pattern = maker.sequence(0, false);
+    std::unique_ptr<Regex> re, reference;
+    try {
+      re = std::make_unique<Regex>(pattern, kDefaultFlags);
+      reference = std::make_unique<Regex>("(?:" + pattern + ")|(?!) ", kDefaultFlags);
+    } catch (const RegexError&) {
+      continue;  // a look-behind PCRE2 cannot take
+    }
+    for (int t = 0; t < 4; ++t) {
+      std::string text;
+      for (int n = static_cast<int>(rng() % 24); n > 0; --n) text += pieces[rng() % pieces.size()];
+      const Utf8Text u(text);
+      std::vector<Match> want, got;
+      try {
+        want = reference->find_all(u);
+        got = re->find_all(u);
+      } catch (const MatchLimitError&) {
+        continue;  // nested quantifiers that backtrack without end
+      }
+      ASSERT_EQ(got.size(), want.size()) << pattern << " on \"" << text << "\"";
+      for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].start, want[i].start) << pattern << " on \"" << text << "\"";
+        EXPECT_EQ(got[i].end, want[i].end) << pattern << " on \"" << text << "\"";
+      }
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 3000);
 }
 
 }  // namespace

@@ -111,6 +111,13 @@ CASES = [
     (r"(?<=\w\w\w)\d", DEFAULT, "éab1 xyz2 ab3 é٣b4"),
     (r"(?<=\bab)c", DEFAULT, "éabc abc"),
     (r"(?<=(?<=\wz)ab)c", DEFAULT, "ézabc xzabc"),
+    # A first character that comes from a look-ahead and is also required:
+    # PCRE2's start-up search would look for the latter past the former.
+    (r"(?= )(?:y)? ", DEFAULT, "a_ __xb "),
+    (r"(?=a)y?a", 0, "a_ __xb a"),
+    (r"\b(?=a)y?a", DEFAULT, "a_ __xb A"),
+    (r"(?:(?=a)y?a)", I, "A_ __xb a"),
+    (r"(?P<x>(?=a)y?a)", 0, "a ya"),
     # Patterns Python refuses.
     (r"\e", 0, "x"),
     (r"\p{L}", 0, "x"),
