@@ -198,10 +198,15 @@ bool first_unit_also_required_from_lookahead(const pcre2_code* code, std::string
       i += rest[0] == '\\' ? 2 : 3;
     } else if (rest.starts_with("^") || (rest.starts_with("(") && !rest.starts_with("(?"))) {
       ++i;
-    } else if (rest.starts_with("(?P<") || (rest.starts_with("(?<") && rest.size() > 3 && std::isalpha(static_cast<unsigned char>(rest[3])))) {
-      const size_t close = rest.find('>');
+    } else if (rest.starts_with("(?P<") ||
+               (rest.starts_with("(?<") && rest.size() > 3 && std::isalpha(static_cast<unsigned char>(rest[3])))) {
+      const size_t close = rest.find('>');  // a named group
       if (close == std::string_view::npos) return false;
       i += close + 1;
+    } else if (const size_t flags = rest.find_first_not_of("imsxuaL-", 2);
+               rest.starts_with("(?") && flags > 2 && flags != std::string_view::npos &&
+               (rest[flags] == ')' || rest[flags] == ':')) {
+      i += flags + 1;  // inline flags, global or scoped
     } else {
       return rest.starts_with("(?=");
     }

@@ -118,6 +118,8 @@ CASES = [
     (r"\b(?=a)y?a", DEFAULT, "a_ __xb A"),
     (r"(?:(?=a)y?a)", I, "A_ __xb a"),
     (r"(?P<x>(?=a)y?a)", 0, "a ya"),
+    (r"(?i)(?=a)y?a", 0, "A ya"),
+    (r"(?i:(?=a)y?a)", 0, "A ya"),
     # Patterns Python refuses.
     (r"\e", 0, "x"),
     (r"\p{L}", 0, "x"),
