@@ -173,45 +173,21 @@ bool has_unicode_classes(std::string_view translated) {
 }
 
 // PCRE2 (10.42) misses matches when the code unit every match must start
-// with comes from a look-ahead at the pattern's start and is also the one
-// it requires, as in (?=a)y?a on "a": its search for the required unit
-// begins past the start, where this one need not be consumed. Such a
-// pattern has to go without PCRE2's start-up optimizations.
-bool first_unit_also_required_from_lookahead(const pcre2_code* code, std::string_view translated) {
+// with comes from a look-ahead and is also the one it requires, as in
+// (?=a)y?a or (?<=x)(?=a)y?a on "a": its search for the required unit
+// begins past the start, where this one need not be consumed. A pattern
+// whose first and required units are one, with a look-ahead anywhere, has
+// to go without PCRE2's start-up optimizations.
+bool first_unit_may_come_from_lookahead(const pcre2_code* code, std::string_view translated) {
   uint32_t first_type = 0, last_type = 0, first = 0, last = 0;
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODETYPE, &first_type);
   pcre2_pattern_info(code, PCRE2_INFO_LASTCODETYPE, &last_type);
   if (first_type != 1 || last_type != 1) return false;
   pcre2_pattern_info(code, PCRE2_INFO_FIRSTCODEUNIT, &first);
   pcre2_pattern_info(code, PCRE2_INFO_LASTCODEUNIT, &last);
-  if (first != last && !(first < 0x80 && last < 0x80 && std::tolower(static_cast<int>(first)) ==
-                                                              std::tolower(static_cast<int>(last)))) {
-    return false;
-  }
-  // Past what a match begins with without consuming anything, and the
-  // openings of groups: is there a look-ahead?
-  size_t i = 0;
-  while (i < translated.size()) {
-    const std::string_view rest = translated.substr(i);
-    if (rest.starts_with("\\b") || rest.starts_with("\\B") || rest.starts_with("\\A") ||
-        rest.starts_with("(?:") || rest.starts_with("(?>")) {
-      i += rest[0] == '\\' ? 2 : 3;
-    } else if (rest.starts_with("^") || (rest.starts_with("(") && !rest.starts_with("(?"))) {
-      ++i;
-    } else if (rest.starts_with("(?P<") ||
-               (rest.starts_with("(?<") && rest.size() > 3 && std::isalpha(static_cast<unsigned char>(rest[3])))) {
-      const size_t close = rest.find('>');  // a named group
-      if (close == std::string_view::npos) return false;
-      i += close + 1;
-    } else if (const size_t flags = rest.find_first_not_of("imsxuaL-", 2);
-               rest.starts_with("(?") && flags > 2 && flags != std::string_view::npos &&
-               (rest[flags] == ')' || rest[flags] == ':')) {
-      i += flags + 1;  // inline flags, global or scoped
-    } else {
-      return rest.starts_with("(?=");
-    }
-  }
-  return false;
+  const bool same = first == last || (first < 0x80 && last < 0x80 && std::tolower(static_cast<int>(first)) ==
+                                                                          std::tolower(static_cast<int>(last)));
+  return same && translated.find("(?=") != std::string_view::npos;
 }
 
 size_t next_char(std::string_view s, size_t pos) {
@@ -281,7 +257,7 @@ Regex::Regex(std::string_view pattern, int flags, uint32_t match_limit)
     }
   };
   compile_pattern();
-  if (first_unit_also_required_from_lookahead(code_->code, translated_)) {
+  if (first_unit_may_come_from_lookahead(code_->code, translated_)) {
     t.options |= PCRE2_NO_START_OPTIMIZE;
     compile_pattern();
   }

@@ -120,6 +120,8 @@ CASES = [
     (r"(?P<x>(?=a)y?a)", 0, "a ya"),
     (r"(?i)(?=a)y?a", 0, "A ya"),
     (r"(?i:(?=a)y?a)", 0, "A ya"),
+    (r"(?<=x)(?=a)y?a", 0, "xa xa"),
+    (r"(?!z)(?=a)y?a", 0, "xa xa"),
     # Patterns Python refuses.
     (r"\e", 0, "x"),
     (r"\p{L}", 0, "x"),
