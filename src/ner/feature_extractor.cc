@@ -236,7 +236,8 @@ FeatureExtractor::FeatureExtractor(const Gazetteer& gazetteer, int hash_bits, co
 namespace {
 
 // Rows to reserve per token and per copy of its features (one plain, one
-// per domain): a little more than a token gets, so that the rows grow once.
+// per domain): a little more than a token gets, so that the rows are
+// allocated once.
 constexpr size_t kRowsPerToken = 56;
 
 void start(FeatureSet& out, size_t tokens, size_t domains) {
