@@ -109,9 +109,9 @@ TEST(Prefilter, LiteralScanFindsEveryMatch) {
   }
 }
 
-// Digit runs at the start and end of the text, across and along the 64-byte
-// words of the text's digit bits, longer than a word, and next to non-ASCII
-// characters (whose bytes those bits include).
+// Digit runs at the start and end of the text, across and along 64-byte
+// blocks, longer than a block, and next to non-ASCII characters (whose
+// bytes the text's digit runs include).
 TEST(Prefilter, WindowScanFindsEveryMatch) {
   const std::string pad(61, ' '), digits200(200, '7');
   const std::vector<std::string> texts = {
