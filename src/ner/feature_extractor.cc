@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <stdexcept>
 
 #include "ner/hashing.h"
@@ -109,17 +110,6 @@ Case case_class(std::string_view token) {
   if (first_upper && upper == 1) return kInitialCap;
   return kMixedCase;
 }
-
-// What one token contributes to its own and its neighbours' features.
-struct TokenInfo {
-  uint64_t word;   // the token as written (lower-cased in caseless sentences)
-  uint64_t lower;  // normalize_token
-  uint64_t shape;
-  uint64_t case_class;
-  uint32_t fine_cluster;    // 0: unknown word
-  uint32_t coarse_cluster;
-  std::string norm;
-};
 
 // feature_hash() with the mix64 of each template number, plain and
 // caseless, worked out at compile time: some eighty features are hashed per
@@ -248,16 +238,129 @@ void start(FeatureSet& out, size_t tokens, size_t domains) {
   out.offsets.push_back(0);
 }
 
+// Appends the rows of one feature: as is, and once more for each domain.
+void emit_feature(std::vector<uint32_t>& rows, int shift, std::span<const uint64_t> domains, uint64_t tmpl,
+                  uint64_t value) {
+  const uint64_t h = feature(tmpl, value);
+  rows.push_back(static_cast<uint32_t>(h >> shift));
+  for (const uint64_t d : domains) rows.push_back(static_cast<uint32_t>(hash_combine(h, d) >> shift));
+}
+
 }  // namespace
+
+// What one token contributes to its own and its neighbours' features.
+struct FeatureExtractor::TokenInfo {
+  uint64_t lower;  // hash of normalize_token
+  uint64_t shape;
+  uint64_t case_class;
+  uint32_t fine_cluster;  // 0: unknown word
+  uint32_t coarse_cluster;
+  uint32_t local_begin, local_end;  // its rows that depend on the token alone, in Words::rows
+};
+
+// The distinct tokens of one extraction call, each with what the feature
+// templates need of it and its rows that depend on the token alone and on
+// whether its sentence is caseless. Most tokens of running text are
+// repeats; their lexical features are copied instead of worked out again.
+struct FeatureExtractor::Words {
+  struct Entry {
+    std::string_view token;
+    bool caseless;
+    TokenInfo info;
+  };
+
+  explicit Words(size_t tokens) : slots(std::bit_ceil(std::max<size_t>(16, 2 * tokens))) {}
+
+  std::vector<uint32_t> slots;  // open addressing, at most half full: entry index + 1, or 0
+  std::vector<Entry> entries;
+  std::vector<uint32_t> rows;  // the entries' rows, one range each
+};
+
+FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token, bool caseless,
+                                                         std::span<const uint64_t> domains, Words& words) const {
+  const uint64_t written = hash_bytes(token);
+  const size_t mask = words.slots.size() - 1;
+  size_t s = (written ^ caseless) & mask;
+  for (; words.slots[s] != 0; s = (s + 1) & mask) {
+    const Words::Entry& e = words.entries[words.slots[s] - 1];
+    if (e.caseless == caseless && e.token == token) return e.info;
+  }
+
+  TokenInfo t;
+  const std::string norm = normalize_token(token);
+  t.lower = hash_bytes(norm);
+  t.shape = hash_bytes(word_shape(token, caseless));
+  t.case_class = case_class(token);
+  if (caseless && (t.case_class == kInitialCap || t.case_class == kAllCaps || t.case_class == kMixedCase)) {
+    t.case_class = kLowerCase;
+  }
+  const uint32_t cluster = clusters_ != nullptr ? clusters_->lookup(t.lower) : 0;
+  t.fine_cluster = cluster & 0xFFFF;
+  t.coarse_cluster = cluster >> 16;
+
+  const uint64_t mode = caseless ? kCaselessOffset : 0;
+  const int shift = 64 - hash_bits_;
+  t.local_begin = static_cast<uint32_t>(words.rows.size());
+  auto emit = [&](uint64_t tmpl, uint64_t value) { emit_feature(words.rows, shift, domains, tmpl, value); };
+  emit(kBias + mode, 0);
+  emit(kWord + mode, caseless ? t.lower : written);
+  emit(kLower, t.lower);
+
+  // Prefixes and suffixes of 1..4 code points, for words longer than that.
+  std::array<size_t, 6> starts{};  // byte offset of code point k, k < 6
+  size_t cps = 0;
+  for (size_t pos = 0; pos < norm.size();) {
+    if (cps < starts.size()) starts[cps] = pos;
+    decode_utf8(norm, pos);
+    ++cps;
+  }
+  std::array<size_t, 5> suffix_starts{};  // byte offset of the k-th code point from the end
+  {
+    size_t pos = norm.size();
+    for (size_t k = 0; k < 5 && pos > 0; ++k) {
+      do {
+        --pos;
+      } while (pos > 0 && (static_cast<unsigned char>(norm[pos]) & 0xC0) == 0x80);
+      suffix_starts[k] = pos;
+    }
+  }
+  const std::string_view n(norm);
+  for (size_t k = 1; k <= 4 && k < cps; ++k) {
+    const size_t end = k < starts.size() ? starts[k] : n.size();
+    emit(kPrefix1 + k - 1, hash_bytes(n.substr(0, end)));
+    emit(kSuffix1 + k - 1, hash_bytes(n.substr(suffix_starts[k - 1])));
+  }
+  if (cps > 6) {
+    emit(kPrefix5, hash_bytes(n.substr(0, starts[5])));
+    emit(kSuffix5, hash_bytes(n.substr(suffix_starts[4])));
+  }
+  if (cps > 3) {
+    emit(kSuffix3Class + mode, hash_combine(hash_bytes(n.substr(suffix_starts[2])), t.case_class));
+  }
+  emit(kShape + mode, t.shape);
+  emit(kLength + mode, length_bucket(cps) * 16 + t.case_class);
+  // Word clusters generalise the lexical features to words seen only in
+  // unlabelled text; 0 stands for a word the clusters do not know.
+  if (clusters_ != nullptr && clusters_->size() > 0) {
+    emit(kClusterFine, t.fine_cluster);
+    emit(kClusterCoarseClass + mode, t.coarse_cluster * 128 + t.case_class);
+  }
+  t.local_end = static_cast<uint32_t>(words.rows.size());
+
+  words.slots[s] = static_cast<uint32_t>(words.entries.size() + 1);
+  words.entries.push_back({token, caseless, t});
+  return t;
+}
 
 void FeatureExtractor::extract(std::span<const std::string_view> tokens, FeatureSet& out,
                                std::span<const uint64_t> domains) const {
   start(out, tokens.size(), domains.size());
-  append(tokens, out, domains);
+  Words words(tokens.size());
+  append(tokens, out, domains, words);
 }
 
 void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureSet& out,
-                              std::span<const uint64_t> domains) const {
+                              std::span<const uint64_t> domains, Words& words) const {
   const size_t n = tokens.size();
   if (n == 0) return;
 
@@ -266,29 +369,14 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
   std::vector<TokenInfo> info(n);
   std::vector<uint64_t> lower_hashes(n);
   for (size_t i = 0; i < n; ++i) {
-    TokenInfo& t = info[i];
-    t.norm = normalize_token(tokens[i]);
-    t.lower = hash_bytes(t.norm);
-    t.word = caseless ? t.lower : hash_bytes(tokens[i]);
-    t.shape = hash_bytes(word_shape(tokens[i], caseless));
-    t.case_class = case_class(tokens[i]);
-    if (caseless && (t.case_class == kInitialCap || t.case_class == kAllCaps || t.case_class == kMixedCase)) {
-      t.case_class = kLowerCase;
-    }
-    lower_hashes[i] = t.lower;
-    const uint32_t cluster = clusters_ != nullptr ? clusters_->lookup(t.lower) : 0;
-    t.fine_cluster = cluster & 0xFFFF;
-    t.coarse_cluster = cluster >> 16;
+    info[i] = token_info(tokens[i], caseless, domains, words);
+    lower_hashes[i] = info[i].lower;
   }
   std::vector<uint32_t> gaz_begin(n), gaz_inside(n);
   gazetteer_->match(lower_hashes, gaz_begin, gaz_inside);
 
   const int shift = 64 - hash_bits_;
-  auto emit = [&](uint64_t tmpl, uint64_t value) {
-    const uint64_t h = feature(tmpl, value);
-    out.rows.push_back(static_cast<uint32_t>(h >> shift));
-    for (const uint64_t d : domains) out.rows.push_back(static_cast<uint32_t>(hash_combine(h, d) >> shift));
-  };
+  auto emit = [&](uint64_t tmpl, uint64_t value) { emit_feature(out.rows, shift, domains, tmpl, value); };
   auto lower_at = [&](ptrdiff_t j) {
     return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].lower;
   };
@@ -308,43 +396,7 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
   for (size_t i = 0; i < n; ++i) {
     const TokenInfo& t = info[i];
     const auto p = static_cast<ptrdiff_t>(i);
-    emit(kBias + mode, 0);
-    emit(kWord + mode, t.word);
-    emit(kLower, t.lower);
-
-    // Prefixes and suffixes of 1..4 code points, for words longer than that.
-    std::array<size_t, 6> starts{};  // byte offset of code point k, k < 6
-    size_t cps = 0;
-    for (size_t pos = 0; pos < t.norm.size();) {
-      if (cps < starts.size()) starts[cps] = pos;
-      decode_utf8(t.norm, pos);
-      ++cps;
-    }
-    std::array<size_t, 5> suffix_starts{};  // byte offset of the k-th code point from the end
-    {
-      size_t pos = t.norm.size();
-      for (size_t k = 0; k < 5 && pos > 0; ++k) {
-        do {
-          --pos;
-        } while (pos > 0 && (static_cast<unsigned char>(t.norm[pos]) & 0xC0) == 0x80);
-        suffix_starts[k] = pos;
-      }
-    }
-    for (size_t k = 1; k <= 4 && k < cps; ++k) {
-      const size_t end = k < starts.size() ? starts[k] : t.norm.size();
-      emit(kPrefix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(0, end)));
-      emit(kSuffix1 + k - 1, hash_bytes(std::string_view(t.norm).substr(suffix_starts[k - 1])));
-    }
-    if (cps > 6) {
-      emit(kPrefix5, hash_bytes(std::string_view(t.norm).substr(0, starts[5])));
-      emit(kSuffix5, hash_bytes(std::string_view(t.norm).substr(suffix_starts[4])));
-    }
-    if (cps > 3) {
-      emit(kSuffix3Class + mode, hash_combine(hash_bytes(std::string_view(t.norm).substr(suffix_starts[2])),
-                                              t.case_class));
-    }
-
-    emit(kShape + mode, t.shape);
+    out.rows.insert(out.rows.end(), words.rows.begin() + t.local_begin, words.rows.begin() + t.local_end);
     emit(kShapeFirst + mode, hash_combine(t.shape, i == 0));
     emit(kLowerPrev2, lower_at(p - 2));
     emit(kLowerPrev1, lower_at(p - 1));
@@ -358,7 +410,6 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
     emit(kClassPrevCurrent + mode, class_at(p - 1) * 128 + t.case_class);
     emit(kClassCurrentNext + mode, t.case_class * 128 + class_at(p + 1));
     emit(kPosition + mode, position_bucket(i) * 16 + t.case_class);
-    emit(kLength + mode, length_bucket(cps) * 16 + t.case_class);
     if (i + 1 == n) emit(kLast + mode, t.case_class);
     // A neighbouring word together with this token's capitalisation: "pilot"
     // before a capitalised word, "bin" after one.
@@ -369,11 +420,7 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
     // The first word's capital says little, so its lower-cased form stands
     // apart from the same word inside the sentence.
     if (i == 0) emit(kFirstLower, t.lower);
-    // Word clusters generalise the lexical features to words seen only in
-    // unlabelled text; 0 stands for a word the clusters do not know.
     if (clusters_ != nullptr && clusters_->size() > 0) {
-      emit(kClusterFine, t.fine_cluster);
-      emit(kClusterCoarseClass + mode, t.coarse_cluster * 128 + t.case_class);
       emit(kClusterPrev, fine_at(p - 1));
       emit(kClusterNext, fine_at(p + 1));
       emit(kClusterPrevCurrent, coarse_at(p - 1) * 0x20000 + t.coarse_cluster);
@@ -401,7 +448,8 @@ void FeatureExtractor::extract_sentences(std::span<const std::string_view> token
   size_t n = 0;
   for (const auto& [first, last] : sentences) n += last - first;
   start(out, n, domains.size());
-  for (const auto& [first, last] : sentences) append(tokens.subspan(first, last - first), out, domains);
+  Words words(n);
+  for (const auto& [first, last] : sentences) append(tokens.subspan(first, last - first), out, domains, words);
 }
 
 }  // namespace tesk_privacy::ner

@@ -100,6 +100,39 @@ TEST(NerFeatures, WindowCaseAndGazetteer) {
   EXPECT_THROW(FeatureExtractor(gazetteer, 4), std::invalid_argument);
 }
 
+// The features of a token that depend on it alone are worked out once per
+// call and shared by its repeats; each token must still get exactly the rows
+// its sentence alone gives it, whether the same word stands in a cased or a
+// caseless sentence, first or inside, with or without domains.
+TEST(NerFeatures, SentencesOfOneCallMatchSentencesAlone) {
+  GazetteerBuilder builder;
+  builder.add({"jawa", "timur"}, GazetteerCategory::kIndonesianPlace);
+  const std::string bytes = builder.serialize();
+  const Gazetteer gazetteer(bytes);
+  const FeatureExtractor fx(gazetteer, 18);
+  const std::vector<std::string_view> tokens = {
+      "Budi", "ke", "Jawa", "Timur", ".",                 // cased
+      "budi", "ke", "jawa", "timur", ".",                 // caseless: "ke" and "." again, in another mode
+      "Kata", "Budi", "Budi", "ke", "Jawa", "Timur", ".",  // repeats, first and inside
+      "BUDI", "KE", "JAWA",                               // caseless in capitals
+      "Ärzte", "ärzte", "Budi"};
+  const std::vector<std::pair<size_t, size_t>> sentences = {{0, 5}, {5, 10}, {10, 17}, {17, 20}, {20, 23}};
+  for (const std::vector<uint64_t>& domains : {std::vector<uint64_t>{}, {domain_key("lang:id")}}) {
+    FeatureSet all;
+    fx.extract_sentences(tokens, sentences, all, domains);
+    ASSERT_EQ(all.size(), tokens.size());
+    for (const auto& [first, last] : sentences) {
+      FeatureSet alone;
+      fx.extract(std::span(tokens).subspan(first, last - first), alone, domains);
+      for (size_t i = first; i < last; ++i) {
+        std::multiset<uint32_t> a(all.token(i).begin(), all.token(i).end());
+        std::multiset<uint32_t> b(alone.token(i - first).begin(), alone.token(i - first).end());
+        EXPECT_EQ(a, b) << "token " << i << " (" << tokens[i] << "), " << domains.size() << " domains";
+      }
+    }
+  }
+}
+
 TEST(NerGazetteer, LongestMatchPerCategory) {
   GazetteerBuilder builder;
   builder.add({"jawa"}, GazetteerCategory::kIndonesianPlace);

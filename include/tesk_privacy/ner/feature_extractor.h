@@ -87,9 +87,16 @@ class FeatureExtractor {
   int hash_bits() const { return hash_bits_; }
 
  private:
+  struct TokenInfo;
+  struct Words;
+
   // Appends the features of one sentence to `out`, whose offsets end at
-  // its rows' end.
-  void append(std::span<const std::string_view> tokens, FeatureSet& out, std::span<const uint64_t> domains) const;
+  // its rows' end; `words` holds the call's distinct tokens.
+  void append(std::span<const std::string_view> tokens, FeatureSet& out, std::span<const uint64_t> domains,
+              Words& words) const;
+  // What the features of `token` need of it, from `words` or added there.
+  TokenInfo token_info(std::string_view token, bool caseless, std::span<const uint64_t> domains,
+                       Words& words) const;
 
   const Gazetteer* gazetteer_;
   int hash_bits_;
