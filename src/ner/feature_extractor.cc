@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <stdexcept>
 
 #include "ner/hashing.h"
+#include "ner/string_ids.h"
 #include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/text/utf8_text.h"
 
@@ -263,28 +263,22 @@ struct FeatureExtractor::TokenInfo {
 // whether its sentence is caseless. Most tokens of running text are
 // repeats; their lexical features are copied instead of worked out again.
 struct FeatureExtractor::Words {
-  struct Entry {
-    std::string_view token;
-    bool caseless;
-    TokenInfo info;
-  };
+  static constexpr uint32_t kNone = UINT32_MAX;
 
-  explicit Words(size_t tokens) : slots(std::bit_ceil(std::max<size_t>(16, 2 * tokens))) {}
+  explicit Words(size_t tokens) : ids(tokens) {}
 
-  std::vector<uint32_t> slots;  // open addressing, at most half full: entry index + 1, or 0
-  std::vector<Entry> entries;
-  std::vector<uint32_t> rows;  // the entries' rows, one range each
+  StringIds ids;
+  std::vector<std::array<uint32_t, 2>> info_of;  // per id: index into `info` in cased and caseless sentences, or kNone
+  std::vector<TokenInfo> info;
+  std::vector<uint32_t> rows;  // the infos' rows, one range each
 };
 
 FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token, bool caseless,
                                                          std::span<const uint64_t> domains, Words& words) const {
   const uint64_t written = hash_bytes(token);
-  const size_t mask = words.slots.size() - 1;
-  size_t s = (written ^ caseless) & mask;
-  for (; words.slots[s] != 0; s = (s + 1) & mask) {
-    const Words::Entry& e = words.entries[words.slots[s] - 1];
-    if (e.caseless == caseless && e.token == token) return e.info;
-  }
+  const auto [id, fresh] = words.ids.insert(token, written);
+  if (fresh) words.info_of.push_back({Words::kNone, Words::kNone});
+  if (const uint32_t known = words.info_of[id][caseless]; known != Words::kNone) return words.info[known];
 
   TokenInfo t;
   const std::string norm = normalize_token(token);
@@ -347,8 +341,8 @@ FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token,
   }
   t.local_end = static_cast<uint32_t>(words.rows.size());
 
-  words.slots[s] = static_cast<uint32_t>(words.entries.size() + 1);
-  words.entries.push_back({token, caseless, t});
+  words.info_of[id][caseless] = static_cast<uint32_t>(words.info.size());
+  words.info.push_back(t);
   return t;
 }
 

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "ner/hashing.h"
+#include "ner/string_ids.h"
 #include "tesk_privacy/ner/decoder.h"
 #include "tesk_privacy/ner/labels.h"
 
@@ -95,17 +96,41 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
     if (y < 0 || y >= kNumLabels) throw std::invalid_argument("stacked features: label out of range");
   }
 
-  // What the first stage made of each word across the text.
-  std::vector<std::string> lower(n);
-  std::unordered_map<std::string_view, TypeCounts> by_word;
-  std::unordered_map<std::string_view, TypeCounts> by_lower;
+  // What the first stage made of each word across the text, as written and
+  // normalised. Each distinct word gets an id, its shape and normalised
+  // form worked out once.
+  constexpr uint32_t kNoLetter = UINT32_MAX;
+  struct Word {
+    uint64_t shape;  // hash of the shape's first two characters
+    uint32_t lower;  // id of the normalised form, or kNoLetter
+  };
+  StringIds written(n), normalized(n);
+  std::vector<std::string> normalized_text;
+  normalized_text.reserve(n);  // never reallocated: `normalized` views the strings
+  std::vector<Word> word_info;
+  std::vector<uint32_t> word_of(n);
+  std::vector<TypeCounts> by_word, by_lower;
   for (size_t i = 0; i < n; ++i) {
-    if (!has_letter(words[i])) continue;
-    lower[i] = normalize_token(words[i]);
-    ++by_word[words[i]][type_class(labels[i])];
-  }
-  for (size_t i = 0; i < n; ++i) {
-    if (!lower[i].empty()) ++by_lower[lower[i]][type_class(labels[i])];
+    const auto [id, fresh] = written.insert(words[i]);
+    if (fresh) {
+      Word w{hash_bytes(std::string_view(word_shape(words[i])).substr(0, 2)), kNoLetter};
+      if (has_letter(words[i])) {
+        const auto [lower, new_form] = normalized.insert(normalized_text.emplace_back(normalize_token(words[i])));
+        if (new_form) {
+          by_lower.emplace_back();
+        } else {
+          normalized_text.pop_back();
+        }
+        w.lower = lower;
+      }
+      word_info.push_back(w);
+      by_word.emplace_back();
+    }
+    word_of[i] = id;
+    if (const uint32_t lower = word_info[id].lower; lower != kNoLetter) {
+      ++by_word[id][type_class(labels[i])];
+      ++by_lower[lower][type_class(labels[i])];
+    }
   }
   // The first-stage entities, and the types each entity text took.
   std::vector<LabelledSpan> spans;
@@ -161,16 +186,16 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
       emit(kLabelNext2, label_at(i, 2));
       emit(kLabelBigramPrev, label_at(i, -1) * 128 + y);
       emit(kLabelBigramNext, y * 128 + label_at(i, 1));
-      const std::string shape = word_shape(words[i]);
-      emit(kLabelShape, hash_combine(y, hash_bytes(std::string_view(shape).substr(0, 2))));
-      if (!lower[i].empty()) {
+      const Word& word = word_info[word_of[i]];
+      emit(kLabelShape, hash_combine(y, word.shape));
+      if (word.lower != kNoLetter) {
         const int own = type_class(labels[i]);
-        const TypeCounts& same_word = by_word.at(words[i]);
+        const TypeCounts& same_word = by_word[word_of[i]];
         if (const int m = majority_elsewhere(same_word, own); m >= 0) {
           emit(kWordMajority, static_cast<uint64_t>(m));
           emit(kWordMajorityOwn, static_cast<uint64_t>(m * 8 + own));
         }
-        if (const int m = majority_elsewhere(by_lower.at(lower[i]), own); m >= 0) {
+        if (const int m = majority_elsewhere(by_lower[word.lower], own); m >= 0) {
           emit(kLowerMajority, static_cast<uint64_t>(m));
           emit(kLowerMajorityOwn, static_cast<uint64_t>(m * 8 + own));
         }
