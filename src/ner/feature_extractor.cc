@@ -233,9 +233,12 @@ constexpr size_t kRowsPerToken = 56;
 void start(FeatureSet& out, size_t tokens, size_t domains) {
   out.rows.clear();
   out.offsets.clear();
+  out.word_of.clear();
+  out.word_rows.clear();
   out.rows.reserve(tokens * kRowsPerToken * (1 + domains));
   out.offsets.reserve(tokens + 1);
   out.offsets.push_back(0);
+  out.word_of.reserve(tokens);
 }
 
 // Appends the rows of one feature: as is, and once more for each domain.
@@ -256,6 +259,7 @@ struct FeatureExtractor::TokenInfo {
   uint32_t fine_cluster;  // 0: unknown word
   uint32_t coarse_cluster;
   uint32_t local_begin, local_end;  // its rows that depend on the token alone, in Words::rows
+  uint32_t id;                      // its index in Words::info
 };
 
 // The distinct tokens of one extraction call, each with what the feature
@@ -271,6 +275,12 @@ struct FeatureExtractor::Words {
   std::vector<std::array<uint32_t, 2>> info_of;  // per id: index into `info` in cased and caseless sentences, or kNone
   std::vector<TokenInfo> info;
   std::vector<uint32_t> rows;  // the infos' rows, one range each
+
+  // Tells `out` how many leading rows each word's tokens share.
+  void finish(FeatureSet& out) const {
+    out.word_rows.reserve(info.size());
+    for (const TokenInfo& t : info) out.word_rows.push_back(t.local_end - t.local_begin);
+  }
 };
 
 FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token, bool caseless,
@@ -341,7 +351,8 @@ FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token,
   }
   t.local_end = static_cast<uint32_t>(words.rows.size());
 
-  words.info_of[id][caseless] = static_cast<uint32_t>(words.info.size());
+  t.id = static_cast<uint32_t>(words.info.size());
+  words.info_of[id][caseless] = t.id;
   words.info.push_back(t);
   return t;
 }
@@ -351,6 +362,7 @@ void FeatureExtractor::extract(std::span<const std::string_view> tokens, Feature
   start(out, tokens.size(), domains.size());
   Words words(tokens.size());
   append(tokens, out, domains, words);
+  words.finish(out);
 }
 
 void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureSet& out,
@@ -369,8 +381,12 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
   std::vector<uint32_t> gaz_begin(n), gaz_inside(n);
   gazetteer_->match(lower_hashes, gaz_begin, gaz_inside);
 
+  // A token's other features are hashed first and turned into rows, with
+  // their domain copies, in one pass.
   const int shift = 64 - hash_bits_;
-  auto emit = [&](uint64_t tmpl, uint64_t value) { emit_feature(out.rows, shift, domains, tmpl, value); };
+  std::vector<uint64_t> hashes;
+  hashes.reserve(128);
+  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(feature(tmpl, value)); };
   auto lower_at = [&](ptrdiff_t j) {
     return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].lower;
   };
@@ -391,6 +407,8 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
     const TokenInfo& t = info[i];
     const auto p = static_cast<ptrdiff_t>(i);
     out.rows.insert(out.rows.end(), words.rows.begin() + t.local_begin, words.rows.begin() + t.local_end);
+    out.word_of.push_back(t.id);
+    hashes.clear();
     emit(kShapeFirst + mode, hash_combine(t.shape, i == 0));
     emit(kLowerPrev2, lower_at(p - 2));
     emit(kLowerPrev1, lower_at(p - 1));
@@ -432,6 +450,13 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
       if (i + 1 < n && (gaz_begin[i + 1] & bit)) emit(kGazetteerNext, c * 2);
       if (i + 1 < n && (gaz_inside[i + 1] & bit)) emit(kGazetteerNext, c * 2 + 1);
     }
+    const size_t at = out.rows.size();
+    out.rows.resize(at + hashes.size() * (1 + domains.size()));
+    uint32_t* row = out.rows.data() + at;
+    for (const uint64_t h : hashes) {
+      *row++ = static_cast<uint32_t>(h >> shift);
+      for (const uint64_t d : domains) *row++ = static_cast<uint32_t>(hash_combine(h, d) >> shift);
+    }
     out.offsets.push_back(static_cast<uint32_t>(out.rows.size()));
   }
 }
@@ -444,6 +469,7 @@ void FeatureExtractor::extract_sentences(std::span<const std::string_view> token
   start(out, n, domains.size());
   Words words(n);
   for (const auto& [first, last] : sentences) append(tokens.subspan(first, last - first), out, domains, words);
+  words.finish(out);
 }
 
 }  // namespace tesk_privacy::ner

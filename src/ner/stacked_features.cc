@@ -164,6 +164,9 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
   out.offsets.reserve(n + 1);
   out.rows.reserve(base.rows.size() + n * 16);
   out.offsets.push_back(0);
+  // The base rows come first and folded alike, so the words' shared rows stay shared.
+  out.word_of = base.word_of;
+  out.word_rows = base.word_rows;
   auto emit = [&](uint64_t tmpl, uint64_t value) {
     out.rows.push_back(static_cast<uint32_t>(feature_hash(tmpl, value) >> shift));
   };

@@ -1,6 +1,7 @@
 #include "tesk_privacy/ner/tagger.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -160,23 +161,42 @@ Tagger::Tagger(std::shared_ptr<const Model> model)
 namespace {
 
 // Emission scores of a feature set under one weight table: the rows' i16
-// weights summed per label, times the table's scale.
+// weights summed per label, times the table's scale. The rows a word's
+// tokens share are summed once per word.
 void accumulate(const int16_t* table, float scale, const FeatureSet& features, std::vector<float>& out) {
   constexpr int kStride = ModelParameters::kRowStride;
+  using Sums = std::array<int32_t, kStride>;
   const size_t n = features.size();
   out.resize(n * kNumLabels);
+  const bool by_word = features.word_of.size() == n;
+  std::vector<Sums> word_sums(by_word ? features.word_rows.size() : 0);
+  std::vector<char> summed(word_sums.size());
   // The rows are scattered over a table larger than the caches; each is
   // fetched a few rows ahead of its use, which hides most of the misses.
   constexpr size_t kAhead = 12;
   const uint32_t* rows = features.rows.data();
   const size_t total = features.rows.size();
-  for (size_t t = 0; t < n; ++t) {
-    int32_t acc[kStride] = {};
-    for (size_t i = features.offsets[t]; i < features.offsets[t + 1]; ++i) {
+  auto add = [&](Sums& acc, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
       if (i + kAhead < total) __builtin_prefetch(table + static_cast<size_t>(rows[i + kAhead]) * kStride);
       const int16_t* w = table + static_cast<size_t>(rows[i]) * kStride;
       for (int k = 0; k < kStride; ++k) acc[k] += w[k];
     }
+  };
+  for (size_t t = 0; t < n; ++t) {
+    Sums acc{};
+    size_t from = features.offsets[t];
+    if (by_word) {
+      const uint32_t w = features.word_of[t];
+      const size_t shared = features.word_rows[w];
+      if (!summed[w]) {
+        add(word_sums[w], from, from + shared);
+        summed[w] = 1;
+      }
+      acc = word_sums[w];
+      from += shared;
+    }
+    add(acc, from, features.offsets[t + 1]);
     for (int y = 0; y < kNumLabels; ++y) out[t * kNumLabels + y] = scale * static_cast<float>(acc[y]);
   }
 }

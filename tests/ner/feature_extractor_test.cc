@@ -103,7 +103,8 @@ TEST(NerFeatures, WindowCaseAndGazetteer) {
 // The features of a token that depend on it alone are worked out once per
 // call and shared by its repeats; each token must still get exactly the rows
 // its sentence alone gives it, whether the same word stands in a cased or a
-// caseless sentence, first or inside, with or without domains.
+// caseless sentence, first or inside, with or without domains, and the
+// rows it shares with its repeats must be alike.
 TEST(NerFeatures, SentencesOfOneCallMatchSentencesAlone) {
   GazetteerBuilder builder;
   builder.add({"jawa", "timur"}, GazetteerCategory::kIndonesianPlace);
@@ -121,6 +122,20 @@ TEST(NerFeatures, SentencesOfOneCallMatchSentencesAlone) {
     FeatureSet all;
     fx.extract_sentences(tokens, sentences, all, domains);
     ASSERT_EQ(all.size(), tokens.size());
+    // Tokens written alike in one case mode share a word and its leading rows.
+    ASSERT_EQ(all.word_of.size(), tokens.size());
+    EXPECT_EQ(all.word_of[1], all.word_of[13]);  // "ke", cased
+    EXPECT_NE(all.word_of[1], all.word_of[6]);   // "ke", cased and caseless
+    for (size_t i = 0; i < tokens.size(); ++i) {
+      const uint32_t shared = all.word_rows.at(all.word_of[i]);
+      ASSERT_LE(shared, all.token(i).size());
+      for (size_t j = 0; j < i; ++j) {
+        if (all.word_of[i] != all.word_of[j]) continue;
+        EXPECT_EQ(tokens[i], tokens[j]);
+        EXPECT_TRUE(std::equal(all.token(i).begin(), all.token(i).begin() + shared, all.token(j).begin()))
+            << "tokens " << j << " and " << i;
+      }
+    }
     for (const auto& [first, last] : sentences) {
       FeatureSet alone;
       fx.extract(std::span(tokens).subspan(first, last - first), alone, domains);

@@ -120,7 +120,9 @@ TEST(NerTagger, TrainerRefusesMismatchedLabels) {
   EXPECT_THROW(trainer.add(t), std::invalid_argument);
 
   // Features computed elsewhere must fit the table and cover the sentences.
-  FeatureSet features{{1, 2, 3}, {0, 2, 3}};
+  FeatureSet features;
+  features.rows = {1, 2, 3};
+  features.offsets = {0, 2, 3};
   const std::vector<std::pair<size_t, size_t>> sentence = {{0, 2}};
   EXPECT_NO_THROW(trainer.add(features, std::vector<int>{0, 0}, sentence));
   EXPECT_THROW(trainer.add(features, std::vector<int>{0}, sentence), std::invalid_argument);

@@ -58,6 +58,12 @@ uint64_t domain_key(std::string_view name);
 struct FeatureSet {
   std::vector<uint32_t> rows;
   std::vector<uint32_t> offsets;  // token i owns rows[offsets[i], offsets[i+1])
+  // Optional (empty, or one per token): the token's word, an id shared by
+  // the tokens written alike in sentences of one case mode; their first
+  // word_rows[word_of[i]] rows are the same, so a reader may sum those once
+  // per word.
+  std::vector<uint32_t> word_of;
+  std::vector<uint32_t> word_rows;
 
   size_t size() const { return offsets.empty() ? 0 : offsets.size() - 1; }
   std::span<const uint32_t> token(size_t i) const {
