@@ -6,6 +6,24 @@
 
 namespace tesk_privacy::ner {
 
+namespace {
+
+// The labels that may come before each label, in increasing order.
+constexpr struct Predecessors {
+  std::array<std::array<int8_t, kNumLabels>, kNumLabels> labels{};
+  std::array<int, kNumLabels> count{};
+} kPredecessors = [] {
+  Predecessors p;
+  for (int y = 0; y < kNumLabels; ++y) {
+    for (int from = 0; from < kNumLabels; ++from) {
+      if (transition_allowed(from, y)) p.labels[y][p.count[y]++] = static_cast<int8_t>(from);
+    }
+  }
+  return p;
+}();
+
+}  // namespace
+
 void viterbi(const TransitionScores& scores, std::span<const float> emissions, std::span<int> labels) {
   const size_t n = emissions.size() / kNumLabels;
   if (n == 0) return;
@@ -16,19 +34,20 @@ void viterbi(const TransitionScores& scores, std::span<const float> emissions, s
   for (int y = 0; y < kNumLabels; ++y) {
     best[y] = start_allowed(y) ? scores.start[y] + emissions[y] : kNever;
   }
-  // Forbidden transitions score -infinity, which no path can take: the
-  // maximum below never picks one, as if it were skipped.
-  std::array<std::array<float, kNumLabels>, kNumLabels> allowed;  // [to][from]
+  // Only allowed transitions are tried, in increasing order of the label
+  // before, so ties go to the lowest label.
+  std::array<std::array<float, kNumLabels>, kNumLabels> to;  // [to][from]
   for (int p = 0; p < kNumLabels; ++p) {
-    for (int y = 0; y < kNumLabels; ++y) allowed[y][p] = transition_allowed(p, y) ? scores.transition[p][y] : kNever;
+    for (int y = 0; y < kNumLabels; ++y) to[y][p] = scores.transition[p][y];
   }
   for (size_t t = 1; t < n; ++t) {
     const float* e = emissions.data() + t * kNumLabels;
     for (int y = 0; y < kNumLabels; ++y) {
       float top = kNever;
       int arg = 0;
-      for (int p = 0; p < kNumLabels; ++p) {
-        const float s = best[p] + allowed[y][p];
+      for (int k = 0; k < kPredecessors.count[y]; ++k) {
+        const int p = kPredecessors.labels[y][k];
+        const float s = best[p] + to[y][p];
         if (s > top) {
           top = s;
           arg = p;

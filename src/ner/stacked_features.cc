@@ -1,5 +1,6 @@
 #include "tesk_privacy/ner/stacked_features.h"
 
+#include <algorithm>
 #include <array>
 #include <stdexcept>
 #include <string>
@@ -180,7 +181,11 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
       return static_cast<uint64_t>(labels[j]);
     };
     for (size_t i = first; i < last; ++i) {
-      for (const uint32_t r : base.token(i)) out.rows.push_back(r >> fold);
+      const std::span<const uint32_t> own = base.token(i);
+      const size_t at = out.rows.size();
+      out.rows.resize(at + own.size());
+      std::transform(own.begin(), own.end(), out.rows.begin() + static_cast<ptrdiff_t>(at),
+                     [fold](uint32_t r) { return r >> fold; });
       const uint64_t y = static_cast<uint64_t>(labels[i]);
       emit(kLabel, y);
       emit(kLabelPrev2, label_at(i, -2));
