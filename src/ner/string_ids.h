@@ -32,7 +32,7 @@ class StringIds {
 
   // The id of `key`, whose hash_bytes() is `hash`, and whether it is new.
   std::pair<uint32_t, bool> insert(std::string_view key, uint64_t hash) {
-    size_t s = find(key, hash);
+    const size_t s = slot(key, hash);
     if (slots_[s] != 0) return {slots_[s] - 1, false};
     const auto id = static_cast<uint32_t>(keys_.size());
     keys_.push_back(key);
@@ -46,11 +46,13 @@ class StringIds {
   }
   std::pair<uint32_t, bool> insert(std::string_view key) { return insert(key, hash_bytes(key)); }
 
+  bool contains(std::string_view key) const { return slots_[slot(key, hash_bytes(key))] != 0; }
+
   size_t size() const { return keys_.size(); }
 
  private:
   // The slot holding `key`, or the empty slot where it belongs.
-  size_t find(std::string_view key, uint64_t hash) const {
+  size_t slot(std::string_view key, uint64_t hash) const {
     const size_t mask = slots_.size() - 1;
     size_t s = hash & mask;
     while (slots_[s] != 0 && (hashes_[slots_[s] - 1] != hash || keys_[slots_[s] - 1] != key)) s = (s + 1) & mask;
@@ -59,7 +61,7 @@ class StringIds {
 
   void grow() {
     slots_.assign(slots_.size() * 2, 0);
-    for (uint32_t id = 0; id < keys_.size(); ++id) slots_[find(keys_[id], hashes_[id])] = id + 1;
+    for (uint32_t id = 0; id < keys_.size(); ++id) slots_[slot(keys_[id], hashes_[id])] = id + 1;
   }
 
   std::vector<uint32_t> slots_;  // id + 1, or 0 when empty

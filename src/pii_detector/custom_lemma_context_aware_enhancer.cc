@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <variant>
 
+#include "ner/string_ids.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/text/case_mapping.h"
 
@@ -177,11 +178,11 @@ class CustomLemmaContextAwareEnhancer::Window {
         previous_keyword_(lemmas.size()),
         next_keyword_(lemmas.size()),
         keyword_run_(lemmas.size()) {
-    std::vector<std::string_view> keyword_set(keywords.begin(), keywords.end());
-    std::sort(keyword_set.begin(), keyword_set.end());
+    ner::StringIds keyword_set(keywords.size());
+    for (const std::string& keyword : keywords) keyword_set.insert(keyword);
     for (int64_t i = 0; i < size_; ++i) {
       lemmas_[i] = lowered_view(lemmas[i], lowered_);
-      is_keyword_[i] = std::binary_search(keyword_set.begin(), keyword_set.end(), lemmas_[i]);
+      is_keyword_[i] = keyword_set.contains(lemmas_[i]);
       previous_keyword_[i] = is_keyword_[i] ? i : (i > 0 ? previous_keyword_[i - 1] : -1);
       keyword_run_[i] = is_keyword_[i] ? (i > 0 ? keyword_run_[i - 1] : 0) + 1 : 0;
     }

@@ -22,6 +22,10 @@ TEST(NerStringIds, IdsInOrderOfFirstSight) {
   }
   EXPECT_EQ(fresh_count, 4u);
   EXPECT_EQ(ids.size(), 4u);
+  EXPECT_TRUE(ids.contains("Budi"));
+  EXPECT_TRUE(ids.contains(""));
+  EXPECT_FALSE(ids.contains("budi "));
+  EXPECT_FALSE(ids.contains("kE"));
 }
 
 TEST(NerStringIds, GrowsPastTheExpectedCountAndKeepsEveryId) {
@@ -38,6 +42,7 @@ TEST(NerStringIds, GrowsPastTheExpectedCountAndKeepsEveryId) {
     EXPECT_FALSE(fresh) << words[i];
     EXPECT_EQ(id, i) << words[i];
   }
+  EXPECT_FALSE(ids.contains("w5000"));
 }
 
 TEST(NerStringIds, KeysWithOneHashStayApart) {
