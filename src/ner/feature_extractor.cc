@@ -111,9 +111,11 @@ Case case_class(std::string_view token) {
   return kMixedCase;
 }
 
-// feature_hash() with the mix64 of each template number, plain and
-// caseless, worked out at compile time: some eighty features are hashed per
-// token, and looking that part up makes tagging about 8% faster.
+// The mix64 of each template number, plain and then caseless, worked out
+// at compile time: a feature's hash is hash_combine(seed, value), as
+// feature_hash(template, value) would give it, and some eighty features are
+// hashed per token. A template's seed is kTemplateSeeds[template + mode],
+// where mode is 0 in cased sentences and kNumTemplates in caseless ones.
 constexpr uint64_t kNumTemplates = kClusterCurrentNext + 1;
 constexpr auto kTemplateSeeds = [] {
   std::array<uint64_t, 2 * kNumTemplates> seeds{};
@@ -124,12 +126,7 @@ constexpr auto kTemplateSeeds = [] {
   return seeds;
 }();
 
-uint64_t feature(uint64_t tmpl, uint64_t value) {
-  const uint64_t seed = tmpl < kNumTemplates                    ? kTemplateSeeds[tmpl]
-                        : tmpl - kCaselessOffset < kNumTemplates ? kTemplateSeeds[kNumTemplates + tmpl - kCaselessOffset]
-                                                                 : mix64(tmpl);
-  return hash_combine(seed, value);
-}
+uint64_t case_mode(bool caseless) { return caseless ? kNumTemplates : 0; }
 
 const uint64_t kBeginHash = hash_bytes("<s>");
 const uint64_t kEndHash = hash_bytes("</s>");
@@ -244,7 +241,7 @@ void start(FeatureSet& out, size_t tokens, size_t domains) {
 // Appends the rows of one feature: as is, and once more for each domain.
 void emit_feature(std::vector<uint32_t>& rows, int shift, std::span<const uint64_t> domains, uint64_t tmpl,
                   uint64_t value) {
-  const uint64_t h = feature(tmpl, value);
+  const uint64_t h = hash_combine(kTemplateSeeds[tmpl], value);
   rows.push_back(static_cast<uint32_t>(h >> shift));
   for (const uint64_t d : domains) rows.push_back(static_cast<uint32_t>(hash_combine(h, d) >> shift));
 }
@@ -302,7 +299,7 @@ FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token,
   t.fine_cluster = cluster & 0xFFFF;
   t.coarse_cluster = cluster >> 16;
 
-  const uint64_t mode = caseless ? kCaselessOffset : 0;
+  const uint64_t mode = case_mode(caseless);
   const int shift = 64 - hash_bits_;
   t.local_begin = static_cast<uint32_t>(words.rows.size());
   auto emit = [&](uint64_t tmpl, uint64_t value) { emit_feature(words.rows, shift, domains, tmpl, value); };
@@ -371,7 +368,7 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
   if (n == 0) return;
 
   const bool caseless = is_caseless(tokens);
-  const uint64_t mode = caseless ? kCaselessOffset : 0;
+  const uint64_t mode = case_mode(caseless);
   std::vector<TokenInfo> info(n);
   std::vector<uint64_t> lower_hashes(n);
   for (size_t i = 0; i < n; ++i) {
@@ -386,7 +383,7 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
   const int shift = 64 - hash_bits_;
   std::vector<uint64_t> hashes;
   hashes.reserve(128);
-  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(feature(tmpl, value)); };
+  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(hash_combine(kTemplateSeeds[tmpl], value)); };
   auto lower_at = [&](ptrdiff_t j) {
     return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].lower;
   };

@@ -33,6 +33,15 @@ enum Template : uint64_t {
   kSpanTypedOtherwise,
 };
 
+// mix64 of each template number, worked out at compile time: a feature's
+// hash is hash_combine(kTemplateSeeds[template - kLabel], value), as
+// feature_hash(template, value) would give it.
+constexpr auto kTemplateSeeds = [] {
+  std::array<uint64_t, kSpanTypedOtherwise - kLabel + 1> seeds{};
+  for (uint64_t t = kLabel; t <= kSpanTypedOtherwise; ++t) seeds[t - kLabel] = mix64(t);
+  return seeds;
+}();
+
 // Stand-ins for labels beyond the sentence's edges.
 constexpr uint64_t kBeforeSentence = 100, kAfterSentence = 101;
 
@@ -169,7 +178,7 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
   out.word_of = base.word_of;
   out.word_rows = base.word_rows;
   auto emit = [&](uint64_t tmpl, uint64_t value) {
-    out.rows.push_back(static_cast<uint32_t>(feature_hash(tmpl, value) >> shift));
+    out.rows.push_back(static_cast<uint32_t>(hash_combine(kTemplateSeeds[tmpl - kLabel], value) >> shift));
   };
   for (const auto& sentence : sentences) {
     const size_t first = sentence.first;
