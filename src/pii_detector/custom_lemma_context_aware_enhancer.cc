@@ -78,7 +78,8 @@ bool is_true(const RecognizerResult::MetadataValue& value) {
 const EntityRecognizer* producing_recognizer(
     const RecognizerResult& result, const std::vector<std::pair<std::string_view, const EntityRecognizer*>>& by_id) {
   if (!result.recognition_metadata || result.recognition_metadata->empty()) return nullptr;
-  const auto it = result.recognition_metadata->find(RecognizerResult::RECOGNIZER_IDENTIFIER_KEY);
+  static const std::string kKey = RecognizerResult::RECOGNIZER_IDENTIFIER_KEY;  // looked up without a copy per result
+  const auto it = result.recognition_metadata->find(kKey);
   if (it == result.recognition_metadata->end()) return nullptr;
   const auto* id = std::get_if<std::string>(&it->second);
   if (id == nullptr) return nullptr;
@@ -90,7 +91,8 @@ const EntityRecognizer* producing_recognizer(
 
 bool already_boosted(const RecognizerResult& result) {
   if (!result.recognition_metadata) return false;
-  const auto it = result.recognition_metadata->find(RecognizerResult::IS_SCORE_ENHANCED_BY_CONTEXT_KEY);
+  static const std::string kKey = RecognizerResult::IS_SCORE_ENHANCED_BY_CONTEXT_KEY;
+  const auto it = result.recognition_metadata->find(kKey);
   return it != result.recognition_metadata->end() && is_true(it->second);
 }
 
