@@ -128,6 +128,10 @@ constexpr auto kTemplateSeeds = [] {
 
 uint64_t case_mode(bool caseless) { return caseless ? kNumTemplates : 0; }
 
+// The hash of a feature: its template (plus the case mode, where it has
+// one) with its value.
+uint64_t feature(uint64_t tmpl, uint64_t value) { return hash_combine(kTemplateSeeds[tmpl], value); }
+
 const uint64_t kBeginHash = hash_bytes("<s>");
 const uint64_t kEndHash = hash_bytes("</s>");
 
@@ -238,12 +242,17 @@ void start(FeatureSet& out, size_t tokens, size_t domains) {
   out.word_of.reserve(tokens);
 }
 
-// Appends the rows of one feature: as is, and once more for each domain.
-void emit_feature(std::vector<uint32_t>& rows, int shift, std::span<const uint64_t> domains, uint64_t tmpl,
-                  uint64_t value) {
-  const uint64_t h = hash_combine(kTemplateSeeds[tmpl], value);
-  rows.push_back(static_cast<uint32_t>(h >> shift));
-  for (const uint64_t d : domains) rows.push_back(static_cast<uint32_t>(hash_combine(h, d) >> shift));
+// Appends the rows of the features hashed as `hashes`: each as is, then
+// once more for each domain.
+void append_rows(std::vector<uint32_t>& rows, std::span<const uint64_t> hashes, std::span<const uint64_t> domains,
+                 int shift) {
+  const size_t at = rows.size();
+  rows.resize(at + hashes.size() * (1 + domains.size()));
+  uint32_t* row = rows.data() + at;
+  for (const uint64_t h : hashes) {
+    *row++ = static_cast<uint32_t>(h >> shift);
+    for (const uint64_t d : domains) *row++ = static_cast<uint32_t>(hash_combine(h, d) >> shift);
+  }
 }
 
 }  // namespace
@@ -300,9 +309,9 @@ FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token,
   t.coarse_cluster = cluster >> 16;
 
   const uint64_t mode = case_mode(caseless);
-  const int shift = 64 - hash_bits_;
-  t.local_begin = static_cast<uint32_t>(words.rows.size());
-  auto emit = [&](uint64_t tmpl, uint64_t value) { emit_feature(words.rows, shift, domains, tmpl, value); };
+  std::vector<uint64_t> hashes;
+  hashes.reserve(20);
+  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(feature(tmpl, value)); };
   emit(kBias + mode, 0);
   emit(kWord + mode, caseless ? t.lower : written);
   emit(kLower, t.lower);
@@ -346,6 +355,8 @@ FeatureExtractor::TokenInfo FeatureExtractor::token_info(std::string_view token,
     emit(kClusterFine, t.fine_cluster);
     emit(kClusterCoarseClass + mode, t.coarse_cluster * 128 + t.case_class);
   }
+  t.local_begin = static_cast<uint32_t>(words.rows.size());
+  append_rows(words.rows, hashes, domains, 64 - hash_bits_);
   t.local_end = static_cast<uint32_t>(words.rows.size());
 
   t.id = static_cast<uint32_t>(words.info.size());
@@ -380,10 +391,9 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
 
   // A token's other features are hashed first and turned into rows, with
   // their domain copies, in one pass.
-  const int shift = 64 - hash_bits_;
   std::vector<uint64_t> hashes;
   hashes.reserve(128);
-  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(hash_combine(kTemplateSeeds[tmpl], value)); };
+  auto emit = [&](uint64_t tmpl, uint64_t value) { hashes.push_back(feature(tmpl, value)); };
   auto lower_at = [&](ptrdiff_t j) {
     return j < 0 ? kBeginHash : j >= static_cast<ptrdiff_t>(n) ? kEndHash : info[j].lower;
   };
@@ -447,13 +457,7 @@ void FeatureExtractor::append(std::span<const std::string_view> tokens, FeatureS
       if (i + 1 < n && (gaz_begin[i + 1] & bit)) emit(kGazetteerNext, c * 2);
       if (i + 1 < n && (gaz_inside[i + 1] & bit)) emit(kGazetteerNext, c * 2 + 1);
     }
-    const size_t at = out.rows.size();
-    out.rows.resize(at + hashes.size() * (1 + domains.size()));
-    uint32_t* row = out.rows.data() + at;
-    for (const uint64_t h : hashes) {
-      *row++ = static_cast<uint32_t>(h >> shift);
-      for (const uint64_t d : domains) *row++ = static_cast<uint32_t>(hash_combine(h, d) >> shift);
-    }
+    append_rows(out.rows, hashes, domains, 64 - hash_bits_);
     out.offsets.push_back(static_cast<uint32_t>(out.rows.size()));
   }
 }

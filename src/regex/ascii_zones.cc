@@ -25,7 +25,8 @@ size_t AsciiZones::next_non_ascii(size_t from) const {
   const auto* p = reinterpret_cast<const unsigned char*>(text_.data());
 #if defined(__SSE2__)
   for (; from + 16 <= size; from += 16) {
-    const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from))));
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
     if (high != 0) return from + static_cast<size_t>(std::countr_zero(high));
   }
 #endif

@@ -120,7 +120,8 @@ class PatternMaker {
   int pick(int n) { return static_cast<int>(rng_() % static_cast<uint32_t>(n)); }
 
   std::string atom(int depth, bool fixed_width) {
-    static const char* kSingles[] = {"a", "1", "\\.", ",", " ", "\u00e9", "\\d", "\\w", "\\s", "\\D", "\\W", "\\S", "[\\d.]", "[a-z]", "[^a]"};
+    static const char* kSingles[] = {"a", "1", "\\.", ",", " ", "\u00e9", "\\d", "\\w",
+                                     "\\s", "\\D", "\\W", "\\S", "[\\d.]", "[a-z]", "[^a]"};
     static const char* kZeroWidth[] = {"\\b", "\\B"};
     const int kind = depth > 2 ? pick(3) : pick(7);
     std::string a;
@@ -144,7 +145,8 @@ class PatternMaker {
 };
 
 TEST(AsciiZones, RandomPatternsMatchLikeTheUnicodeAwareScan) {
-  const std::vector<std::string> pieces = {"a", "b", "1", "2", ".", ",", " ", "_", "\u00e9", "\u0663", "\u00a0", "\u00df", "x"};
+  const std::vector<std::string> pieces = {"a", "b", "1", "2", ".", ",", " ",
+                                           "_", "\u00e9", "\u0663", "\u00a0", "\u00df", "x"};
   PatternMaker maker(11);
   std::mt19937 rng(5);
   int compared = 0;
