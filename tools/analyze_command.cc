@@ -70,8 +70,11 @@ int run_analyze(int argc, char** argv) {
   for_each_document(common, [&](const Document& doc) {
     const Utf8Text text(doc.text);
     std::vector<recognition::RecognizerResult> found;
+    std::vector<recognition::RecognizerResult> too_long;
+    recognition::AnalyzeOptions doc_options = options;
+    if (explain) doc_options.dropped_by_length = &too_long;
     try {
-      found = analyzer->analyze(text, doc.language.value_or(common.language), options);
+      found = analyzer->analyze(text, doc.language.value_or(common.language), doc_options);
     } catch (const std::exception& e) {
       throw std::runtime_error(doc.source + ": " + e.what());
     }
@@ -92,7 +95,18 @@ int run_analyze(int argc, char** argv) {
       if (line.back() != '[') line += ',';
       line += item.dump();
     }
-    line += "]}\n";
+    line += "]";
+    if (!too_long.empty()) {
+      // What the length filter removed; anonymize replaces these all the same.
+      nlohmann::json removed = nlohmann::json::array();
+      for (const auto& r : too_long) {
+        removed.push_back({{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end}, {"score", r.score},
+                           {"reason", "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) +
+                                          " characters"}});
+      }
+      line += ",\"removed\":" + removed.dump();
+    }
+    line += "}\n";
     std::cout << line;
     progress.tick();
   });

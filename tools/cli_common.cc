@@ -44,6 +44,8 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.ner_api_url = value();
     } else if (a == "--prosa-url") {
       common.prosa_url = value();
+    } else if (a == "--no-indonesian-formats") {
+      common.indonesian_formats = false;
     } else if (a == "--allow-remote-failures") {
       common.allow_remote_failures = true;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -137,7 +139,9 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
     for (const auto& r : remote) remotes->push_back(std::static_pointer_cast<const recognition::RemoteRecognizer>(r));
   }
   for (auto& r : extra) remote.push_back(std::move(r));
-  return std::make_shared<pii_detector::TextAnalyzer>(std::move(remote));
+  return std::make_shared<pii_detector::TextAnalyzer>(
+      std::move(remote), std::nullopt, pii_detector::default_model_platform(),
+      pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats});
 }
 
 void check_remote_failures(const CommonOptions& options,

@@ -28,6 +28,8 @@ struct CommonOptions {
   std::string ner_api_url;
   std::string prosa_url;
   bool allow_remote_failures = false;
+  // The recognizers for Indonesian formats (on unless --no-indonesian-formats).
+  bool indonesian_formats = true;
 };
 
 // Walks argv[first..]: common options are stored in `common`; any other

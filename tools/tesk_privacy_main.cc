@@ -3,6 +3,8 @@
 #include <string>
 
 #include "cli_common.h"
+#include "tesk_privacy/pii_detector/constants.h"
+#include "tesk_privacy/pii_detector/format_entities.h"
 #include "commands.h"
 
 namespace {
@@ -20,6 +22,8 @@ Commands:
   anonymize     write the documents with PII replaced by placeholders such as
                 <PERSON_1>, or by fake values with --fake
   deanonymize   put the originals back, from the mapping file
+  list-entities print the entity types that can be detected, one a line:
+                the built-in types, then those of the Indonesian formats
 
 Options of every command:
       --jsonl             each input line is a JSON object {"text": ...,
@@ -29,6 +33,13 @@ Options of every command:
       --ner-api-url URL   also ask the remote NER service at URL
       --prosa-url URL     also ask the Prosa NER API at URL; the API key is read
                           from the environment variable PROSA_API_KEY
+      --no-indonesian-formats
+                          run the built-in recognizer set only, without the
+                          recognizers for Indonesian formats (identity, account,
+                          card and phone numbers in groups, written-out e-mail
+                          addresses, dates, vehicle plates, street addresses,
+                          amounts with scale words) and the rules that keep
+                          every identifier whole
       --progress          report progress on standard error
       --allow-remote-failures
                           succeed even when requests to --ner-api-url or
@@ -38,7 +49,9 @@ analyze:
   -e, --entities LIST     comma-separated entity types to report (default: all)
   -t, --threshold SCORE   lowest score reported, 0..1 (default 0.46)
       --context LIST      comma-separated context words that support detections
-      --explain           add each result's recognizer and explanation
+      --explain           add each result's recognizer and explanation, and
+                          list under "removed" the spans the length filter
+                          dropped (anonymize replaces them all the same)
       --transformer-model PATH_OR_ID
                           also run a transformer NER model: a model folder or a
                           model-hub identifier found in the local hub cache
@@ -93,6 +106,11 @@ int main(int argc, char** argv) {
     if (command == "analyze") return run_analyze(argc, argv);
     if (command == "anonymize") return run_anonymize(argc, argv);
     if (command == "deanonymize") return run_deanonymize(argc, argv);
+    if (command == "list-entities") {
+      for (const auto& member : tesk_privacy::pii_detector::ENTITY_MEMBERS) std::cout << member.value << "\n";
+      for (const char* type : tesk_privacy::pii_detector::FORMAT_ENTITIES) std::cout << type << "\n";
+      return 0;
+    }
     throw UsageError("unknown command '" + command + "'");
   } catch (const UsageError& e) {
     std::cerr << "tesk-privacy: " << e.what() << "\nTry 'tesk-privacy --help'.\n";

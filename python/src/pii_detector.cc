@@ -19,6 +19,7 @@
 #include "tesk_privacy/pii_detector/analyzer.h"
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
+#include "tesk_privacy/pii_detector/format_entities.h"
 #include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/credit_card_recognizer.h"
@@ -499,6 +500,7 @@ void bind_spacy_model_loader(py::module_& m) {
 }
 
 void bind_text_analyzer(py::module_& m) {
+  m.attr("FORMAT_ENTITIES") = py::cast(std::vector<std::string>(FORMAT_ENTITIES.begin(), FORMAT_ENTITIES.end()));
   m.attr("MAX_PII_TEXT_LENGTH") = MAX_PII_TEXT_LENGTH;
   m.def("_default_nlp_configuration", [] {
     const recognition::NlpConfiguration& c = DEFAULT_NLP_CONFIGURATION();
@@ -516,16 +518,20 @@ void bind_text_analyzer(py::module_& m) {
   });
 
   py::class_<TextAnalyzer, std::shared_ptr<TextAnalyzer>>(m, "TextAnalyzer")
-      .def(py::init([](const std::vector<py::object>& additional_recognizers, py::object nlp_configuration) {
+      .def(py::init([](const std::vector<py::object>& additional_recognizers, py::object nlp_configuration,
+                       bool indonesian_formats) {
              std::vector<std::shared_ptr<EntityRecognizer>> held;
              for (const auto& r : additional_recognizers) held.push_back(hold<EntityRecognizer>(r));
              std::optional<recognition::NlpConfiguration> configuration;
              if (!nlp_configuration.is_none()) configuration = nlp_configuration_from_py(nlp_configuration);
              return without_gil([&] {
-               return std::make_shared<TextAnalyzer>(std::move(held), std::move(configuration), host_platform());
+               return std::make_shared<TextAnalyzer>(std::move(held), std::move(configuration), host_platform(),
+                                                     TextAnalyzerOptions{.indonesian_formats = indonesian_formats});
              });
            }),
-           py::arg("additional_recognizers"), py::arg("nlp_configuration"))
+           py::arg("additional_recognizers"), py::arg("nlp_configuration"), py::arg("indonesian_formats") = false)
+      .def_property_readonly("indonesian_formats",
+                             [](const TextAnalyzer& self) { return self.options().indonesian_formats; })
       .def(
           "analyze",
           [](const TextAnalyzer& self, py::handle text, const std::string& language, std::optional<Strings> entities,

@@ -23,6 +23,7 @@ PROSA_ENTITY_MAP: List[Tuple[str, str]]
 DEFAULT_PROSA_SUPPORTED_PII_ENTITIES: List[str]
 CREDIT_CARD_BASE_SCORE: float
 MAX_PII_TEXT_LENGTH: int
+FORMAT_ENTITIES: List[str]
 DEFAULT_SPACY_MODEL: str
 DEFAULT_SPACY_MODEL_VERSION: str
 SPACY_MODEL_URL_TEMPLATE: str
@@ -420,7 +421,14 @@ def _load_model_with_fallback(model_name: str) -> NlpEngine: ...
 def _default_nlp_configuration() -> Dict[str, Any]: ...
 
 class TextAnalyzer:
-    def __init__(self, additional_recognizers: Sequence[EntityRecognizer], nlp_configuration: Optional[Mapping[str, Any]]) -> None: ...
+    def __init__(
+        self,
+        additional_recognizers: Sequence[EntityRecognizer],
+        nlp_configuration: Optional[Mapping[str, Any]],
+        indonesian_formats: bool = ...,
+    ) -> None: ...
+    @property
+    def indonesian_formats(self) -> bool: ...
     def analyze(
         self,
         text: str,

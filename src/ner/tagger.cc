@@ -50,12 +50,28 @@ bool is_edge_punctuation(std::string_view token) {
 // a name next to it.
 bool is_never_in_a_name(std::string_view token) {
   if (token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos) return true;
+  // Digits broken by punctuation count together ("+62-821-3344-5566",
+  // "09.876.543.2-123.000").
   size_t digits = 0;
   for (char c : token) {
-    if (c < '0' || c > '9') return false;
-    ++digits;
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c != '.' && c != '-' && c != '+' && c != '/' && c != '(' && c != ')') {
+      return false;
+    }
   }
   return digits >= 5;
+}
+
+// Labels of contact details and words of greeting, address and chat that
+// stand next to a name without being part of it ("WA", "Hubungi", "kak").
+bool is_label_or_filler(std::string_view normalized) {
+  static constexpr std::string_view kWords[] = {
+      "a.n", "a.n.", "alamat", "an", "aku", "atas", "cp", "dear", "email", "e-mail", "fax", "gan", "hai", "halo",
+      "hallo", "hape", "hi", "hello", "hp", "hub", "hubungi", "info", "kak", "kakak", "kami", "kepada", "kirim",
+      "mas", "mbak", "mohon", "nama", "no", "no.", "nomor", "norek", "pikir", "rek", "rekening", "salam", "saya",
+      "sis", "sms", "tel", "telp", "telepon", "terima", "tlp", "tolong", "untuk", "wa", "whatsapp", "ya", "yth"};
+  return std::find(std::begin(kWords), std::end(kWords), normalized) != std::end(kWords);
 }
 
 // Names of identity documents and their numbers ("NIK saya 3171...",
@@ -314,11 +330,36 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
       e.end_token += first;
       while (e.begin_token < e.end_token && is_edge_punctuation(word(e.begin_token))) ++e.begin_token;
       while (e.end_token > e.begin_token && is_edge_punctuation(word(e.end_token - 1))) --e.end_token;
-      bool address = false;
-      for (size_t i = e.begin_token; i < e.end_token; ++i) address |= is_never_in_a_name(word(i));
-      const bool document_word =
-          e.end_token - e.begin_token == 1 && is_document_word(normalize_token(word(e.begin_token)));
-      if (e.begin_token < e.end_token && !address && !document_word) entities.push_back(e);
+      // A span that takes in a number, an address or a document word is cut
+      // there into the names around it ("Budi Santoso NIK 3171..."); labels
+      // and filler at the edges of each part are left out, and a part with
+      // no capitalised word is no name.
+      for (size_t begin = e.begin_token; begin < e.end_token;) {
+        size_t end = begin;
+        while (end < e.end_token && !is_never_in_a_name(word(end)) &&
+               !is_document_word(normalize_token(word(end)))) {
+          ++end;
+        }
+        Entity part = e;
+        part.begin_token = begin;
+        part.end_token = end;
+        while (part.begin_token < part.end_token && is_label_or_filler(normalize_token(word(part.begin_token)))) {
+          ++part.begin_token;
+        }
+        while (part.end_token > part.begin_token &&
+               (is_label_or_filler(normalize_token(word(part.end_token - 1))) ||
+                is_edge_punctuation(word(part.end_token - 1)))) {
+          --part.end_token;
+        }
+        bool capitalised = false;
+        for (size_t i = part.begin_token; i < part.end_token; ++i) {
+          const auto c = static_cast<unsigned char>(word(i).empty() ? ' ' : word(i)[0]);
+          capitalised |= (c >= 'A' && c <= 'Z') || c >= 0x80;
+        }
+        const bool changed = part.begin_token != e.begin_token || part.end_token != e.end_token;
+        if (part.begin_token < part.end_token && (capitalised || !changed)) entities.push_back(part);
+        begin = end + 1;
+      }
     }
   }
   refine_person_names(text, tokens, entities);

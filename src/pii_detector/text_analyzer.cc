@@ -3,6 +3,13 @@
 #include <functional>
 #include <utility>
 
+#include "formats/address_recognizer.h"
+#include "formats/amount_recognizer.h"
+#include "formats/findings_resolver.h"
+#include "formats/identifier_recognizer.h"
+#include "formats/indonesian_date_recognizer.h"
+#include "formats/vehicle_plate_recognizer.h"
+#include "formats/written_out_email_recognizer.h"
 #include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
 #include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
@@ -41,7 +48,8 @@ void add_for(recognition::RecognizerRegistry& registry, std::initializer_list<co
 
 TextAnalyzer::TextAnalyzer(std::vector<Recognizer> additional_recognizers,
                            std::optional<recognition::NlpConfiguration> nlp_configuration,
-                           const ModelPlatform& platform) {
+                           const ModelPlatform& platform, TextAnalyzerOptions options)
+    : options_(options) {
   const recognition::NlpConfiguration& configuration =
       nlp_configuration ? *nlp_configuration : DEFAULT_NLP_CONFIGURATION();
   for (const auto& model : configuration.models) {
@@ -67,6 +75,14 @@ TextAnalyzer::TextAnalyzer(std::vector<Recognizer> additional_recognizers,
   add_for<CreditCardRecognizer>(r, {"en", "id"});
   add_for<recognition::EmailRecognizer>(r, {"id"});
   add_for<recognition::PhoneRecognizer>(r, {"id"});
+  if (options_.indonesian_formats) {
+    add_for<formats::IdentifierRecognizer>(r, {"en", "id"});
+    add_for<formats::WrittenOutEmailRecognizer>(r, {"en", "id"});
+    add_for<formats::VehiclePlateRecognizer>(r, {"en", "id"});
+    add_for<formats::IndonesianDateRecognizer>(r, {"id"});
+    add_for<formats::AddressRecognizer>(r, {"en", "id"});
+    add_for<formats::AmountRecognizer>(r, {"en", "id"});
+  }
   for (auto& recognizer : additional_recognizers) r.add_recognizer(std::move(recognizer));
 
   auto enhancer = std::make_shared<CustomLemmaContextAwareEnhancer>(0.45, 0.46);
@@ -96,6 +112,23 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text&
   AnalyzeOptions with_defaults = options;
   if (!with_defaults.score_threshold) with_defaults.score_threshold = 0.46;
   std::vector<recognition::RecognizerResult> results = analyzer_->analyze(text, language, with_defaults);
+  if (!options_.indonesian_formats) {
+    for (const PostProcessingFn& step : post_processing_fn_) results = step(std::move(results));
+    return results;
+  }
+  results = formats::resolve_findings(text, std::move(results));
+  // A span too long for the length filter is still PII that was found: the
+  // anonymizer keeps it so that nothing found stays in clear, and analyze
+  // reports what the filter removed when asked.
+  if (options.keep_long_spans) {
+    std::erase_if(results, [](const recognition::RecognizerResult& r) { return r.end - r.start <= 1; });
+    return results;
+  }
+  if (options.dropped_by_length != nullptr) {
+    for (const auto& r : results) {
+      if (r.end - r.start >= MAX_PII_TEXT_LENGTH) options.dropped_by_length->push_back(r);
+    }
+  }
   for (const PostProcessingFn& step : post_processing_fn_) results = step(std::move(results));
   return results;
 }

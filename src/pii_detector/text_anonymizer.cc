@@ -65,6 +65,7 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   analyze_options.allow_list_match = options.allow_list_match;
   analyze_options.regex_flags = options.regex_flags;
   analyze_options.context = options.context;
+  analyze_options.keep_long_spans = true;
   uint64_t failures = 0;
   if (keep_going_) {
     analyze_options.on_recognizer_error = [&failures](const recognition::EntityRecognizer& recognizer,

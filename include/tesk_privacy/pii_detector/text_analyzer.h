@@ -8,6 +8,14 @@
 //   for (const auto& r : analyzer.analyze("Hubungi Budi di 0812-3456-7890", "id"))
 //     std::cout << r.entity_type << " " << r.start << "-" << r.end << "\n";
 //
+// TextAnalyzerOptions::indonesian_formats adds the recognizers for PII as
+// people in Indonesia write it (identity, account, card and phone numbers in
+// groups, written-out e-mail addresses, dates, plates, addresses, amounts
+// with scale words; the extra types are in format_entities.h) and settles
+// their findings with the others so that an identifier is reported whole:
+//
+//   TextAnalyzer analyzer(TextAnalyzerOptions{.indonesian_formats = true});
+//
 // Construction is the expensive step (pipelines are provisioned and loaded,
 // recognizers compiled); analyze() changes nothing and may run on several
 // threads at once.
@@ -32,6 +40,11 @@ const recognition::NlpConfiguration& DEFAULT_NLP_CONFIGURATION();
 // Spans of this many characters or more are not reported.
 inline constexpr int64_t MAX_PII_TEXT_LENGTH = 139;
 
+struct TextAnalyzerOptions {
+  // Off, the analyzer runs exactly the built-in recognizer set.
+  bool indonesian_formats = false;
+};
+
 class TextAnalyzer : public BaseTextAnalyzer {
  public:
   // A step after the analysis: takes the results and returns those it keeps.
@@ -39,9 +52,15 @@ class TextAnalyzer : public BaseTextAnalyzer {
 
   explicit TextAnalyzer(std::vector<std::shared_ptr<recognition::EntityRecognizer>> additional_recognizers = {},
                         std::optional<recognition::NlpConfiguration> nlp_configuration = std::nullopt,
-                        const ModelPlatform& platform = default_model_platform());
+                        const ModelPlatform& platform = default_model_platform(),
+                        TextAnalyzerOptions options = {});
+  explicit TextAnalyzer(TextAnalyzerOptions options,
+                        std::vector<std::shared_ptr<recognition::EntityRecognizer>> additional_recognizers = {})
+      : TextAnalyzer(std::move(additional_recognizers), std::nullopt, default_model_platform(), options) {}
 
-  // An absent score threshold means 0.46.
+  // An absent score threshold means 0.46. With indonesian_formats,
+  // options.keep_long_spans keeps spans the length filter would drop, and
+  // options.dropped_by_length receives those it drops.
   std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::string& language = "id",
                                                      const AnalyzeOptions& options = {}) const override;
 
@@ -53,11 +72,13 @@ class TextAnalyzer : public BaseTextAnalyzer {
 
   const recognition::AnalyzerEngine& analyzer() const { return *analyzer_; }
   const recognition::RecognizerRegistry& registry() const { return *registry_; }
+  const TextAnalyzerOptions& options() const { return options_; }
 
  private:
   std::shared_ptr<recognition::RecognizerRegistry> registry_;
   std::shared_ptr<recognition::AnalyzerEngine> analyzer_;
   std::vector<PostProcessingFn> post_processing_fn_;
+  TextAnalyzerOptions options_;
 };
 
 }  // namespace tesk_privacy::pii_detector

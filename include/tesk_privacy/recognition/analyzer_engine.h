@@ -57,6 +57,12 @@ struct AnalyzeOptions {
   // taken for a clean text. When this is set, it is called instead and the
   // analysis goes on without that recognizer's results.
   std::function<void(const EntityRecognizer& recognizer, const std::exception& error)> on_recognizer_error;
+  // For analyzers that filter spans by length afterwards (TextAnalyzer with
+  // its Indonesian formats): keep the spans the filter would drop, as the
+  // anonymizer asks, so that nothing found stays in clear ...
+  bool keep_long_spans = false;
+  // ... or, when not null, append the spans it drops here.
+  std::vector<RecognizerResult>* dropped_by_length = nullptr;
 };
 
 class AnalyzerEngine {

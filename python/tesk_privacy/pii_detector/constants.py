@@ -69,8 +69,14 @@ DEFAULT_PROSA_SUPPORTED_PII_ENTITIES: List[Entities] = [
     Entities(value) for value in _native.DEFAULT_PROSA_SUPPORTED_PII_ENTITIES
 ]
 
+#: The entity types only an analyzer built with ``indonesian_formats=True``
+#: reports: "ADDRESS", "VEHICLE_PLATE", "ID_PASSPORT", "ID_SIM". ``Entities``
+#: and ``TESK_PRIVACY_ENTITIES`` do not include them.
+FORMAT_ENTITIES: List[str] = list(_native.FORMAT_ENTITIES)
+
 __all__ = [
     "Entities",
+    "FORMAT_ENTITIES",
     "TESK_PRIVACY_ENTITIES",
     "RecognizerResult",
     "ProsaNERConstant",

@@ -49,16 +49,29 @@ class TextAnalyzer(BaseTextAnalyzer):
     Python) are registered after the built-in ones. ``nlp_configuration``
     names the NLP pipeline per language (default
     :data:`DEFAULT_NLP_CONFIGURATION`).
+
+    ``indonesian_formats=True`` adds the recognizers for PII as people in
+    Indonesia write it (identity, account, card and phone numbers in groups,
+    written-out e-mail addresses, dates, vehicle plates, street addresses,
+    amounts with scale words; the extra entity types are
+    :data:`tesk_privacy.pii_detector.constants.FORMAT_ENTITIES`) and settles
+    their findings with the others so that every identifier is reported
+    whole. The command-line tool turns it on by default.
     """
 
     def __init__(
         self,
         additional_recognizers: Optional[Iterable[Any]] = None,
         nlp_configuration: Optional[Dict[str, Any]] = None,
+        indonesian_formats: bool = False,
     ) -> None:
         log_bridge.sync_log_levels()
         configuration = nlp_configuration if nlp_configuration is not None else DEFAULT_NLP_CONFIGURATION
-        self._native = _native.TextAnalyzer(list(additional_recognizers or []), configuration)
+        self._native = _native.TextAnalyzer(
+            list(additional_recognizers or []), configuration, indonesian_formats=indonesian_formats
+        )
+        #: Whether the recognizers for Indonesian formats run.
+        self.indonesian_formats: bool = indonesian_formats
         #: The framework engine that ``analyze`` runs (an ``AnalyzerEngine``).
         self.analyzer = self._native.analyzer
         self._registry = self._native.registry

@@ -1,0 +1,249 @@
+#include "identifier_recognizer.h"
+
+#include <optional>
+
+#include "cues.h"
+#include "digits.h"
+#include "tesk_privacy/pii_detector/constants.h"
+#include "tesk_privacy/pii_detector/format_entities.h"
+
+namespace tesk_privacy::pii_detector::formats {
+namespace {
+
+// One digit group of a run and the separator before it.
+struct Group {
+  size_t byte_start, byte_end;
+  std::string digits;
+  char separator;  // ' ', '.', '-', '(' or ')' before the group; 0 for the first
+};
+
+struct Verdict {
+  const char* type;
+  double score;
+  const char* name;
+};
+
+enum class PhoneKind { kNone, kMobile, kLandline, kForeign };
+
+PhoneKind phone_kind(std::string d, bool international) {
+  std::string national;
+  if (international) {
+    if (d.rfind("62", 0) != 0) return d.size() >= 8 && d.size() <= 15 ? PhoneKind::kForeign : PhoneKind::kNone;
+    national = d.substr(2);
+    if (!national.empty() && national[0] == '0') national.erase(0, 1);  // "+62 (0)21 ..."
+  } else if (d.rfind("62", 0) == 0 && d.size() >= 11 && d.size() <= 14 && d[2] == '8') {
+    national = d.substr(2);
+  } else if (!d.empty() && d[0] == '0') {
+    national = d.substr(1);
+  } else {
+    return PhoneKind::kNone;
+  }
+  if (national.size() >= 9 && national.size() <= 12 && national[0] == '8' && national[1] >= '1') {
+    return PhoneKind::kMobile;
+  }
+  if (national.size() >= 8 && national.size() <= 11 && national[0] >= '2' && national[0] <= '9' &&
+      national[0] != '8' && national[1] != '0') {
+    return PhoneKind::kLandline;
+  }
+  return PhoneKind::kNone;
+}
+
+// A phone is written in a few long groups, never as a row of small numbers
+// ("15 3 4 8 13 28 13"): at most one group of two digits or fewer besides the
+// country code, and none of one digit but a "(0)".
+bool has_phone_grouping(const std::vector<Group>& g, size_t first, size_t last, bool international) {
+  int short_groups = 0;
+  for (size_t i = first + (international ? 1 : 0); i < last; ++i) {
+    if (g[i].digits.size() == 1 && g[i].digits != "0") return false;
+    if (g[i].digits.size() <= 2) ++short_groups;
+  }
+  return short_groups <= 1;
+}
+
+bool grouping_is(const std::vector<Group>& g, size_t first, size_t last, std::initializer_list<size_t> sizes) {
+  if (last - first != sizes.size()) return false;
+  size_t i = first;
+  for (size_t s : sizes) {
+    if (g[i++].digits.size() != s) return false;
+  }
+  return true;
+}
+
+std::optional<Verdict> classify(const std::vector<Group>& g, size_t first, size_t last, bool international,
+                                Cue cue, const CueScan& scan) {
+  std::string d;
+  for (size_t i = first; i < last; ++i) d += g[i].digits;
+  const size_t n = d.size();
+  const bool grouped = last - first > 1;
+  const PhoneKind phone = phone_kind(d, international);
+  const bool phone_shaped = phone != PhoneKind::kNone && has_phone_grouping(g, first, last, international);
+  if (!international) {
+    switch (cue) {
+      case Cue::kNik:
+        if (n == 16) return Verdict{Entities::KTP, is_plausible_nik(d) ? 0.95 : 0.85, "NIK after its label"};
+        break;
+      case Cue::kFamilyCard:
+        if (n == 16) {
+          return Verdict{Entities::FAMILY_CARD_NUMBER, is_plausible_kk(d) || is_plausible_nik(d) ? 0.95 : 0.85,
+                         "KK after its label"};
+        }
+        break;
+      case Cue::kNpwp:
+        if (n == 15 || n == 16) return Verdict{Entities::NPWP, 0.95, "NPWP after its label"};
+        break;
+      case Cue::kBpjs:
+        if (n >= 11 && n <= 13) return Verdict{Entities::ID_BPJS_NUMBER, 0.95, "BPJS after its label"};
+        break;
+      case Cue::kDrivingLicence:
+        if (n >= 12 && n <= 14) return Verdict{FormatEntities::ID_SIM, 0.9, "SIM after its label"};
+        break;
+      case Cue::kCard:
+        if (is_card_number(d)) return Verdict{Entities::CREDIT_CARD, 0.95, "card number after its label"};
+        if (n == 16) return Verdict{Entities::CREDIT_CARD, 0.75, "card number after its label"};
+        break;
+      case Cue::kBank:
+        if (n == 16 && grouped && is_card_number(d)) {
+          return Verdict{Entities::CREDIT_CARD, 0.8, "card number in groups"};
+        }
+        if (phone == PhoneKind::kMobile && scan.has(Cue::kPhone)) break;
+        if (n >= 10 && n <= 16) return Verdict{Entities::BANK_ACCOUNT, 0.9, "account number after its label"};
+        break;
+      case Cue::kPhone:
+        if (phone != PhoneKind::kNone) return Verdict{Entities::PHONE_NUMBER, 0.95, "phone number after its label"};
+        break;
+      default:
+        break;
+    }
+  }
+  if (phone_shaped) {
+    switch (phone) {
+      case PhoneKind::kMobile:
+        return Verdict{Entities::PHONE_NUMBER, 0.8, "Indonesian mobile number"};
+      case PhoneKind::kLandline:
+        return Verdict{Entities::PHONE_NUMBER, international || g[first].separator == '(' || grouped ? 0.75 : 0.55,
+                       "Indonesian landline number"};
+      case PhoneKind::kForeign:
+        return Verdict{Entities::PHONE_NUMBER, 0.7, "international phone number"};
+      case PhoneKind::kNone:
+        break;
+    }
+  }
+  if (international) return std::nullopt;
+  if (n == 16 && is_plausible_nik(d)) return Verdict{Entities::KTP, grouped ? 0.7 : 0.6, "NIK by its structure"};
+  if (n == 15 && grouping_is(g, first, last, {2, 3, 3, 1, 3, 3})) {
+    return Verdict{Entities::NPWP, 0.85, "NPWP in its punctuation"};
+  }
+  if (is_card_number(d)) return Verdict{Entities::CREDIT_CARD, grouped ? 0.7 : 0.5, "card number by its brand"};
+  if (n == 13 && d.rfind("000", 0) == 0) return Verdict{Entities::ID_BPJS_NUMBER, 0.5, "BPJS card number"};
+  return std::nullopt;
+}
+
+// Digits glued to a currency ("Rp 1.500.000", "$ 20") are an amount.
+bool after_currency(std::string_view text, size_t pos) {
+  size_t i = pos;
+  while (i > 0 && (text[i - 1] == ' ' || text[i - 1] == '.')) --i;
+  if (i > 0 && (text[i - 1] == '$')) return true;
+  auto ends_with = [&](std::string_view word) {
+    if (i < word.size()) return false;
+    for (size_t k = 0; k < word.size(); ++k) {
+      if (std::tolower(static_cast<unsigned char>(text[i - word.size() + k])) != word[k]) return false;
+    }
+    const size_t before = i - word.size();
+    return before == 0 || !std::isalpha(static_cast<unsigned char>(text[before - 1]));
+  };
+  return ends_with("rp") || ends_with("idr") || ends_with("usd") || ends_with("sgd");
+}
+
+std::vector<Group> split_groups(std::string_view m, size_t offset) {
+  std::vector<Group> groups;
+  char separator = 0;
+  for (size_t i = 0; i < m.size();) {
+    const auto c = static_cast<unsigned char>(m[i]);
+    const bool fullwidth = c == 0xEF && i + 2 < m.size() && static_cast<unsigned char>(m[i + 1]) == 0xBC &&
+                           static_cast<unsigned char>(m[i + 2]) >= 0x90 &&
+                           static_cast<unsigned char>(m[i + 2]) <= 0x99;
+    if ((c >= '0' && c <= '9') || fullwidth || c >= 0x80) {
+      size_t j = i;
+      while (j < m.size() && (std::isdigit(static_cast<unsigned char>(m[j])) ||
+                              static_cast<unsigned char>(m[j]) >= 0x80)) {
+        ++j;
+      }
+      groups.push_back({offset + i, offset + j, ascii_digits(m.substr(i, j - i)), separator});
+      separator = ' ';
+      i = j;
+      continue;
+    }
+    if (c == '.' || c == '-' || c == '(' || c == ')') separator = static_cast<char>(c);
+    ++i;
+  }
+  if (!groups.empty()) groups[0].separator = m[0] == '(' ? '(' : 0;
+  return groups;
+}
+
+}  // namespace
+
+IdentifierRecognizer::IdentifierRecognizer(std::string supported_language)
+    : FormatRecognizer({Entities::KTP, Entities::FAMILY_CARD_NUMBER, Entities::NPWP, Entities::ID_BPJS_NUMBER,
+                        FormatEntities::ID_SIM, FormatEntities::ID_PASSPORT, Entities::CREDIT_CARD,
+                        Entities::BANK_ACCOUNT, Entities::PHONE_NUMBER},
+                       "IdentifierRecognizer", std::move(supported_language), {}, /*judges_context=*/true),
+      // A run of up to eight digit groups joined by one blank, dot or dash (a
+      // blank on either side of it allowed), with parentheses around a group
+      // and a "+" or "00" in front; never part of a longer number or amount.
+      chain_(compile(R"((?<![\d,])(?<!\d\.)(?:\+[ \t]?|00)?\(?\d+\)?(?:(?:[ \t]?[.\-][ \t]?|[ \t]|(?<=\))|[ \t]?(?=\())\(?\d+\)?){0,7})")),
+      passport_(compile(R"((?<![\w])(?-i:[A-Z]{1,2})[ \t]?\d{6,7}(?![\w]))")) {}
+
+void IdentifierRecognizer::find(const Utf8Text& text, const std::vector<std::string>& entities,
+                                std::vector<Finding>& out) const {
+  const std::string_view t = text.view();
+  for (const regex::MatchSpan& m : chain_->find_spans(text)) {
+    // A letter glued after the run ("3171...0001a", "12345abc") makes it a code.
+    if (m.byte_end < t.size() && std::isalpha(static_cast<unsigned char>(t[m.byte_end]))) continue;
+    std::vector<Group> groups = split_groups(t.substr(m.byte_start, m.byte_end - m.byte_start), m.byte_start);
+    if (groups.empty()) continue;
+    const bool international = t[m.byte_start] == '+' || (t.compare(m.byte_start, 2, "00") == 0 &&
+                                                           groups[0].digits.size() > 2 &&
+                                                           groups[0].digits.rfind("0062", 0) == 0);
+    if (international && t[m.byte_start] != '+') groups[0].digits.erase(0, 2);
+    if (after_currency(t, m.byte_start)) continue;
+    if (m.byte_end < t.size() && t[m.byte_end] == '%') continue;
+    const CueScan scan = cues_before(t, m.byte_start);
+    if (scan.glued && !scan.glued_is_cue) continue;
+    // The whole run first; failing that, its parts between blanks, longest first.
+    const size_t n = groups.size();
+    for (size_t i = 0; i < n;) {
+      bool found = false;
+      for (size_t j = n; j > i && !found; --j) {
+        if (j < n && groups[j].separator != ' ') continue;
+        const Cue cue = i == 0 ? scan.nearest : Cue::kNone;
+        if (auto v = classify(groups, i, j, i == 0 && international, cue, scan)) {
+          const size_t start = i == 0 ? m.byte_start : groups[i].byte_start;
+          size_t end = groups[j - 1].byte_end;
+          if (end < m.byte_end && t[end] == ')') ++end;
+          out.push_back({v->type, start, end, v->score, v->name});
+          i = j;
+          found = true;
+        }
+      }
+      if (!found) {
+        do {
+          ++i;
+        } while (i < n && groups[i].separator != ' ');
+      }
+    }
+  }
+  if (!wants(entities, FormatEntities::ID_PASSPORT)) return;
+  for (const regex::MatchSpan& m : passport_->find_spans(text)) {
+    const CueScan scan = cues_before(t, m.byte_start);
+    const bool labelled = scan.nearest == Cue::kPassport || (cues_after(t, m.byte_end) & cue_bit(Cue::kPassport));
+    const std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
+    const size_t digits = ascii_digits(s).size();
+    if (labelled) {
+      out.push_back({FormatEntities::ID_PASSPORT, m.byte_start, m.byte_end, 0.95, "passport number after its label"});
+    } else if (digits == 7 && std::isalpha(static_cast<unsigned char>(s[1])) == 0) {
+      out.push_back({FormatEntities::ID_PASSPORT, m.byte_start, m.byte_end, 0.4, "passport number"});
+    }
+  }
+}
+
+}  // namespace tesk_privacy::pii_detector::formats

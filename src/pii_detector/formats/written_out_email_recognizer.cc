@@ -1,0 +1,41 @@
+#include "written_out_email_recognizer.h"
+
+#include "tesk_privacy/pii_detector/constants.h"
+
+namespace tesk_privacy::pii_detector::formats {
+namespace {
+
+// "at" and "dot" spelt out, bracketed, or as symbols set apart by blanks.
+constexpr const char* kAt = R"((?:\s*[\[\(\{<]\s*(?:at|et|@)\s*[\]\)\}>]\s*|\s+(?:at|@)\s+|\s@|@\s))";
+constexpr const char* kDot = R"((?:\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s*|\s+(?:dot|titik)\s+|\s\.\s?|\.\s|\.))";
+constexpr const char* kTld =
+    R"((?:com|id|net|org|co|ac|go|sch|or|my|info|biz|io|edu|gov|web|uk|sg|au|us|me|xyz|ai|app|dev))";
+
+std::string pattern() {
+  return std::string(R"((?<![\w.@])[a-z0-9][a-z0-9._%+\-]*)") + kAt + R"([a-z0-9\-]+(?:)" + kDot +
+         R"([a-z0-9\-]+)*?)" + kDot + kTld + R"(\b(?![.@]\w))";
+}
+
+}  // namespace
+
+WrittenOutEmailRecognizer::WrittenOutEmailRecognizer(std::string supported_language)
+    : FormatRecognizer({Entities::EMAIL_ADDRESS}, "WrittenOutEmailRecognizer", std::move(supported_language), {},
+                       /*judges_context=*/true),
+      pattern_(compile(pattern())) {}
+
+void WrittenOutEmailRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
+                                     std::vector<Finding>& out) const {
+  const std::string_view t = text.view();
+  for (const regex::MatchSpan& m : pattern_->find_spans(text)) {
+    const std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
+    // A plain address ("budi@gmail.com") is the e-mail recognizer's.
+    const bool written_out = s.find_first_of(" \t[({<") != std::string_view::npos ||
+                             s.find('@') == std::string_view::npos;
+    if (!written_out) continue;
+    const bool bracketed = s.find_first_of("[({<") != std::string_view::npos || s.find('@') != std::string_view::npos;
+    out.push_back({Entities::EMAIL_ADDRESS, m.byte_start, m.byte_end, bracketed ? 0.85 : 0.7,
+                   "e-mail address written out"});
+  }
+}
+
+}  // namespace tesk_privacy::pii_detector::formats
