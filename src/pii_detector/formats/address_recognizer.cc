@@ -30,7 +30,7 @@ Part keyword(std::string_view lowered) {
       {"kompleks", Part::kStreet},   {"blok", Part::kNumber},      {"ruko", Part::kStreet},
       {"apartemen", Part::kStreet},  {"apt", Part::kStreet},       {"no", Part::kNumber},
       {"nomor", Part::kNumber},      {"kav", Part::kNumber},       {"unit", Part::kNumber},
-      {"lt", Part::kNumber},         {"lantai", Part::kNumber},    {"km", Part::kNumber},
+      {"km", Part::kNumber},
       {"rt", Part::kNeighbourhood},  {"rw", Part::kNeighbourhood}, {"rt/rw", Part::kNeighbourhood},
       {"kel", Part::kArea},          {"kelurahan", Part::kArea},   {"desa", Part::kArea},
       {"ds", Part::kArea},           {"kel/desa", Part::kArea},    {"dusun", Part::kArea},
@@ -53,7 +53,8 @@ bool stops_address(std::string_view lowered) {
       "hub",   "hubungi", "atas", "an", "untuk", "utk",   "yang",  "yg",      "saya",   "aku",   "kami",
       "mohon", "tolong", "terima", "silakan", "harap", "dan", "atau", "di",    "ke",     "dari",  "pada",
       "sejak", "ya",   "kak",   "pak",  "bu",    "no.hp", "nohp",  "tgl",     "tanggal", "lahir", "paspor",
-      "sim",   "rek",  "rekening", "sdr", "bapak", "ibu",  "a.n",   "alamat",  "dengan", "dgn",   "sekarang"};
+      "sim",   "rek",  "rekening", "sdr", "bapak", "ibu",  "a.n",   "alamat",  "dengan", "dgn",   "sekarang",
+      "senin", "selasa", "rabu", "kamis", "jumat", "sabtu", "minggu"};
   return std::find(std::begin(kStops), std::end(kStops), lowered) != std::end(kStops);
 }
 
@@ -82,7 +83,7 @@ void AddressRecognizer::find(const Utf8Text& text, const std::vector<std::string
       size_t j = i;
       bool line_break = false;
       while (j < t.size() && (t[j] == ' ' || t[j] == '\t' || t[j] == ',' || t[j] == ':' || t[j] == '/' ||
-                              t[j] == '\n' || t[j] == '\r' || t[j] == '(' || t[j] == ')')) {
+                              t[j] == '\n' || t[j] == '\r')) {
         line_break |= t[j] == '\n';
         ++j;
       }

@@ -125,6 +125,16 @@ int name_weight(const Utf8Text& text, const RecognizerResult& r) {
   return weight;
 }
 
+bool labelled_as_belonging(std::string_view t, size_t pos) {
+  size_t begin = pos > 40 ? pos - 40 : 0;
+  std::string before(t.substr(begin, pos - begin));
+  for (char& c : before) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (std::string_view label : {"agama", "religion", "kewarganegaraan", "nationality", "suku", "warga negara"}) {
+    if (before.find(label) != std::string::npos) return true;
+  }
+  return false;
+}
+
 // "WA", "Rek BCA": labels and filler only, no name.
 bool only_labels(std::string_view s) {
   bool any = false;
@@ -154,8 +164,9 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
   }
   for (size_t i = 0; i < results.size(); ++i) {
     const RecognizerResult& r = results[i];
-    if (from_format_recognizer(r) || r.end <= r.start) continue;
+    if (r.end <= r.start) continue;
     const std::string_view s = span_text(r);
+    if (from_format_recognizer(r) && r.entity_type != Entities::MONEY) continue;
     if (r.entity_type == Entities::KTP) {
       const size_t byte = text.cp_to_byte(static_cast<size_t>(r.start));
       drop[i] = !is_plausible_nik(ascii_digits(s)) && cues_before(t, byte).nearest != Cue::kNik;
@@ -172,6 +183,24 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
       drop[i] = !cues_before(t, byte).has(needed);
     }
     if (is_name_type(r.entity_type) && only_labels(s)) drop[i] = 1;
+    if (r.entity_type == Entities::MONEY && !drop[i]) {
+      // An amount is someone's only with a money word near it (a salary, a
+      // bill, a transfer); amounts in reports and news are not PII.
+      const size_t b = text.cp_to_byte(static_cast<size_t>(r.start));
+      const CueScan scan = cues_before(t, b);
+      const bool supported = (r.analysis_explanation && !r.analysis_explanation->supportive_context_word.empty()) ||
+                             scan.has(Cue::kMoney) || scan.has(Cue::kBank);
+      // A bare number of one to three digits is a count, not an amount.
+      const bool small_count = s.size() <= 3 && std::all_of(s.begin(), s.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+      });
+      drop[i] = !supported || small_count;
+    }
+    if (r.entity_type == Entities::NRP && !drop[i]) {
+      // A religion or nationality is recorded as someone's after its label
+      // ("Agama: ISLAM", "Kewarganegaraan: WNI"); alone it is a topic.
+      drop[i] = !labelled_as_belonging(t, text.cp_to_byte(static_cast<size_t>(r.start)));
+    }
     if (r.entity_type == Entities::MONEY && !drop[i]) {
       // A bare number inside a code ("INV/2024/05/00123", "A-12") is no amount.
       const size_t b = text.cp_to_byte(static_cast<size_t>(r.start));
