@@ -52,14 +52,9 @@ bool is_never_in_a_name(std::string_view token) {
   if (token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos) return true;
   // Digits broken by punctuation count together ("+62-821-3344-5566",
   // "09.876.543.2-123.000").
+  // So do codes of letters and digits ("JP5350952359", "SKU62415186").
   size_t digits = 0;
-  for (char c : token) {
-    if (c >= '0' && c <= '9') {
-      ++digits;
-    } else if (c != '.' && c != '-' && c != '+' && c != '/' && c != '(' && c != ')') {
-      return false;
-    }
-  }
+  for (char c : token) digits += c >= '0' && c <= '9';
   return digits >= 5;
 }
 
@@ -68,9 +63,10 @@ bool is_never_in_a_name(std::string_view token) {
 bool is_label_or_filler(std::string_view normalized) {
   static constexpr std::string_view kWords[] = {
       "a.n", "a.n.", "alamat", "an", "aku", "atas", "cp", "dear", "email", "e-mail", "fax", "gan", "hai", "halo",
-      "hallo", "hape", "hi", "hello", "hp", "hub", "hubungi", "info", "kak", "kakak", "kami", "kepada", "kirim",
-      "mas", "mbak", "mohon", "nama", "no", "no.", "nomor", "norek", "pikir", "rek", "rekening", "salam", "saya",
-      "sis", "sms", "tel", "telp", "telepon", "terima", "tlp", "tolong", "untuk", "wa", "whatsapp", "ya", "yth"};
+      "hallo", "hape", "hi", "hello", "hp", "hub", "hubungi", "info", "inv", "invoice", "kak", "kakak", "kami",
+      "kepada", "kirim", "kode", "mas", "mbak", "mohon", "nama", "no", "no.", "nomor", "norek", "order", "pesanan",
+      "pikir", "produk", "rek", "rekening", "resi", "salam", "saya", "sis", "sku", "sms", "tagihan", "tel", "telp",
+      "telepon", "terima", "tlp", "tolong", "untuk", "wa", "whatsapp", "ya", "yth"};
   return std::find(std::begin(kWords), std::end(kWords), normalized) != std::end(kWords);
 }
 

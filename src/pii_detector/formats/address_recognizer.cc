@@ -78,6 +78,7 @@ void AddressRecognizer::find(const Utf8Text& text, const std::vector<std::string
     size_t i = m.byte_start;
     size_t tokens = 0;
     bool first = true;
+    int after_keyword = 0;  // words since a street or area keyword, 0 when none
     while (i < t.size() && tokens < 48) {
       // Separators; a line break only when the next line goes on with a keyword.
       size_t j = i;
@@ -103,8 +104,11 @@ void AddressRecognizer::find(const Utf8Text& text, const std::vector<std::string
       const bool capital = std::isupper(static_cast<unsigned char>(word[0])) != 0;
       if (part == Part::kNone && !first) {
         if (stops_address(lowered)) break;
-        if (!digits && !capital) break;
+        // Names are capitalised, except in chat, where up to three words
+        // after a street or area keyword name it ("jl kenanga no 5").
+        if (!digits && !capital && (after_keyword == 0 || after_keyword > 3)) break;
       }
+      after_keyword = part == Part::kStreet || part == Part::kArea ? 1 : after_keyword > 0 && !digits ? after_keyword + 1 : 0;
       switch (part) {
         case Part::kStreet: ++street; break;
         case Part::kNumber: ++number; break;

@@ -75,8 +75,8 @@ constexpr Word kWords[] = {
     {"pukul", Cue::kDate}, {"jam", Cue::kDate},
     {"alamat", Cue::kAddress}, {"address", Cue::kAddress}, {"domisili", Cue::kAddress},
     {"rumah", Cue::kAddress}, {"lokasi", Cue::kAddress}, {"bertempat", Cue::kAddress},
-    {"gaji", Cue::kMoney}, {"harga", Cue::kMoney}, {"biaya", Cue::kMoney}, {"bayar", Cue::kMoney},
-    {"total", Cue::kMoney}, {"tagihan", Cue::kMoney}, {"cicilan", Cue::kMoney}, {"pinjaman", Cue::kMoney},
+    {"gaji", Cue::kMoney}, {"upah", Cue::kMoney}, {"biaya", Cue::kMoney}, {"bayar", Cue::kMoney},
+    {"saldo", Cue::kMoney}, {"tagihan", Cue::kMoney}, {"cicilan", Cue::kMoney}, {"pinjaman", Cue::kMoney},
 };
 
 // Words that stand between a label and its value without changing what the

@@ -58,6 +58,7 @@ bool looks_like_row_of_numbers(std::string_view s) {
   std::vector<size_t> groups;
   size_t run = 0;
   for (char c : s) {
+    if (std::isalpha(static_cast<unsigned char>(c))) break;  // an extension ("ext 12", "x3")
     if (std::isdigit(static_cast<unsigned char>(c))) {
       ++run;
     } else if (run > 0) {
@@ -190,11 +191,10 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
       const CueScan scan = cues_before(t, b);
       const bool supported = (r.analysis_explanation && !r.analysis_explanation->supportive_context_word.empty()) ||
                              scan.has(Cue::kMoney) || scan.has(Cue::kBank);
-      // A bare number of one to three digits is a count, not an amount.
-      const bool small_count = s.size() <= 3 && std::all_of(s.begin(), s.end(), [](char c) {
-        return std::isdigit(static_cast<unsigned char>(c));
-      });
-      drop[i] = !supported || small_count;
+      // A bare number of one to three digits is a count, and one with a
+      // leading zero or of ten digits or more a code, not an amount.
+      const bool bare = std::all_of(s.begin(), s.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+      drop[i] = !supported || (bare && (s.size() <= 3 || s.size() >= 10 || s[0] == '0'));
     }
     if (r.entity_type == Entities::NRP && !drop[i]) {
       // A religion or nationality is recorded as someone's after its label

@@ -102,7 +102,7 @@ std::optional<Verdict> classify(const std::vector<Group>& g, size_t first, size_
         if (n == 16) return Verdict{Entities::CREDIT_CARD, 0.75, "card number after its label"};
         break;
       case Cue::kBank:
-        if (n == 16 && grouped && is_card_number(d)) {
+        if (n == 16 && scan.has(Cue::kCard) && is_card_number(d)) {
           return Verdict{Entities::CREDIT_CARD, 0.8, "card number in groups"};
         }
         if (phone == PhoneKind::kMobile && scan.has(Cue::kPhone)) break;
@@ -133,8 +133,8 @@ std::optional<Verdict> classify(const std::vector<Group>& g, size_t first, size_
   if (n == 15 && grouping_is(g, first, last, {2, 3, 3, 1, 3, 3})) {
     return Verdict{Entities::NPWP, 0.85, "NPWP in its punctuation"};
   }
-  if (is_card_number(d)) return Verdict{Entities::CREDIT_CARD, grouped ? 0.7 : 0.5, "card number by its brand"};
-  if (n == 13 && d.rfind("000", 0) == 0) return Verdict{Entities::ID_BPJS_NUMBER, 0.5, "BPJS card number"};
+  if (is_card_number(d)) return Verdict{Entities::CREDIT_CARD, grouped ? 0.7 : 0.4, "card number by its brand"};
+  if (n == 13 && d.rfind("000", 0) == 0) return Verdict{Entities::ID_BPJS_NUMBER, 0.4, "BPJS card number"};
   return std::nullopt;
 }
 

@@ -13,7 +13,7 @@ constexpr const char* kTld =
 
 std::string pattern() {
   return std::string(R"((?<![\w.@])[a-z0-9][a-z0-9._%+\-]*)") + kAt + R"([a-z0-9\-]+(?:)" + kDot +
-         R"([a-z0-9\-]+)*?)" + kDot + kTld + R"(\b(?![.@]\w))";
+         R"([a-z0-9\-]+)*)" + kDot + kTld + R"(\b(?![.@]\w))";
 }
 
 }  // namespace
