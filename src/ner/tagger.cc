@@ -347,13 +347,18 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
                 is_edge_punctuation(word(part.end_token - 1)))) {
           --part.end_token;
         }
-        bool capitalised = false;
+        size_t capitalised = 0, upper_initial = 0;
         for (size_t i = part.begin_token; i < part.end_token; ++i) {
           const auto c = static_cast<unsigned char>(word(i).empty() ? ' ' : word(i)[0]);
-          capitalised |= (c >= 'A' && c <= 'Z') || c >= 0x80;
+          capitalised += is_capitalised_word(word(i));
+          upper_initial += (c >= 'A' && c <= 'Z') || c >= 0x80;
         }
         const bool changed = part.begin_token != e.begin_token || part.end_token != e.end_token;
-        if (part.begin_token < part.end_token && (capitalised || !changed)) entities.push_back(part);
+        // The span's confidence counts the doubt about the number it took
+        // in; a name of two capitalised words cut free of it keeps at least
+        // an even chance.
+        if (changed && capitalised >= 2) part.score = std::max(part.score, 0.5);
+        if (part.begin_token < part.end_token && (upper_initial > 0 || !changed)) entities.push_back(part);
         begin = end + 1;
       }
     }
