@@ -11,8 +11,6 @@ namespace {
 constexpr const char* kMonth =
     R"((?:januari|january|jan|februari|pebruari|february|feb|peb|maret|march|mar|april|apr|mei|may|juni|june|jun|juli|july|jul|agustus|august|agust|agt|ags|agu|aug|september|sept|sep|oktober|october|okt|oct|november|nopember|nov|nop|desember|december|des|dec)\.?)";
 constexpr const char* kDay = R"((?:0?[1-9]|[12]\d|3[01]))";
-constexpr const char* kWeekday =
-    R"((?:(?:senin|selasa|rabu|kamis|jum'?at|sabtu|minggu|ahad|monday|tuesday|wednesday|thursday|friday|saturday|sunday)\s*,?\s*))";
 constexpr const char* kTime = R"((?:[01]?\d|2[0-3])[.:][0-5]\d(?:[.:][0-5]\d)?(?:\s?(?:WIB|WITA|WIT|am|pm))?)";
 
 bool two_digit_numeric(std::string_view s) {
@@ -38,7 +36,7 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
   };
   // 12-05-1990, 12/5/90, 12.05.1990 (the same separator twice; a two-digit
   // year only with two-digit day and month).
-  add(cat({R"((?<![\w.,/\-])(?:)", kWeekday, R"()?(?:)", kDay,
+  add(cat({R"((?<![\w.,/\-])(?:)", kDay,
            R"(([-/.])(?:0?[1-9]|1[0-2])\1(?:19|20)\d{2}|(?:0[1-9]|[12]\d|3[01])([-/.])(?:0[1-9]|1[0-2])\2\d{2}))",
            time_after, R"((?![\w]|[.,/\-]\d))"}),
       "numeric date", 0.4, 0.95);
@@ -47,15 +45,15 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
            R"((?![\w]|[.,/\-]\d))"}),
       "ISO date", 0.5, 0.95);
   // Senin, 12 Mei 1990 pukul 10.00 / 12 Mei '90
-  add(cat({R"(\b)", kWeekday, "?", kDay, R"((?:\s*-\s*|\s+)?)", kMonth, R"(\s*,?\s*(?:(?:19|20)\d{2}|'\d{2}))",
+  add(cat({R"(\b)", kDay, R"((?:\s*-\s*|\s+)?)", kMonth, R"(\s*,?\s*(?:(?:19|20)\d{2}|'\d{2}))",
            time_after, R"(\b)"}),
       "day month year", 0.4, 0.95);
   // June 3, 2024
-  add(cat({R"(\b)", kWeekday, "?", kMonth, R"(\s+)", kDay, R"((?:st|nd|rd|th)?,?\s+(?:19|20)\d{2})", time_after,
+  add(cat({R"(\b)", kMonth, R"(\s+)", kDay, R"((?:st|nd|rd|th)?,?\s+(?:19|20)\d{2})", time_after,
            R"(\b)"}),
       "month day year", 0.4, 0.95);
   // 12 Mei, Mei 1990: only after a label or with a time
-  add(cat({R"(\b)", kWeekday, "?", kDay, R"(\s+)", kMonth, R"((?:\s*,?\s*(?:(?:pukul|pkl|jam|pk)\.?\s*))", kTime,
+  add(cat({R"(\b)", kDay, R"(\s+)", kMonth, R"((?:\s*,?\s*(?:(?:pukul|pkl|jam|pk)\.?\s*))", kTime,
            R"()?(?![\w]))"}),
       "day month", 0.35, 0.9);
   add(cat({R"(\b)", kMonth, R"(\s+(?:19|20)\d{2}\b)"}), "month year", 0.3, 0.85);

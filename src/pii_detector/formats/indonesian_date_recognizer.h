@@ -1,7 +1,8 @@
 // IndonesianDateRecognizer: dates and times as Indonesians write them:
 // numeric with "-", "/" or "." ("12-05-1990", "12/5/90", "1990-05-12"),
 // month names and their abbreviations in Indonesian and English
-// ("12 Mei 1990", "17 Agt 1945", "Senin, 3 Juni 2024", "June 3, 2024"),
+// ("12 Mei 1990", "17 Agt 1945", "3 Juni 2024", "June 3, 2024"; a weekday
+// before the date is left out of the span),
 // and times after "pukul"/"jam" ("pukul 14.00 WIB").
 //
 // A full date (with its year) is reported on its own; a day and month

@@ -16,6 +16,23 @@ std::string pattern() {
          R"([a-z0-9\-]+)*)" + kDot + kTld + R"(\b(?![.@]\w))";
 }
 
+// Whether "at" stands as a word, or "@" has a blank or bracket beside it:
+// most texts have neither, and the pattern, which may start at any word,
+// is then not run at all.
+bool may_hold_written_out_at(std::string_view t) {
+  auto word_char = [&](size_t i) { return i < t.size() && (std::isalnum(static_cast<unsigned char>(t[i])) != 0); };
+  for (size_t i = 0; i < t.size(); ++i) {
+    const char c = t[i];
+    if (c == '@') {
+      if ((i > 0 && !word_char(i - 1)) || !word_char(i + 1)) return true;
+    } else if ((c == 'a' || c == 'A' || c == 'e' || c == 'E') && i + 1 < t.size() && (t[i + 1] == 't' || t[i + 1] == 'T') &&
+               (i == 0 || !word_char(i - 1)) && !word_char(i + 2)) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 WrittenOutEmailRecognizer::WrittenOutEmailRecognizer(std::string supported_language)
@@ -26,6 +43,7 @@ WrittenOutEmailRecognizer::WrittenOutEmailRecognizer(std::string supported_langu
 void WrittenOutEmailRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
                                      std::vector<Finding>& out) const {
   const std::string_view t = text.view();
+  if (!may_hold_written_out_at(t)) return;
   for (const regex::MatchSpan& m : pattern_->find_spans(text)) {
     const std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
     // A plain address ("budi@gmail.com") is the e-mail recognizer's.
