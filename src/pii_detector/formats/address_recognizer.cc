@@ -1,5 +1,6 @@
 #include "address_recognizer.h"
 
+#include <cctype>
 #include <algorithm>
 #include <string>
 

@@ -1,5 +1,7 @@
 #include "amount_recognizer.h"
 
+#include <cctype>
+
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
 

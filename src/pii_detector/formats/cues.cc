@@ -1,5 +1,6 @@
 #include "cues.h"
 
+#include <cctype>
 #include <algorithm>
 #include <array>
 #include <string>

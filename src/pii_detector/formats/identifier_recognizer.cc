@@ -1,5 +1,6 @@
 #include "identifier_recognizer.h"
 
+#include <cctype>
 #include <optional>
 
 #include "cues.h"

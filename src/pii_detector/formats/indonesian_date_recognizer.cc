@@ -1,5 +1,6 @@
 #include "indonesian_date_recognizer.h"
 
+#include <cctype>
 #include <algorithm>
 
 #include "cues.h"

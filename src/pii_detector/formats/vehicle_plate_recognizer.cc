@@ -1,5 +1,7 @@
 #include "vehicle_plate_recognizer.h"
 
+#include <cctype>
+
 #include "cues.h"
 #include "tesk_privacy/pii_detector/format_entities.h"
 

@@ -1,5 +1,7 @@
 #include "written_out_email_recognizer.h"
 
+#include <cctype>
+
 #include "tesk_privacy/pii_detector/constants.h"
 
 namespace tesk_privacy::pii_detector::formats {
