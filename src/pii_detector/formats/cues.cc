@@ -91,21 +91,67 @@ bool is_filler(std::string_view w) {
       "no",    "nomer",  "nomor",    "nomornya", "nr",  "num",     "number", "nya",   "of",    "pak",   "resmi",
       "sbb",   "sdh",    "sebagai",  "sesuai", "sis",   "sudah",   "sy",     "saya",  "terdaftar", "the", "tsb",
       "tersebut", "udah", "untuk",   "utk",   "via",    "ya",      "yaitu",  "yakni", "yang",  "yg",    "your"};
-  return std::find(std::begin(kFiller), std::end(kFiller), w) != std::end(kFiller);
+  static const std::vector<std::string_view> sorted = [] {
+    std::vector<std::string_view> words(std::begin(kFiller), std::end(kFiller));
+    std::sort(words.begin(), words.end());
+    return words;
+  }();
+  return std::binary_search(sorted.begin(), sorted.end(), w);
 }
 
 Cue word_cue(std::string_view w) {
-  for (const Word& k : kWords) {
-    if (k.text == w) return k.cue;
-  }
-  return Cue::kNone;
+  static const std::vector<Word> sorted = [] {
+    std::vector<Word> words(std::begin(kWords), std::end(kWords));
+    std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.text < b.text; });
+    return words;
+  }();
+  const auto it = std::lower_bound(sorted.begin(), sorted.end(), w,
+                                   [](const Word& k, std::string_view key) { return k.text < key; });
+  return it != sorted.end() && it->text == w ? it->cue : Cue::kNone;
 }
 
 bool is_ascii_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// Up to eight lower-cased words, nearest first, held without allocation.
+class RecentWords {
+ public:
+  static constexpr size_t kMaxWords = 8;
+  static constexpr size_t kMaxLength = 24;  // longer words are no cues; kept cut short
+
+  size_t size() const { return count_; }
+  std::string_view operator[](size_t i) const { return {chars_[i], lengths_[i]}; }
+  void push(std::string_view word) {
+    const size_t n = std::min(word.size(), kMaxLength);
+    for (size_t k = 0; k < n; ++k) {
+      chars_[count_][k] = static_cast<char>(std::tolower(static_cast<unsigned char>(word[k])));
+    }
+    lengths_[count_++] = n;
+  }
+
+ private:
+  char chars_[kMaxWords][kMaxLength];
+  size_t lengths_[kMaxWords];
+  size_t count_ = 0;
+};
+
 // The cue of the phrase, if any, that ends at words[i] (words are nearest
 // first, so the phrase's last word is words[i], its first words[i + n - 1]).
-Cue phrase_cue(const std::vector<std::string>& words, size_t i, size_t* length) {
+Cue phrase_cue(const RecentWords& words, size_t i, size_t* length) {
+  // Most words end no phrase: the phrases' last words are few.
+  static const std::vector<std::string_view> last_words = [] {
+    std::vector<std::string_view> words;
+    for (const Phrase& p : kPhrases) {
+      size_t n = 0;
+      while (n < 3 && !p.words[n].empty()) ++n;
+      words.push_back(p.words[n - 1]);
+    }
+    std::sort(words.begin(), words.end());
+    return words;
+  }();
+  if (!std::binary_search(last_words.begin(), last_words.end(), words[i])) {
+    *length = 1;
+    return word_cue(words[i]);
+  }
   for (const Phrase& p : kPhrases) {
     size_t n = 0;
     while (n < 3 && !p.words[n].empty()) ++n;
@@ -132,10 +178,10 @@ bool is_label_or_filler(std::string_view word) {
 CueScan cues_before(std::string_view text, size_t pos) {
   CueScan scan;
   scan.glued = pos > 0 && is_ascii_letter(static_cast<unsigned char>(text[pos - 1]));
-  std::vector<std::string> words;
+  RecentWords words;
   int line_breaks = 0;
   size_t i = pos;
-  while (words.size() < 8 && i > 0) {
+  while (words.size() < RecentWords::kMaxWords && i > 0) {
     const auto c = static_cast<unsigned char>(text[i - 1]);
     if (c >= '0' && c <= '9') break;
     if (c == '\n' && ++line_breaks > 1) break;
@@ -148,9 +194,7 @@ CueScan cues_before(std::string_view text, size_t pos) {
                          static_cast<unsigned char>(text[begin - 1]) >= 0x80)) {
       --begin;
     }
-    std::string w(text.substr(begin, i - begin));
-    for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    words.push_back(std::move(w));
+    words.push(text.substr(begin, i - begin));
     i = begin;
   }
   int others = 0;

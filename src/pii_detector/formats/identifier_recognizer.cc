@@ -200,6 +200,13 @@ void IdentifierRecognizer::find(const Utf8Text& text, const std::vector<std::str
   for (const regex::MatchSpan& m : chain_->find_spans(text)) {
     // A letter glued after the run ("3171...0001a", "12345abc") makes it a code.
     if (m.byte_end < t.size() && std::isalpha(static_cast<unsigned char>(t[m.byte_end]))) continue;
+    // The shortest number classified here, a landline, has nine digits;
+    // prices, dates and times are passed over before any work.
+    size_t digit_bytes = 0;
+    for (size_t b = m.byte_start; b < m.byte_end; ++b) {
+      digit_bytes += std::isdigit(static_cast<unsigned char>(t[b])) || static_cast<unsigned char>(t[b]) >= 0x80;
+    }
+    if (digit_bytes < 9) continue;
     std::vector<Group> groups = split_groups(t.substr(m.byte_start, m.byte_end - m.byte_start), m.byte_start);
     if (groups.empty()) continue;
     const bool international = t[m.byte_start] == '+' || (t.compare(m.byte_start, 2, "00") == 0 &&

@@ -20,6 +20,33 @@ bool two_digit_numeric(std::string_view s) {
          std::isdigit(static_cast<unsigned char>(s[3])) && std::isdigit(static_cast<unsigned char>(s[4]));
 }
 
+// "1990-05-12"
+bool iso_numeric(std::string_view s) {
+  return s.size() >= 8 && std::all_of(s.begin(), s.begin() + 4, [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+// Whether a date written with a month name has both a day and a year: two
+// runs of digits, one of them a year, or a day and "'90".
+bool has_day_and_year(std::string_view s) {
+  int runs = 0;
+  bool year = s.find('\'') != std::string_view::npos;
+  for (size_t i = 0; i < s.size();) {
+    if (!std::isdigit(static_cast<unsigned char>(s[i]))) {
+      ++i;
+      continue;
+    }
+    size_t j = i;
+    while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+    // A time ("14.00", "09:30") is no part of the date.
+    if (i > 0 && (s[i - 1] == '.' || s[i - 1] == ':')) break;
+    if (j < s.size() && (s[j] == '.' || s[j] == ':') && j + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[j + 1]))) break;
+    ++runs;
+    year |= j - i == 4;
+    i = j;
+  }
+  return runs >= 2 && year;
+}
+
 std::string cat(std::initializer_list<std::string_view> parts) {
   std::string s;
   for (auto p : parts) s += p;
@@ -32,54 +59,61 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
     : FormatRecognizer({Entities::DATE_TIME}, "IndonesianDateRecognizer", std::move(supported_language), {},
                        /*judges_context=*/true) {
   const std::string time_after = cat({R"((?:,?\s*(?:(?:pukul|pkl|jam|pk)\.?\s*)?)", kTime, ")?"});
-  auto add = [&](const std::string& p, const char* name, double score, double labelled) {
-    forms_.push_back({compile(p), name, score, labelled});
+  auto add = [&](const std::string& p, Form form) {
+    form.regex = compile(p);
+    forms_.push_back(std::move(form));
   };
   // 12-05-1990, 12/5/90, 12.05.1990 (the same separator twice; a two-digit
-  // year only with two-digit day and month).
+  // year only with two-digit day and month), 1990-05-12.
   add(cat({R"((?<![\w.,/\-])(?:)", kDay,
-           R"(([-/.])(?:0?[1-9]|1[0-2])\1(?:19|20)\d{2}|(?:0[1-9]|[12]\d|3[01])([-/.])(?:0[1-9]|1[0-2])\2\d{2}))",
-           time_after, R"((?![\w]|[.,/\-]\d))"}),
-      "numeric date", 0.4, 0.95);
-  // 1990-05-12
-  add(cat({R"((?<![\w.,/\-])(?:19|20)\d{2}([-/.])(?:0?[1-9]|1[0-2])\1)", kDay, time_after,
-           R"((?![\w]|[.,/\-]\d))"}),
-      "ISO date", 0.5, 0.95);
-  // Senin, 12 Mei 1990 pukul 10.00 / 12 Mei '90
-  add(cat({R"(\b)", kDay, R"((?:\s*-\s*|\s+)?)", kMonth, R"(\s*,?\s*(?:(?:19|20)\d{2}|'\d{2}))",
-           time_after, R"(\b)"}),
-      "day month year", 0.4, 0.95);
-  // June 3, 2024
-  add(cat({R"(\b)", kMonth, R"(\s+)", kDay, R"((?:st|nd|rd|th)?,?\s+(?:19|20)\d{2})", time_after,
-           R"(\b)"}),
-      "month day year", 0.4, 0.95);
-  // 12 Mei, Mei 1990: only after a label or with a time
-  add(cat({R"(\b)", kDay, R"(\s+)", kMonth, R"((?:\s*,?\s*(?:(?:pukul|pkl|jam|pk)\.?\s*))", kTime,
-           R"()?(?![\w]))"}),
-      "day month", 0.35, 0.9);
-  add(cat({R"(\b)", kMonth, R"(\s+(?:19|20)\d{2}\b)"}), "month year", 0.3, 0.85);
+           R"(([-/.])(?:0?[1-9]|1[0-2])\1(?:19|20)\d{2}|(?:0[1-9]|[12]\d|3[01])([-/.])(?:0[1-9]|1[0-2])\2\d{2}|)",
+           R"((?:19|20)\d{2}([-/.])(?:0?[1-9]|1[0-2])\3)", kDay, ")", time_after, R"((?![\w]|[.,/\-]\d))"}),
+      {nullptr, "numeric date", 0.4, 0.95, "numeric date", 0.4, 0.95});
+  // 12 Mei 1990 pukul 10.00, 12 Mei '90; 12 Mei (a year is needed to stand alone)
+  add(cat({R"(\b)", kDay, R"((?:\s*-\s*|\s+)?)", kMonth, R"((?:\s*,?\s*(?:(?:19|20)\d{2}|'\d{2}))?)", time_after,
+           R"((?![\w]))"}),
+      {nullptr, "day month year", 0.4, 0.95, "day month", 0.35, 0.9});
+  // June 3, 2024; Mei 1990
+  add(cat({R"(\b)", kMonth, R"(\s+(?:)", kDay, R"((?:st|nd|rd|th)?,?\s+)?(?:19|20)\d{2})", time_after, R"(\b)"}),
+      {nullptr, "month day year", 0.4, 0.95, "month year", 0.3, 0.85});
   // pukul 14.00 WIB, jam 09:30
-  add(cat({R"(\b(?:pukul|pkl|jam)\.?\s*)", kTime, R"((?![\w]|[.:]\d))"}), "time", 0.6, 0.6);
+  add(cat({R"(\b(?:pukul|pkl|jam)\.?\s*)", kTime, R"((?![\w]|[.:]\d))"}),
+      {nullptr, "time", 0.6, 0.6, "time", 0.6, 0.6});
 }
 
 void IndonesianDateRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
                                     std::vector<Finding>& out) const {
   const std::string_view t = text.view();
+  // A date led by its month ends in a year: without a 19xx or 20xx in the
+  // text that pattern has nothing to find.
+  const bool has_year = std::any_of(text.digit_runs().begin(), text.digit_runs().end(), [&](const auto& run) {
+    const std::string_view r = t.substr(run.begin, run.end - run.begin);
+    return (r.size() == 4 && (r.substr(0, 2) == "19" || r.substr(0, 2) == "20")) ||
+           std::any_of(r.begin(), r.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  });
   for (const Form& form : forms_) {
+    if (&form == &forms_[2] && !has_year) continue;
     for (const regex::MatchSpan& m : form.regex->find_spans(text)) {
       std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
       const bool with_time = std::any_of(s.begin(), s.end(), [](char c) { return c == ':'; }) ||
                              s.find("ukul") != std::string_view::npos || s.find("jam") != std::string_view::npos;
       const bool labelled = cues_before(t, m.byte_start).nearest == Cue::kDate;
-      double score = labelled ? form.labelled_score : with_time ? std::max(form.score, 0.6) : form.score;
+      // The second reading of a form: a date without its year, or a month
+      // and year without a day.
+      const bool full = &form == &forms_.front() || has_day_and_year(s);
+      const char* name = full ? form.name : form.partial_name;
+      const double alone = full ? form.score : form.partial_score;
+      const double after_label = full ? form.labelled_score : form.partial_labelled_score;
+      double score = labelled ? after_label : with_time ? std::max(alone, 0.6) : alone;
       // Written with two-digit day and month ("05-03-1990", "12/05/90"), a
       // date is a form's or a record's; news writes "(25/8/2014)" and
       // "Sabtu (18/10/2014)".
       const bool in_parentheses = m.byte_start > 0 && t[m.byte_start - 1] == '(';
       if (!labelled && score < 0.5 && two_digit_numeric(s) && !in_parentheses) score = 0.6;
+      if (!labelled && score < 0.5 && iso_numeric(s)) score = 0.5;
       size_t end = m.byte_end;
       while (end > m.byte_start && (t[end - 1] == ' ' || t[end - 1] == ',')) --end;
-      out.push_back({Entities::DATE_TIME, m.byte_start, end, score, form.name});
+      out.push_back({Entities::DATE_TIME, m.byte_start, end, score, name});
     }
   }
 }

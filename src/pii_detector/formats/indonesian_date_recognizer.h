@@ -24,11 +24,16 @@ class IndonesianDateRecognizer : public FormatRecognizer {
   void find(const Utf8Text& text, const std::vector<std::string>& entities, std::vector<Finding>& out) const override;
 
  private:
+  // A pattern and its two readings: the full date (day and year), and the
+  // partial one (no year, or no day).
   struct Form {
     std::unique_ptr<const regex::Regex> regex;
     const char* name;
     double score;           // on its own
     double labelled_score;  // after a date label
+    const char* partial_name;
+    double partial_score;
+    double partial_labelled_score;
   };
   std::vector<Form> forms_;
 };
