@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace tesk_privacy::pii_detector::formats {
@@ -82,8 +83,7 @@ constexpr Word kWords[] = {
 
 // Words that stand between a label and its value without changing what the
 // value is: "nomor KK saya adalah ...", "rek BCA a.n. ...".
-bool is_filler(std::string_view w) {
-  static constexpr std::string_view kFiller[] = {
+constexpr std::string_view kFiller[] = {
       "a",     "adalah", "adlh",     "aku",   "an",     "anda",    "asli",   "atas",  "atau",  "b",     "baru",
       "berikut", "bro",  "bu",       "c",     "d",      "dan",     "dengan", "dgn",   "di",    "gan",   "i",
       "ia",    "ialah",  "id",       "ii",    "ini",    "is",      "itu",    "jadi",  "kak",   "kamu",  "ke",
@@ -91,24 +91,34 @@ bool is_filler(std::string_view w) {
       "no",    "nomer",  "nomor",    "nomornya", "nr",  "num",     "number", "nya",   "of",    "pak",   "resmi",
       "sbb",   "sdh",    "sebagai",  "sesuai", "sis",   "sudah",   "sy",     "saya",  "terdaftar", "the", "tsb",
       "tersebut", "udah", "untuk",   "utk",   "via",    "ya",      "yaitu",  "yakni", "yang",  "yg",    "your"};
-  static const std::vector<std::string_view> sorted = [] {
-    std::vector<std::string_view> words(std::begin(kFiller), std::end(kFiller));
-    std::sort(words.begin(), words.end());
-    return words;
+
+// What a word is to the walk back: a cue of its own, filler, the last word
+// of a phrase. One hash lookup per word.
+struct WordInfo {
+  Cue cue = Cue::kNone;
+  bool filler = false;
+  bool ends_phrase = false;
+};
+
+const WordInfo& info(std::string_view w) {
+  static const std::unordered_map<std::string_view, WordInfo> table = [] {
+    std::unordered_map<std::string_view, WordInfo> t;
+    for (const Word& k : kWords) t[k.text].cue = k.cue;
+    for (std::string_view f : kFiller) t[f].filler = true;
+    for (const Phrase& p : kPhrases) {
+      size_t n = 0;
+      while (n < 3 && !p.words[n].empty()) ++n;
+      t[p.words[n - 1]].ends_phrase = true;
+    }
+    return t;
   }();
-  return std::binary_search(sorted.begin(), sorted.end(), w);
+  static const WordInfo kNothing;
+  const auto it = table.find(w);
+  return it == table.end() ? kNothing : it->second;
 }
 
-Cue word_cue(std::string_view w) {
-  static const std::vector<Word> sorted = [] {
-    std::vector<Word> words(std::begin(kWords), std::end(kWords));
-    std::sort(words.begin(), words.end(), [](const Word& a, const Word& b) { return a.text < b.text; });
-    return words;
-  }();
-  const auto it = std::lower_bound(sorted.begin(), sorted.end(), w,
-                                   [](const Word& k, std::string_view key) { return k.text < key; });
-  return it != sorted.end() && it->text == w ? it->cue : Cue::kNone;
-}
+bool is_filler(std::string_view w) { return info(w).filler; }
+Cue word_cue(std::string_view w) { return info(w).cue; }
 
 bool is_ascii_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
@@ -123,7 +133,8 @@ class RecentWords {
   void push(std::string_view word) {
     const size_t n = std::min(word.size(), kMaxLength);
     for (size_t k = 0; k < n; ++k) {
-      chars_[count_][k] = static_cast<char>(std::tolower(static_cast<unsigned char>(word[k])));
+      const char c = word[k];
+      chars_[count_][k] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     lengths_[count_++] = n;
   }
@@ -137,20 +148,10 @@ class RecentWords {
 // The cue of the phrase, if any, that ends at words[i] (words are nearest
 // first, so the phrase's last word is words[i], its first words[i + n - 1]).
 Cue phrase_cue(const RecentWords& words, size_t i, size_t* length) {
-  // Most words end no phrase: the phrases' last words are few.
-  static const std::vector<std::string_view> last_words = [] {
-    std::vector<std::string_view> words;
-    for (const Phrase& p : kPhrases) {
-      size_t n = 0;
-      while (n < 3 && !p.words[n].empty()) ++n;
-      words.push_back(p.words[n - 1]);
-    }
-    std::sort(words.begin(), words.end());
-    return words;
-  }();
-  if (!std::binary_search(last_words.begin(), last_words.end(), words[i])) {
+  const WordInfo& word = info(words[i]);
+  if (!word.ends_phrase) {
     *length = 1;
-    return word_cue(words[i]);
+    return word.cue;
   }
   for (const Phrase& p : kPhrases) {
     size_t n = 0;
@@ -181,31 +182,42 @@ CueScan cues_before(std::string_view text, size_t pos) {
   RecentWords words;
   int line_breaks = 0;
   size_t i = pos;
-  while (words.size() < RecentWords::kMaxWords && i > 0) {
-    const auto c = static_cast<unsigned char>(text[i - 1]);
-    if (c >= '0' && c <= '9') break;
-    if (c == '\n' && ++line_breaks > 1) break;
-    if (!is_ascii_letter(c) && c < 0x80) {
-      --i;
-      continue;
+  bool ended = false;
+  // Reads the next word back from i; false when the walk has ended.
+  auto read_word = [&]() {
+    while (!ended && words.size() < RecentWords::kMaxWords && i > 0) {
+      const auto c = static_cast<unsigned char>(text[i - 1]);
+      if ((c >= '0' && c <= '9') || (c == '\n' && ++line_breaks > 1)) break;
+      if (!is_ascii_letter(c) && c < 0x80) {
+        --i;
+        continue;
+      }
+      size_t begin = i;
+      while (begin > 0 && (is_ascii_letter(static_cast<unsigned char>(text[begin - 1])) ||
+                           static_cast<unsigned char>(text[begin - 1]) >= 0x80)) {
+        --begin;
+      }
+      words.push(text.substr(begin, i - begin));
+      i = begin;
+      return true;
     }
-    size_t begin = i;
-    while (begin > 0 && (is_ascii_letter(static_cast<unsigned char>(text[begin - 1])) ||
-                         static_cast<unsigned char>(text[begin - 1]) >= 0x80)) {
-      --begin;
-    }
-    words.push(text.substr(begin, i - begin));
-    i = begin;
-  }
+    ended = true;
+    return false;
+  };
+  // Words are judged nearest first, as soon as the two beyond them (the rest
+  // of a phrase ending there) have been read.
   int others = 0;
-  for (size_t k = 0; k < words.size();) {
+  for (size_t k = 0;;) {
+    while (words.size() < k + 3 && read_word()) {
+    }
+    if (k >= words.size()) break;
     size_t length = 1;
     const Cue cue = phrase_cue(words, k, &length);
     if (cue != Cue::kNone) {
       if (scan.nearest == Cue::kNone) scan.nearest = cue;
       if (k == 0 && scan.glued) scan.glued_is_cue = true;
       scan.all |= cue_bit(cue);
-    } else if (!is_filler(words[k]) && ++others > 3) {
+    } else if (!info(words[k]).filler && ++others > 3) {
       break;
     }
     k += length;

@@ -181,6 +181,94 @@ std::vector<Group> split_groups(std::string_view m, size_t offset) {
   return groups;
 }
 
+// Bytes of the digit at `i` (an ASCII or full-width digit), or 0.
+size_t digit_at(std::string_view t, size_t i) {
+  const auto c = static_cast<unsigned char>(t[i]);
+  if (c >= '0' && c <= '9') return 1;
+  if (c == 0xEF && i + 2 < t.size() && static_cast<unsigned char>(t[i + 1]) == 0xBC &&
+      static_cast<unsigned char>(t[i + 2]) >= 0x90 && static_cast<unsigned char>(t[i + 2]) <= 0x99) {
+    return 3;
+  }
+  return 0;
+}
+
+struct Chain {
+  size_t byte_start, byte_end;
+};
+
+// The length of a separator between two digit groups that starts at byte
+// `i` and ends right before a digit: one blank, or a dot or dash with a blank
+// allowed on either side, or parentheses around a group ("(021) 555",
+// "+62 (21) 555", "(0)812"); 0 when the bytes there join no groups.
+size_t separator_at(std::string_view t, size_t i) {
+  auto blank = [&](size_t k) { return k < t.size() && (t[k] == ' ' || t[k] == '\t'); };
+  size_t k = i;
+  const bool closes = k < t.size() && t[k] == ')';
+  if (closes) ++k;
+  size_t core = k;
+  if (k < t.size() && (t[k] == '.' || t[k] == '-')) {
+    ++k;
+  } else if (blank(k) && k + 1 < t.size() && (t[k + 1] == '.' || t[k + 1] == '-')) {
+    k += 2;
+  } else if (blank(k)) {
+    ++k;
+  }
+  if (k > core && t[k - 1] != ' ' && t[k - 1] != '\t' && blank(k)) ++k;  // "5 - 1", "5- 1"
+  const bool opens = k < t.size() && t[k] == '(';
+  if (opens) ++k;
+  if (k == i || (k == core && !closes && !opens)) return 0;
+  return k < t.size() && digit_at(t, k) ? k - i : 0;
+}
+
+// Runs of up to eight digit groups joined by separators (separator_at), with
+// a "+" (and a blank) or "(" in front; never part of a longer number or
+// amount. Found from the text's digit runs in one pass.
+std::vector<Chain> find_chains(const Utf8Text& text) {
+  const std::string_view t = text.view();
+  std::vector<Chain> chains;
+  size_t i = 0;
+  for (const auto& run : text.digit_runs()) {
+    if (run.end <= i) continue;
+    for (size_t b = std::max<size_t>(run.begin, i); b < run.end;) {
+      if (!digit_at(t, b)) {
+        ++b;
+        continue;
+      }
+      // The chain's start: the group, a "(" before it, a "+" or "+ " before that.
+      size_t start = b;
+      if (start > 0 && t[start - 1] == '(') --start;
+      if (start > 0 && t[start - 1] == '+') {
+        --start;
+      } else if (start > 1 && (t[start - 1] == ' ' || t[start - 1] == '\t') && t[start - 2] == '+') {
+        start -= 2;
+      }
+      const bool after_number =
+          start > 0 && (std::isdigit(static_cast<unsigned char>(t[start - 1])) || t[start - 1] == ',' ||
+                        (t[start - 1] == '.' && start > 1 && std::isdigit(static_cast<unsigned char>(t[start - 2]))));
+      size_t end = b;
+      if (after_number) {
+        // Part of a longer number or an amount ("1,5", "2.000"): its next
+        // group may still begin a chain of its own after a blank.
+        while (end < t.size() && digit_at(t, end)) end += digit_at(t, end);
+        i = b = end;
+        continue;
+      }
+      for (int groups = 0; groups < 8; ++groups) {
+        while (end < t.size() && digit_at(t, end)) end += digit_at(t, end);
+        if (groups == 7) break;
+        const size_t gap = end < t.size() ? separator_at(t, end) : 0;
+        if (gap == 0) break;
+        end += gap;
+      }
+      if (end < t.size() && t[end] == ')') ++end;
+      chains.push_back({start, end});
+      i = end;
+      b = end;
+    }
+  }
+  return chains;
+}
+
 }  // namespace
 
 IdentifierRecognizer::IdentifierRecognizer(std::string supported_language)
@@ -188,16 +276,12 @@ IdentifierRecognizer::IdentifierRecognizer(std::string supported_language)
                         FormatEntities::ID_SIM, FormatEntities::ID_PASSPORT, Entities::CREDIT_CARD,
                         Entities::BANK_ACCOUNT, Entities::PHONE_NUMBER},
                        "IdentifierRecognizer", std::move(supported_language), {}, /*judges_context=*/true),
-      // A run of up to eight digit groups joined by one blank, dot or dash (a
-      // blank on either side of it allowed), with parentheses around a group
-      // and a "+" or "00" in front; never part of a longer number or amount.
-      chain_(compile(R"((?<![\d,])(?<!\d\.)(?:\+[ \t]?|00)?\(?\d+\)?(?:(?:[ \t]?[.\-][ \t]?|[ \t]|(?<=\))|[ \t]?(?=\())\(?\d+\)?){0,7})")),
       passport_(compile(R"((?<![\w])(?-i:[A-Z]{1,2})[ \t]?\d{6,7}(?![\w]))")) {}
 
 void IdentifierRecognizer::find(const Utf8Text& text, const std::vector<std::string>& entities,
                                 std::vector<Finding>& out) const {
   const std::string_view t = text.view();
-  for (const regex::MatchSpan& m : chain_->find_spans(text)) {
+  for (const Chain& m : find_chains(text)) {
     // A letter glued after the run ("3171...0001a", "12345abc") makes it a code.
     if (m.byte_end < t.size() && std::isalpha(static_cast<unsigned char>(t[m.byte_end]))) continue;
     // The shortest number classified here, a landline, has nine digits;

@@ -28,7 +28,6 @@ class IdentifierRecognizer : public FormatRecognizer {
   void find(const Utf8Text& text, const std::vector<std::string>& entities, std::vector<Finding>& out) const override;
 
  private:
-  std::unique_ptr<const regex::Regex> chain_;
   std::unique_ptr<const regex::Regex> passport_;
 };
 
