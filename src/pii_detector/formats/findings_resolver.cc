@@ -15,8 +15,9 @@ namespace {
 using recognition::RecognizerResult;
 
 std::string_view recognizer_name(const RecognizerResult& r) {
+  static const std::string kKey = RecognizerResult::RECOGNIZER_NAME_KEY;  // looked up without a copy per result
   if (!r.recognition_metadata) return {};
-  const auto it = r.recognition_metadata->find(RecognizerResult::RECOGNIZER_NAME_KEY);
+  const auto it = r.recognition_metadata->find(kKey);
   if (it == r.recognition_metadata->end()) return {};
   const auto* name = std::get_if<std::string>(&it->second);
   return name == nullptr ? std::string_view() : std::string_view(*name);
@@ -159,6 +160,11 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     return text.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end));
   };
   std::vector<char> drop(results.size(), 0);
+  std::vector<char> ours(results.size(), 0), formed(results.size(), 0);
+  for (size_t i = 0; i < results.size(); ++i) {
+    ours[i] = from_format_recognizer(results[i]);
+    formed[i] = has_a_form(results[i]);
+  }
   std::vector<size_t> dates;
   for (size_t i = 0; i < results.size(); ++i) {
     if (results[i].entity_type == Entities::DATE_TIME) dates.push_back(i);
@@ -167,7 +173,7 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     const RecognizerResult& r = results[i];
     if (r.end <= r.start) continue;
     const std::string_view s = span_text(r);
-    if (from_format_recognizer(r) && r.entity_type != Entities::MONEY) continue;
+    if (ours[i] && r.entity_type != Entities::MONEY) continue;
     if (r.entity_type == Entities::KTP) {
       const size_t byte = text.cp_to_byte(static_cast<size_t>(r.start));
       drop[i] = !is_plausible_nik(ascii_digits(s)) && cues_before(t, byte).nearest != Cue::kNik;
@@ -214,7 +220,7 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
   // kept before it.
   std::vector<size_t> strong;
   for (size_t i = 0; i < results.size(); ++i) {
-    if (!drop[i] && has_a_form(results[i])) strong.push_back(i);
+    if (!drop[i] && formed[i]) strong.push_back(i);
   }
   std::sort(strong.begin(), strong.end(), [&](size_t a, size_t b) {
     if (results[a].length() != results[b].length()) return results[a].length() > results[b].length();
@@ -238,7 +244,7 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     for (size_t i = 0; i < results.size(); ++i) {
       RecognizerResult& r = results[i];
       if (drop[i] || i == k || !r.intersects(a)) continue;
-      if (has_a_form(r)) continue;  // kept: does not overlap
+      if (formed[i]) continue;  // kept: does not overlap
       if (is_name_type(r.entity_type) && !address) {
         // A name across an identifier keeps the side with more of a name.
         RecognizerResult before = r, after = r;

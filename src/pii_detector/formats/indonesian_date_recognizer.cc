@@ -1,7 +1,7 @@
 #include "indonesian_date_recognizer.h"
-
-#include <cctype>
 #include <algorithm>
+#include <cctype>
+#include <unordered_set>
 
 #include "cues.h"
 #include "tesk_privacy/pii_detector/constants.h"
@@ -47,6 +47,42 @@ bool has_day_and_year(std::string_view s) {
   return runs >= 2 && year;
 }
 
+// A date led by its month has a number right after the month's name: the
+// pattern is tried, anchored, only at a month name before a digit run,
+// instead of at every word that starts like one.
+std::vector<regex::MatchSpan> month_led_matches(const Utf8Text& text, const regex::Regex& pattern) {
+  static const std::unordered_set<std::string_view> kMonths = {
+      "januari", "january", "jan",      "februari", "pebruari", "february", "feb",      "peb",      "maret",
+      "march",   "mar",     "april",    "apr",      "mei",      "may",      "juni",     "june",     "jun",
+      "juli",    "july",    "jul",      "agustus",  "august",   "agust",    "agt",      "ags",      "agu",
+      "aug",     "september", "sept",   "sep",      "oktober",  "october",  "okt",      "oct",      "november",
+      "nopember", "nov",    "nop",      "desember", "december", "des",      "dec"};
+  const std::string_view t = text.view();
+  std::vector<regex::MatchSpan> matches;
+  size_t covered = 0;
+  for (const auto& run : text.digit_runs()) {
+    size_t i = run.begin;
+    while (i > 0 && (t[i - 1] == ' ' || t[i - 1] == '\t' || t[i - 1] == '\n')) --i;
+    if (i == run.begin || i == 0) continue;
+    if (t[i - 1] == '.') --i;
+    size_t begin = i;
+    while (begin > 0 && std::isalpha(static_cast<unsigned char>(t[begin - 1]))) --begin;
+    if (begin == i || i - begin > 9 || begin < covered) continue;
+    if (begin > 0 && (std::isalnum(static_cast<unsigned char>(t[begin - 1])) ||
+                      static_cast<unsigned char>(t[begin - 1]) >= 0x80 || t[begin - 1] == '_')) {
+      continue;
+    }
+    char lowered[9];
+    for (size_t k = begin; k < i; ++k) lowered[k - begin] = static_cast<char>(std::tolower(static_cast<unsigned char>(t[k])));
+    if (!kMonths.count(std::string_view(lowered, i - begin))) continue;
+    const auto length = pattern.prefix_match(t.substr(begin));
+    if (!length || *length == 0) continue;
+    matches.push_back({0, 0, begin, begin + *length});
+    covered = begin + *length;
+  }
+  return matches;
+}
+
 std::string cat(std::initializer_list<std::string_view> parts) {
   std::string s;
   for (auto p : parts) s += p;
@@ -84,16 +120,10 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
 void IndonesianDateRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
                                     std::vector<Finding>& out) const {
   const std::string_view t = text.view();
-  // A date led by its month ends in a year: without a 19xx or 20xx in the
-  // text that pattern has nothing to find.
-  const bool has_year = std::any_of(text.digit_runs().begin(), text.digit_runs().end(), [&](const auto& run) {
-    const std::string_view r = t.substr(run.begin, run.end - run.begin);
-    return (r.size() == 4 && (r.substr(0, 2) == "19" || r.substr(0, 2) == "20")) ||
-           std::any_of(r.begin(), r.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  });
   for (const Form& form : forms_) {
-    if (&form == &forms_[2] && !has_year) continue;
-    for (const regex::MatchSpan& m : form.regex->find_spans(text)) {
+    const std::vector<regex::MatchSpan> matches =
+        &form == &forms_[2] ? month_led_matches(text, *form.regex) : form.regex->find_spans(text);
+    for (const regex::MatchSpan& m : matches) {
       std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
       const bool with_time = std::any_of(s.begin(), s.end(), [](char c) { return c == ':'; }) ||
                              s.find("ukul") != std::string_view::npos || s.find("jam") != std::string_view::npos;

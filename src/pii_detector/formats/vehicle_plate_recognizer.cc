@@ -31,7 +31,28 @@ VehiclePlateRecognizer::VehiclePlateRecognizer(std::string supported_language)
 void VehiclePlateRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
                                   std::vector<Finding>& out) const {
   const std::string_view t = text.view();
-  for (const regex::MatchSpan& m : pattern_->find_spans(text)) {
+  // A plate's digits follow its region code: the pattern is tried, anchored,
+  // only at one or two capitals before a digit run, not at every capital.
+  std::vector<regex::MatchSpan> matches;
+  size_t covered = 0;
+  for (const auto& run : text.digit_runs()) {
+    size_t i = run.begin;
+    if (i > 0 && (t[i - 1] == ' ' || t[i - 1] == '\t')) --i;
+    size_t begin = i;
+    while (begin > 0 && i - begin < 2 && std::isupper(static_cast<unsigned char>(t[begin - 1]))) --begin;
+    if (begin == i || begin < covered) continue;
+    if (begin > 0) {
+      const auto before = static_cast<unsigned char>(t[begin - 1]);
+      if (std::isalnum(before) || before >= 0x80 || before == '_' || before == '-' || before == '/' || before == '.') {
+        continue;
+      }
+    }
+    const auto length = pattern_->prefix_match(t.substr(begin));
+    if (!length || *length == 0) continue;
+    matches.push_back({0, 0, begin, begin + *length});
+    covered = begin + *length;
+  }
+  for (const regex::MatchSpan& m : matches) {
     const std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
     const bool suffix = std::isalpha(static_cast<unsigned char>(s.back())) != 0;
     const bool labelled = cues_before(t, m.byte_start).nearest == Cue::kPlate;
