@@ -12,6 +12,7 @@ PACKAGES=(
   libicu-dev                                      # Unicode case mapping
   libssl-dev                                      # hash operator digests
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
+  libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)

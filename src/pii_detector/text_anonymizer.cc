@@ -1,6 +1,9 @@
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string_view>
+#include <unordered_set>
 #include <stdexcept>
 
 #include "pii_detector/utils/store_rewriter.h"
@@ -14,6 +17,19 @@ namespace {
 const core::Logger& logger() {
   static const core::Logger& log = core::LoggerManager().get_logger("tesk_privacy.pii_detector.text_anonymizer");
   return log;
+}
+
+// Placeholder-shaped text already in a document ("<PERSON_1>"): a new
+// placeholder must not take its number, or the round trip would turn that
+// text into a name.
+std::unordered_set<std::string> placeholders_in(std::string_view text) {
+  std::unordered_set<std::string> found;
+  for (size_t open = text.find('<'); open != std::string_view::npos; open = text.find('<', open + 1)) {
+    size_t i = open + 1;
+    while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
+    if (i < text.size() && text[i] == '>' && i > open + 1) found.emplace(text.substr(open, i + 1 - open));
+  }
+  return found;
 }
 
 }  // namespace
@@ -81,7 +97,8 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   anonymization::EngineResult engine_result = anonymizer_->anonymize(text, merged, operators_);
   MappingDataType text_mapping =
       create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
-  rewriter_->merge(deanonymizer_mapping_, text_mapping);
+  const std::unordered_set<std::string> in_text = placeholders_in(input);
+  rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
   detection_failures_ += failures;
 
   const std::string edges_done = replace_spans_inside_words(text, merged);

@@ -1,6 +1,7 @@
 #include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -90,15 +91,58 @@ DeanonymizerMapping::ValueCounts DeanonymizerMapping::value_counts() const {
   return counts;
 }
 
-void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes) {
+long long placeholder_number(std::string_view type, std::string_view key) {
+  if (key.size() < type.size() + 4 || key.front() != '<' || key.back() != '>' || key.substr(1, type.size()) != type ||
+      key[type.size() + 1] != '_') {
+    return 0;
+  }
+  const std::string_view digits = key.substr(type.size() + 2, key.size() - type.size() - 3);
+  if (digits.empty() || digits.size() > 18 || digits[0] == '0') return 0;
+  long long n = 0;
+  for (char c : digits) {
+    if (c < '0' || c > '9') return 0;
+    n = n * 10 + (c - '0');
+  }
+  return n;
+}
+
+DeanonymizerMapping::HighestNumbers DeanonymizerMapping::highest_numbers() const {
+  HighestNumbers highest;
+  for (const auto& [type, inner] : mapping) {
+    long long& h = highest[type];
+    for (const auto& [key, value] : inner) h = std::max(h, placeholder_number(type, key));
+  }
+  return highest;
+}
+
+void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes,
+                                 HighestNumbers* highest, const std::unordered_set<std::string>* reserved) {
   std::unordered_set<std::string> seen;
+  HighestNumbers own;
+  if (highest == nullptr && !skip_format_duplicates) {
+    own = highest_numbers();
+    highest = &own;
+  }
   for (const auto& [type, inner] : new_mapping) {
     EntityMapping& stored = mapping[type];
     auto& stored_values = counts[type];
     long long counter = static_cast<long long>(stored.size()) + 1;
+    if (highest != nullptr) counter = std::max(counter, (*highest)[type] + 1);
     for (const auto& [key, value] : inner) {
       if (seen.count(value) || stored_values.count(value)) continue;
       Write write{type, skip_format_duplicates ? key : format_duplicated_operator(key, counter), value, 0, std::nullopt};
+      if (!skip_format_duplicates) {
+        // A number in use, or written in the document itself, is skipped:
+        // one placeholder never stands for two originals.
+        const bool numbered = !key.empty() && key.front() == '<' && key.back() == '>';
+        while (numbered && (stored.contains(write.key) || (reserved != nullptr && reserved->count(write.key)))) {
+          write.key = format_duplicated_operator(key, ++counter);
+        }
+        if (highest != nullptr) {
+          long long& h = (*highest)[type];
+          h = std::max(h, placeholder_number(type, write.key));
+        }
+      }
       if (const std::string* replaced = stored.find(write.key)) {
         if (--stored_values[*replaced] == 0) stored_values.erase(*replaced);
         write.replaced = *replaced;

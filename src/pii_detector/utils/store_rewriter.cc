@@ -18,6 +18,7 @@ size_t StoreRewriter::type_index(const std::string& type) {
 void StoreRewriter::sync(const DeanonymizerMapping& store) {
   if (synced_) return;
   counts_ = store.value_counts();
+  highest_ = store.highest_numbers();
   type_index_.clear();
   placeholders_.clear();
   to_placeholders_.clear();
@@ -38,13 +39,14 @@ void StoreRewriter::sync(const DeanonymizerMapping& store) {
   synced_ = true;
 }
 
-void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& text_mapping) {
+void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,
+                          const std::unordered_set<std::string>* reserved) {
   sync(store);
   // Types enter the store in the order of the text's mapping, empty or not.
   for (const auto& [type, inner] : text_mapping) type_index(type);
   std::vector<DeanonymizerMapping::Write> writes;
   synced_ = false;  // until every write is reflected
-  store.update(text_mapping, counts_, writes);
+  store.update(text_mapping, counts_, writes, &highest_, reserved);
   for (const DeanonymizerMapping::Write& w : writes) {
     if (w.replaced) return;  // the replaced pair must leave both tries: rebuild
     const size_t t = type_index(w.type);

@@ -21,6 +21,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "pii_detector/utils/whole_word_replacer.h"
 #include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
@@ -29,8 +30,10 @@ namespace tesk_privacy::pii_detector {
 
 class StoreRewriter {
  public:
-  // store.update(text_mapping), keeping this rewriter in step.
-  void merge(DeanonymizerMapping& store, const MappingDataType& text_mapping);
+  // store.update(text_mapping), keeping this rewriter in step; new
+  // placeholders avoid `reserved` (placeholder-shaped text of the document).
+  void merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,
+             const std::unordered_set<std::string>* reserved = nullptr);
   // The store changed other than through merge().
   void invalidate() { synced_ = false; }
 
@@ -52,6 +55,7 @@ class StoreRewriter {
 
   bool synced_ = false;
   DeanonymizerMapping::ValueCounts counts_;
+  DeanonymizerMapping::HighestNumbers highest_;
   std::unordered_map<std::string, size_t> type_index_;
   std::unordered_map<std::string, Placeholder> placeholders_;  // type '\0' original
   RankedReplacer to_placeholders_;

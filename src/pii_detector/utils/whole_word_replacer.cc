@@ -95,11 +95,15 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   };
   std::vector<char32_t> folded(n);
   for (size_t q = 0; q < n; ++q) folded[q] = fold_case(cps[q]);
-  auto ends_word = [&](size_t end) { return end == n || !is_word_char(cps[end]); };
+  // A match is a whole word when no word character touches a word-character
+  // edge of it: "<MONEY_1>an" holds the placeholder "<MONEY_1>", whose
+  // brackets are no word characters, while "Budiman" holds no "Budi".
+  auto ends_word = [&](size_t end) { return end == n || !is_word_char(cps[end]) || !is_word_char(cps[end - 1]); };
+  auto starts_word = [&](size_t p) { return p == 0 || !is_word_char(cps[p - 1]) || !is_word_char(cps[p]); };
   std::vector<Candidate> candidates;
   std::set<int> long_seen;
   for (size_t p = 0; p < n; ++p) {
-    if (p > 0 && is_word_char(cps[p - 1])) continue;
+    if (!starts_word(p)) continue;
     int node = 0;
     for (size_t q = p; q < n; ++q) {
       node = child(node, folded[q]);
@@ -119,7 +123,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
       if (folded[q] == needle.folded[k]) ++k;
       if (k == m) {
         const size_t p = q + 1 - m;
-        if ((p == 0 || !is_word_char(cps[p - 1])) && ends_word(q + 1)) candidates.push_back({id, p, q + 1});
+        if (starts_word(p) && ends_word(q + 1)) candidates.push_back({id, p, q + 1});
         k = needle.border[k - 1];
       }
     }

@@ -1,6 +1,7 @@
 // WholeWordReplacer: replaces many literal strings in one pass over a text,
-// matching whole words (no word character directly before or after) without
-// regard to letter case.
+// matching whole words (no word character directly before or after an edge
+// of the match that is itself a word character) without regard to letter
+// case.
 //
 // Needles are given in priority order. Every occurrence of every needle is
 // found in the input text; occurrences are accepted highest priority first

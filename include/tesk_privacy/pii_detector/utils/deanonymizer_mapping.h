@@ -22,6 +22,7 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -116,7 +117,9 @@ struct DeanonymizerMapping {
   // value already stored for its entity type is not stored again, and one
   // value arriving under two types in one call is stored under the first.
   // Unless skip_format_duplicates, keys are renumbered with
-  // format_duplicated_operator(key, count of the type's entries + 1).
+  // format_duplicated_operator(key, count of the type's entries + 1), or
+  // above the type's highest number when that is in use (a store whose
+  // entries were removed or edited).
   void update(const MappingDataType& new_mapping);
 
   // Stored values per entity type with the number of entries holding each:
@@ -129,14 +132,23 @@ struct DeanonymizerMapping {
     size_t index = 0;
     std::optional<std::string> replaced;
   };
-  // update() for a caller that merges often and keeps `counts` in step with
-  // the store, so a merge costs time for the new entries only. The entries
-  // written are appended to `writes`.
-  void update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes);
+  // The highest placeholder number of each entity type in the store.
+  using HighestNumbers = std::unordered_map<std::string, long long>;
+  // update() for a caller that merges often and keeps `counts` and `highest`
+  // in step with the store, so a merge costs time for the new entries only.
+  // The entries written are appended to `writes`. A renumbered placeholder
+  // never takes a number in use: it is above the type's highest number and
+  // is none of `reserved` (placeholder-shaped text of the document at hand).
+  void update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes,
+              HighestNumbers* highest = nullptr, const std::unordered_set<std::string>* reserved = nullptr);
   ValueCounts value_counts() const;
+  HighestNumbers highest_numbers() const;
 
   bool operator==(const DeanonymizerMapping&) const = default;
 };
+
+// The number of a placeholder "<TYPE_n>" of `type`, or 0 for any other key.
+long long placeholder_number(std::string_view type, std::string_view key);
 
 // Renumbers a bracketed placeholder: ("<PERSON>", 2) -> "<PERSON_2>",
 // ("<PERSON_7>", 3) -> "<PERSON_3>". A value without brackets loses any "<"
