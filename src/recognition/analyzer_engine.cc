@@ -1,6 +1,7 @@
 #include "tesk_privacy/recognition/analyzer_engine.h"
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <limits>
 #include <stdexcept>
@@ -41,6 +42,28 @@ std::vector<RecognizerResult> drop_allowed(const Utf8Text& text, std::vector<Rec
     });
   }
   return results;
+}
+
+// Entity types name placeholders ("<PERSON_1>"): a type that could form or
+// break one (brackets, blanks, a trailing "_<number>" as in "PERSON_1") would
+// let two originals share a placeholder or write markup into the text, so
+// it is refused when a recognizer reports it.
+void check_entity_type(const std::string& type, const EntityRecognizer& recognizer) {
+  bool ok = !type.empty() && type.size() <= 64 && std::isalpha(static_cast<unsigned char>(type[0]));
+  for (char c : type) ok = ok && (std::isalnum(static_cast<unsigned char>(c)) || c == '_');
+  size_t digits = 0;
+  while (ok && digits < type.size() && std::isdigit(static_cast<unsigned char>(type[type.size() - 1 - digits]))) {
+    ++digits;
+  }
+  if (ok && digits > 0 && digits < type.size() && type[type.size() - 1 - digits] == '_') ok = false;
+  if (!ok) {
+    std::string shown;
+    for (char c : type.substr(0, 64)) shown += std::isprint(static_cast<unsigned char>(c)) ? c : '?';
+    throw std::invalid_argument("recognizer " + recognizer.name() + " reported the entity type '" + shown +
+                                "': entity types are letters, digits and underscores, start with a letter and do "
+                                "not end in an underscore and a number, so that no placeholder can be mistaken "
+                                "for another");
+  }
 }
 
 }  // namespace
@@ -164,6 +187,7 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
       if (!entities.empty() && std::find(entities.begin(), entities.end(), r.entity_type) == entities.end()) {
         continue;
       }
+      check_entity_type(r.entity_type, *recognizer);
       name_producer(r, *recognizer);
       results.push_back(std::move(r));
     }
