@@ -12,6 +12,7 @@
 // stays bounded by the largest document (or, with --jsonl, the longest line)
 // plus the mapping store.
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +20,13 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "cli_common.h"
 #include "commands.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
-#include "tesk_privacy/pii_detector/utils/mapping_file.h"
+#include "tesk_privacy/pii_detector/utils/mapping_store.h"
 
 namespace tesk_privacy::cli {
 namespace {
@@ -33,8 +35,10 @@ struct RewriteOptions {
   CommonOptions common;
   bool fake = false;
   uint64_t seed = 42;
-  std::string locale = "en_US";
+  std::optional<std::string> locale;  // absent: id_ID for Indonesian text, en_US for English
   std::string mapping_path;
+  std::optional<std::string> key_file;
+  long long mapping_ttl = 0;
   bool keep_going = false;
   std::optional<size_t> max_chars;
 };
@@ -73,6 +77,13 @@ RewriteOptions parse(int argc, char** argv, bool anonymizing) {
   parse_options(argc, argv, 2, o.common, [&](const std::string& name, const auto& value) {
     if (name == "--mapping") {
       o.mapping_path = value();
+    } else if (name == "--mapping-key-file") {
+      o.key_file = value();
+    } else if (name == "--mapping-ttl") {
+      std::string v = value();
+      char* end = nullptr;
+      o.mapping_ttl = std::strtoll(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || o.mapping_ttl < 0) throw UsageError("--mapping-ttl must be a number of seconds");
     } else if (anonymizing && name == "--fake") {
       o.fake = true;
     } else if (anonymizing && name == "--seed") {
@@ -97,39 +108,121 @@ RewriteOptions parse(int argc, char** argv, bool anonymizing) {
     return true;
   });
   if (!anonymizing && o.mapping_path.empty()) throw UsageError("deanonymize needs --mapping FILE");
-  if ((o.seed != 42 || o.locale != "en_US") && !o.fake) throw UsageError("--seed and --locale need --fake");
+  if ((o.seed != 42 || o.locale) && !o.fake) throw UsageError("--seed and --locale need --fake");
+  if ((o.key_file || o.mapping_ttl > 0) && o.mapping_path.empty()) {
+    throw UsageError("--mapping-key-file and --mapping-ttl need --mapping");
+  }
   return o;
 }
 
+// The mapping store the options name, or null without --mapping. The key of
+// an encrypted file comes from --mapping-key-file or TESK_PRIVACY_MAPPING_KEY.
+std::unique_ptr<pii_detector::MappingStore> open_store(const RewriteOptions& o) {
+  if (o.mapping_path.empty()) return nullptr;
+  pii_detector::MappingStoreOptions options;
+  options.time_to_live = std::chrono::seconds(o.mapping_ttl);
+  try {
+    if (o.key_file) {
+      options.encryption_key = pii_detector::read_mapping_key_file(*o.key_file);
+    } else if (const char* key = std::getenv("TESK_PRIVACY_MAPPING_KEY"); key != nullptr && *key != '\0') {
+      options.encryption_key = pii_detector::parse_mapping_key(key);
+    }
+    return pii_detector::open_mapping_store(o.mapping_path, options);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+}
+
+// Entries of `store` beyond `sizes`, the entry count of each type before a call.
+pii_detector::MappingDataType entries_after(const pii_detector::DeanonymizerMapping& store,
+                                            const std::unordered_map<std::string, size_t>& sizes) {
+  pii_detector::MappingDataType added;
+  for (const auto& [type, inner] : store.mapping) {
+    const auto it = sizes.find(type);
+    size_t skip = it == sizes.end() ? 0 : it->second;
+    for (const auto& [key, value] : inner) {
+      if (skip > 0) {
+        --skip;
+        continue;
+      }
+      added[type][key] = value;
+    }
+  }
+  return added;
+}
+
+void append_entries(pii_detector::MappingDataType& into, const pii_detector::MappingDataType& added) {
+  for (const auto& [type, inner] : added) {
+    for (const auto& [key, value] : inner) into[type][key] = value;
+  }
+}
+
 int rewrite(const RewriteOptions& o, bool anonymizing) {
-  std::optional<pii_detector::MappingDataType> stored;
-  if (!o.mapping_path.empty()) {
-    stored = pii_detector::load_mapping_file(o.mapping_path);
-    if (!stored && !anonymizing) throw std::runtime_error("mapping file " + o.mapping_path + " does not exist");
+  std::unique_ptr<pii_detector::MappingStore> store = open_store(o);
+  // What the shared store holds, as far as this run knows.
+  pii_detector::MappingDataType shared;
+  if (store) {
+    shared = store->load();
+    if (!anonymizing && shared.empty()) throw std::runtime_error(store->describe() + " holds no mapping");
   }
   pii_detector::TextAnonymizerOptions options;
   options.add_default_faker_operators = o.fake;
   options.faker_seed = o.seed;
-  options.faker_locale = o.locale;
-  if (stored) options.deanonymizer_mapping = pii_detector::DeanonymizerMapping(std::move(*stored));
+  options.faker_locale = o.locale.value_or(o.common.language == "en" ? "en_US" : "id_ID");
+  options.deanonymizer_mapping = pii_detector::DeanonymizerMapping(shared);
   options.keep_going = o.keep_going;
   options.max_text_length = o.max_chars;
   // Deanonymizing needs no detection, so no analyzer work happens there.
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
   pii_detector::TextAnonymizer anonymizer(make_analyzer(o.common, &remotes), options);
+  // A file is held under its lock for the whole run and written once at the
+  // end; a Redis store takes each document's entries as soon as they exist.
+  const bool commit_each = store && o.mapping_path.rfind("redis", 0) == 0;
+  pii_detector::MappingDataType pending;
 
   Spool output;
   Progress progress(o.common.progress);
   for_each_document(o.common, [&](const Document& doc) {
     std::string text;
     try {
-      if (anonymizing) {
+      if (!anonymizing) {
+        if (commit_each) {
+          const pii_detector::MappingDataType others = store->refresh();
+          if (!others.empty()) {
+            append_entries(shared, others);
+            anonymizer.set_deanonymizer_mapping(shared);
+          }
+        }
+        text = anonymizer.deanonymize(doc.text);
+      } else {
         pii_detector::AnonymizeOptions a;
         a.language = doc.language.value_or(o.common.language);
-        text = anonymizer.anonymize(doc.text, a);
-      } else {
-        text = anonymizer.deanonymize(doc.text);
+        for (int attempt = 0;; ++attempt) {
+          if (commit_each) {
+            const pii_detector::MappingDataType others = store->refresh();
+            if (!others.empty() || attempt > 0) {
+              append_entries(shared, others);
+              anonymizer.set_deanonymizer_mapping(shared);
+            }
+          }
+          std::unordered_map<std::string, size_t> sizes;
+          for (const auto& [type, inner] : anonymizer.store().mapping) sizes[type] = inner.size();
+          text = anonymizer.anonymize(doc.text, a);
+          const pii_detector::MappingDataType added = entries_after(anonymizer.store(), sizes);
+          if (!commit_each) {
+            append_entries(pending, added);
+            break;
+          }
+          if (store->commit(added)) {
+            append_entries(shared, added);
+            break;
+          }
+          // Another process wrote first: redo the document on its entries.
+          if (attempt == 1000) throw std::runtime_error(store->describe() + " stayed too busy to take the entries");
+        }
       }
+    } catch (const pii_detector::MappingStoreError&) {
+      throw;
     } catch (const std::exception& e) {
       throw std::runtime_error(doc.source + ": " + e.what());
     }
@@ -141,9 +234,7 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
               << " recognizer failures were skipped (--keep-going); see the error lines above\n";
   }
   check_remote_failures(o.common, remotes, "nothing was written (--allow-remote-failures writes the output anyway)");
-  if (anonymizing && !o.mapping_path.empty()) {
-    pii_detector::save_mapping_file(o.mapping_path, anonymizer.deanonymizer_mapping());
-  }
+  if (anonymizing && store && !commit_each) store->commit(pending);
   const bool written = output.copy_to(std::cout);
   progress.done();
   return written ? 0 : 1;

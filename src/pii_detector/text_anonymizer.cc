@@ -148,6 +148,11 @@ std::string TextAnonymizer::deanonymize(const std::string& input) {
 TextAnonymizer::~TextAnonymizer() = default;
 TextAnonymizer::TextAnonymizer(TextAnonymizer&&) noexcept = default;
 
+void TextAnonymizer::set_deanonymizer_mapping(MappingDataType mapping) {
+  deanonymizer_mapping_ = DeanonymizerMapping(std::move(mapping), deanonymizer_mapping_.skip_format_duplicates);
+  rewriter_->invalidate();
+}
+
 void TextAnonymizer::reset_deanonymizer_mapping() {
   deanonymizer_mapping_ = DeanonymizerMapping();
   rewriter_->invalidate();

@@ -95,6 +95,11 @@ class TextAnonymizer : public BaseTextAnonymizer {
   std::string deanonymize(const std::string& text) override;
 
   void reset_deanonymizer_mapping();
+  // Replaces the store with `mapping`, for instance a shared store's newer
+  // state, or the state before a call whose entries a shared store refused.
+  void set_deanonymizer_mapping(MappingDataType mapping);
+  // The store itself, read without a copy.
+  const DeanonymizerMapping& store() const { return deanonymizer_mapping_; }
   // Adds (or replaces, per entity type) operators.
   void add_operators(const anonymization::OperatorMap& operators);
   // Leaves the operators present but empty, so every type gets "<TYPE>".

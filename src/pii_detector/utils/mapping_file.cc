@@ -1,5 +1,6 @@
 #include "tesk_privacy/pii_detector/utils/mapping_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "pii_detector/utils/atomic_file.h"
 #include "tesk_privacy/core/errors.h"
 #include "tesk_privacy/text/utf8_text.h"
 
@@ -165,7 +167,10 @@ std::optional<MappingDataType> load_mapping_file(const std::string& path) {
 }
 
 void save_mapping_file(const std::string& path, const MappingDataType& mapping) {
-  const std::string json = mapping_to_json(mapping);
+  replace_file_atomically(path, mapping_to_json(mapping));
+}
+
+void replace_file_atomically(const std::string& path, std::string_view bytes) {
   std::string tmp = path + ".tmp-XXXXXX";
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) throw OSError("cannot write mapping file " + path + ": " + std::strerror(errno));
@@ -177,8 +182,8 @@ void save_mapping_file(const std::string& path, const MappingDataType& mapping) 
   };
   ::fchmod(fd, 0600);  // the originals are personal data
   size_t written = 0;
-  while (written < json.size()) {
-    ssize_t n = ::write(fd, json.data() + written, json.size() - written);
+  while (written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
     if (n < 0) {
       if (errno == EINTR) continue;
       fail("write");
@@ -196,6 +201,33 @@ void save_mapping_file(const std::string& path, const MappingDataType& mapping) 
     ::unlink(tmp.c_str());
     throw OSError("cannot write mapping file " + path + ": " + std::strerror(err));
   }
+  // The rename itself reaches the disk only with the folder.
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (dir >= 0) {
+    const int synced = ::fsync(dir);
+    const int err = errno;
+    ::close(dir);
+    if (synced != 0 && err != EINVAL) {
+      throw OSError("cannot write mapping file " + path + " (fsync of its folder): " + std::strerror(err));
+    }
+  }
+}
+
+void remove_stale_temporaries(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+      ::unlink((folder + "/" + name).c_str());
+    }
+  }
+  ::closedir(dir);
 }
 
 }  // namespace tesk_privacy::pii_detector

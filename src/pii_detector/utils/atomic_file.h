@@ -1,0 +1,20 @@
+// Replacing a file so that a reader, or the next run after a crash, finds
+// either the old content or the new one, never a torn file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tesk_privacy::pii_detector {
+
+// Writes `bytes` to a temporary file beside `path` (PATH.tmp-XXXXXX, mode
+// 0600), fsyncs it, renames it over `path` and fsyncs the folder. Throws
+// OSError naming `path` when any step fails; the old file is then intact and
+// the temporary file removed.
+void replace_file_atomically(const std::string& path, std::string_view bytes);
+
+// Removes the temporary files a killed writer left beside `path`. Call only
+// while no other writer can be active (under the mapping's lock).
+void remove_stale_temporaries(const std::string& path);
+
+}  // namespace tesk_privacy::pii_detector
