@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <stdexcept>
 
 #include "pii_detector/utils/store_rewriter.h"
 #include "pii_detector/utils/whole_word_replacer.h"
 #include "tesk_privacy/core/logger.h"
+#include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
 
 namespace tesk_privacy::pii_detector {
@@ -34,6 +36,48 @@ std::unordered_set<std::string> placeholders_in(std::string_view text) {
 
 }  // namespace
 
+// A fake value stands for one original only: it is none of the store's fake
+// values or originals (any type, any letter case), nor text of the document
+// at hand, nor a value drawn earlier in the same call. Otherwise two
+// originals would share it and the round trip would restore one for both.
+struct FakeValueGuard {
+  std::unordered_set<std::string> taken;  // lower-cased
+  std::string document;                    // lower-cased
+  bool stale = true;                       // taken must be rebuilt from the store
+
+  void rebuild(const DeanonymizerMapping& store) {
+    taken.clear();
+    for (const auto& [type, inner] : store.mapping) {
+      for (const auto& [key, value] : inner) {
+        taken.insert(to_lower(key));
+        taken.insert(to_lower(value));
+      }
+    }
+    stale = false;
+  }
+  bool usable(const std::string& lowered) const {
+    return !taken.count(lowered) && (lowered.size() < 3 || document.find(lowered) == std::string::npos);
+  }
+};
+
+namespace {
+
+anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guard, anonymization::CustomFunction generator,
+                                           std::string type) {
+  return [guard = std::move(guard), generator = std::move(generator), type = std::move(type)](const std::string& original) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+      std::string value = generator(original);
+      std::string lowered = to_lower(value);
+      if (!guard->usable(lowered)) continue;
+      guard->taken.insert(std::move(lowered));
+      return value;
+    }
+    throw std::runtime_error("no unused fake " + type + " value after 1000 draws");
+  };
+}
+
+}  // namespace
+
 TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_analyzer, TextAnonymizerOptions options)
     : anonymizer_(options.anonymizer_engine ? std::move(options.anonymizer_engine)
                                             : std::make_shared<anonymization::AnonymizerEngine>()),
@@ -48,8 +92,10 @@ TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_anal
   if (!analyzer_) throw std::invalid_argument("TextAnonymizer needs a text analyzer");
   if (options.add_default_faker_operators) {
     operators_.emplace();
+    fake_guard_ = std::make_shared<FakeValueGuard>();
     for (auto& [entity, generator] : get_pseudoanonymizer_mapping(options.faker_seed, options.faker_locale)) {
-      operators_->insert_or_assign(entity, anonymization::OperatorConfig("custom", {{"lambda", generator}}));
+      operators_->insert_or_assign(
+          entity, anonymization::OperatorConfig("custom", {{"lambda", unique_values(fake_guard_, generator, entity)}}));
     }
   } else {
     operators_ = std::move(options.operators);
@@ -91,6 +137,10 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
     };
   }
   std::vector<recognition::RecognizerResult> detections = analyzer_->analyze(text, options.language, analyze_options);
+  if (fake_guard_) {
+    if (fake_guard_->stale) fake_guard_->rebuild(deanonymizer_mapping_);
+    fake_guard_->document = to_lower(input);
+  }
 
   auto filtered = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detections, options.conflict_resolution);
   auto merged = anonymizer_->_merge_entities_with_whitespace_between(text, filtered);
@@ -98,7 +148,25 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   MappingDataType text_mapping =
       create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
   const std::unordered_set<std::string> in_text = placeholders_in(input);
+  std::unordered_map<std::string, size_t> sizes;
+  if (fake_guard_) {
+    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) sizes[type] = inner.size();
+  }
   rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
+  if (fake_guard_) {
+    // The originals recorded now are taken too (their fake values already are).
+    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
+      const auto known = sizes.find(type);
+      size_t skip = known == sizes.end() ? 0 : known->second;
+      for (const auto& [key, value] : inner) {
+        if (skip > 0) {
+          --skip;
+          continue;
+        }
+        fake_guard_->taken.insert(to_lower(value));
+      }
+    }
+  }
   detection_failures_ += failures;
 
   const std::string edges_done = replace_spans_inside_words(text, merged);
@@ -151,11 +219,13 @@ TextAnonymizer::TextAnonymizer(TextAnonymizer&&) noexcept = default;
 void TextAnonymizer::set_deanonymizer_mapping(MappingDataType mapping) {
   deanonymizer_mapping_ = DeanonymizerMapping(std::move(mapping), deanonymizer_mapping_.skip_format_duplicates);
   rewriter_->invalidate();
+  if (fake_guard_) fake_guard_->stale = true;
 }
 
 void TextAnonymizer::reset_deanonymizer_mapping() {
   deanonymizer_mapping_ = DeanonymizerMapping();
   rewriter_->invalidate();
+  if (fake_guard_) fake_guard_->stale = true;
 }
 
 void TextAnonymizer::add_operators(const anonymization::OperatorMap& operators) {

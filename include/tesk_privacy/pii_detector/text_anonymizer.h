@@ -129,6 +129,9 @@ class TextAnonymizer : public BaseTextAnonymizer {
   std::optional<anonymization::OperatorMap> operators_;
   // Derived from the store and kept in step with it between calls.
   std::unique_ptr<StoreRewriter> rewriter_;
+  // With the default fake-value operators: what a new fake value must not be
+  // (see FakeValueGuard in text_anonymizer.cc); shared with those operators.
+  std::shared_ptr<struct FakeValueGuard> fake_guard_;
   bool keep_going_;
   std::optional<size_t> max_text_length_;
   uint64_t detection_failures_ = 0;
