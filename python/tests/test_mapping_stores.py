@@ -1,0 +1,182 @@
+"""Shared mapping stores through the tesk-privacy command: many processes
+anonymizing at once on one mapping file or one Redis name, and what happens
+when a store breaks. Every document must come back exactly."""
+
+import json
+import os
+import shutil
+import signal
+import socket
+import subprocess
+import tempfile
+import time
+
+import pytest
+
+NAMES = ["Budi Santoso", "Siti Rahayu", "Agus Wijaya", "Dewi Lestari", "Rina Marlina", "Andi Pratama",
+         "Putri Handayani", "Joko Susilo", "Sri Wahyuni", "Eko Prasetyo", "Yusuf Hidayat", "Maya Sari"]
+CITIES = ["Jakarta", "Bandung", "Surabaya", "Makassar", "Yogyakarta", "Medan", "Semarang", "Denpasar"]
+
+
+def documents(count, offset):
+    docs = []
+    for i in range(count):
+        k = offset + i
+        name = NAMES[k % len(NAMES)]
+        city = CITIES[(k // 3) % len(CITIES)]
+        docs.append(f"Surat {k}: {name} tinggal di {city}, NIK 3171{(k % 89) + 10:02d}1205900{k % 1000:03d}, HP 0812{k:08d}.")
+    return docs
+
+
+@pytest.fixture(scope="module")
+def cli():
+    path = os.environ.get("TESK_PRIVACY_CLI")
+    if not path or not os.path.exists(path):
+        pytest.skip("TESK_PRIVACY_CLI does not name the tesk-privacy command")
+    return path
+
+
+def start(cli, args, docs):
+    proc = subprocess.Popen([cli, *args, "--jsonl"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, text=True)
+    proc.stdin.write("".join(json.dumps({"text": d}) + "\n" for d in docs))
+    proc.stdin.close()
+    return proc
+
+
+def finish(proc, timeout=300):
+    out = proc.stdout.read()
+    err = proc.stderr.read()
+    proc.wait(timeout=timeout)
+    return proc.returncode, [json.loads(line)["text"] for line in out.splitlines()], err
+
+
+def run_many(cli, mapping_args, processes=8, runs=3, per_run=6):
+    """processes x runs concurrent anonymize runs, then every output deanonymized."""
+    outputs = []
+    for run in range(runs):
+        procs = []
+        for p in range(processes):
+            docs = documents(per_run, (run * processes + p) * per_run)
+            procs.append((docs, start(cli, ["anonymize", "--no-indonesian-formats", *mapping_args], docs)))
+        for docs, proc in procs:
+            code, out, err = finish(proc)
+            assert code == 0, err
+            outputs.append((docs, out))
+    for docs, out in outputs:
+        code, back, err = finish(start(cli, ["deanonymize", *mapping_args], out))
+        assert code == 0, err
+        assert back == docs
+    return outputs
+
+
+def test_concurrent_runs_on_one_mapping_file(cli, tmp_path):
+    mapping = tmp_path / "shared.json"
+    outputs = run_many(cli, ["--mapping", str(mapping)])
+    stored = json.loads(mapping.read_text())
+    placeholders = [p for inner in stored.values() for p in inner]
+    assert len(placeholders) == len(set(placeholders))
+    assert any("<PERSON_" in text for _, out in outputs for text in out)
+
+
+def test_encrypted_mapping_file(cli, tmp_path):
+    mapping = tmp_path / "secret.json"
+    key = tmp_path / "key"
+    key.write_text("00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff\n")
+    docs = documents(3, 0)
+    code, out, err = finish(start(cli, ["anonymize", "--mapping", str(mapping), "--mapping-key-file", str(key)], docs))
+    assert code == 0, err
+    assert b"Budi" not in mapping.read_bytes()
+    sealed = mapping.read_bytes()
+    wrong = tmp_path / "wrong"
+    wrong.write_text("ff" * 32)
+    code, back, err = finish(start(cli, ["deanonymize", "--mapping", str(mapping), "--mapping-key-file", str(wrong)], out))
+    assert code == 1 and back == [] and "wrong" in err and "ff" * 8 not in err
+    assert mapping.read_bytes() == sealed
+    tampered = bytearray(sealed)
+    tampered[-20] ^= 1
+    mapping.write_bytes(bytes(tampered))
+    code, back, err = finish(start(cli, ["deanonymize", "--mapping", str(mapping), "--mapping-key-file", str(key)], out))
+    assert code == 1 and back == [] and "changed" in err
+    mapping.write_bytes(sealed)
+    code, back, err = finish(start(cli, ["deanonymize", "--mapping", str(mapping), "--mapping-key-file", str(key)], out))
+    assert code == 0 and back == docs
+
+
+def test_unsafe_mapping_files_are_refused(cli, tmp_path):
+    cases = {
+        '{"PERSON": {"Budi": "Budi"}}': "itself",
+        '{"PERSON": {"<PERSON_1>": ""}}': "empty",
+        '{"PERSON": {"<PERSON_1>": "A", "<PERSON_1>": "B"}}': "twice",
+        '{"PERSON": {"Andre": "A"}, "LOCATION": {"Andre": "B"}}': "both",
+        '{"PERSON": {"<LOCATION_1>": "A"}}': "form",
+        '{"PERSON": {"<PERSON_1>": "A"': "JSON",
+    }
+    for content, word in cases.items():
+        mapping = tmp_path / "m.json"
+        mapping.write_text(content)
+        code, out, err = finish(start(cli, ["anonymize", "--mapping", str(mapping)], ["Budi Santoso"]))
+        assert code == 1 and out == [] and word in err, (content, err)
+        assert mapping.read_text() == content
+
+
+def test_removed_entry_does_not_give_its_number_again(cli, tmp_path):
+    mapping = tmp_path / "m.json"
+    mapping.write_text('{"PERSON": {"<PERSON_2>": "Andi Wijaya"}}')
+    code, out, err = finish(start(cli, ["anonymize", "--no-indonesian-formats", "--mapping", str(mapping)],
+                                  ["Budi Santoso datang."]))
+    assert code == 0, err
+    assert out == ["<PERSON_3> datang."]
+    code, back, err = finish(start(cli, ["deanonymize", "--mapping", str(mapping)], ["<PERSON_2> dan <PERSON_3>"]))
+    assert back == ["Andi Wijaya dan Budi Santoso"]
+
+
+@pytest.fixture()
+def redis_server():
+    server = shutil.which("redis-server") or ("/usr/bin/redis-server" if os.path.exists("/usr/bin/redis-server") else None)
+    if server is None:
+        pytest.skip("redis-server is not installed (scripts/setup.sh installs it)")
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    workdir = tempfile.mkdtemp()
+    proc = subprocess.Popen([server, "--port", str(port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
+                             "--dir", workdir], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            break
+        except OSError:
+            time.sleep(0.05)
+    else:
+        proc.kill()
+        pytest.fail("redis-server did not start")
+    yield proc, port
+    proc.kill()
+    proc.wait(timeout=10)
+    shutil.rmtree(workdir, ignore_errors=True)
+
+
+def test_concurrent_runs_on_one_redis_name(cli, redis_server):
+    _, port = redis_server
+    run_many(cli, ["--mapping", f"redis://127.0.0.1:{port}/chats"])
+
+
+def test_redis_down_fails_closed(cli, redis_server):
+    proc, port = redis_server
+    location = f"redis://127.0.0.1:{port}/down"
+    runner = subprocess.Popen([cli, "anonymize", "--no-indonesian-formats", "--mapping", location, "--jsonl"],
+                              stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    docs = documents(400, 0)
+    runner.stdin.write("".join(json.dumps({"text": d}) + "\n" for d in docs[:200]))
+    runner.stdin.flush()
+    time.sleep(1.0)  # the first documents are committed to the server
+    proc.send_signal(signal.SIGKILL)
+    proc.wait(timeout=10)
+    runner.stdin.write("".join(json.dumps({"text": d}) + "\n" for d in docs[200:]))
+    runner.stdin.close()
+    code, out, err = finish(runner)
+    assert code == 1 and out == [] and "Redis store redis://127.0.0.1" in err
+    code, out, err = finish(start(cli, ["anonymize", "--mapping", location], ["Budi Santoso"]))
+    assert code == 1 and out == [] and "cannot connect" in err
