@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <set>
 #include <random>
 
 #include "tesk_privacy/recognition/pattern_recognizer.h"
@@ -158,6 +160,69 @@ TEST(TextAnonymizer, RoundTripOnGeneratedTexts) {
     for (const auto& p : people) EXPECT_EQ(safe.find(p), std::string::npos) << safe;
     EXPECT_EQ(anonymizer.deanonymize(safe), text);
   }
+}
+
+}  // namespace
+}  // namespace tesk_privacy::pii_detector
+
+namespace tesk_privacy::pii_detector {
+namespace {
+
+TEST(TextAnonymizerIntegrity, PlaceholdersCannotBeConfused) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi Santoso", "Andi Wijaya"},
+                                                 std::vector<std::string>{});
+  // A store whose <PERSON_1> was removed: the next person goes above <PERSON_2>.
+  TextAnonymizer edited(analyzer, with([](TextAnonymizerOptions& o) {
+                          o.deanonymizer_mapping = DeanonymizerMapping(MappingDataType{{"PERSON", {{"<PERSON_2>", "Andi Wijaya"}}}});
+                        }));
+  EXPECT_EQ(edited.anonymize("Budi Santoso datang"), "<PERSON_3> datang");
+  EXPECT_EQ(edited.deanonymize("<PERSON_2>, <PERSON_3>"), "Andi Wijaya, Budi Santoso");
+
+  // Placeholder-shaped text in the document keeps its number for itself.
+  TextAnonymizer fresh(analyzer);
+  const std::string text = "Kode <PERSON_1> dikirim ke Budi Santoso";
+  const std::string safe = fresh.anonymize(text);
+  EXPECT_EQ(safe, "Kode <PERSON_1> dikirim ke <PERSON_2>");
+  EXPECT_EQ(fresh.deanonymize(safe), text);
+}
+
+TEST(TextAnonymizerIntegrity, PlaceholderWithLettersGluedIsRestored) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{}, std::vector<std::string>{});
+  TextAnonymizer anonymizer(analyzer, with([](TextAnonymizerOptions& o) {
+                              o.deanonymizer_mapping = DeanonymizerMapping(MappingDataType{{"MONEY", {{"<MONEY_1>", "Rp 500.000"}}}});
+                            }));
+  EXPECT_EQ(anonymizer.deanonymize("<MONEY_1>an dan x<MONEY_1>"), "Rp 500.000an dan xRp 500.000");
+  // A name still needs a whole word.
+  TextAnonymizer names(std::make_shared<ListAnalyzer>(std::vector<std::string>{}, std::vector<std::string>{}),
+                       with([](TextAnonymizerOptions& o) {
+                         o.deanonymizer_mapping = DeanonymizerMapping(MappingDataType{{"PERSON", {{"Andre", "Budi"}}}});
+                       }));
+  EXPECT_EQ(names.deanonymize("Andre dan Andreas"), "Budi dan Andreas");
+}
+
+TEST(TextAnonymizerIntegrity, FakeValuesNeverStandForTwoOriginals) {
+  // Many places, few fake cities: every original must still get its own
+  // value and come back.
+  std::vector<std::string> places;
+  for (int i = 0; i < 60; ++i) places.push_back("Kampung" + std::string(1, static_cast<char>('A' + i % 26)) +
+                                                std::to_string(i));
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{}, places);
+  TextAnonymizer anonymizer(analyzer, with([](TextAnonymizerOptions& o) {
+                              o.add_default_faker_operators = true;
+                              o.faker_locale = "id_ID";
+                            }));
+  std::set<std::string> fakes;
+  for (const std::string& place : places) {
+    const std::string text = "Saya dari " + place + ".";
+    const std::string safe = anonymizer.anonymize(text);
+    EXPECT_EQ(anonymizer.deanonymize(safe), text);
+  }
+  const MappingDataType stored = anonymizer.deanonymizer_mapping();
+  for (const auto& [fake, original] : stored.at("LOCATION")) {
+    EXPECT_TRUE(fakes.insert(fake).second) << fake;
+    EXPECT_EQ(std::find(places.begin(), places.end(), fake), places.end());
+  }
+  EXPECT_EQ(fakes.size(), places.size());
 }
 
 }  // namespace

@@ -161,3 +161,28 @@ TEST(SimpleNlpEngine, TokensLemmasAndKeywords) {
 
 }  // namespace
 }  // namespace tesk_privacy::recognition
+
+namespace tesk_privacy::recognition {
+namespace {
+
+TEST(AnalyzerEngine, EntityTypesThatCouldFormPlaceholdersAreRefused) {
+  for (const char* type : {"PERSON_1", "PER SON", "PERSON>", "<PERSON", "1PERSON", "PER\nSON", "", "PERSON_"}) {
+    auto registry = std::make_shared<RecognizerRegistry>(std::vector<std::shared_ptr<EntityRecognizer>>{},
+                                                         std::vector<std::string>{"id"});
+    registry->add_recognizer(std::make_shared<PatternRecognizer>(
+        type, std::vector<Pattern>{Pattern("x", "Budi", 0.9)}, "id", std::vector<std::string>{}));
+    AnalyzerEngine engine(registry, nullptr, {"id"});
+    const bool refused = [&] {
+      try {
+        engine.analyze(Utf8Text("Budi"), "id");
+        return false;
+      } catch (const std::invalid_argument&) {
+        return true;
+      }
+    }();
+    EXPECT_EQ(refused, std::string(type) != "PERSON_") << type;
+  }
+}
+
+}  // namespace
+}  // namespace tesk_privacy::recognition
