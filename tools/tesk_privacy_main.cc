@@ -60,11 +60,24 @@ analyze:
                           with --transformer-model: subword (default) or word
 
 anonymize:
-      --mapping FILE      load the mapping from FILE when it exists and save the
-                          updated mapping back, so runs share placeholders
+      --mapping STORE     the mapping runs share: a FILE (locked while the run
+                          uses it, so concurrent runs take turns, and replaced
+                          atomically), or redis://[:PASSWORD@]HOST:PORT/NAME or
+                          redis+unix:///PATH/NAME (entries are added atomically
+                          on the server, so any number of runs on any number of
+                          machines get consistent placeholders)
+      --mapping-key-file KEYFILE
+                          encrypt the mapping file with AES-256-GCM under the
+                          key in KEYFILE (64 hexadecimal digits or 32 bytes);
+                          the key may instead be in TESK_PRIVACY_MAPPING_KEY
+      --mapping-ttl SECONDS
+                          with Redis: the mapping's keys expire SECONDS after
+                          the last write
       --fake              replace with realistic fake values
       --seed N            seed of the fake values (default 42)
-      --locale L          locale of the fake values: en_US (default) or id_ID
+      --locale L          locale of the fake values: en_US or id_ID (default:
+                          id_ID for Indonesian text, en_US for English); a fake
+                          value never stands for two originals
       --max-chars N       refuse a document longer than N characters
       --keep-going        when a recognizer fails on a document (for instance a
                           pattern over its backtracking bound), log it and
@@ -72,7 +85,8 @@ anonymize:
                           failing the run
 
 deanonymize:
-      --mapping FILE      the mapping written by anonymize (required)
+      --mapping STORE     the mapping written by anonymize (required), with
+                          --mapping-key-file when it is encrypted
 
   -h, --help              show this help
       --version           show the version

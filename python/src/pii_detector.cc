@@ -38,6 +38,7 @@
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
+#include "tesk_privacy/pii_detector/utils/mapping_store.h"
 #include "tesk_privacy/pii_detector/utils/faker_provider/faker_company_provider.h"
 #include "tesk_privacy/pii_detector/utils/faker_provider/faker_ktp_provider.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
@@ -338,6 +339,29 @@ void bind_enhancer(py::module_& m) {
 }
 
 void bind_mapping(py::module_& m) {
+  py::register_exception<MappingStoreError>(m, "MappingStoreError", PyExc_RuntimeError);
+  py::class_<MappingStore>(m, "MappingStore")
+      .def("load", [](MappingStore& self) { return without_gil([&] { return self.load(); }); })
+      .def(
+          "commit",
+          [](MappingStore& self, const MappingDataType& added) { return without_gil([&] { return self.commit(added); }); },
+          py::arg("added"))
+      .def("refresh", [](MappingStore& self) { return without_gil([&] { return self.refresh(); }); })
+      .def("describe", &MappingStore::describe);
+  m.def(
+      "open_mapping_store",
+      [](const std::string& location, std::optional<py::bytes> encryption_key, double lock_timeout,
+         long long time_to_live) {
+        MappingStoreOptions options;
+        if (encryption_key) options.encryption_key = std::string(*encryption_key);
+        options.lock_timeout = std::chrono::milliseconds(static_cast<long long>(lock_timeout * 1000));
+        options.time_to_live = std::chrono::seconds(time_to_live);
+        return open_mapping_store(location, options);
+      },
+      py::arg("location"), py::arg("encryption_key") = std::nullopt, py::arg("lock_timeout") = 60.0,
+      py::arg("time_to_live") = 0);
+  m.def("parse_mapping_key", [](const std::string& text) { return py::bytes(parse_mapping_key(text)); },
+        py::arg("text"));
   py::class_<DeanonymizerMapping>(m, "DeanonymizerMapping",
                                   "The store of replacements: entity type -> (anonymized value -> original value), "
                                   "accumulated over many texts.")

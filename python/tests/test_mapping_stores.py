@@ -180,3 +180,23 @@ def test_redis_down_fails_closed(cli, redis_server):
     assert code == 1 and out == [] and "Redis store redis://127.0.0.1" in err
     code, out, err = finish(start(cli, ["anonymize", "--mapping", location], ["Budi Santoso"]))
     assert code == 1 and out == [] and "cannot connect" in err
+
+
+def test_python_store_api(tmp_path):
+    from tesk_privacy.pii_detector.utils.mapping_store import (
+        MappingStoreError,
+        open_mapping_store,
+        parse_mapping_key,
+    )
+
+    key = parse_mapping_key("ab" * 32)
+    store = open_mapping_store(str(tmp_path / "m.json"), encryption_key=key, lock_timeout=0.05)
+    assert store.load() == {}
+    assert store.commit({"PERSON": {"<PERSON_1>": "Budi"}})
+    other = open_mapping_store(str(tmp_path / "m.json"), encryption_key=key, lock_timeout=0.05)
+    with pytest.raises(MappingStoreError):
+        other.load()  # the first store holds the lock
+    del store
+    assert other.load() == {"PERSON": {"<PERSON_1>": "Budi"}}
+    with pytest.raises(ValueError):
+        parse_mapping_key("xyz")

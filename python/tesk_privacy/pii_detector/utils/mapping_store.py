@@ -1,0 +1,43 @@
+"""Where a reversible mapping lives between runs, shared by the processes
+that anonymize with it::
+
+    store = open_mapping_store("mapping.json")                 # a file
+    store = open_mapping_store("redis://127.0.0.1:6379/chats")  # a Redis name
+    anonymizer = TextAnonymizer(analyzer, deanonymizer_mapping=DeanonymizerMapping(store.load()))
+    ... anonymize, then record the entries it added:
+    if not store.commit(added):
+        ...  # another writer came first: load() again and redo the work
+
+A file store holds an exclusive lock on ``FILE.lock`` from ``load()`` until
+the store object is released, re-reads the file under it, and replaces it
+atomically; with ``encryption_key`` (32 bytes, see :func:`parse_mapping_key`)
+the file is encrypted with AES-256-GCM. A Redis store appends entries to a
+log on the server with one script that refuses entries computed from a stale
+view, so no placeholder is ever given to two originals. Failures raise
+:class:`MappingStoreError` and leave the store in its last good state.
+"""
+
+from typing import Optional
+
+from tesk_privacy._core import _native
+
+MappingStore = _native.MappingStore
+MappingStoreError = _native.MappingStoreError
+
+
+def open_mapping_store(
+    location: str, encryption_key: Optional[bytes] = None, lock_timeout: float = 60.0, time_to_live: int = 0
+) -> "MappingStore":
+    """A Redis store for "redis://[:PASSWORD@]HOST:PORT/NAME" or
+    "redis+unix:///PATH/NAME", a file store for any other ``location``.
+    ``lock_timeout`` (seconds) bounds the wait for a file's lock;
+    ``time_to_live`` (seconds, 0: none) is set on the Redis keys at each write."""
+    return _native.open_mapping_store(location, encryption_key, lock_timeout, time_to_live)
+
+
+def parse_mapping_key(text: str) -> bytes:
+    """The 32-byte key written as 64 hexadecimal digits; ValueError otherwise."""
+    return _native.parse_mapping_key(text)
+
+
+__all__ = ["MappingStore", "MappingStoreError", "open_mapping_store", "parse_mapping_key"]
