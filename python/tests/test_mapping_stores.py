@@ -200,3 +200,22 @@ def test_python_store_api(tmp_path):
     assert other.load() == {"PERSON": {"<PERSON_1>": "Budi"}}
     with pytest.raises(ValueError):
         parse_mapping_key("xyz")
+
+
+def test_killed_runs_leave_a_whole_mapping_file(cli, tmp_path):
+    """kill -9 at any moment of a run leaves the old file or the new one,
+    and the next run removes what the killed one left behind."""
+    mapping = tmp_path / "m.json"
+    mapping.write_text(json.dumps({"PERSON": {f"<PERSON_{i}>": f"Nama {i}" for i in range(1, 30001)}}))
+    for attempt in range(8):
+        before = json.loads(mapping.read_text())
+        proc = start(cli, ["anonymize", "--no-indonesian-formats", "--mapping", str(mapping)],
+                     [f"{NAMES[attempt]} datang."])
+        time.sleep(0.05 * attempt)
+        proc.send_signal(signal.SIGKILL)
+        proc.wait(timeout=60)
+        after = json.loads(mapping.read_text())  # never torn
+        assert after == before or len(after["PERSON"]) == len(before["PERSON"]) + 1
+    code, _, err = finish(start(cli, ["anonymize", "--mapping", str(mapping)], ["Maya Sari"]))
+    assert code == 0, err
+    assert not list(tmp_path.glob("m.json.tmp-*"))
