@@ -28,3 +28,12 @@ def text_analyzer():
     from tesk_privacy.pii_detector import TextAnalyzer
 
     return TextAnalyzer()
+
+
+@pytest.fixture(scope="session")
+def cli():
+    """The tesk-privacy command the tests compare with (TESK_PRIVACY_CLI)."""
+    path = os.environ.get("TESK_PRIVACY_CLI")
+    if not path or not os.path.exists(path):
+        pytest.skip("TESK_PRIVACY_CLI does not name the tesk-privacy command")
+    return path

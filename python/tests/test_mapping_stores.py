@@ -28,13 +28,6 @@ def documents(count, offset):
     return docs
 
 
-@pytest.fixture(scope="module")
-def cli():
-    path = os.environ.get("TESK_PRIVACY_CLI")
-    if not path or not os.path.exists(path):
-        pytest.skip("TESK_PRIVACY_CLI does not name the tesk-privacy command")
-    return path
-
 
 def start(cli, args, docs):
     proc = subprocess.Popen([cli, *args, "--jsonl"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,

@@ -2,11 +2,9 @@
 tesk-privacy command: the same texts must give the same results."""
 
 import json
-import os
 import re
 import subprocess
 
-import pytest
 
 from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
 
@@ -15,13 +13,6 @@ TEXTS = [
     "Siti Rahayu bertemu Budi Santoso di Jakarta; gaji Rp 7.500.000 ditransfer ke rekening 1234567890.",
 ]
 
-
-@pytest.fixture(scope="module")
-def cli():
-    path = os.environ.get("TESK_PRIVACY_CLI")
-    if not path or not os.path.exists(path):
-        pytest.skip("TESK_PRIVACY_CLI does not name the tesk-privacy command")
-    return path
 
 
 def run_cli(cli, args, lines):
