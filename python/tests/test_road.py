@@ -5,7 +5,6 @@ import json
 import re
 import subprocess
 
-
 from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
 
 TEXTS = [
