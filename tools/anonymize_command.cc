@@ -99,6 +99,7 @@ RewriteOptions parse(int argc, char** argv, bool anonymizing) {
       unsigned long long n = std::strtoull(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0' || v[0] == '-' || n == 0) throw UsageError("--max-chars must be a positive integer");
       o.max_chars = static_cast<size_t>(n);
+      o.common.max_chars = o.max_chars;
     } else if (anonymizing && name == "--locale") {
       o.locale = value();
       if (o.locale != "en_US" && o.locale != "id_ID") throw UsageError("--locale must be en_US or id_ID");

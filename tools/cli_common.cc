@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -58,12 +59,53 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
 
 namespace {
 
-std::string read_all(const std::string& name) {
-  if (name == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
-  std::ifstream in(name, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
-  std::string data((std::istreambuf_iterator<char>(in)), {});
-  if (in.bad()) throw std::runtime_error("error while reading " + name);
+// More bytes than a text of `max_chars` characters can take: 4 a character
+// in UTF-8, 12 in a JSON string ("\\ud83d\\ude00"), plus room for the rest
+// of a JSON line.
+size_t byte_bound(std::optional<size_t> max_chars, bool json) {
+  if (!max_chars) return std::numeric_limits<size_t>::max();
+  const size_t per_char = json ? 12 : 4;
+  return *max_chars > (std::numeric_limits<size_t>::max() - 4096) / per_char ? std::numeric_limits<size_t>::max()
+                                                                            : *max_chars * per_char + 4096;
+}
+
+[[noreturn]] void too_long(const std::string& source, size_t max_chars) {
+  throw std::runtime_error(source + ": longer than --max-chars " + std::to_string(max_chars) +
+                           " characters; reading stopped there");
+}
+
+// Reads up to `bound` bytes of `in` into `out`, or up to the first '\n'
+// (dropped) when `line`; false at the end of the input with nothing read.
+// Sets `over` when the bound was reached first.
+bool read_bounded(std::istream& in, std::string& out, size_t bound, bool line, bool& over) {
+  out.clear();
+  over = false;
+  std::streambuf* buf = in.rdbuf();
+  bool any = false;
+  for (int c; (c = buf->sbumpc()) != std::char_traits<char>::eof();) {
+    any = true;
+    if (line && c == '\n') return true;
+    if (out.size() >= bound) {
+      over = true;
+      return true;
+    }
+    out.push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
+std::string read_all(const std::string& name, const std::string& label, std::optional<size_t> max_chars) {
+  std::ifstream file;
+  if (name != "-") {
+    file.open(name, std::ios::binary);
+    if (!file) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
+  }
+  std::istream& in = name == "-" ? std::cin : file;
+  std::string data;
+  bool over = false;
+  read_bounded(in, data, byte_bound(max_chars, false), false, over);
+  if (over) too_long(label, *max_chars);
+  if (in.bad()) throw std::runtime_error("error while reading " + label);
   return data;
 }
 
@@ -96,7 +138,7 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
   for (const std::string& name : inputs) {
     const std::string label = name == "-" ? "<stdin>" : name;
     if (!options.jsonl) {
-      std::string data = read_all(name);
+      std::string data = read_all(name, label, options.max_chars);
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
       }
@@ -110,11 +152,18 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
     }
     std::istream& in = name == "-" ? std::cin : file;
     size_t number = 0;
-    for (std::string line; std::getline(in, line);) {
+    const size_t bound = byte_bound(options.max_chars, true);
+    bool over = false;
+    for (std::string line; read_bounded(in, line, bound, true, over);) {
       ++number;
+      const std::string source = label + ":" + std::to_string(number);
+      if (over) too_long(source, *options.max_chars);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.find_first_not_of(" \t") == std::string::npos) continue;
-      fn(parse_line(label + ":" + std::to_string(number), line));
+      if (line.find_first_not_of(" \t") == std::string::npos) {
+        fn(Document{source, std::string(), std::nullopt});  // answered by a line of its own
+        continue;
+      }
+      fn(parse_line(source, line));
     }
     if (in.bad()) throw std::runtime_error("error while reading " + label);
   }

@@ -30,6 +30,9 @@ struct CommonOptions {
   bool allow_remote_failures = false;
   // The recognizers for Indonesian formats (on unless --no-indonesian-formats).
   bool indonesian_formats = true;
+  // anonymize --max-chars: reading a document (a file, or a JSON line) stops
+  // once it is certainly longer, and the document fails.
+  std::optional<size_t> max_chars;
 };
 
 // Walks argv[first..]: common options are stored in `common`; any other
@@ -46,7 +49,10 @@ struct Document {
 };
 
 // Calls `fn` for every document of the inputs, in order. A JSON-lines input
-// is read one line at a time, so memory stays bounded by its longest line. Throws
+// is read one line at a time, so memory stays bounded by its longest line;
+// a blank line is a document with empty text, so output line N always
+// answers input line N. With max_chars, no document is read much past the
+// limit: one that is longer fails with an error naming it. Throws
 // std::runtime_error naming the input (and line or byte offset) for input
 // that cannot be read, is not UTF-8, or (with jsonl) is not a JSON object
 // with a string "text".

@@ -28,7 +28,8 @@ Commands:
 Options of every command:
       --jsonl             each input line is a JSON object {"text": ...,
                           "language"?: ...}; each output line answers the input
-                          line of the same number
+                          line of the same number (a blank line is a document
+                          with empty text)
   -l, --language LANG     language of the text: id (default) or en
       --ner-api-url URL   also ask the remote NER service at URL
       --prosa-url URL     also ask the Prosa NER API at URL; the API key is read
@@ -78,7 +79,8 @@ anonymize:
       --locale L          locale of the fake values: en_US or id_ID (default:
                           id_ID for Indonesian text, en_US for English); a fake
                           value never stands for two originals
-      --max-chars N       refuse a document longer than N characters
+      --max-chars N       refuse a document (with --jsonl, a line) longer than
+                          N characters; reading stops at the limit
       --keep-going        when a recognizer fails on a document (for instance a
                           pattern over its backtracking bound), log it and
                           anonymize from the other recognizers instead of

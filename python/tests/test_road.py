@@ -66,3 +66,21 @@ def test_fake_values_match_the_command(cli):
     assert ktp.sub("<KTP>", python_out) == ktp.sub("<KTP>", command_out)
     assert "Budi Santoso" not in python_out
     assert anonymizer.deanonymize(python_out) == TEXTS[0]
+
+
+def test_every_input_line_is_answered_by_its_own_line(cli):
+    lines = [{"text": "Budi Santoso"}, None, {"text": "Siti Rahayu"}]
+    body = "".join((json.dumps(line) if line else "  ") + "\n" for line in lines)
+    for command in (["analyze"], ["anonymize"]):
+        done = subprocess.run([cli, *command, "--jsonl"], input=body, capture_output=True, text=True, timeout=120)
+        assert done.returncode == 0, done.stderr
+        answers = [json.loads(line) for line in done.stdout.splitlines()]
+        assert len(answers) == 3
+        assert answers[1] in ({"results": []}, {"text": ""})
+
+
+def test_max_chars_stops_reading(cli):
+    # /dev/zero never ends: the run must stop at the limit, not read on.
+    done = subprocess.run([cli, "anonymize", "--max-chars", "1000", "/dev/zero"], capture_output=True, text=True,
+                          timeout=60)
+    assert done.returncode == 1 and done.stdout == "" and "/dev/zero" in done.stderr and "--max-chars" in done.stderr
