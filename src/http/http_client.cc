@@ -36,8 +36,17 @@ size_t write_body(char* data, size_t size, size_t count, void* user) {
 
 }  // namespace
 
+std::string redact_user_info(std::string_view url) {
+  const size_t scheme = url.find("://");
+  const size_t start = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const size_t end = url.find_first_of("/?#", start);
+  const size_t at = url.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start).rfind('@');
+  if (at == std::string_view::npos) return std::string(url);
+  return std::string(url.substr(0, start)) + "***" + std::string(url.substr(start + at));
+}
+
 HttpStatusError::HttpStatusError(long status, const std::string& url)
-    : HttpError(std::to_string(status) + " Error for url: " + url), status_(status) {}
+    : HttpError(std::to_string(status) + " Error for url: " + redact_user_info(url)), status_(status) {}
 
 HttpClient::HttpClient(size_t max_response_bytes) : max_response_bytes_(max_response_bytes) {}
 
@@ -78,6 +87,9 @@ HttpResponse HttpClient::post_json(const std::string& url, const std::map<std::s
   // A read time-out: give up when no byte arrived for `timeout` seconds.
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, timeout);
+  // The whole request, upload included, ends at the time-out: a server that
+  // trickles a byte now and then cannot hold it longer.
+  curl_easy_setopt(h, CURLOPT_TIMEOUT, timeout);
 
   CURLcode rc = curl_easy_perform(h);
   std::string text = error_text[0] ? error_text : curl_easy_strerror(rc);

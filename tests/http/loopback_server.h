@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -29,13 +30,15 @@ struct RecordedRequest {
 };
 
 struct Reply {
-  enum class Kind { kAnswer, kSilence, kClose } kind = Kind::kAnswer;
+  enum class Kind { kAnswer, kSilence, kClose, kTrickle } kind = Kind::kAnswer;
   int status = 200;
   std::string body;
 
   static Reply json(int status, std::string body) { return {Kind::kAnswer, status, std::move(body)}; }
   static Reply silence() { return {Kind::kSilence, 0, {}}; }
   static Reply close() { return {Kind::kClose, 0, {}}; }
+  // Headers, then one byte of a long body every 200 ms until stopped.
+  static Reply trickle() { return {Kind::kTrickle, 200, {}}; }
 };
 
 class LoopbackServer {
@@ -114,6 +117,14 @@ class LoopbackServer {
     if (reply.kind == Reply::Kind::kSilence) {
       while (!stop_ && wait_readable(client)) {
         if (::recv(client, buf, sizeof(buf), 0) <= 0) return;
+      }
+      return;
+    }
+    if (reply.kind == Reply::Kind::kTrickle) {
+      const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
+      if (::send(client, head.data(), head.size(), MSG_NOSIGNAL) <= 0) return;
+      while (!stop_ && ::send(client, " ", 1, MSG_NOSIGNAL) == 1) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
       }
       return;
     }

@@ -22,6 +22,7 @@
 #include <map>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tesk_privacy::http {
 
@@ -50,6 +51,10 @@ class RequestError : public HttpError {
   using HttpError::HttpError;
 };
 
+// `url` with any user information ("user:password@") replaced by "***@",
+// for messages and logs.
+std::string redact_user_info(std::string_view url);
+
 struct HttpResponse {
   long status = 0;
   std::string body;
@@ -62,7 +67,8 @@ class HttpClient {
   explicit HttpClient(size_t max_response_bytes = kDefaultMaxResponseBytes);
 
   // Posts `json_body` with Content-Type application/json (unless `headers`
-  // sets it). Throws HttpStatusError for 4xx/5xx answers.
+  // sets it). `timeout_seconds` bounds the whole request: connecting,
+  // sending and receiving. Throws HttpStatusError for 4xx/5xx answers.
   HttpResponse post_json(const std::string& url, const std::map<std::string, std::string>& headers,
                          const std::string& json_body, long timeout_seconds) const;
 

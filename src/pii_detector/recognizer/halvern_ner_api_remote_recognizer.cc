@@ -88,6 +88,7 @@ std::vector<recognition::RecognizerResult> HalvernNerApiRemoteRecognizer::_conve
       const int64_t start = member(entity, "start").get<int64_t>();
       const int64_t end = member(entity, "end").get<int64_t>();
       const double score = member(entity, "score").get<double>();
+      if (!(score >= 0.0 && score <= 1.0)) throw std::invalid_argument("a score outside 0..1");
       std::string explanation = DEFAULT_EXPLANATION;
       explanation.replace(explanation.find("{}"), 2, name);
       results.emplace_back(name, start, end, score, _build_analysis_explanation(score, explanation),

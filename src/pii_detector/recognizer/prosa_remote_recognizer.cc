@@ -52,15 +52,16 @@ ProsaRemoteRecognizer::Results ProsaRemoteRecognizer::analyze(
     count_failed_request();
     return {};
   } catch (const http::ConnectionError&) {
-    logger().error("Failed to connect to Prosa API at " + prosa_api_url);
+    logger().error("Failed to connect to Prosa API at " + http::redact_user_info(prosa_api_url));
     count_failed_request();
     return {};
   } catch (const http::TimeoutError&) {
-    logger().error("Request to Prosa API at " + prosa_api_url + " timed out");
+    logger().error("Request to Prosa API at " + http::redact_user_info(prosa_api_url) + " timed out");
     count_failed_request();
     return {};
   } catch (const http::HttpError& e) {
-    logger().error("Failed to connect to Prosa API at " + prosa_api_url + " due to unexpected error: " + e.what());
+    logger().error("Failed to connect to Prosa API at " + http::redact_user_info(prosa_api_url) +
+                   " due to unexpected error: " + e.what());
     count_failed_request();
     return {};
   }
@@ -69,7 +70,8 @@ ProsaRemoteRecognizer::Results ProsaRemoteRecognizer::analyze(
   try {
     return _post_process(_convert_response_to_recognizer_result(response.body), entities);
   } catch (const std::exception& e) {
-    logger().error("Prosa API at " + prosa_api_url + " returned an answer that could not be read: " + e.what());
+    logger().error("Prosa API at " + http::redact_user_info(prosa_api_url) +
+                   " returned an answer that could not be read: " + e.what());
     count_failed_request();
     return {};
   }

@@ -70,12 +70,15 @@ TEST(HalvernNerApiRemoteRecognizer, MalformedEntitiesAreSkippedOneByOne) {
   LoopbackServer server = answering(200, R"({"entities": [
       {"entity_type": "PERSON", "start": 0, "end": 4},
       {"entity_type": "LOCATION", "start": 5, "end": "x", "score": 0.5},
+      {"entity_type": "PERSON", "start": 0, "end": 4, "score": 1e308},
+      {"entity_type": "PERSON", "start": 0, "end": 4, "score": -0.5},
       {"entity_type": "LOCATION", "start": 11, "end": 18, "score": 0.8}]})");
   LogCapture logs;
   HalvernNerApiRemoteRecognizer ner(server.url());
   EXPECT_EQ(found(ner.analyze(Utf8Text("Budi pergi ke Bandung"))), (std::vector<Found>{{"LOCATION", 11, 18, 0.8}}));
   auto errors = logs.at("ERROR");
-  ASSERT_EQ(errors.size(), 2u);
+  ASSERT_EQ(errors.size(), 4u);
+  EXPECT_EQ(errors[2], "Error processing entity: a score outside 0..1");
   EXPECT_EQ(errors[0], "Error processing entity: 'score'");
 }
 
