@@ -163,8 +163,13 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
     span_types[span_keys.emplace_back(span_text(s))] |= 1u << static_cast<int>(s.type);
   }
   std::vector<int> span_of(n, -1);
+  // The types each span's text took, looked up once per span: a token-wise
+  // lookup hashes the whole span's text for each of its tokens, quadratic in
+  // a span that runs over a long repeated word.
+  std::vector<uint32_t> span_text_types(spans.size());
   for (size_t k = 0; k < spans.size(); ++k) {
     for (size_t i = spans[k].begin; i < spans[k].end; ++i) span_of[i] = static_cast<int>(k);
+    span_text_types[k] = span_types.at(span_keys[k]);
   }
 
   const int shift = 64 - hash_bits_;
@@ -222,7 +227,7 @@ void StackedFeatures::extract(std::span<const std::string_view> words, std::span
       }
       if (span_of[i] >= 0) {
         const auto own = static_cast<uint32_t>(spans[span_of[i]].type);
-        const uint32_t others = span_types.at(span_keys[span_of[i]]) & ~(1u << own);
+        const uint32_t others = span_text_types[static_cast<size_t>(span_of[i])] & ~(1u << own);
         for (uint32_t t = 0; t < kNumEntityTypes; ++t) {
           if (others & (1u << t)) emit(kSpanTypedOtherwise, own * 8 + t);
         }
