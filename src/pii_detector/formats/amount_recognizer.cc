@@ -72,7 +72,7 @@ void AmountRecognizer::find(const Utf8Text& text, const std::vector<std::string>
       const auto before = static_cast<unsigned char>(t[start - 1]);
       if (is_word_byte(before) || before == '.' || before == ',') continue;
     }
-    const auto length = pattern_->prefix_match(t.substr(start));
+    const auto length = pattern_->prefix_match(match_window(t, start, 128));
     if (!length || *length == 0) continue;
     matches.push_back({0, 0, start, start + *length});
     covered = start + *length;

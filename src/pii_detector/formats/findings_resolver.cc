@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <map>
 #include <string>
 
 #include "cues.h"
@@ -165,10 +167,18 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     ours[i] = from_format_recognizer(results[i]);
     formed[i] = has_a_form(results[i]);
   }
-  std::vector<size_t> dates;
-  for (size_t i = 0; i < results.size(); ++i) {
-    if (results[i].entity_type == Entities::DATE_TIME) dates.push_back(i);
+  // Date spans by start, with the furthest end so far: whether a span meets
+  // a date is two binary searches, not a scan of every date.
+  std::vector<std::pair<int64_t, int64_t>> dates;
+  for (const RecognizerResult& r : results) {
+    if (r.entity_type == Entities::DATE_TIME) dates.emplace_back(r.start, r.end);
   }
+  std::sort(dates.begin(), dates.end());
+  for (size_t d = 1; d < dates.size(); ++d) dates[d].second = std::max(dates[d].second, dates[d - 1].second);
+  auto meets_a_date = [&](const RecognizerResult& r) {
+    const auto after = std::lower_bound(dates.begin(), dates.end(), std::pair<int64_t, int64_t>(r.end, INT64_MIN));
+    return after != dates.begin() && std::prev(after)->second > r.start;
+  };
   for (size_t i = 0; i < results.size(); ++i) {
     const RecognizerResult& r = results[i];
     if (r.end <= r.start) continue;
@@ -180,9 +190,7 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     } else if (r.entity_type == Entities::PHONE_NUMBER) {
       drop[i] = looks_like_row_of_numbers(s);
     } else if (r.entity_type == Entities::MONEY) {
-      drop[i] = is_bare_year(s) || std::any_of(dates.begin(), dates.end(), [&](size_t d) {
-                  return results[d].intersects(r);
-                });
+      drop[i] = is_bare_year(s) || meets_a_date(r);
     } else if (r.entity_type == Entities::PROJECT) {
       drop[i] = lower_case_after_project(s);
     } else if (const Cue needed = label_needed(r.entity_type); needed != Cue::kNone) {
@@ -227,24 +235,37 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
     if (results[a].score != results[b].score) return results[a].score > results[b].score;
     return a < b;
   });
-  std::vector<size_t> kept;
+  // Kept spans never overlap, so they are ordered by start, with their end
+  // and their place in `strong` order.
+  std::map<int64_t, std::pair<int64_t, size_t>> kept;
+  std::vector<size_t> kept_order;
   for (size_t i : strong) {
-    const bool overlaps = std::any_of(kept.begin(), kept.end(), [&](size_t k) {
-      return results[k].intersects(results[i]);
-    });
+    const RecognizerResult& r = results[i];
+    auto next = kept.lower_bound(r.start);
+    const bool overlaps = (next != kept.end() && next->first < r.end) ||
+                          (next != kept.begin() && std::prev(next)->second.first > r.start);
     if (overlaps) {
       drop[i] = 1;
     } else {
-      kept.push_back(i);
+      kept.emplace(r.start, std::pair<int64_t, size_t>(r.end, kept_order.size()));
+      kept_order.push_back(i);
     }
   }
-  for (size_t k : kept) {
-    const RecognizerResult& a = results[k];
-    const bool address = a.entity_type == FormatEntities::ADDRESS;
-    for (size_t i = 0; i < results.size(); ++i) {
-      RecognizerResult& r = results[i];
-      if (drop[i] || i == k || !r.intersects(a)) continue;
-      if (formed[i]) continue;  // kept: does not overlap
+  std::vector<size_t> meeting;
+  for (size_t i = 0; i < results.size(); ++i) {
+    RecognizerResult& r = results[i];
+    if (drop[i] || formed[i] || kept.empty()) continue;  // kept findings overlap none of their kind
+    meeting.clear();
+    auto it = kept.upper_bound(r.start);
+    if (it != kept.begin()) --it;
+    for (; it != kept.end() && it->first < r.end; ++it) {
+      if (it->second.first > r.start) meeting.push_back(it->second.second);
+    }
+    std::sort(meeting.begin(), meeting.end());
+    for (size_t m : meeting) {
+      const RecognizerResult& a = results[kept_order[m]];
+      if (drop[i] || !r.intersects(a)) continue;
+      const bool address = a.entity_type == FormatEntities::ADDRESS;
       if (is_name_type(r.entity_type) && !address) {
         // A name across an identifier keeps the side with more of a name.
         RecognizerResult before = r, after = r;

@@ -16,6 +16,12 @@ bool FormatRecognizer::wants(const std::vector<std::string>& entities, const cha
   return entities.empty() || std::find(entities.begin(), entities.end(), type) != entities.end();
 }
 
+std::string_view match_window(std::string_view text, size_t start, size_t length) {
+  size_t end = std::min(text.size(), start + length);
+  while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  return text.substr(start, end - start);
+}
+
 std::unique_ptr<const regex::Regex> FormatRecognizer::compile(std::string_view pattern, int flags) {
   return std::make_unique<const regex::Regex>(pattern, flags);
 }

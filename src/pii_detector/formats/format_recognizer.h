@@ -18,6 +18,11 @@
 
 namespace tesk_privacy::pii_detector::formats {
 
+// The bytes of `text` from `start` on, at most about `length` of them and
+// ending at a character boundary: an anchored match tried at many places of
+// a long text must not look at (or validate) the whole rest each time.
+std::string_view match_window(std::string_view text, size_t start, size_t length);
+
 class FormatRecognizer : public recognition::EntityRecognizer {
  public:
   std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::vector<std::string>& entities,
@@ -41,6 +46,7 @@ class FormatRecognizer : public recognition::EntityRecognizer {
                     std::vector<Finding>& out) const = 0;
 
   bool wants(const std::vector<std::string>& entities, const char* type) const;
+
   static std::unique_ptr<const regex::Regex> compile(std::string_view pattern, int flags = regex::IGNORECASE);
 
  private:

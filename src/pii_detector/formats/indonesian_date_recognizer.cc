@@ -75,7 +75,7 @@ std::vector<regex::MatchSpan> month_led_matches(const Utf8Text& text, const rege
     char lowered[9];
     for (size_t k = begin; k < i; ++k) lowered[k - begin] = static_cast<char>(std::tolower(static_cast<unsigned char>(t[k])));
     if (!kMonths.count(std::string_view(lowered, i - begin))) continue;
-    const auto length = pattern.prefix_match(t.substr(begin));
+    const auto length = pattern.prefix_match(match_window(t, begin, 128));
     if (!length || *length == 0) continue;
     matches.push_back({0, 0, begin, begin + *length});
     covered = begin + *length;

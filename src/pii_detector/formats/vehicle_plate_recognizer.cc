@@ -47,7 +47,7 @@ void VehiclePlateRecognizer::find(const Utf8Text& text, const std::vector<std::s
         continue;
       }
     }
-    const auto length = pattern_->prefix_match(t.substr(begin));
+    const auto length = pattern_->prefix_match(match_window(t, begin, 64));
     if (!length || *length == 0) continue;
     matches.push_back({0, 0, begin, begin + *length});
     covered = begin + *length;
