@@ -11,6 +11,8 @@
 // Finished documents are spooled to an unnamed temporary file, so memory
 // stays bounded by the largest document (or, with --jsonl, the longest line)
 // plus the mapping store.
+#include <unistd.h>
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -46,8 +48,22 @@ struct RewriteOptions {
 // An unnamed temporary file that holds the output until the run succeeded.
 class Spool {
  public:
-  Spool() : file_(std::tmpfile()) {
-    if (file_ == nullptr) throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
+  // In TMPDIR (else /tmp), unlinked at once: nothing is left behind, even
+  // after a crash.
+  Spool() {
+    const char* dir = std::getenv("TMPDIR");
+    std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tesk-privacy-XXXXXX";
+    const int fd = ::mkstemp(path.data());
+    if (fd < 0) {
+      throw std::runtime_error("cannot create a temporary file in " + path.substr(0, path.rfind('/')) + ": " +
+                               std::strerror(errno));
+    }
+    ::unlink(path.c_str());
+    file_ = ::fdopen(fd, "w+b");
+    if (file_ == nullptr) {
+      ::close(fd);
+      throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
+    }
   }
   ~Spool() { std::fclose(file_); }
   Spool(const Spool&) = delete;
@@ -60,7 +76,9 @@ class Spool {
   }
   // Copies everything written to `out`; false when writing failed.
   bool copy_to(std::ostream& out) {
-    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) return false;
+    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) {
+      throw std::runtime_error(std::string("cannot read back the temporary file: ") + std::strerror(errno));
+    }
     std::vector<char> buffer(1 << 16);
     for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file_)) > 0;) {
       out.write(buffer.data(), static_cast<std::streamsize>(n));
@@ -69,7 +87,7 @@ class Spool {
   }
 
  private:
-  std::FILE* file_;
+  std::FILE* file_ = nullptr;
 };
 
 RewriteOptions parse(int argc, char** argv, bool anonymizing) {
@@ -236,9 +254,9 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
   }
   check_remote_failures(o.common, remotes, "nothing was written (--allow-remote-failures writes the output anyway)");
   if (anonymizing && store && !commit_each) store->commit(pending);
-  const bool written = output.copy_to(std::cout);
+  if (!output.copy_to(std::cout)) check_output(std::cout);
   progress.done();
-  return written ? 0 : 1;
+  return 0;
 }
 
 }  // namespace

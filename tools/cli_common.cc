@@ -1,5 +1,7 @@
 #include "cli_common.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +61,16 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
 
 namespace {
 
+// Opens an input file, refusing what cannot be read as one (a folder).
+void open_input(std::ifstream& file, const std::string& name) {
+  struct stat info {};
+  if (::stat(name.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    throw std::runtime_error("cannot read " + name + ": it is a folder");
+  }
+  file.open(name, std::ios::binary);
+  if (!file) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
+}
+
 // More bytes than a text of `max_chars` characters can take: 4 a character
 // in UTF-8, 12 in a JSON string ("\\ud83d\\ude00"), plus room for the rest
 // of a JSON line.
@@ -96,14 +108,15 @@ bool read_bounded(std::istream& in, std::string& out, size_t bound, bool line, b
 
 std::string read_all(const std::string& name, const std::string& label, std::optional<size_t> max_chars) {
   std::ifstream file;
-  if (name != "-") {
-    file.open(name, std::ios::binary);
-    if (!file) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
-  }
+  if (name != "-") open_input(file, name);
   std::istream& in = name == "-" ? std::cin : file;
   std::string data;
   bool over = false;
-  read_bounded(in, data, byte_bound(max_chars, false), false, over);
+  try {
+    read_bounded(in, data, byte_bound(max_chars, false), false, over);
+  } catch (const std::exception& e) {
+    throw std::runtime_error("error while reading " + label + ": " + e.what());
+  }
   if (over) too_long(label, *max_chars);
   if (in.bad()) throw std::runtime_error("error while reading " + label);
   return data;
@@ -118,6 +131,8 @@ Document parse_line(const std::string& source, const std::string& line) {
     doc = nlohmann::json::parse(line);
   } catch (const nlohmann::json::parse_error& e) {
     throw std::runtime_error(source + ": not valid JSON at byte " + std::to_string(e.byte) + " of the line");
+  } catch (const nlohmann::json::exception&) {
+    throw std::runtime_error(source + ": not valid JSON: a number out of range");
   }
   if (!doc.is_object() || !doc.contains("text") || !doc["text"].is_string()) {
     throw std::runtime_error(source + ": each line must be a JSON object with a string \"text\"");
@@ -146,10 +161,7 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
       continue;
     }
     std::ifstream file;
-    if (name != "-") {
-      file.open(name, std::ios::binary);
-      if (!file) throw std::runtime_error("cannot read " + name + ": " + std::strerror(errno));
-    }
+    if (name != "-") open_input(file, name);
     std::istream& in = name == "-" ? std::cin : file;
     size_t number = 0;
     const size_t bound = byte_bound(options.max_chars, true);
@@ -191,6 +203,15 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
   return std::make_shared<pii_detector::TextAnalyzer>(
       std::move(remote), std::nullopt, pii_detector::default_model_platform(),
       pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats});
+}
+
+void check_output(std::ostream& out) {
+  out.flush();
+  if (!out) {
+    const int err = errno;
+    throw std::runtime_error(std::string("cannot write the output: ") +
+                             (err != 0 ? std::strerror(err) : "the output stream failed"));
+  }
 }
 
 void check_remote_failures(const CommonOptions& options,

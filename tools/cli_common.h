@@ -75,6 +75,10 @@ void check_remote_failures(const CommonOptions& options,
                            const std::vector<std::shared_ptr<const recognition::RemoteRecognizer>>& remotes,
                            const std::string& consequence);
 
+// Flushes `out` and throws a one-line error when writing it failed (a full
+// disk, a closed pipe).
+void check_output(std::ostream& out);
+
 // Splits "a,b,c", dropping empty items.
 std::vector<std::string> split_list(const std::string& s);
 

@@ -2,6 +2,7 @@
 tesk-privacy command: the same texts must give the same results."""
 
 import json
+import os
 import re
 import subprocess
 
@@ -84,3 +85,19 @@ def test_max_chars_stops_reading(cli):
     done = subprocess.run([cli, "anonymize", "--max-chars", "1000", "/dev/zero"], capture_output=True, text=True,
                           timeout=60)
     assert done.returncode == 1 and done.stdout == "" and "/dev/zero" in done.stderr and "--max-chars" in done.stderr
+
+
+def test_errors_name_their_input_and_write_failures_are_reported(cli, tmp_path):
+    folder = subprocess.run([cli, "analyze", str(tmp_path)], capture_output=True, text=True, timeout=60)
+    assert folder.returncode == 1 and str(tmp_path) in folder.stderr and "folder" in folder.stderr
+    number = subprocess.run([cli, "analyze", "--jsonl"], input='{"text": "a"}\n{"text": "b", "x": 1e999999}\n',
+                            capture_output=True, text=True, timeout=60)
+    assert number.returncode == 1 and "<stdin>:2" in number.stderr
+    for command in (["analyze"], ["anonymize"]):
+        with open("/dev/full", "w") as full:
+            done = subprocess.run([cli, *command], input="Budi Santoso", stdout=full, stderr=subprocess.PIPE,
+                                  text=True, timeout=60)
+        assert done.returncode == 1 and "cannot write the output" in done.stderr
+    no_tmp = subprocess.run([cli, "anonymize"], input="Budi Santoso", capture_output=True, text=True, timeout=60,
+                            env={**os.environ, "TMPDIR": str(tmp_path / "missing")})
+    assert no_tmp.returncode == 1 and str(tmp_path / "missing") in no_tmp.stderr
