@@ -143,6 +143,12 @@ TEST(AnonymizerEngineWhitespaceMergeTest, MergesSameTypeAcrossWhiteSpaceOnly) {
   }
   EXPECT_THROW(engine._merge_entities_with_whitespace_between(text, {{"P", 40, 45, 0.5}}),
                std::invalid_argument);
+  // Python's white space includes the information separators U+001C-U+001F.
+  for (const char* separator : {"\x1c", "\x1d", "\x1e", "\x1f"}) {
+    const Utf8Text separated(std::string("Budi") + separator + "Santoso");
+    EXPECT_EQ(spans(engine._merge_entities_with_whitespace_between(separated, {{"P", 0, 4, 0.5}, {"P", 5, 12, 0.5}})),
+              std::vector<std::string>{"P[0,12)@0.5"});
+  }
 }
 
 // Code points: "Budi Santoso" 0-12, Bandung 24-31, café 34-38, ñ 39, 😀 41.

@@ -36,6 +36,10 @@ CASES = [
     (r"a(?-i:b)c", I, "aBc abc ABC AbC"),
     (r"(?i)straße", 0, "STRASSE Straße STRAßE"),
     (r"(?u)\w+", 0, "héllo wörld"),
+    # Class escapes inside a class, and the largest code point.
+    (r"[\S]+", 0, "ab cd\tef"),
+    (r"[^\S]", 0, "ab cd\tef"),
+    (r"\U0010FFFF|\U0001F600", 0, "a\U0010FFFFb\U0001F600"),
     # Look-behind and look-ahead.
     (MONEY, DEFAULT, "Rp 1.500.000 Rp1.500.000 $1,234.56 USD 50 Rp 1.500.000,00 rp 0 saja\nRp 0\nUSD 0.00"),
     (MONEY_BARE, DEFAULT, "5 dan 12 dan 1.500.000,00 dan 000\n0.00 x\n00"),

@@ -2,6 +2,8 @@
 // either the old content or the new one, never a torn file.
 #pragma once
 
+#include <unistd.h>
+
 #include <string>
 #include <string_view>
 
@@ -10,8 +12,9 @@ namespace tesk_privacy::pii_detector {
 // Writes `bytes` to a temporary file beside `path` (PATH.tmp-XXXXXX, mode
 // 0600), fsyncs it, renames it over `path` and fsyncs the folder. Throws
 // OSError naming `path` when any step fails; the old file is then intact and
-// the temporary file removed.
-void replace_file_atomically(const std::string& path, std::string_view bytes);
+// the temporary file removed. `sync` flushes a descriptor to the disk; tests
+// pass one that fails.
+void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int) = ::fsync);
 
 // Removes the temporary files a killed writer left beside `path`. Call only
 // while no other writer can be active (under the mapping's lock).

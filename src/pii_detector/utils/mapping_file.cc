@@ -170,7 +170,7 @@ void save_mapping_file(const std::string& path, const MappingDataType& mapping) 
   replace_file_atomically(path, mapping_to_json(mapping));
 }
 
-void replace_file_atomically(const std::string& path, std::string_view bytes) {
+void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int)) {
   std::string tmp = path + ".tmp-XXXXXX";
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) throw OSError("cannot write mapping file " + path + ": " + std::strerror(errno));
@@ -190,7 +190,7 @@ void replace_file_atomically(const std::string& path, std::string_view bytes) {
     }
     written += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0) fail("fsync");
+  if (sync(fd) != 0) fail("fsync");
   if (::close(fd) != 0) {
     int err = errno;
     ::unlink(tmp.c_str());
@@ -206,7 +206,7 @@ void replace_file_atomically(const std::string& path, std::string_view bytes) {
   const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
-    const int synced = ::fsync(dir);
+    const int synced = sync(dir);
     const int err = errno;
     ::close(dir);
     if (synced != 0 && err != EINVAL) {

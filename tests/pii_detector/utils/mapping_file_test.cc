@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include "pii_detector/utils/atomic_file.h"
 #include "tesk_privacy/core/errors.h"
 
 namespace tesk_privacy::pii_detector {
@@ -62,6 +64,28 @@ TEST_F(MappingFileTest, FailedWriteLeavesNoTrace) {
   EXPECT_TRUE(fs::is_directory(target / "inside"));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
   EXPECT_THROW(save_mapping_file((dir / "missing" / "m.json").string(), MappingDataType{}), OSError);
+}
+
+}  // namespace
+}  // namespace tesk_privacy::pii_detector
+
+namespace tesk_privacy::pii_detector {
+namespace {
+
+TEST(MappingFileSync, FailedFsyncReportsAndKeepsTheOldFile) {
+  const auto dir = std::filesystem::temp_directory_path() / ("tesk_mapping_sync_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / "m.json").string();
+  save_mapping_file(path, MappingDataType{{"PERSON", {{"<PERSON_1>", "Budi"}}}});
+  const std::string before = mapping_to_json(*load_mapping_file(path));
+  auto failing = +[](int) {
+    errno = EIO;
+    return -1;
+  };
+  EXPECT_THROW(replace_file_atomically(path, "{}\n", failing), OSError);
+  EXPECT_EQ(mapping_to_json(*load_mapping_file(path)), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()), 1);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -34,6 +34,7 @@ TEST(WholeWordReplacer, Table) {
       {"equal folds keep priority", {{"BUDI", "<P1>"}, {"budi", "<P9>"}}, "Budi", "<P1>"},
       {"empty needle ignored", {{"", "<E>"}}, "text", "text"},
       {"at text edges", {{"x", "y"}}, "x", "y"},
+      {"needles that meet are both replaced", {{"-y", "B"}, {"x.", "A"}}, "x.-y", "AB"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(WholeWordReplacer(c.pairs).replace(Utf8Text(c.text)), c.expected) << c.name;

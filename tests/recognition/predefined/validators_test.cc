@@ -34,6 +34,8 @@ TEST(Validators, Luhn) {
       {"4111111111111112", false},       // last digit off by one
       {"4111111111111121", false},       // two digits swapped
       {"41111111111", false},            // too short even though the sum fits
+      {"4111111111111111110", true},     // 19 digits, the longest card number
+      {"41111111111111111115", false},   // 20 digits, though the sum fits
       {"4111.1111.1111.1111", false},    // dots are no card separator
       {"", false},
   });
@@ -52,6 +54,7 @@ TEST(Validators, Iban) {
       {"DE89 3704 0044 0532 0130 01", false},  // wrong check
       {"DE88370400440532013000", false},       // wrong check digits
       {"DE8937040044053201300", false},        // one character short for DE
+      {"DE5137040044053201300", false},        // check digits right, length wrong for DE
       {"XX89370400440532013000", false},       // no such country
       {"DE8937040044053201300!", false},
       {"DE", false},
