@@ -45,6 +45,14 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       }
     } else if (a == "--ner-api-url") {
       common.ner_api_url = value();
+    } else if (a == "--remote-timeout") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long seconds = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || seconds < 1 || seconds > 3600) {
+        throw UsageError("--remote-timeout must be a number of seconds from 1 to 3600");
+      }
+      common.remote_timeout = seconds;
     } else if (a == "--prosa-url") {
       common.prosa_url = value();
     } else if (a == "--no-indonesian-formats") {
@@ -187,7 +195,7 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
   std::vector<std::shared_ptr<recognition::EntityRecognizer>> remote;
   if (!options.ner_api_url.empty()) {
     remote.push_back(std::make_shared<pii_detector::HalvernNerApiRemoteRecognizer>(
-        options.ner_api_url, std::nullopt, std::nullopt, 60, options.language));
+        options.ner_api_url, std::nullopt, std::nullopt, options.remote_timeout, options.language));
   }
   if (!options.prosa_url.empty()) {
     const char* key = std::getenv("PROSA_API_KEY");

@@ -26,6 +26,7 @@ struct CommonOptions {
   bool progress = false;
   std::string language = "id";
   std::string ner_api_url;
+  long remote_timeout = 60;  // seconds, the whole request to --ner-api-url
   std::string prosa_url;
   bool allow_remote_failures = false;
   // The recognizers for Indonesian formats (on unless --no-indonesian-formats).

@@ -32,6 +32,9 @@ Options of every command:
                           with empty text)
   -l, --language LANG     language of the text: id (default) or en
       --ner-api-url URL   also ask the remote NER service at URL
+      --remote-timeout S  end each request to --ner-api-url after S seconds,
+                          connecting, sending and receiving (default 60; the
+                          Prosa API's requests end after 100)
       --prosa-url URL     also ask the Prosa NER API at URL; the API key is read
                           from the environment variable PROSA_API_KEY
       --no-indonesian-formats
