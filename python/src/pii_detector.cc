@@ -228,8 +228,18 @@ void bind_recognizers(py::module_& m) {
       "Project names (PROJECT): \"Project\" + a capitalised word, built-in and added names.")
       .def(py::init<std::string, std::optional<Strings>>(), py::arg("supported_language") = "id",
            py::arg("additional_project_names") = py::none())
-      .def_static("_generate_patterns", &ProjectNameRecognizer::_generate_patterns,
-                  py::arg("additional_project_names") = py::none())
+      .def_static(
+          "_generate_patterns",
+          [](py::handle names) {
+            // Every entry is taken in its string form, as str() gives it.
+            std::optional<Strings> as_text;
+            if (!names.is_none()) {
+              as_text.emplace();
+              for (py::handle name : names) as_text->push_back(py::str(name).cast<std::string>());
+            }
+            return ProjectNameRecognizer::_generate_patterns(as_text);
+          },
+          py::arg("additional_project_names") = py::none())
       .def_static("_default_project_names", &ProjectNameRecognizer::default_project_names)
       .def_static("_default_context", &ProjectNameRecognizer::default_context)
       .def_readonly("PATTERNS", &ProjectNameRecognizer::PATTERNS);
@@ -334,8 +344,13 @@ void bind_enhancer(py::module_& m) {
            py::arg("lemmas"), py::arg("lemmatized_filtered_keywords"))
       .def("_extract_phrases_backward", &E::_extract_phrases_backward, py::arg("index"), py::arg("n_words"),
            py::arg("lemmas"), py::arg("lemmatized_filtered_keywords"))
-      .def_static("_find_supportive_word_in_context", &E::_find_supportive_word_in_context, py::arg("context_list"),
-                  py::arg("recognizer_context_list"));
+      .def_static(
+          "_find_supportive_word_in_context",
+          [](std::optional<Strings> context_list, const Strings& recognizer_context_list) {
+            return context_list ? E::_find_supportive_word_in_context(*context_list, recognizer_context_list)
+                                : std::string();
+          },
+          py::arg("context_list"), py::arg("recognizer_context_list"));
 }
 
 void bind_mapping(py::module_& m) {
@@ -480,7 +495,11 @@ void bind_faker(py::module_& m) {
       [](py::handle seed, const std::string& locale) {
         py::dict table;
         for (const auto& [entity, generator] : get_pseudoanonymizer_mapping(seed_from_py(seed), locale)) {
-          table[to_py_str(entity)] = from_custom_function(generator);
+          // A generator makes a new value whatever it is given, so any
+          // argument (or none) is accepted and ignored.
+          table[to_py_str(entity)] =
+              py::cpp_function([generator](py::handle) { return generator(std::string()); },
+                               py::arg("text") = py::none());
         }
         return table;
       },

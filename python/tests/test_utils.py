@@ -60,3 +60,19 @@ def test_faker_with_providers():
         fake.no_such_method()
     with pytest.raises(ValueError):
         Faker("xx_XX")
+
+
+def test_small_conformance_details():
+    from tesk_privacy.pii_detector.custom_lemma_context_aware_enhancer import CustomLemmaContextAwareEnhancer
+    from tesk_privacy.pii_detector.recognizer import ProjectNameRecognizer
+    from tesk_privacy.pii_detector.utils.pseudo_anonymizer_mapping import get_pseudoanonymizer_mapping
+
+    # No caller context: no supportive word.
+    assert CustomLemmaContextAwareEnhancer._find_supportive_word_in_context(None, ["bank"]) == ""
+    # Additional names are taken in their string form.
+    (pattern,) = ProjectNameRecognizer._generate_patterns([123, "Nebula"])
+    assert pattern.regex.endswith("|123|Nebula)\\b")
+    # A fake-value generator ignores what it is given, text or not.
+    generators = dict(get_pseudoanonymizer_mapping(seed=1))
+    person = generators["PERSON"]
+    assert isinstance(person(None), str) and isinstance(person(42), str) and isinstance(person(), str)

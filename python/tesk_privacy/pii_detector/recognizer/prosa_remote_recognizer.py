@@ -5,9 +5,10 @@ maps its entity codes to the library's entity types.
     TextAnalyzer(additional_recognizers=[recognizer])
 
 Only PERSON, ORGANIZATION and LOCATION are reported unless
-``supported_entities_list`` says otherwise. Transport failures are logged at
-error level under this module's name and give no results; an answer of the
-wrong shape raises. The key travels in a header and is never logged. The
+``supported_entities_list`` says otherwise. Transport failures, and answers
+that are not JSON or have the wrong shape, are logged at error level under
+this module's name and give no results. The key travels in a header and is
+never logged. The
 request runs with the GIL released.
 """
 
