@@ -22,7 +22,6 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "cli_common.h"
@@ -152,30 +151,6 @@ std::unique_ptr<pii_detector::MappingStore> open_store(const RewriteOptions& o) 
   }
 }
 
-// Entries of `store` beyond `sizes`, the entry count of each type before a call.
-pii_detector::MappingDataType entries_after(const pii_detector::DeanonymizerMapping& store,
-                                            const std::unordered_map<std::string, size_t>& sizes) {
-  pii_detector::MappingDataType added;
-  for (const auto& [type, inner] : store.mapping) {
-    const auto it = sizes.find(type);
-    size_t skip = it == sizes.end() ? 0 : it->second;
-    for (const auto& [key, value] : inner) {
-      if (skip > 0) {
-        --skip;
-        continue;
-      }
-      added[type][key] = value;
-    }
-  }
-  return added;
-}
-
-void append_entries(pii_detector::MappingDataType& into, const pii_detector::MappingDataType& added) {
-  for (const auto& [type, inner] : added) {
-    for (const auto& [key, value] : inner) into[type][key] = value;
-  }
-}
-
 int rewrite(const RewriteOptions& o, bool anonymizing) {
   std::unique_ptr<pii_detector::MappingStore> store = open_store(o);
   // What the shared store holds, as far as this run knows.
@@ -196,7 +171,7 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
   pii_detector::TextAnonymizer anonymizer(make_analyzer(o.common, &remotes), options);
   // A file is held under its lock for the whole run and written once at the
   // end; a Redis store takes each document's entries as soon as they exist.
-  const bool commit_each = store && o.mapping_path.rfind("redis", 0) == 0;
+  const bool commit_each = store && !store->exclusive();
   pii_detector::MappingDataType pending;
 
   Spool output;
@@ -208,7 +183,7 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
         if (commit_each) {
           const pii_detector::MappingDataType others = store->refresh();
           if (!others.empty()) {
-            append_entries(shared, others);
+            pii_detector::append_entries(shared, others);
             anonymizer.set_deanonymizer_mapping(shared);
           }
         }
@@ -220,20 +195,19 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
           if (commit_each) {
             const pii_detector::MappingDataType others = store->refresh();
             if (!others.empty() || attempt > 0) {
-              append_entries(shared, others);
+              pii_detector::append_entries(shared, others);
               anonymizer.set_deanonymizer_mapping(shared);
             }
           }
-          std::unordered_map<std::string, size_t> sizes;
-          for (const auto& [type, inner] : anonymizer.store().mapping) sizes[type] = inner.size();
+          const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
           text = anonymizer.anonymize(doc.text, a);
-          const pii_detector::MappingDataType added = entries_after(anonymizer.store(), sizes);
+          const pii_detector::MappingDataType added = pii_detector::entries_beyond(anonymizer.store().mapping, before);
           if (!commit_each) {
-            append_entries(pending, added);
+            pii_detector::append_entries(pending, added);
             break;
           }
           if (store->commit(added)) {
-            append_entries(shared, added);
+            pii_detector::append_entries(shared, added);
             break;
           }
           // Another process wrote first: redo the document on its entries.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <string_view>
-#include <unordered_map>
 #include <unordered_set>
 #include <stdexcept>
 
@@ -148,23 +147,12 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   MappingDataType text_mapping =
       create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
   const std::unordered_set<std::string> in_text = placeholders_in(input);
-  std::unordered_map<std::string, size_t> sizes;
-  if (fake_guard_) {
-    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) sizes[type] = inner.size();
-  }
+  const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};
   rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
   if (fake_guard_) {
     // The originals recorded now are taken too (their fake values already are).
-    for (const auto& [type, inner] : deanonymizer_mapping_.mapping) {
-      const auto known = sizes.find(type);
-      size_t skip = known == sizes.end() ? 0 : known->second;
-      for (const auto& [key, value] : inner) {
-        if (skip > 0) {
-          --skip;
-          continue;
-        }
-        fake_guard_->taken.insert(to_lower(value));
-      }
+    for (const auto& [type, inner] : entries_beyond(deanonymizer_mapping_.mapping, before)) {
+      for (const auto& [key, value] : inner) fake_guard_->taken.insert(to_lower(value));
     }
   }
   detection_failures_ += failures;

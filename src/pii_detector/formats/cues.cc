@@ -117,7 +117,6 @@ const WordInfo& info(std::string_view w) {
   return it == table.end() ? kNothing : it->second;
 }
 
-bool is_filler(std::string_view w) { return info(w).filler; }
 Cue word_cue(std::string_view w) { return info(w).cue; }
 
 bool is_ascii_letter(unsigned char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -171,9 +170,10 @@ Cue phrase_cue(const RecentWords& words, size_t i, size_t* length) {
 }  // namespace
 
 bool is_label_or_filler(std::string_view word) {
-  std::string w(word);
-  for (char& ch : w) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return is_filler(w) || word_cue(w) != Cue::kNone;
+  RecentWords lowered;  // lower-cased without allocating
+  lowered.push(word);
+  const WordInfo& w = info(lowered[0]);
+  return w.filler || w.cue != Cue::kNone;
 }
 
 CueScan cues_before(std::string_view text, size_t pos) {

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,10 @@ namespace tesk_privacy::pii_detector {
 // the temporary file removed. `sync` flushes a descriptor to the disk; tests
 // pass one that fails.
 void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int) = ::fsync);
+
+// The whole content of `path`, or nullopt when it does not exist. Throws
+// OSError naming the file when it cannot be read.
+std::optional<std::string> read_file_if_present(const std::string& path);
 
 // Removes the temporary files a killed writer left beside `path`. Call only
 // while no other writer can be active (under the mapping's lock).

@@ -91,6 +91,35 @@ DeanonymizerMapping::ValueCounts DeanonymizerMapping::value_counts() const {
   return counts;
 }
 
+EntryCounts entry_counts(const MappingDataType& mapping) {
+  EntryCounts counts;
+  for (const auto& [type, inner] : mapping) counts[type] = inner.size();
+  return counts;
+}
+
+MappingDataType entries_beyond(const MappingDataType& mapping, const EntryCounts& counts) {
+  MappingDataType added;
+  for (const auto& [type, inner] : mapping) {
+    const auto known = counts.find(type);
+    size_t skip = known == counts.end() ? 0 : known->second;
+    for (const auto& [key, value] : inner) {
+      if (skip > 0) {
+        --skip;
+        continue;
+      }
+      added[type][key] = value;
+    }
+  }
+  return added;
+}
+
+void append_entries(MappingDataType& into, const MappingDataType& added) {
+  for (const auto& [type, inner] : added) {
+    EntityMapping& stored = into[type];
+    for (const auto& [key, value] : inner) stored[key] = value;
+  }
+}
+
 long long placeholder_number(std::string_view type, std::string_view key) {
   if (key.size() < type.size() + 4 || key.front() != '<' || key.back() != '>' || key.substr(1, type.size()) != type ||
       key[type.size() + 1] != '_') {

@@ -152,6 +152,16 @@ std::string mapping_to_json(const MappingDataType& mapping) {
 }
 
 std::optional<MappingDataType> load_mapping_file(const std::string& path) {
+  std::optional<std::string> data = read_file_if_present(path);
+  if (!data) return std::nullopt;
+  try {
+    return parse_mapping_json(*data);
+  } catch (const std::invalid_argument& e) {
+    throw std::invalid_argument("mapping file " + path + " is not a valid mapping: " + e.what());
+  }
+}
+
+std::optional<std::string> read_file_if_present(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     if (errno == ENOENT) return std::nullopt;
@@ -159,16 +169,21 @@ std::optional<MappingDataType> load_mapping_file(const std::string& path) {
   }
   std::string data((std::istreambuf_iterator<char>(in)), {});
   if (in.bad()) throw OSError("cannot read mapping file " + path);
-  try {
-    return parse_mapping_json(data);
-  } catch (const std::invalid_argument& e) {
-    throw std::invalid_argument("mapping file " + path + " is not a valid mapping: " + e.what());
-  }
+  return data;
 }
 
 void save_mapping_file(const std::string& path, const MappingDataType& mapping) {
   replace_file_atomically(path, mapping_to_json(mapping));
 }
+
+namespace {
+
+std::string folder_of(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
 
 void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int)) {
   std::string tmp = path + ".tmp-XXXXXX";
@@ -202,9 +217,7 @@ void replace_file_atomically(const std::string& path, std::string_view bytes, in
     throw OSError("cannot write mapping file " + path + ": " + std::strerror(err));
   }
   // The rename itself reaches the disk only with the folder.
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY);
   if (dir >= 0) {
     const int synced = sync(dir);
     const int err = errno;
@@ -217,7 +230,7 @@ void replace_file_atomically(const std::string& path, std::string_view bytes, in
 
 void remove_stale_temporaries(const std::string& path) {
   const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const std::string folder = folder_of(path);
   const std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp-";
   DIR* dir = ::opendir(folder.c_str());
   if (dir == nullptr) return;

@@ -18,13 +18,6 @@
 namespace tesk_privacy::pii_detector {
 namespace {
 
-void append_entries(MappingDataType& into, const MappingDataType& added) {
-  for (const auto& [type, inner] : added) {
-    EntityMapping& stored = into[type];
-    for (const auto& [key, value] : inner) stored[key] = value;
-  }
-}
-
 class MemoryMappingStore : public MappingStore {
  public:
   explicit MemoryMappingStore(MappingDataType initial) : mapping_(std::move(initial)) {}
@@ -34,6 +27,7 @@ class MemoryMappingStore : public MappingStore {
     return true;
   }
   std::string describe() const override { return "the in-memory mapping"; }
+  bool exclusive() const override { return true; }
 
  private:
   MappingDataType mapping_;
@@ -50,14 +44,15 @@ class FileMappingStore : public MappingStore {
   MappingDataType load() override {
     lock();
     remove_stale_temporaries(path_);
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-      if (errno != ENOENT) throw MappingStoreError("cannot read mapping file " + path_ + ": " + std::strerror(errno));
-      mapping_ = {};
-      return mapping_;
+    std::optional<std::string> read;
+    try {
+      read = read_file_if_present(path_);
+    } catch (const std::exception& e) {
+      throw MappingStoreError(e.what());
     }
-    std::string data((std::istreambuf_iterator<char>(in)), {});
-    if (in.bad()) throw MappingStoreError("cannot read mapping file " + path_);
+    mapping_ = {};
+    if (!read) return mapping_;
+    std::string data = std::move(*read);
     if (is_sealed_mapping(data)) {
       if (!options_.encryption_key) {
         throw MappingStoreError("mapping file " + path_ + " is encrypted: give its key");
@@ -92,6 +87,7 @@ class FileMappingStore : public MappingStore {
   }
 
   std::string describe() const override { return "mapping file " + path_; }
+  bool exclusive() const override { return true; }
 
  private:
   void lock() {

@@ -145,6 +145,7 @@ class RedisMappingStore : public MappingStore {
   }
 
   std::string describe() const override { return "Redis store " + location_.shown; }
+  bool exclusive() const override { return false; }
 
  private:
   [[noreturn]] void fail(const std::string& why) const {

@@ -147,6 +147,16 @@ struct DeanonymizerMapping {
   bool operator==(const DeanonymizerMapping&) const = default;
 };
 
+// The entry count of each entity type of a mapping: a mark from which to
+// find what later calls added (entries only ever join at the end).
+using EntryCounts = std::unordered_map<std::string, size_t>;
+EntryCounts entry_counts(const MappingDataType& mapping);
+// The entries of `mapping` beyond `counts`, in order (all of a type that
+// `counts` does not hold).
+MappingDataType entries_beyond(const MappingDataType& mapping, const EntryCounts& counts);
+// Adds the entries of `added` to `into`, in order.
+void append_entries(MappingDataType& into, const MappingDataType& added);
+
 // The number of a placeholder "<TYPE_n>" of `type`, or 0 for any other key.
 long long placeholder_number(std::string_view type, std::string_view key);
 

@@ -55,6 +55,11 @@ class MappingStore {
   virtual MappingDataType refresh() { return {}; }
   // A name for messages: the file, or the Redis address without credentials.
   virtual std::string describe() const = 0;
+  // True when nobody else writes the store while this object holds it (a
+  // locked file, memory): commit() can then wait until the end of a run.
+  // False for a store shared while open (Redis): commit each call's entries
+  // as they exist, and refresh() before each call.
+  virtual bool exclusive() const = 0;
 };
 
 struct MappingStoreOptions {
