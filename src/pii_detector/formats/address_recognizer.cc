@@ -59,6 +59,14 @@ bool stops_address(std::string_view lowered) {
   return std::find(std::begin(kStops), std::end(kStops), lowered) != std::end(kStops);
 }
 
+// Whether a five-digit postcode is the next word after byte `i`.
+bool postcode_follows(std::string_view t, size_t i) {
+  while (i < t.size() && (t[i] == ' ' || t[i] == ',')) ++i;
+  size_t digits = 0;
+  while (i + digits < t.size() && std::isdigit(static_cast<unsigned char>(t[i + digits]))) ++digits;
+  return digits == 5 && (i + digits == t.size() || !std::isalnum(static_cast<unsigned char>(t[i + digits])));
+}
+
 bool is_word_byte(unsigned char c) { return std::isalnum(c) || c >= 0x80 || c == '.' || c == '\'' || c == '-'; }
 
 }  // namespace
@@ -106,8 +114,9 @@ void AddressRecognizer::find(const Utf8Text& text, const std::vector<std::string
       if (part == Part::kNone && !first) {
         if (stops_address(lowered)) break;
         // Names are capitalised, except in chat, where up to three words
-        // after a street or area keyword name it ("jl kenanga no 5").
-        if (!digits && !capital && (after_keyword == 0 || after_keyword > 3)) break;
+        // after a street or area keyword name it ("jl kenanga no 5"), and a
+        // city comes before its postcode ("bekasi 17113").
+        if (!digits && !capital && (after_keyword == 0 || after_keyword > 3) && !postcode_follows(t, k)) break;
       }
       after_keyword = part == Part::kStreet || part == Part::kArea ? 1 : after_keyword > 0 && !digits ? after_keyword + 1 : 0;
       switch (part) {
