@@ -230,8 +230,11 @@ std::vector<RecognizerResult> resolve_findings(const Utf8Text& text, std::vector
   for (size_t i = 0; i < results.size(); ++i) {
     if (!drop[i] && formed[i]) strong.push_back(i);
   }
+  // Of equal spans, the format recognizers' reading wins: it weighed the
+  // label right before the value ("Nomor KK", not a "NIK" a line above).
   std::sort(strong.begin(), strong.end(), [&](size_t a, size_t b) {
     if (results[a].length() != results[b].length()) return results[a].length() > results[b].length();
+    if (ours[a] != ours[b]) return ours[a] > ours[b];
     if (results[a].score != results[b].score) return results[a].score > results[b].score;
     return a < b;
   });
