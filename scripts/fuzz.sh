@@ -32,6 +32,10 @@ for target in $targets; do
   if ! "$build/fuzz/$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=4096 -max_len=65536 \
        -artifact_prefix="$build/artifacts/$target-" -print_final_stats=1 "$scratch" 2>"$build/$target.log"; then
     echo "!! $target found a failure; see $build/$target.log and $build/artifacts/"
+    grep -E -A 30 "^==[0-9]+==|^INFO: Seed|deadly signal|ERROR: libFuzzer" "$build/$target.log" | head -60 || true
+    for crash in "$build/artifacts/$target-"*; do
+      [ -f "$crash" ] && { echo "-- $crash (hex):"; od -A d -t x1z "$crash" | head -40; }
+    done
     status=1
   fi
   grep -E "^(stat::number_of_executed_units|stat::peak_rss_mb|#[0-9]+ +DONE)" "$build/$target.log" || true

@@ -35,6 +35,7 @@
 
 #include "tesk_privacy/anonymization/conflict_resolution_strategy.h"
 #include "tesk_privacy/anonymization/engine_result.h"
+#include "tesk_privacy/core/ordered_map.h"
 #include "tesk_privacy/anonymization/operator_config.h"
 #include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
 #include "tesk_privacy/recognition/analysis_explanation.h"
@@ -230,5 +231,10 @@ TESK_RECORD_CASTER(tesk_privacy::pii_detector::MappingDataType, "dict[str, dict[
                    mapping_to_py);
 
 #undef TESK_RECORD_CASTER
+
+// Insertion-ordered maps are dicts, in the same order both ways.
+template <typename Value>
+struct type_caster<tesk_privacy::OrderedMap<Value>>
+    : map_caster<tesk_privacy::OrderedMap<Value>, std::string, Value> {};
 
 }  // namespace pybind11::detail

@@ -35,7 +35,7 @@ ConfigValue config_value_from_py(py::handle v, const std::string& key) {
   if (PyFloat_Check(v.ptr())) return py::cast<double>(v);
   if (PyUnicode_Check(v.ptr())) return std::string(utf8_view(v));
   if (py::isinstance<py::dict>(v)) {
-    std::map<std::string, std::string> out;
+    OrderedMap<std::string> out;
     for (auto [k, x] : py::reinterpret_borrow<py::dict>(v)) out[std::string(utf8_view(k))] = std::string(utf8_view(x));
     return out;
   }

@@ -233,9 +233,9 @@ const OperatorConfig& operator_for(const std::optional<OperatorMap>& operators,
                                    const std::string& entity_type) {
   static const OperatorConfig kDefault;
   if (!operators) return kDefault;
-  auto it = operators->find(entity_type);
-  if (it == operators->end()) it = operators->find(kDefaultOperatorKey);
-  return it == operators->end() ? kDefault : it->second;
+  const OperatorConfig* config = operators->find(entity_type);
+  if (config == nullptr) config = operators->find(kDefaultOperatorKey);
+  return config == nullptr ? kDefault : *config;
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 #include <pcre2.h>
 
 #include <cctype>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "tesk_privacy/regex/regex.h"
 
@@ -21,21 +23,58 @@ constexpr std::string_view kExtraSpace = "\\x1c-\\x1f";
 
 bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
+// Under IGNORECASE Python's `re` treats i, I, U+0130 (İ) and U+0131 (ı) as one
+// letter; PCRE2 10.42 folds only i with I. Patterns get the four spelled out.
+constexpr std::string_view kDottedI = "iI\\x{130}\\x{131}";
+
+bool is_dotted_i(uint32_t cp) { return cp == 'i' || cp == 'I' || cp == 0x130 || cp == 0x131; }
+
+// The code point of the UTF-8 sequence at s[i], advancing i past it; the
+// pattern was checked to be valid UTF-8 before translation.
+uint32_t next_code_point(std::string_view s, size_t& i) {
+  const auto lead = static_cast<unsigned char>(s[i++]);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+  uint32_t cp = lead & (0x3F >> extra);
+  for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+  return cp;
+}
+
 class Translator {
  public:
-  Translator(std::string_view in, bool unicode, bool verbose)
-      : in_(in), unicode_(unicode), verbose_(verbose) {}
+  Translator(std::string_view in, bool unicode, bool verbose, bool ignore_case)
+      : in_(in), unicode_(unicode), verbose_(verbose), caseless_(ignore_case) {}
 
   std::string run() {
     out_.reserve(in_.size() + 16);
     while (i_ < in_.size()) {
       char c = in_[i_];
       if (c == '\\') {
-        escape(false);
+        const std::optional<uint32_t> cp = escape(false);
+        if (cp && folds_dotted_i(*cp)) replace_last_escape_with_class();
       } else if (c == '[') {
         char_class();
       } else if (c == '(' && peek(1) == '?') {
         group_opening();
+      } else if (c == '(') {
+        enclosing_.push_back(caseless_);
+        out_ += c;
+        ++i_;
+      } else if (c == ')') {
+        if (!enclosing_.empty()) {
+          caseless_ = enclosing_.back();
+          enclosing_.pop_back();
+        }
+        out_ += c;
+        ++i_;
+      } else if (static_cast<unsigned char>(c) >= 0x80 || c == 'i' || c == 'I') {
+        const size_t start = i_;
+        const uint32_t cp = next_code_point(in_, i_);
+        if (folds_dotted_i(cp)) {
+          out_ += "[" + std::string(kDottedI) + "]";
+        } else {
+          out_ += in_.substr(start, i_ - start);
+        }
       } else if (c == '{' && peek(1) == ',') {
         open_min_quantifier();
       } else if (verbose_ && c == '#') {
@@ -51,8 +90,19 @@ class Translator {
  private:
   char peek(size_t k) const { return i_ + k < in_.size() ? in_[i_ + k] : '\0'; }
 
-  // Handles the escape at in_[i_] == '\\'.
-  void escape(bool in_class) {
+  bool folds_dotted_i(uint32_t cp) const { return caseless_ && unicode_ && is_dotted_i(cp); }
+
+  // The escape just copied stands for one of the four letters: it becomes
+  // the class of all four.
+  void replace_last_escape_with_class() {
+    out_.resize(escape_start_);
+    out_ += "[" + std::string(kDottedI) + "]";
+  }
+
+  // Handles the escape at in_[i_] == '\\'. Returns the code point it stands
+  // for when it is one character spelled by its number or as itself.
+  std::optional<uint32_t> escape(bool in_class) {
+    escape_start_ = out_.size();
     size_t start = i_;
     if (i_ + 1 >= in_.size()) fail("bad escape (end of pattern)", start);
     char e = in_[i_ + 1];
@@ -60,19 +110,19 @@ class Translator {
     switch (e) {
       case 'v':
         out_ += "\\x0b";  // Python's \v is the vertical tab; PCRE2's a class
-        return;
+        return 0x0b;
       case 'Z':
         if (in_class) fail("bad escape \\Z", start);
         out_ += "\\z";
-        return;
+        return std::nullopt;
       case 's':
         if (!unicode_) break;
         out_ += in_class ? "\\s" + std::string(kExtraSpace) : "[\\s" + std::string(kExtraSpace) + "]";
-        return;
+        return std::nullopt;
       case 'S':
         if (!unicode_ || in_class) break;
         out_ += "[^\\s" + std::string(kExtraSpace) + "]";
-        return;
+        return std::nullopt;
       case 'u':
       case 'U': {
         size_t n = e == 'u' ? 4 : 8;
@@ -83,14 +133,15 @@ class Translator {
         if (std::stoul(hex, nullptr, 16) > 0x10FFFF) fail("bad escape \\U" + hex, start);
         out_ += "\\x{" + hex + "}";
         i_ += n;
-        return;
+        return static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
       }
-      case 'x':
+      case 'x': {
         if (!is_hex(peek(0)) || !is_hex(peek(1))) fail("incomplete escape \\x", start);
-        out_ += "\\x";
-        out_ += in_.substr(i_, 2);
+        std::string hex(in_.substr(i_, 2));
+        out_ += "\\x" + hex;
         i_ += 2;
-        return;
+        return static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+      }
       case 'N':
         fail("named Unicode escapes (\\N{...}) are not supported", start);
       case 'A':
@@ -107,11 +158,22 @@ class Translator {
         break;  // digits (references, octal) and escaped punctuation
     }
     out_ += '\\';
+    if (static_cast<unsigned char>(e) >= 0x80) {  // an escaped non-ASCII character is itself
+      size_t at = i_ - 1;
+      const uint32_t cp = next_code_point(in_, at);
+      out_ += in_.substr(i_ - 1, at - (i_ - 1));
+      i_ = at;
+      return cp;
+    }
     out_ += e;
+    if (!std::isalnum(static_cast<unsigned char>(e))) return static_cast<unsigned char>(e);
+    return std::nullopt;
   }
 
   // Copies a character class. Python reads "[" inside a class as a literal,
-  // where PCRE2 might start a POSIX class such as "[:alpha:]".
+  // where PCRE2 might start a POSIX class such as "[:alpha:]". A caseless
+  // class that holds one of the dotted and dotless i letters, alone or in a
+  // range, gets all four.
   void char_class() {
     out_ += '[';
     ++i_;
@@ -119,25 +181,52 @@ class Translator {
       out_ += '^';
       ++i_;
     }
+    int64_t last = -1;   // the previous member, while it may start a range
+    bool range = false;  // a "-" followed that member
+    bool dotted_i = false;
+    auto member = [&](std::optional<uint32_t> cp) {
+      if (range && last >= 0 && cp) {
+        const int64_t hi = *cp;
+        dotted_i = dotted_i || (last <= 'I' && 'I' <= hi) || (last <= 'i' && 'i' <= hi) ||
+                   (last <= 0x131 && 0x130 <= hi);
+        last = -1;
+      } else {
+        if (cp) dotted_i = dotted_i || is_dotted_i(*cp);
+        last = cp ? int64_t{*cp} : -1;
+      }
+      range = false;
+    };
     if (peek(0) == ']') {  // a leading "]" is literal in both dialects
       out_ += "\\]";
       ++i_;
+      member(']');
     }
     while (i_ < in_.size()) {
       char c = in_[i_];
       if (c == ']') {
+        if (dotted_i && caseless_ && unicode_) {
+          // Before a trailing literal "-", which must stay last.
+          out_.insert(range ? out_.size() - 1 : out_.size(), kDottedI);
+        }
         out_ += ']';
         ++i_;
         return;
       }
       if (c == '\\') {
-        escape(true);
+        member(escape(true));
       } else if (c == '[') {
         out_ += "\\[";
         ++i_;
-      } else {
+        member('[');
+      } else if (c == '-' && last >= 0 && !range) {
         out_ += c;
         ++i_;
+        range = true;
+      } else {
+        const size_t start = i_;
+        const uint32_t cp = next_code_point(in_, i_);
+        out_ += in_.substr(start, i_ - start);
+        member(cp);
       }
     }
     fail("unterminated character set", in_.size());
@@ -161,8 +250,20 @@ class Translator {
     bool is_flag_group = j > i_ + 2 && j < in_.size() && (in_[j] == ')' || in_[j] == ':') &&
                          !(on.size() == 1 && on[0] == 'P' && !negative);
     if (!is_flag_group || (on.empty() && !negative)) {
-      out_ += "(?";
-      i_ += 2;
+      // Names, back-references, comments and conditions are copied whole,
+      // so that their letters stay as written.
+      const char kind = peek(2), sub = peek(3);
+      const bool reference = kind == 'P' && sub == '=', comment = kind == '#';
+      size_t end = i_ + 2;
+      if (kind == 'P' && sub == '<') {
+        end = in_.find('>', i_);
+      } else if (reference || comment || kind == '(') {
+        end = in_.find(')', i_ + 3);
+      }
+      end = end == std::string_view::npos ? in_.size() : end + 1;
+      out_ += in_.substr(i_, end - i_);
+      i_ = end;
+      if (!reference && !comment) enclosing_.push_back(caseless_);
       return;
     }
     auto keep = [&](const std::string& letters) {
@@ -186,6 +287,9 @@ class Translator {
     std::string kept_on = keep(on), kept_off = keep(off);
     bool scoped = in_[j] == ':';
     if (!scoped && negative) fail("missing ':' after inline flags with '-'", start);
+    if (scoped) enclosing_.push_back(caseless_);
+    if (kept_on.find('i') != std::string::npos) caseless_ = true;
+    if (kept_off.find('i') != std::string::npos) caseless_ = false;
     if (kept_on.empty() && kept_off.empty()) {
       out_ += scoped ? "(?:" : "";
     } else {
@@ -212,6 +316,9 @@ class Translator {
   std::string_view in_;
   bool unicode_;
   bool verbose_;
+  bool caseless_;              // IGNORECASE in force at i_
+  std::vector<bool> enclosing_;  // caseless_ outside each open group
+  size_t escape_start_ = 0;    // where the last escape's output begins
   size_t i_ = 0;
   std::string out_;
 };
@@ -247,7 +354,7 @@ Translation translate_python_pattern(std::string_view pattern, int flags) {
     }
   }
   Translation t;
-  t.pattern = Translator(pattern, unicode, (flags & VERBOSE) != 0).run();
+  t.pattern = Translator(pattern, unicode, (flags & VERBOSE) != 0, (flags & IGNORECASE) != 0).run();
   t.options = PCRE2_UTF;
   if (unicode) t.options |= PCRE2_UCP;
   if (flags & IGNORECASE) t.options |= PCRE2_CASELESS;

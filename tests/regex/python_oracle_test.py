@@ -82,6 +82,19 @@ CASES = [
     (r"ÉCOLE", I, "école École ÉCOLE"),
     (r"σ", I, "Σ σ ς"),
     (r"k", I, "K k \u212a"),
+    # Python folds U+0130 (İ) and U+0131 (ı) with i and I, in literals,
+    # escapes, classes and ranges, negated classes included; not under ASCII.
+    (KTP, DEFAULT, "3201121205900001İ 3201121205900001ı 3201121205900001i 3201121205900001"),
+    (r"\b(TRELIS)\b", DEFAULT, "trelıs TRELİS trelis trel\u0131s"),
+    (r"[a-z]+", I, "İstanbul ıi Ø"),
+    (r"[^i]", I, "iIİıx"),
+    (r"[h-j]|[\u0100-\u017f]", I, "iIİıxāh"),
+    (r"[hi-]+", I, "h-İı x"),
+    (r"\u0130|\x49", I, "iIİı"),
+    (r"(?i:i)(?-i:i)i", 0, "İii Iİi ııi"),
+    (r"(?P<id>i)(?P=id)", I, "ii iI İİ"),  # a back-reference compares as PCRE2 folds
+    (r"(?#i)i(a)?(?(1)i|x)", I, "iaİ ıx ia"),
+    (r"i", I | A, "iIİı"),
     # ASCII flag.
     (r"\w+", A, "café naïve"),
     (r"\d+", A, "12٣4"),

@@ -29,6 +29,8 @@
 #include <string>
 #include <variant>
 
+#include "tesk_privacy/core/ordered_map.h"
+
 namespace tesk_privacy::anonymization {
 
 using CustomFunction = std::function<std::string(const std::string&)>;
@@ -52,8 +54,8 @@ struct OperatorConfig {
   const ParamValue& param(const std::string& name) const;
 };
 
-// Entity type -> operator config.
-using OperatorMap = std::map<std::string, OperatorConfig>;
+// Entity type -> operator config, in the order the types were given.
+using OperatorMap = OrderedMap<OperatorConfig>;
 
 // The OperatorMap key whose config applies to entity types without an entry.
 inline constexpr const char* kDefaultOperatorKey = "DEFAULT";

@@ -57,7 +57,7 @@ std::string config_value_to_string(const ConfigValue& value) {
       for (size_t i = 0; i < list.size(); ++i) out += (i ? ", " : "") + quoted(list[i]);
       return out + "]";
     }
-    std::string operator()(const std::map<std::string, std::string>& map) const {
+    std::string operator()(const OrderedMap<std::string>& map) const {
       std::string out = "{";
       bool first = true;
       for (const auto& [k, v] : map) {
@@ -100,7 +100,7 @@ bool config_value_is_false(const ConfigValue& value) {
     bool operator()(double d) const { return d == 0.0; }
     bool operator()(const std::string& s) const { return s.empty(); }
     bool operator()(const std::vector<std::string>& l) const { return l.empty(); }
-    bool operator()(const std::map<std::string, std::string>& m) const { return m.empty(); }
+    bool operator()(const OrderedMap<std::string>& m) const { return m.empty(); }
   };
   return std::visit(Visitor{}, value);
 }
@@ -114,7 +114,7 @@ const Configuration MERROW_BERT_CONFIGURATION = {
     {"DEFAULT_EXPLANATION", std::string("Identified as {} by the merrow/VizeVavo-ner-v1.3 NER model")},
     {"SUB_WORD_AGGREGATION", std::string("simple")},
     {"MODEL_TO_PRESIDIO_MAPPING",
-     std::map<std::string, std::string>{
+     OrderedMap<std::string>{
          {"PER", "PERSON"}, {"LOC", "LOCATION"}, {"GPE", "LOCATION"}, {"ORG", "ORGANIZATION"}}},
     {"CHUNK_SIZE", int64_t{8192}},
     {"ID_SCORE_MULTIPLIER", 0.4},

@@ -103,8 +103,8 @@ recognition::AnalysisExplanation FlairRecognizer::build_flair_explanation(double
 
 recognition::RecognizerResult FlairRecognizer::_convert_to_recognizer_result(
     const flair::Span& entity, const recognition::AnalysisExplanation& explanation) {
-  auto equivalent = PRESIDIO_EQUIVALENCES.find(entity.tag());
-  std::string entity_type = equivalent == PRESIDIO_EQUIVALENCES.end() ? entity.tag() : equivalent->second;
+  const std::string* equivalent = PRESIDIO_EQUIVALENCES.find(entity.tag());
+  std::string entity_type = equivalent == nullptr ? entity.tag() : *equivalent;
   return recognition::RecognizerResult(std::move(entity_type), static_cast<int64_t>(entity.start_position),
                                        static_cast<int64_t>(entity.end_position), explanation.original_score,
                                        explanation);

@@ -123,7 +123,7 @@ TransformersRecognizer::TransformersRecognizer(std::optional<std::string> model_
 
 void TransformersRecognizer::load_transformer(const Configuration& configuration) {
   const auto& table = MERROW_BERT_CONFIGURATION;
-  using StringMap = std::map<std::string, std::string>;
+  using StringMap = OrderedMap<std::string>;
   using StringList = std::vector<std::string>;
   // Everything is read and checked before anything changes.
   const StringMap* dataset_mapping = config_get<StringMap>(configuration, "DATASET_TO_PRESIDIO_MAPPING", "a map");
@@ -327,7 +327,7 @@ std::optional<std::string> TransformersRecognizer::check_label_transformer(const
                                                                            const std::string& word) const {
   std::optional<std::string> entity;
   if (model_to_presidio_mapping_) {
-    if (auto it = model_to_presidio_mapping_->find(label); it != model_to_presidio_mapping_->end()) entity = it->second;
+    if (const std::string* mapped = model_to_presidio_mapping_->find(label)) entity = *mapped;
   }
   if (entity && ignore_labels_ &&
       std::find(ignore_labels_->begin(), ignore_labels_->end(), *entity) != ignore_labels_->end()) {

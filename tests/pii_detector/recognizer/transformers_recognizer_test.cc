@@ -264,7 +264,7 @@ TEST_F(TransformersRecognizerTest, Configuration) {
   EXPECT_EQ(r->optimum_manager(), nullptr);  // neither ONNX Runtime nor MPS here
 
   // Without an explanation template, loading works and explaining fails.
-  Configuration bare = {{"MODEL_TO_PRESIDIO_MAPPING", std::map<std::string, std::string>{{"PER", "PERSON"}}}};
+  Configuration bare = {{"MODEL_TO_PRESIDIO_MAPPING", OrderedMap<std::string>{{"PER", "PERSON"}}}};
   auto plain = std::make_shared<TransformersRecognizer>(dir_.path().string());
   plain->load_transformer(bare);
   EXPECT_EQ(plain->ignore_labels(), std::vector<std::string>{"O"});

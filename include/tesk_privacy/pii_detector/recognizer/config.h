@@ -16,10 +16,12 @@
 #include <variant>
 #include <vector>
 
+#include "tesk_privacy/core/ordered_map.h"
+
 namespace tesk_privacy::pii_detector {
 
 using ConfigValue =
-    std::variant<bool, int64_t, double, std::string, std::vector<std::string>, std::map<std::string, std::string>>;
+    std::variant<bool, int64_t, double, std::string, std::vector<std::string>, OrderedMap<std::string>>;
 using Configuration = std::vector<std::pair<std::string, ConfigValue>>;
 
 // The value under `key`, or nullptr.

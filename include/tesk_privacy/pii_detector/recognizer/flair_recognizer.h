@@ -27,6 +27,7 @@
 #include <utility>
 #include <vector>
 
+#include "tesk_privacy/core/ordered_map.h"
 #include "tesk_privacy/flair/sequence_tagger.h"
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
@@ -52,7 +53,7 @@ class FlairRecognizer : public recognition::EntityRecognizer {
       {"en", "flair/ner-english-large"},
       {"id", "flair/ner-english-large"},  // Indonesian text is tagged with the English model
   };
-  inline static const std::map<std::string, std::string> PRESIDIO_EQUIVALENCES = {
+  inline static const OrderedMap<std::string> PRESIDIO_EQUIVALENCES = {
       {"PER", Entities::PERSON},
       {"LOC", Entities::LOCATION},
       {"ORG", Entities::ORGANIZATION_NAME},

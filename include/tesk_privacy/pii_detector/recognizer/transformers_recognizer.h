@@ -181,10 +181,10 @@ class TransformersRecognizer : public recognition::EntityRecognizer {
   std::optional<bool> use_optimum() const { return use_optimum_; }
   const std::optional<std::string>& aggregation_mechanism() const { return aggregation_mechanism_; }
   const std::optional<std::vector<std::string>>& ignore_labels() const { return ignore_labels_; }
-  const std::optional<std::map<std::string, std::string>>& model_to_presidio_mapping() const {
+  const std::optional<OrderedMap<std::string>>& model_to_presidio_mapping() const {
     return model_to_presidio_mapping_;
   }
-  const std::optional<std::map<std::string, std::string>>& entity_mapping() const { return entity_mapping_; }
+  const std::optional<OrderedMap<std::string>>& entity_mapping() const { return entity_mapping_; }
   const std::optional<std::string>& default_explanation() const { return default_explanation_; }
   std::optional<int64_t> chunk_length() const { return chunk_length_; }
   const std::optional<std::string>& id_entity_name() const { return id_entity_name_; }
@@ -210,8 +210,8 @@ class TransformersRecognizer : public recognition::EntityRecognizer {
   std::optional<bool> use_optimum_;
   std::optional<std::string> aggregation_mechanism_;
   std::optional<std::vector<std::string>> ignore_labels_;
-  std::optional<std::map<std::string, std::string>> model_to_presidio_mapping_;
-  std::optional<std::map<std::string, std::string>> entity_mapping_;
+  std::optional<OrderedMap<std::string>> model_to_presidio_mapping_;
+  std::optional<OrderedMap<std::string>> entity_mapping_;
   std::optional<std::string> default_explanation_;
   std::optional<int64_t> chunk_length_;
   std::optional<std::string> id_entity_name_;

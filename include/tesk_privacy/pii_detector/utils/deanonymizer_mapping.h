@@ -27,64 +27,11 @@
 #include <vector>
 
 #include "tesk_privacy/anonymization/engine_result.h"
+#include "tesk_privacy/core/ordered_map.h"
 #include "tesk_privacy/recognition/recognizer_result.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::pii_detector {
-
-// A map that iterates in first-insertion order; assigning to an existing key
-// keeps its place. Equality ignores order, like that of Python dicts.
-template <typename V>
-class OrderedMap {
- public:
-  using value_type = std::pair<std::string, V>;
-
-  // Inserts a default value for a missing key.
-  V& operator[](const std::string& key) {
-    auto it = index_.find(key);
-    if (it != index_.end()) return items_[it->second].second;
-    index_.emplace(key, items_.size());
-    items_.emplace_back(key, V{});
-    return items_.back().second;
-  }
-  // Throws std::out_of_range naming the key when it is missing.
-  const V& at(const std::string& key) const {
-    auto it = index_.find(key);
-    if (it == index_.end()) throw std::out_of_range("KeyError: '" + key + "'");
-    return items_[it->second].second;
-  }
-  const V* find(const std::string& key) const {
-    auto it = index_.find(key);
-    return it == index_.end() ? nullptr : &items_[it->second].second;
-  }
-  bool contains(const std::string& key) const { return index_.count(key) != 0; }
-  // Place of a key in iteration order.
-  std::optional<size_t> position(const std::string& key) const {
-    auto it = index_.find(key);
-    return it == index_.end() ? std::nullopt : std::optional<size_t>(it->second);
-  }
-  size_t size() const { return items_.size(); }
-  bool empty() const { return items_.empty(); }
-  void clear() {
-    items_.clear();
-    index_.clear();
-  }
-  auto begin() const { return items_.begin(); }
-  auto end() const { return items_.end(); }
-
-  bool operator==(const OrderedMap& other) const {
-    if (size() != other.size()) return false;
-    for (const auto& [k, v] : items_) {
-      const V* o = other.find(k);
-      if (o == nullptr || !(*o == v)) return false;
-    }
-    return true;
-  }
-
- private:
-  std::vector<value_type> items_;
-  std::unordered_map<std::string, size_t> index_;
-};
 
 using EntityMapping = OrderedMap<std::string>;
 
