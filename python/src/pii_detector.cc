@@ -385,9 +385,30 @@ void bind_mapping(py::module_& m) {
            }),
            py::arg("mapping") = py::none(), py::arg("skip_format_duplicates") = false)
       .def_property(
-          "mapping", [](const DeanonymizerMapping& d) { return d.mapping; },
+          "mapping",
+          [](py::object self) {
+            const auto& d = self.cast<const DeanonymizerMapping&>();
+            return py::module_::import("tesk_privacy.pii_detector.utils.deanonymizer_mapping")
+                .attr("_StoreMapping")(self, mapping_to_py(d.mapping));
+          },
           [](DeanonymizerMapping& d, MappingDataType mapping) { d.mapping = std::move(mapping); },
-          "A new dict on every read; the store changes through update().")
+          "The store's entries as a dict of dicts taken when read. Reading an absent entity type adds it "
+          "empty; reading an absent key of an entity type gives \"\" and adds it; assigning and deleting "
+          "an entry change the store too.")
+      .def("_add_type", [](DeanonymizerMapping& d, const std::string& type) { d.mapping[type]; })
+      .def("_set_entry",
+           [](DeanonymizerMapping& d, const std::string& type, const std::string& key, const std::string& value) {
+             d.mapping[type].insert_or_assign(key, value);
+           })
+      .def("_delete_entry",
+           [](DeanonymizerMapping& d, const std::string& type, const std::string& key) {
+             if (EntityMapping* inner = d.mapping.find(type)) inner->erase(key);
+           })
+      .def("_set_type",
+           [](DeanonymizerMapping& d, const std::string& type, EntityMapping entries) {
+             d.mapping.insert_or_assign(type, std::move(entries));
+           })
+      .def("_delete_type", [](DeanonymizerMapping& d, const std::string& type) { d.mapping.erase(type); })
       .def_readwrite("skip_format_duplicates", &DeanonymizerMapping::skip_format_duplicates)
       .def_property_readonly("data", &DeanonymizerMapping::data, "A fresh copy of the mapping.")
       .def("update", py::overload_cast<const MappingDataType&>(&DeanonymizerMapping::update), py::arg("new_mapping"))

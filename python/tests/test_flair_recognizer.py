@@ -52,6 +52,7 @@ def test_python_taggers_drive_the_recognizer(kind, entities, expected):
     recognizer = FlairRecognizer(supported_language="fr", model=tagger)
     assert recognizer.model is tagger
     assert FlairRecognizer.MODEL_CACHE == before
+    assert list(FlairRecognizer.PRESIDIO_EQUIVALENCES.items()) == [("PER", "PERSON"), ("LOC", "LOCATION"), ("ORG", "ORGANIZATION")]
     results = recognizer.analyze(TEXT, entities)
     assert [(r.entity_type, r.start, r.end, r.score) for r in results] == expected
     assert all(r.analysis_explanation.recognizer == "FlairRecognizer" for r in results)

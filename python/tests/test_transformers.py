@@ -100,6 +100,7 @@ def test_exported_from_the_recognizer_package():
     assert list(MERROW_BERT_CONFIGURATION)[:3] == ["PRESIDIO_SUPPORTED_ENTITIES", "DEFAULT_MODEL_PATH", "LABELS_TO_IGNORE"]
     assert MERROW_BERT_CONFIGURATION["CHUNK_SIZE"] == 8192
     assert MERROW_BERT_CONFIGURATION["MODEL_TO_PRESIDIO_MAPPING"]["GPE"] == "LOCATION"
+    assert list(MERROW_BERT_CONFIGURATION["MODEL_TO_PRESIDIO_MAPPING"]) == ["PER", "LOC", "GPE", "ORG"]
 
 
 @pytest.mark.parametrize("level", [TokenizationLevel.SUBWORD, TokenizationLevel.WORD])

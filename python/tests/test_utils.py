@@ -7,6 +7,7 @@ from tesk_privacy.pii_detector.utils.deanonymizer_mapping import (
     DeanonymizerMapping,
     create_anonymizer_mapping,
     format_duplicated_operator,
+    get_dict_diff,
 )
 from tesk_privacy.pii_detector.utils.faker_provider import CompanyProvider, KTPProvider
 from tesk_privacy.pii_detector.utils.pseudo_anonymizer_mapping import get_pseudoanonymizer_mapping
@@ -39,6 +40,46 @@ def test_store_is_a_value():
     assert store.data == {"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "Siti"}}
     assert store == DeanonymizerMapping({"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "Siti"}})
     assert store != DeanonymizerMapping(store.mapping, skip_format_duplicates=True)
+
+
+def test_store_mapping_reads_absent_entries_as_empty_and_writes_through():
+    store = DeanonymizerMapping({"PERSON": {"<PERSON_1>": "Budi"}})
+    assert store.mapping["LOCATION"] == {} and store.mapping["PERSON"]["<PERSON_2>"] == ""
+    assert list(store.data) == ["PERSON", "LOCATION"] and store.data["PERSON"]["<PERSON_2>"] == ""
+    view = store.mapping
+    view["PERSON"]["<PERSON_3>"] = "Siti"
+    del view["LOCATION"]
+    view["EMAIL_ADDRESS"] = {"<EMAIL_ADDRESS_1>": "a@b.co"}
+    assert store.data == {"PERSON": {"<PERSON_1>": "Budi", "<PERSON_2>": "", "<PERSON_3>": "Siti"},
+                          "EMAIL_ADDRESS": {"<EMAIL_ADDRESS_1>": "a@b.co"}}
+    # A diff against the store's mapping reports pairs it lacks, without adding them.
+    diff = get_dict_diff(store.mapping, {"PERSON": {"<PERSON_1>": "Budi", "<PERSON_9>": "Ani"}, "NRP": {"<NRP_1>": "1"}})
+    assert [(d["pii_type"], d["anonymized_value"], d["pii_value"]) for d in diff] == [
+        ("PERSON", "<PERSON_9>", "Ani"), ("NRP", "<NRP_1>", "1")]
+    assert "NRP" not in store.data
+    with pytest.raises(KeyError):
+        get_dict_diff(store.data, {"NRP": {"<NRP_1>": "1"}})
+
+
+def test_entry_standing_for_nothing_leaves_its_placeholder_in_place():
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+
+    store = DeanonymizerMapping({"PERSON": {"<PERSON_1>": "Budi"}})
+    assert store.mapping["PERSON"]["<PERSON_2>"] == ""
+    anonymizer = TextAnonymizer(TextAnalyzer(), deanonymizer_mapping=store)
+    assert anonymizer.deanonymize("<PERSON_1> dan <PERSON_2>") == "Budi dan <PERSON_2>"
+
+
+def test_operators_keep_the_order_they_were_given_in():
+    from tesk_privacy.framework import OperatorConfig
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+
+    anonymizer = TextAnonymizer(TextAnalyzer(), add_default_faker_operators=True, faker_seed=1)
+    assert list(anonymizer.operators) == list(get_pseudoanonymizer_mapping(1))
+    anonymizer.add_operators({"ZZZ": OperatorConfig("replace"), "PERSON": OperatorConfig("redact")})
+    assert list(anonymizer.operators)[0] == "PERSON" and list(anonymizer.operators)[-1] == "ZZZ"
+    given = {"b": OperatorConfig("replace"), "a": OperatorConfig("replace")}
+    assert list(TextAnonymizer(TextAnalyzer(), operators=given).operators) == ["b", "a"]
 
 
 def test_pseudoanonymizer_table_follows_its_seed():

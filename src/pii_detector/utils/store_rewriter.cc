@@ -27,6 +27,12 @@ void StoreRewriter::sync(const DeanonymizerMapping& store) {
     const size_t t = type_index(type);
     size_t index = 0;
     for (const auto& [anonymized, original] : inner) {
+      // An entry standing for nothing (one created by reading an absent key)
+      // would erase its placeholder from texts: it is left out.
+      if (original.empty()) {
+        ++index;
+        continue;
+      }
       to_originals_.add(anonymized, original, t, index);
       auto [it, inserted] = placeholders_.try_emplace(placeholder_key(type, original), Placeholder{anonymized, t, index});
       if (!inserted) it->second.key = anonymized;

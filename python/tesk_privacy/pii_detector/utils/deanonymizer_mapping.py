@@ -25,6 +25,53 @@ MappingDataType = Dict[str, Dict[str, str]]
 DeanonymizerMapping = _native.DeanonymizerMapping
 
 
+class _StoreEntities(dict):
+    """One entity type's entries of a store's ``mapping``: reading an absent
+    key gives "" and adds the entry; assignments and deletions reach the
+    store as well as this dict."""
+
+    def __init__(self, store: "_native.DeanonymizerMapping", entity_type: str, entries: Dict[str, str]) -> None:
+        super().__init__(entries)
+        self._store = store
+        self._type = entity_type
+
+    def __missing__(self, key: str) -> str:
+        self[key] = ""
+        return ""
+
+    def __setitem__(self, key: str, value: str) -> None:
+        self._store._set_entry(self._type, key, value)
+        super().__setitem__(key, value)
+
+    def __delitem__(self, key: str) -> None:
+        super().__delitem__(key)
+        self._store._delete_entry(self._type, key)
+
+
+class _StoreMapping(dict):
+    """A store's ``mapping``: entity type -> entries. Reading an absent entity
+    type adds it, empty, at the end of the store's order."""
+
+    def __init__(self, store: "_native.DeanonymizerMapping", mapping: MappingDataType) -> None:
+        super().__init__((t, _StoreEntities(store, t, inner)) for t, inner in mapping.items())
+        self._store = store
+
+    def __missing__(self, entity_type: str) -> _StoreEntities:
+        self._store._add_type(entity_type)
+        entries = _StoreEntities(self._store, entity_type, {})
+        super().__setitem__(entity_type, entries)
+        return entries
+
+    def __setitem__(self, entity_type: str, entries: Dict[str, str]) -> None:
+        entries = dict(entries)
+        self._store._set_type(entity_type, entries)
+        super().__setitem__(entity_type, _StoreEntities(self._store, entity_type, entries))
+
+    def __delitem__(self, entity_type: str) -> None:
+        super().__delitem__(entity_type)
+        self._store._delete_type(entity_type)
+
+
 def format_duplicated_operator(operator_name: str, count: int) -> str:
     """Renumbers a bracketed placeholder: ("<PERSON>", 2) -> "<PERSON_2>",
     ("<PERSON_7>", 3) -> "<PERSON_3>". A value without brackets loses any "<"
@@ -62,7 +109,10 @@ def get_dict_diff(
     ``first_mapping``'s entry for the same entity type and anonymized value,
     as {"pii_type", "anonymized_value", "pii_value"} records. A pair missing
     from ``first_mapping`` raises KeyError, unless ``first_mapping`` is a
-    store, where it reads as the empty string."""
+    store or a store's ``mapping``, where it reads as the empty string (the
+    store is not changed)."""
+    if isinstance(first_mapping, _StoreMapping):
+        first_mapping = first_mapping._store
     return _native.get_dict_diff(first_mapping, second_mapping)
 
 
