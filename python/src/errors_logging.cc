@@ -26,12 +26,12 @@ py::object key_error_argument(const std::string& message) {
 
 void set_error(PyObject* type, const char* message) { PyErr_SetString(type, message); }
 
-// Most specific first: the library's OS-level errors, then the standard
-// categories. std::invalid_argument and std::runtime_error fall through to
-// pybind11's own translation (ValueError, RuntimeError).
-void translate(std::exception_ptr p) {
+// Sets the Python error for one exception, most specific type first: the
+// library's OS-level errors, then the standard categories. Returns false for
+// an exception it does not know, which pybind11's own translation handles.
+bool set_error_for(std::exception_ptr p) {
   try {
-    if (p) std::rethrow_exception(p);
+    std::rethrow_exception(p);
   } catch (const FileNotFoundError& e) {
     set_error(PyExc_FileNotFoundError, e.what());
   } catch (const OSError& e) {
@@ -44,6 +44,74 @@ void translate(std::exception_ptr p) {
     set_error(PyExc_TimeoutError, e.what());
   } catch (const std::out_of_range& e) {
     PyErr_SetObject(PyExc_KeyError, key_error_argument(e.what()).ptr());
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (...) {
+    return false;
+  }
+  return true;
+}
+
+// What pybind11 would raise for the standard exceptions, for a wrapper that
+// carries a cause and so is translated here.
+void set_standard_error(std::exception_ptr p) {
+  try {
+    std::rethrow_exception(p);
+  } catch (const std::invalid_argument& e) {
+    set_error(PyExc_ValueError, e.what());
+  } catch (const std::exception& e) {
+    set_error(PyExc_RuntimeError, e.what());
+  } catch (...) {
+    set_error(PyExc_RuntimeError, "unknown error");
+  }
+}
+
+// The exception a std::throw_with_nested wrapper carries, or null.
+std::exception_ptr nested_cause(std::exception_ptr p) {
+  try {
+    std::rethrow_exception(p);
+  } catch (const std::nested_exception& n) {
+    return n.nested_ptr();
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+// The current Python error, taken out of the error indicator and normalized.
+py::object take_error(py::object* type, py::object* traceback) {
+  PyObject *t = nullptr, *v = nullptr, *tb = nullptr;
+  PyErr_Fetch(&t, &v, &tb);
+  PyErr_NormalizeException(&t, &v, &tb);
+  if (tb != nullptr && v != nullptr) PyException_SetTraceback(v, tb);
+  *type = py::reinterpret_steal<py::object>(t);
+  *traceback = py::reinterpret_steal<py::object>(tb);
+  return py::reinterpret_steal<py::object>(v);
+}
+
+// Sets the Python error for `p`; an exception thrown with
+// std::throw_with_nested gets its nested one as __cause__, as
+// `raise ... from err` would.
+void set_chained_error(std::exception_ptr p) {
+  py::object cause;
+  if (std::exception_ptr nested = nested_cause(p)) {
+    set_chained_error(nested);
+    py::object cause_type, cause_traceback;
+    cause = take_error(&cause_type, &cause_traceback);
+  }
+  if (!set_error_for(p)) set_standard_error(p);
+  if (!cause) return;
+  py::object type, traceback;
+  py::object value = take_error(&type, &traceback);
+  PyException_SetCause(value.ptr(), cause.release().ptr());  // steals the reference
+  PyErr_Restore(type.release().ptr(), value.release().ptr(), traceback.release().ptr());
+}
+
+void translate(std::exception_ptr p) {
+  if (!p) return;
+  if (nested_cause(p)) {
+    set_chained_error(p);
+  } else if (!set_error_for(p)) {
+    std::rethrow_exception(p);  // to pybind11's own translation
   }
 }
 

@@ -54,3 +54,18 @@ def test_key_error_carries_the_missing_key():
 def test_library_errors_from_python(call, python_type, message):
     with pytest.raises(python_type, match=message):
         call()
+
+
+def test_model_still_missing_after_installation_names_the_load_error_as_cause(tmp_path, monkeypatch):
+    from tesk_privacy.pii_detector.utils.spacy_model_loader import ensure_spacy_model
+
+    # An installer that reports success without installing anything.
+    uv = tmp_path / "uv"
+    uv.write_text("#!/bin/sh\nexit 0\n")
+    uv.chmod(0o755)
+    monkeypatch.setenv("PATH", "%s:/usr/bin:/bin" % tmp_path)
+    monkeypatch.setenv("UV_VIRTUAL_ENV", str(tmp_path))
+    with pytest.raises(RuntimeError, match="'xx_no_such_model' could not be loaded after installation.") as error:
+        ensure_spacy_model("xx_no_such_model")
+    assert isinstance(error.value.__cause__, OSError)
+    assert str(error.value.__cause__).startswith("Could not load spaCy model 'xx_no_such_model'")

@@ -36,7 +36,8 @@ def load_spacy_model(
 def ensure_spacy_model(model_name: str = DEFAULT_SPACY_MODEL, model_version: str = DEFAULT_SPACY_MODEL_VERSION) -> None:
     """Makes sure ``model_name`` loads, installing it when missing. Raises
     RuntimeError ("spaCy model '...' could not be loaded after
-    installation.") when it still does not."""
+    installation.") when it still does not, with the OSError of the last
+    load as its ``__cause__``."""
     _native.ensure_spacy_model(model_name, model_version)
 
 
