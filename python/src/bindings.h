@@ -126,6 +126,18 @@ std::shared_ptr<T> hold(py::object obj) {
   return std::shared_ptr<T>(std::shared_ptr<void>(owner), raw);
 }
 
+// The engine's per-call extras: recognizers for this call only (None or an
+// iterable of EntityRecognizer) and NLP output computed before (or null).
+inline void add_engine_extras(recognition::AnalyzeOptions& options, py::handle ad_hoc_recognizers,
+                              const recognition::NlpArtifacts* nlp_artifacts) {
+  if (!ad_hoc_recognizers.is_none()) {
+    for (py::handle r : ad_hoc_recognizers) {
+      options.ad_hoc_recognizers.push_back(hold<recognition::EntityRecognizer>(py::reinterpret_borrow<py::object>(r)));
+    }
+  }
+  options.nlp_artifacts = nlp_artifacts;
+}
+
 // --- registry locking -----------------------------------------------------
 
 // Registries and recognizers may be changed from Python (a recognizer added,

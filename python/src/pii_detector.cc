@@ -600,17 +600,20 @@ void bind_text_analyzer(py::module_& m) {
           "analyze",
           [](const TextAnalyzer& self, py::handle text, const std::string& language, std::optional<Strings> entities,
              std::optional<double> score_threshold, std::optional<Strings> allow_list, std::string allow_list_match,
-             int regex_flags, std::optional<Strings> context) {
+             int regex_flags, std::optional<Strings> context, py::object ad_hoc_recognizers,
+             const recognition::NlpArtifacts* nlp_artifacts) {
             Utf8Text t = to_text(text);
             AnalyzeOptions options = analyze_options(std::move(entities), score_threshold, std::move(allow_list),
                                                      std::move(allow_list_match), regex_flags, std::move(context));
+            add_engine_extras(options, ad_hoc_recognizers, nlp_artifacts);
             return without_gil([&] {
               AnalysisScope scope;
               return self.analyze(t, language, options);
             });
           },
           py::arg("text"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("allow_list"),
-          py::arg("allow_list_match"), py::arg("regex_flags"), py::arg("context"))
+          py::arg("allow_list_match"), py::arg("regex_flags"), py::arg("context"),
+          py::arg("ad_hoc_recognizers") = py::none(), py::arg("nlp_artifacts") = py::none())
       .def_static("_initialize_registry", &TextAnalyzer::_initialize_registry)
       .def_static("_filter_entities_based_on_the_text_length", &TextAnalyzer::_filter_entities_based_on_the_text_length,
                   py::arg("results"))
@@ -670,6 +673,16 @@ void bind_text_anonymizer(py::module_& m) {
              int regex_flags, std::optional<Strings> context, py::dict extra_kwargs) {
             std::string input(utf8_view(text));
             AnonymizeOptions options;
+            if (!self.python_analyzer) {
+              // A core analyzer takes the engine's extras; a Python one gets them with extra_kwargs.
+              recognition::AnalyzeOptions extras;
+              py::object ad_hoc = extra_kwargs.attr("get")("ad_hoc_recognizers");
+              py::object artifacts = extra_kwargs.attr("get")("nlp_artifacts");
+              add_engine_extras(extras, ad_hoc,
+                                artifacts.is_none() ? nullptr : artifacts.cast<const recognition::NlpArtifacts*>());
+              options.ad_hoc_recognizers = std::move(extras.ad_hoc_recognizers);
+              options.nlp_artifacts = extras.nlp_artifacts;
+            }
             options.entities = std::move(entities);
             options.language = std::move(language);
             options.conflict_resolution = conflict_resolution;

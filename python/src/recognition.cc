@@ -414,10 +414,11 @@ void bind_recognition(py::module_& m) {
           [](const AnalyzerEngine& self, py::handle text, const std::string& language, std::optional<Strings> entities,
              py::object /*correlation_id*/, std::optional<double> score_threshold, bool /*return_decision_process*/,
              std::optional<Strings> context, std::optional<Strings> allow_list, std::string allow_list_match,
-             int regex_flags) {
+             int regex_flags, py::object ad_hoc_recognizers, const NlpArtifacts* nlp_artifacts) {
             Utf8Text t = to_text(text);
             AnalyzeOptions options = analyze_options(std::move(entities), score_threshold, std::move(allow_list),
                                                      std::move(allow_list_match), regex_flags, std::move(context));
+            add_engine_extras(options, ad_hoc_recognizers, nlp_artifacts);
             return without_gil([&] {
               AnalysisScope scope;
               return self.analyze(t, language, options);
@@ -427,7 +428,10 @@ void bind_recognition(py::module_& m) {
           py::arg("correlation_id") = py::none(), py::arg("score_threshold") = py::none(),
           py::arg("return_decision_process") = false, py::arg("context") = py::none(),
           py::arg("allow_list") = py::none(), py::arg("allow_list_match") = "exact",
-          py::arg("regex_flags") = regex::kDefaultFlags)
+          py::arg("regex_flags") = regex::kDefaultFlags, py::arg("ad_hoc_recognizers") = py::none(),
+          py::arg("nlp_artifacts") = py::none(),
+          "Results of the registry's recognizers for `language` and of `ad_hoc_recognizers` (this call only). "
+          "`nlp_artifacts`: the NLP output for this text, computed before; None runs the engine's NLP.")
       .def_property_readonly("registry", &AnalyzerEngine::registry, py::return_value_policy::reference_internal)
       .def_property_readonly(
           "nlp_engine", [](const AnalyzerEngine& self) { return &self.nlp_engine(); },

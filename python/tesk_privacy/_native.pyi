@@ -213,6 +213,8 @@ class AnalyzerEngine:
         allow_list: Optional[Sequence[str]] = None,
         allow_list_match: str = "exact",
         regex_flags: int = ...,
+        ad_hoc_recognizers: Optional[Sequence[EntityRecognizer]] = None,
+        nlp_artifacts: Optional[NlpArtifacts] = None,
     ) -> List[RecognizerResult]: ...
     @property
     def registry(self) -> RecognizerRegistry: ...
@@ -439,6 +441,8 @@ class TextAnalyzer:
         allow_list_match: str,
         regex_flags: int,
         context: Optional[Sequence[str]],
+        ad_hoc_recognizers: Optional[Sequence[EntityRecognizer]] = None,
+        nlp_artifacts: Optional[NlpArtifacts] = None,
     ) -> List[RecognizerResult]: ...
     @staticmethod
     def _initialize_registry() -> RecognizerRegistry: ...

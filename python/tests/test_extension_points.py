@@ -276,3 +276,26 @@ def test_registry_cannot_change_from_inside_an_analysis():
     registry.add_recognizer(Meddler())
     with pytest.raises(RuntimeError, match="while an analysis runs"):
         AnalyzerEngine(registry).analyze("x", "en")
+
+
+def test_analyze_forwards_the_engines_extra_keywords():
+    analyzer = TextAnalyzer()
+    text = "Kartu HB-12345 milik BUDI"
+    badge, shout = BadgeRecognizer(), ShoutRecognizer(supported_language="id")
+    badge_id = PatternRecognizer("BADGE", [Pattern("badge", r"\bHB-\d{5}\b", 0.9)], supported_language="id")
+    found = analyzer.analyze(text, "id", ad_hoc_recognizers=[badge, badge_id, shout], correlation_id="c-1",
+                             return_decision_process=True)
+    # Only the recognizers for the language run, this call only.
+    assert {(r.entity_type, text[r.start:r.end]) for r in found} >= {("BADGE", "HB-12345"), ("SHOUT", "BUDI")}
+    assert badge.seen == []
+    assert not any(r.entity_type == "BADGE" for r in analyzer.analyze(text, "id"))
+    # NLP output computed before is what the recognizers see.
+    artifacts = analyzer.analyzer.nlp_engine.process_text(text, "id")
+    analyzer.analyze(text, "id", ad_hoc_recognizers=[shout], nlp_artifacts=artifacts)
+    assert shout.artifacts[-1].tokens == artifacts.tokens
+    with pytest.raises(TypeError, match="unexpected keyword argument 'colour'"):
+        analyzer.analyze(text, "id", colour="red")
+    anonymizer = TextAnonymizer(analyzer)
+    assert anonymizer.anonymize(text, ad_hoc_recognizers=[badge_id]) == "Kartu <BADGE_1> milik BUDI"
+    with pytest.raises(TypeError, match="unexpected keyword argument 'colour'"):
+        anonymizer.anonymize(text, colour="red")

@@ -126,6 +126,8 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   analyze_options.allow_list_match = options.allow_list_match;
   analyze_options.regex_flags = options.regex_flags;
   analyze_options.context = options.context;
+  analyze_options.ad_hoc_recognizers = options.ad_hoc_recognizers;
+  analyze_options.nlp_artifacts = options.nlp_artifacts;
   analyze_options.keep_long_spans = true;
   uint64_t failures = 0;
   if (keep_going_) {

@@ -161,7 +161,16 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
   }
   const std::vector<std::string> entities = options.entities.value_or(std::vector<std::string>{});
   auto recognizers = registry_->get_recognizers(language, entities);
-  NlpArtifacts artifacts = nlp_engine_->process_text(text, language);
+  for (const auto& r : options.ad_hoc_recognizers) {
+    if (!r || r->supported_language() != language) continue;
+    if (entities.empty() || std::any_of(entities.begin(), entities.end(),
+                                        [&](const std::string& e) { return r->supports_entity(e); })) {
+      recognizers.push_back(r);
+    }
+  }
+  std::optional<NlpArtifacts> own_artifacts;
+  if (!options.nlp_artifacts) own_artifacts = nlp_engine_->process_text(text, language);
+  const NlpArtifacts& artifacts = options.nlp_artifacts ? *options.nlp_artifacts : *own_artifacts;
 
   std::vector<RecognizerResult> results;
   for (const auto& recognizer : recognizers) {

@@ -54,6 +54,10 @@ struct AnonymizeOptions {
   int regex_flags = regex::kDefaultFlags;
   // Caller context words, handed to the analyzer.
   std::optional<std::vector<std::string>> context;
+  // Handed to the analyzer engine: recognizers for this call only, and NLP
+  // output computed before for this text.
+  std::vector<std::shared_ptr<recognition::EntityRecognizer>> ad_hoc_recognizers;
+  const recognition::NlpArtifacts* nlp_artifacts = nullptr;
 };
 
 struct TextAnonymizerOptions {

@@ -52,6 +52,12 @@ struct AnalyzeOptions {
   int regex_flags = regex::kDefaultFlags;
   // Caller's context words for the enhancer.
   std::optional<std::vector<std::string>> context;
+  // Recognizers for this call only, run after the registry's; like those,
+  // only the ones for the language and the wanted entities run.
+  std::vector<std::shared_ptr<EntityRecognizer>> ad_hoc_recognizers;
+  // The NLP engine's output for this text, computed before (by the caller,
+  // for several analyses of one text); null: the engine's NLP runs.
+  const NlpArtifacts* nlp_artifacts = nullptr;
   // A recognizer that throws (a pattern over its backtracking bound, a model
   // error) ends the analysis with its error, so an unfinished scan is never
   // taken for a clean text. When this is set, it is called instead and the

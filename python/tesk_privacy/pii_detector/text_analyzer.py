@@ -28,17 +28,19 @@ DEFAULT_NLP_CONFIGURATION: Dict[str, Any] = _native._default_nlp_configuration()
 #: Spans of this many characters or more are not reported.
 MAX_PII_TEXT_LENGTH: int = _native.MAX_PII_TEXT_LENGTH
 
-# Keyword arguments analyze() accepts beyond its own parameters.
+# The engine's keyword arguments analyze() forwards, and those it accepts
+# without use (the engine keeps no decision log and no correlation record).
+_ENGINE_KEYWORDS = ("context", "ad_hoc_recognizers", "nlp_artifacts")
 _IGNORED_KEYWORDS = ("correlation_id", "return_decision_process")
 
 
-def _context_from(kwargs: Dict[str, Any]) -> Optional[List[str]]:
-    context = kwargs.pop("context", None)
+def _engine_extras(kwargs: Dict[str, Any]) -> Dict[str, Any]:
+    extras = {key: kwargs.pop(key) for key in _ENGINE_KEYWORDS if key in kwargs}
     for key in _IGNORED_KEYWORDS:
         kwargs.pop(key, None)
     if kwargs:
-        raise TypeError(f"analyze() got an unexpected keyword argument '{next(iter(kwargs))}'")
-    return context
+        raise TypeError(f"AnalyzerEngine.analyze() got an unexpected keyword argument '{next(iter(kwargs))}'")
+    return extras
 
 
 class TextAnalyzer(BaseTextAnalyzer):
@@ -94,12 +96,17 @@ class TextAnalyzer(BaseTextAnalyzer):
         ``allow_list``: span texts never reported; ``allow_list_match``
         "exact" compares them as they are, "regex" treats them as patterns
         that must match the whole span. ``regex_flags``: the ``re`` flags
-        for every pattern. Keyword ``context``: the caller's context words,
-        which raise the score of nearby results like a recognizer's own.
+        for every pattern. Further keywords go to the analyzer engine:
+        ``context`` (the caller's context words, which raise the score of
+        nearby results like a recognizer's own), ``ad_hoc_recognizers``
+        (recognizers for this call only), ``nlp_artifacts`` (NLP output
+        computed before), ``correlation_id`` and ``return_decision_process``
+        (accepted, without effect); any other raises the engine's TypeError.
         """
-        context = _context_from(kwargs) if kwargs else None
+        extras = _engine_extras(kwargs) if kwargs else {}
         return self._native.analyze(
-            text, language, entities, score_threshold, allow_list, allow_list_match, regex_flags, context
+            text, language, entities, score_threshold, allow_list, allow_list_match, regex_flags,
+            extras.pop("context", None), **extras
         )
 
     @staticmethod

@@ -24,7 +24,7 @@ from tesk_privacy._core import _native
 from tesk_privacy._records import ConflictResolutionStrategy
 from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
 from tesk_privacy.pii_detector.anonymizer import BaseTextAnonymizer
-from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _context_from
+from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _engine_extras
 from tesk_privacy.pii_detector.utils.deanonymizer_mapping import DeanonymizerMapping, MappingDataType
 
 # The keyword arguments anonymize() hands to the analyzer itself.
@@ -113,14 +113,13 @@ class TextAnonymizer(BaseTextAnonymizer):
     ) -> str:
         """``text`` with every recorded original (from this and earlier texts)
         replaced by its placeholder. Further keyword arguments (for instance
-        ``context``) go to the analyzer."""
+        ``context`` or ``ad_hoc_recognizers``) go to the analyzer."""
         for key in _ANALYZE_KEYWORDS:
             if key in kwargs:
                 raise TypeError(f"analyze() got multiple values for keyword argument '{key}'")
         if self._analyzer_in_core:
-            context = _context_from(kwargs) if kwargs else None
-        else:
-            context = kwargs.pop("context", None)
+            kwargs = _engine_extras(kwargs) if kwargs else {}
+        context = kwargs.pop("context", None)
         return self._native.anonymize(
             text,
             entities,
