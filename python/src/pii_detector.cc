@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "trampolines.h"
 #include "tesk_privacy/anonymization/anonymizer_engine.h"
 #include "tesk_privacy/faker/faker.h"
 #include "tesk_privacy/pii_detector/analyzer.h"
@@ -159,7 +160,7 @@ auto locked(BoundTextAnonymizer& self, F&& f) {
 
 template <class R>
 void bind_pattern_recognizer(py::module_& m, const char* name, const char* doc) {
-  py::class_<R, PatternRecognizer, std::shared_ptr<R>>(m, name, doc)
+  py::class_<R, PatternRecognizer, PyPatternRecognizer<R>, std::shared_ptr<R>>(m, name, doc)
       .def(py::init<std::string>(), py::arg("supported_language") = "id")
       .def_static("_default_patterns", &R::default_patterns)
       .def_static("_default_context", &R::default_context);
@@ -223,7 +224,8 @@ void bind_recognizers(py::module_& m) {
   bind_pattern_recognizer<OrganizationNameRecognizer>(
       m, "OrganizationNameRecognizer", "Company names introduced by PT or CV (ORGANIZATION), case-sensitive.");
 
-  py::class_<ProjectNameRecognizer, PatternRecognizer, std::shared_ptr<ProjectNameRecognizer>>(
+  py::class_<ProjectNameRecognizer, PatternRecognizer, PyPatternRecognizer<ProjectNameRecognizer>,
+             std::shared_ptr<ProjectNameRecognizer>>(
       m, "ProjectNameRecognizer",
       "Project names (PROJECT): \"Project\" + a capitalised word, built-in and added names.")
       .def(py::init<std::string, std::optional<Strings>>(), py::arg("supported_language") = "id",
@@ -244,24 +246,29 @@ void bind_recognizers(py::module_& m) {
       .def_static("_default_context", &ProjectNameRecognizer::default_context)
       .def_readonly("PATTERNS", &ProjectNameRecognizer::PATTERNS);
 
-  py::class_<CreditCardRecognizer, recognition::CreditCardRecognizer, std::shared_ptr<CreditCardRecognizer>>(
+  auto make_card_recognizer = [](auto tag) {
+    return [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
+              std::optional<Strings> context, std::string supported_entity) {
+      return std::make_shared<typename decltype(tag)::type>(
+          std::move(supported_language),
+          recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
+                                                   std::move(supported_entity)});
+    };
+  };
+  py::class_<CreditCardRecognizer, recognition::CreditCardRecognizer, PyPatternRecognizer<CreditCardRecognizer>,
+             std::shared_ptr<CreditCardRecognizer>>(
       m, "CreditCardRecognizer",
       "Checksum-valid card numbers (CREDIT_CARD), scored at most CREDIT_CARD_BASE_SCORE so that only context "
       "reports them.")
-      .def(py::init([](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
-                       std::optional<Strings> context, std::string supported_entity) {
-             return std::make_shared<CreditCardRecognizer>(
-                 std::move(supported_language),
-                 recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
-                                                          std::move(supported_entity)});
-           }),
+      .def(py::init(make_card_recognizer(std::type_identity<CreditCardRecognizer>{}),
+                    make_card_recognizer(std::type_identity<PyPatternRecognizer<CreditCardRecognizer>>{})),
            py::arg("supported_language") = "id", py::kw_only(), py::arg("patterns") = py::none(),
            py::arg("context") = py::none(), py::arg("supported_entity") = "CREDIT_CARD")
       .def_static("_default_context", &CreditCardRecognizer::default_context)
       .def_static("_normalize_context_term", &CreditCardRecognizer::_normalize_context_term, py::arg("term"));
   m.attr("CREDIT_CARD_BASE_SCORE") = CREDIT_CARD_BASE_SCORE;
 
-  py::class_<HalvernNerApiRemoteRecognizer, recognition::RemoteRecognizer,
+  py::class_<HalvernNerApiRemoteRecognizer, recognition::RemoteRecognizer, PyRecognizer<HalvernNerApiRemoteRecognizer>,
              std::shared_ptr<HalvernNerApiRemoteRecognizer>>(
       m, "HalvernNerApiRemoteRecognizer", "Asks a remote NER service; failures are logged and give no results.")
       .def(py::init<std::string, std::optional<Strings>, std::optional<std::map<std::string, std::string>>, long,
@@ -289,7 +296,8 @@ void bind_recognizers(py::module_& m) {
       .def_readonly("api_headers", &HalvernNerApiRemoteRecognizer::api_headers)
       .def_readonly("api_timeout", &HalvernNerApiRemoteRecognizer::api_timeout);
 
-  py::class_<ProsaRemoteRecognizer, recognition::RemoteRecognizer, std::shared_ptr<ProsaRemoteRecognizer>>(
+  py::class_<ProsaRemoteRecognizer, recognition::RemoteRecognizer, PyRecognizer<ProsaRemoteRecognizer>,
+             std::shared_ptr<ProsaRemoteRecognizer>>(
       m, "ProsaRemoteRecognizer", "Asks the Prosa NER web API (Indonesian); transport failures give no results.")
       .def(py::init<std::string, std::string, std::optional<Strings>>(), py::arg("prosa_api_url"),
            py::arg("prosa_api_key"), py::arg("supported_entities_list") = py::none())
@@ -320,7 +328,7 @@ void bind_recognizers(py::module_& m) {
 
 void bind_enhancer(py::module_& m) {
   using E = CustomLemmaContextAwareEnhancer;
-  py::class_<E, recognition::ContextAwareEnhancer, std::shared_ptr<E>>(
+  py::class_<E, recognition::ContextAwareEnhancer, PyEnhancer<E>, std::shared_ptr<E>>(
       m, "CustomLemmaContextAwareEnhancer",
       "Raises a result's score when a context word or phrase of its recognizer stands nearby (on lemmas), or is "
       "among the caller's context words.")
@@ -441,7 +449,7 @@ void bind_mapping(py::module_& m) {
 
 void bind_faker(py::module_& m) {
   using faker::Faker;
-  py::class_<Faker>(m, "Faker",
+  py::class_<Faker>(m, "Faker", py::dynamic_attr(),
                     "Seeded fake values for \"en_US\" and \"id_ID\". Methods of added providers are reachable "
                     "as attributes (fake.custom_company(), fake.ktp(gender)).")
       .def(py::init<std::string>(), py::arg("locale") = "en_US")
@@ -478,18 +486,36 @@ void bind_faker(py::module_& m) {
           py::arg("elements"), py::arg("length"))
       .def(
           "add_provider",
-          [](Faker& f, py::handle provider) -> py::object {
+          [](py::object self, py::handle provider) -> py::object {
+            Faker& f = self.cast<Faker&>();
             if (provider.is(py::type::of<CompanyProvider>())) {
               return py::cast(&f.add_provider<CompanyProvider>(), py::return_value_policy::reference);
             }
             if (provider.is(py::type::of<KTPProvider>())) {
               return py::cast(&f.add_provider<KTPProvider>(), py::return_value_policy::reference);
             }
-            throw std::invalid_argument("Faker.add_provider accepts CompanyProvider or KTPProvider");
+            // A provider written in Python: a subclass of BaseProvider, or an instance of one.
+            py::handle base = py::type::of<faker::BaseProvider>();
+            const bool is_class = PyType_Check(provider.ptr()) && PyObject_IsSubclass(provider.ptr(), base.ptr()) == 1;
+            if (!is_class && !py::isinstance<faker::BaseProvider>(provider)) {
+              throw py::type_error("Faker.add_provider takes a BaseProvider subclass or instance");
+            }
+            py::object instance = is_class ? provider(self) : py::reinterpret_borrow<py::object>(provider);
+            py::list added = self.attr("__dict__").attr("setdefault")("_python_providers", py::list());
+            added.insert(0, instance);  // the latest provider answers first
+            return instance;
           },
-          py::arg("provider"), py::keep_alive<0, 1>(), "Adds a provider class and returns its instance.")
+          py::arg("provider"), py::keep_alive<0, 1>(), "Adds a provider (class or instance) and returns its instance.")
       .def("__getattr__", [](py::object self, const std::string& name) -> py::object {
         Faker& f = self.cast<Faker&>();
+        if (!name.empty() && name[0] != '_') {
+          py::dict attributes = self.attr("__dict__");
+          if (attributes.contains("_python_providers")) {
+            for (py::handle provider : attributes["_python_providers"]) {
+              if (py::hasattr(provider, name.c_str())) return provider.attr(name.c_str());
+            }
+          }
+        }
         if (name == "ktp" && f.has_method("ktp")) {
           return py::cpp_function(
               [self](const std::string& gender) { return self.cast<Faker&>().provider<KTPProvider>().ktp(gender); },
@@ -501,13 +527,18 @@ void bind_faker(py::module_& m) {
         throw py::attribute_error("'Faker' object has no attribute '" + name + "'");
       });
 
-  py::class_<faker::BaseProvider, std::unique_ptr<faker::BaseProvider, py::nodelete>>(
-      m, "BaseProvider", "Base of the providers that add methods to a Faker.")
+  // Providers added by class are owned by their Faker (Python sees them by
+  // reference); one made in Python is owned by its Python object.
+  py::class_<faker::BaseProvider, std::shared_ptr<faker::BaseProvider>>(
+      m, "BaseProvider",
+      "Base of the providers that add methods to a Faker. A Python subclass is constructed with the Faker "
+      "(its generator); Faker.add_provider makes its public methods reachable as the Faker's own.")
+      .def(py::init<Faker&>(), py::arg("generator"), py::keep_alive<1, 2>())
       .def_property_readonly("generator", &faker::BaseProvider::generator, py::return_value_policy::reference_internal);
-  py::class_<CompanyProvider, faker::BaseProvider, std::unique_ptr<CompanyProvider, py::nodelete>>(
+  py::class_<CompanyProvider, faker::BaseProvider, std::shared_ptr<CompanyProvider>>(
       m, "CompanyProvider", "Company names with an Indonesian legal form: \"PT ...\", \"CV ...\" or \"PT ... Tbk\".")
       .def("custom_company", &CompanyProvider::custom_company);
-  py::class_<KTPProvider, faker::BaseProvider, std::unique_ptr<KTPProvider, py::nodelete>>(
+  py::class_<KTPProvider, faker::BaseProvider, std::shared_ptr<KTPProvider>>(
       m, "KTPProvider", "16-digit KTP numbers; gender \"male\" gives day 01-31, anything else 41-71.")
       .def("ktp", &KTPProvider::ktp, py::arg("gender") = "male");
 

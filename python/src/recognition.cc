@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bindings.h"
+#include "trampolines.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 #include "tesk_privacy/recognition/context_aware_enhancer.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
@@ -59,73 +60,6 @@ struct PatternRecognizerAccess : PatternRecognizer {
   }
   static std::optional<bool> invalidate(const PatternRecognizer& r, std::string_view text) {
     return (r.*(&PatternRecognizerAccess::invalidate_result))(text);
-  }
-};
-
-std::optional<bool> optional_bool(py::handle obj) {
-  if (obj.is_none()) return std::nullopt;
-  int truth = PyObject_IsTrue(obj.ptr());
-  if (truth < 0) throw py::error_already_set();
-  return truth != 0;
-}
-
-py::object artifacts_to_py(const NlpArtifacts* nlp_artifacts) {
-  return nlp_artifacts ? py::cast(*nlp_artifacts) : py::object(py::none());
-}
-
-// The trampoline of the abstract recognizer bases (EntityRecognizer,
-// RemoteRecognizer): analyze() of a Python subclass is called from C++ under
-// the GIL as analyze(text, entities, nlp_artifacts).
-template <class Base>
-class PyAbstractRecognizer : public Base {
- public:
-  using Base::Base;
-
-  Results analyze(const Utf8Text& text, const std::vector<std::string>& entities, const NlpArtifacts* nlp_artifacts,
-                  std::optional<int> /*regex_flags*/ = std::nullopt) const override {
-    py::gil_scoped_acquire gil;
-    py::function override = py::get_override(static_cast<const Base*>(this), "analyze");
-    if (!override) throw py::type_error(this->name() + " does not implement analyze()");
-    return results_from_py(override(to_py_str(text.view()), entities, artifacts_to_py(nlp_artifacts)), this->name());
-  }
-};
-
-// The trampoline of PatternRecognizer: a Python subclass may override
-// analyze() (called with `regex_flags` as a keyword argument),
-// validate_result() and invalidate_result(); what it does not override runs
-// in C++.
-class PyPatternRecognizer : public PatternRecognizer {
- public:
-  using PatternRecognizer::PatternRecognizer;
-
-  Results analyze(const Utf8Text& text, const std::vector<std::string>& entities, const NlpArtifacts* nlp_artifacts,
-                  std::optional<int> regex_flags = std::nullopt) const override {
-    {
-      py::gil_scoped_acquire gil;
-      if (py::function override = py::get_override(static_cast<const PatternRecognizer*>(this), "analyze")) {
-        py::object flags = regex_flags ? py::object(py::int_(*regex_flags)) : py::object(py::none());
-        return results_from_py(
-            override(to_py_str(text.view()), entities, artifacts_to_py(nlp_artifacts), py::arg("regex_flags") = flags),
-            name());
-      }
-    }
-    return PatternRecognizer::analyze(text, entities, nlp_artifacts, regex_flags);
-  }
-
- protected:
-  std::optional<bool> validate_result(std::string_view text) const override {
-    py::gil_scoped_acquire gil;
-    if (py::function f = py::get_override(static_cast<const PatternRecognizer*>(this), "validate_result")) {
-      return optional_bool(f(to_py_str(text)));
-    }
-    return PatternRecognizer::validate_result(text);
-  }
-  std::optional<bool> invalidate_result(std::string_view text) const override {
-    py::gil_scoped_acquire gil;
-    if (py::function f = py::get_override(static_cast<const PatternRecognizer*>(this), "invalidate_result")) {
-      return optional_bool(f(to_py_str(text)));
-    }
-    return PatternRecognizer::invalidate_result(text);
   }
 };
 
@@ -221,7 +155,7 @@ void bind_recognition(py::module_& m) {
       .def_readwrite("keywords", &NlpArtifacts::keywords)
       .def_readwrite("nlp_engine_name", &NlpArtifacts::nlp_engine_name);
 
-  py::class_<EntityRecognizer, PyAbstractRecognizer<EntityRecognizer>, std::shared_ptr<EntityRecognizer>>(
+  py::class_<EntityRecognizer, PyRecognizer<EntityRecognizer>, std::shared_ptr<EntityRecognizer>>(
       m, "EntityRecognizer", "Base of every recognizer: reports spans of its entity types in texts of one language.")
       .def(py::init<Strings, std::string, std::string, std::string, Strings>(), py::arg("supported_entities"),
            py::arg("name"), py::arg("supported_language") = "en", py::arg("version") = "0.0.1",
@@ -245,7 +179,8 @@ void bind_recognition(py::module_& m) {
           "Context words: near a result they raise its score.")
       .def("supports_entity", &EntityRecognizer::supports_entity, py::arg("entity"));
 
-  py::class_<PatternRecognizer, EntityRecognizer, PyPatternRecognizer, std::shared_ptr<PatternRecognizer>>(
+  py::class_<PatternRecognizer, EntityRecognizer, PyPatternRecognizer<PatternRecognizer>,
+             std::shared_ptr<PatternRecognizer>>(
       m, "PatternRecognizer",
       "Reports every match of its patterns, and every whole-word occurrence of its deny-list terms, as one "
       "entity type.")
@@ -273,31 +208,44 @@ void bind_recognition(py::module_& m) {
           },
           py::arg("pattern_text"), "True rejects a candidate.");
 
-  py::class_<RemoteRecognizer, EntityRecognizer, PyAbstractRecognizer<RemoteRecognizer>,
+  py::class_<RemoteRecognizer, EntityRecognizer, PyRecognizer<RemoteRecognizer>,
              std::shared_ptr<RemoteRecognizer>>(
       m, "RemoteRecognizer", "Base of recognizers that send the text to a service and convert its answer.")
       .def(py::init<Strings, std::string, std::string, std::string, Strings>(), py::arg("supported_entities"),
            py::arg("name"), py::arg("supported_language"), py::arg("version"), py::arg("context") = Strings{});
 
   py::module_ predefined = m.def_submodule("predefined", "The framework's predefined recognizers.");
-  py::class_<recognition::EmailRecognizer, PatternRecognizer, std::shared_ptr<recognition::EmailRecognizer>>(
+  using recognition::CreditCardRecognizer;
+  using recognition::EmailRecognizer;
+  using recognition::PhoneRecognizer;
+  py::class_<EmailRecognizer, PatternRecognizer, PyPatternRecognizer<EmailRecognizer>,
+             std::shared_ptr<EmailRecognizer>>(
       predefined, "EmailRecognizer")
       .def(py::init<std::string>(), py::arg("supported_language") = "en");
-  py::class_<recognition::PhoneRecognizer, EntityRecognizer, std::shared_ptr<recognition::PhoneRecognizer>>(
+  py::class_<PhoneRecognizer, EntityRecognizer, PyRecognizer<PhoneRecognizer>, std::shared_ptr<PhoneRecognizer>>(
       predefined, "PhoneRecognizer")
       .def(py::init<std::string, Strings, std::optional<Strings>>(), py::arg("supported_language") = "en",
-           py::arg("supported_regions") = recognition::PhoneRecognizer::DEFAULT_REGIONS(),
+           py::arg("supported_regions") = PhoneRecognizer::DEFAULT_REGIONS(),
            py::arg("context") = py::none())
-      .def_property_readonly("supported_regions", &recognition::PhoneRecognizer::supported_regions);
-  py::class_<recognition::CreditCardRecognizer, PatternRecognizer, std::shared_ptr<recognition::CreditCardRecognizer>>(
+      .def_property_readonly("supported_regions", &PhoneRecognizer::supported_regions);
+  using PyCreditCardRecognizer = PyPatternRecognizer<CreditCardRecognizer>;
+  py::class_<CreditCardRecognizer, PatternRecognizer, PyCreditCardRecognizer, std::shared_ptr<CreditCardRecognizer>>(
       predefined, "CreditCardRecognizer")
-      .def(py::init([](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
-                       std::optional<Strings> context, std::string supported_entity) {
-             return std::make_shared<recognition::CreditCardRecognizer>(
-                 std::move(supported_language),
-                 recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
-                                                          std::move(supported_entity)});
-           }),
+      .def(py::init(
+               [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
+                  std::optional<Strings> context, std::string supported_entity) {
+                 return std::make_shared<CreditCardRecognizer>(
+                     std::move(supported_language),
+                     recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
+                                                              std::move(supported_entity)});
+               },
+               [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
+                  std::optional<Strings> context, std::string supported_entity) {
+                 return std::make_shared<PyCreditCardRecognizer>(
+                     std::move(supported_language),
+                     recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
+                                                              std::move(supported_entity)});
+               }),
            py::arg("supported_language") = "en", py::arg("patterns") = py::none(), py::arg("context") = py::none(),
            py::arg("supported_entity") = "CREDIT_CARD");
 
@@ -379,8 +327,13 @@ void bind_recognition(py::module_& m) {
         return without_gil([&] { return self.create_engine(); });
       });
 
-  py::class_<ContextAwareEnhancer, std::shared_ptr<ContextAwareEnhancer>>(
-      m, "ContextAwareEnhancer", "Raises the score of a result when supporting context words stand near it.")
+  py::class_<ContextAwareEnhancer, PyEnhancer<ContextAwareEnhancer>, std::shared_ptr<ContextAwareEnhancer>>(
+      m, "ContextAwareEnhancer",
+      "Base of the step that raises the score of a result when supporting context words stand near it; a "
+      "subclass implements enhance_using_context().")
+      .def(py::init<double, double, int, int>(), py::arg("context_similarity_factor"),
+           py::arg("min_score_with_context_similarity"), py::arg("context_prefix_count"),
+           py::arg("context_suffix_count"))
       .def_readonly_static("MAX_SCORE", &ContextAwareEnhancer::MAX_SCORE)
       .def_readonly("context_similarity_factor", &ContextAwareEnhancer::context_similarity_factor)
       .def_readonly("min_score_with_context_similarity", &ContextAwareEnhancer::min_score_with_context_similarity)
@@ -404,10 +357,17 @@ void bind_recognition(py::module_& m) {
 
   py::class_<AnalyzerEngine, std::shared_ptr<AnalyzerEngine>>(
       m, "AnalyzerEngine", "Runs the recognizers of one language over a text and returns the scored results.")
-      .def(py::init<std::shared_ptr<RecognizerRegistry>, std::shared_ptr<NlpEngine>, Strings,
-                    std::shared_ptr<ContextAwareEnhancer>, double>(),
+      .def(py::init([](std::shared_ptr<RecognizerRegistry> registry, std::shared_ptr<NlpEngine> nlp_engine,
+                       Strings supported_languages, py::object context_aware_enhancer, double default_score_threshold) {
+             // A Python enhancer lives as long as the engine, so that its overrides stay reachable.
+             std::shared_ptr<ContextAwareEnhancer> enhancer;
+             if (!context_aware_enhancer.is_none()) enhancer = hold<ContextAwareEnhancer>(context_aware_enhancer);
+             return std::make_shared<AnalyzerEngine>(std::move(registry), std::move(nlp_engine),
+                                                     std::move(supported_languages), std::move(enhancer),
+                                                     default_score_threshold);
+           }),
            py::arg("registry") = nullptr, py::arg("nlp_engine") = nullptr,
-           py::arg("supported_languages") = Strings{"en"}, py::arg("context_aware_enhancer") = nullptr,
+           py::arg("supported_languages") = Strings{"en"}, py::arg("context_aware_enhancer") = py::none(),
            py::arg("default_score_threshold") = 0.0)
       .def(
           "analyze",

@@ -65,11 +65,11 @@ class ShoutRecognizer(EntityRecognizer):
         return out
 
 
-def engine_with(*recognizers):
+def engine_with(*recognizers, enhancer=None):
     registry = RecognizerRegistry(supported_languages=["en"])
     for r in recognizers:
         registry.add_recognizer(r)
-    return AnalyzerEngine(registry, NlpEngineProvider().create_engine(), ["en", "id"])
+    return AnalyzerEngine(registry, NlpEngineProvider().create_engine(), ["en", "id"], enhancer)
 
 
 def spans(results):
@@ -299,3 +299,69 @@ def test_analyze_forwards_the_engines_extra_keywords():
     assert anonymizer.anonymize(text, ad_hoc_recognizers=[badge_id]) == "Kartu <BADGE_1> milik BUDI"
     with pytest.raises(TypeError, match="unexpected keyword argument 'colour'"):
         anonymizer.anonymize(text, colour="red")
+
+
+def test_python_subclasses_of_every_base_are_called_from_the_engine():
+    from tesk_privacy.framework import ContextAwareEnhancer, CreditCardRecognizer as FrameworkCardRecognizer
+    from tesk_privacy.pii_detector.custom_lemma_context_aware_enhancer import CustomLemmaContextAwareEnhancer
+    from tesk_privacy.pii_detector.recognizer import (
+        CreditCardRecognizer, HalvernNerApiRemoteRecognizer, KTPRecognizer, ProjectNameRecognizer)
+
+    class Doubling(CustomLemmaContextAwareEnhancer):
+        def enhance_using_context(self, text, raw_results, nlp_artifacts, recognizers, context=None):
+            results = super().enhance_using_context(text, raw_results, nlp_artifacts, recognizers, context)
+            for r in results:
+                r.score = min(1.0, r.score * 2)
+            self.names = [r.name for r in recognizers]
+            return results
+
+    class Flat(ContextAwareEnhancer):
+        def enhance_using_context(self, text, raw_results, nlp_artifacts, recognizers, context=None):
+            for r in raw_results:
+                r.score = 0.25
+            return raw_results
+
+    class AnyLuhn(FrameworkCardRecognizer):
+        def validate_result(self, pattern_text):
+            return True
+
+    class NotThisNik(KTPRecognizer):
+        def invalidate_result(self, pattern_text):
+            return pattern_text == "3171011205900001"
+
+    class LocalNer(HalvernNerApiRemoteRecognizer):
+        def analyze(self, text, entities, nlp_artifacts=None):
+            return [RecognizerResult("PERSON", 0, 4, 0.9)]
+
+    base = ContextAwareEnhancer(0.35, 0.4, 5, 0)
+    assert (base.context_similarity_factor, base.min_score_with_context_similarity,
+            base.context_prefix_count, base.context_suffix_count) == (0.35, 0.4, 5, 0)
+    text = "Budi 4111 1111 1111 1112 3171011205900001 3171011205900002 Project Nebula"
+    recognizers = [AnyLuhn(), NotThisNik(supported_language="en"), LocalNer("http://127.0.0.1:9/none"),
+                   ProjectNameRecognizer(supported_language="en"), CreditCardRecognizer(supported_language="en")]
+    doubling = Doubling()
+    found = engine_with(*recognizers, enhancer=doubling).analyze(text, "en")
+    spans = {(r.entity_type, text[r.start:r.end]) for r in found}
+    assert {("CREDIT_CARD", "4111 1111 1111 1112"), ("ID_KTP", "3171011205900002"), ("PERSON", "Budi"),
+            ("PROJECT", "Project Nebula")} <= spans
+    assert ("ID_KTP", "3171011205900001") not in spans
+    assert len(doubling.names) == len(recognizers)  # the engine handed its recognizers over
+    assert all(r.score == 0.25 for r in engine_with(*recognizers, enhancer=Flat(0.35, 0.4, 5, 0)).analyze(text, "en"))
+    with pytest.raises(TypeError, match="does not implement enhance_using_context"):
+        engine_with(*recognizers, enhancer=base).analyze(text, "en")
+
+
+def test_python_fake_value_providers():
+    from tesk_privacy.framework import BaseProvider, Faker
+
+    class ShoeProvider(BaseProvider):
+        def shoe_size(self):
+            return str(self.generator.random_int(36, 46))
+
+    fake = Faker("id_ID")
+    fake.seed_instance(3)
+    provider = fake.add_provider(ShoeProvider)
+    assert isinstance(provider, ShoeProvider) and provider.generator is not None
+    assert 36 <= int(fake.shoe_size()) <= 46
+    with pytest.raises(TypeError, match="BaseProvider subclass or instance"):
+        fake.add_provider(int)
