@@ -5,6 +5,7 @@
 #include "cli_common.h"
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/pii_detector/format_entities.h"
+#include "tesk_privacy/version.h"
 #include "commands.h"
 
 namespace {
@@ -119,7 +120,7 @@ int main(int argc, char** argv) {
       }
     }
     if (command == "--version") {
-      std::cout << "tesk-privacy 0.1.0\n";
+      std::cout << "tesk-privacy " << tesk_privacy::kVersion << "\n";
       return 0;
     }
     if (command == "analyze") return run_analyze(argc, argv);

@@ -1,6 +1,7 @@
 // tesk_privacy._native: the compiled core of the Python package. Private;
 // the package's modules give it its public shape.
 #include "bindings.h"
+#include "tesk_privacy/version.h"
 
 #ifdef TESK_HAVE_FLAIR
 namespace tesk_privacy::python {
@@ -14,6 +15,7 @@ void bind_transformers(py::module_& m);
 
 PYBIND11_MODULE(_native, m) {
   m.doc() = "Compiled core of tesk_privacy (private; import the tesk_privacy packages instead).";
+  m.attr("__version__") = tesk_privacy::kVersion;
   tesk_privacy::python::bind_errors_and_logging(m);
   tesk_privacy::python::bind_recognition(m);
   tesk_privacy::python::bind_anonymization(m);

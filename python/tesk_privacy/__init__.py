@@ -17,4 +17,9 @@ for writing recognizers and operators in Python; ``tesk_privacy.log_bridge``
 controls how the compiled core's log records reach :mod:`logging`.
 """
 
+from tesk_privacy._core import _native
+
+#: The library's version.
+__version__: str = _native.__version__
+
 __all__: list = []
