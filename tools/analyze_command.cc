@@ -4,10 +4,10 @@
 // --allow-remote-failures.
 #include <cstdlib>
 #include <iostream>
-#include <nlohmann/json.hpp>
 
 #include "cli_common.h"
 #include "commands.h"
+#include "tesk_privacy/recognition/results_json.h"
 #ifdef TESK_HAVE_TRANSFORMERS
 #include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
 #endif
@@ -66,6 +66,9 @@ int run_analyze(int argc, char** argv) {
   }
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
   auto analyzer = make_analyzer(common, &remotes, std::move(models));
+  recognition::ResultsJsonOptions json_options;
+  json_options.explain = explain;
+  json_options.removed_reason = "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) + " characters";
   Progress progress(common.progress);
   for_each_document(common, [&](const Document& doc) {
     const Utf8Text text(doc.text);
@@ -78,35 +81,8 @@ int run_analyze(int argc, char** argv) {
     } catch (const std::exception& e) {
       throw std::runtime_error(doc.source + ": " + e.what());
     }
-    // Each result is serialized on its own: a large document has millions.
-    std::string line = "{\"results\":[";
-    for (const auto& r : found) {
-      nlohmann::json item = {{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end},
-                             {"score", r.score}, {"text", std::string(text.slice(r.start, r.end))}};
-      if (explain && r.analysis_explanation) {
-        const auto& ex = *r.analysis_explanation;
-        item["recognizer"] = ex.recognizer;
-        item["explanation"] = {{"original_score", ex.original_score},
-                               {"textual_explanation", ex.textual_explanation},
-                               {"pattern_name", ex.pattern_name},
-                               {"supportive_context_word", ex.supportive_context_word},
-                               {"score_context_improvement", ex.score_context_improvement}};
-      }
-      if (line.back() != '[') line += ',';
-      line += item.dump();
-    }
-    line += "]";
-    if (!too_long.empty()) {
-      // What the length filter removed; anonymize replaces these all the same.
-      nlohmann::json removed = nlohmann::json::array();
-      for (const auto& r : too_long) {
-        removed.push_back({{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end}, {"score", r.score},
-                           {"reason", "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) +
-                                          " characters"}});
-      }
-      line += ",\"removed\":" + removed.dump();
-    }
-    line += "}\n";
+    std::string line = recognition::results_to_json(text, found, json_options, too_long);
+    line += '\n';
     std::cout << line;
     progress.tick();
   });

@@ -25,6 +25,7 @@
 #include "tesk_privacy/recognition/predefined/phone_recognizer.h"
 #include "tesk_privacy/recognition/recognizer_registry.h"
 #include "tesk_privacy/recognition/remote_recognizer.h"
+#include "tesk_privacy/recognition/results_json.h"
 #include "tesk_privacy/regex/regex.h"
 
 namespace tesk_privacy::python {
@@ -354,6 +355,19 @@ void bind_recognition(py::module_& m) {
           },
           py::arg("text"), py::arg("raw_results"), py::arg("nlp_artifacts"), py::arg("recognizers"),
           py::arg("context") = py::none());
+
+  m.def(
+      "results_to_json",
+      [](py::handle text, const Results& results, bool explain) {
+        Utf8Text t = to_text(text);
+        recognition::ResultsJsonOptions options;
+        options.explain = explain;
+        return to_py_str(recognition::results_to_json(t, results, options));
+      },
+      py::arg("text"), py::arg("results"), py::arg("explain") = false);
+  m.def(
+      "results_from_json", [](py::handle json) { return recognition::results_from_json(utf8_view(json, "json")); },
+      py::arg("json"));
 
   py::class_<AnalyzerEngine, std::shared_ptr<AnalyzerEngine>>(
       m, "AnalyzerEngine", "Runs the recognizers of one language over a text and returns the scored results.")

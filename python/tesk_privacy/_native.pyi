@@ -199,6 +199,9 @@ class ContextAwareEnhancer:
         context: Optional[Sequence[str]] = None,
     ) -> List[RecognizerResult]: ...
 
+def results_to_json(text: str, results: Sequence[RecognizerResult], explain: bool = False) -> str: ...
+def results_from_json(json: str) -> List[RecognizerResult]: ...
+
 class AnalyzerEngine:
     def __init__(
         self,

@@ -54,6 +54,20 @@ EmailRecognizer = _native.predefined.EmailRecognizer
 PhoneRecognizer = _native.predefined.PhoneRecognizer
 CreditCardRecognizer = _native.predefined.CreditCardRecognizer
 
+def results_to_json(text: str, results: List[RecognizerResult], explain: bool = False) -> str:
+    """``{"results":[...]}`` for the results of analysing ``text``: each with
+    "entity_type", "start", "end", "score" and "text" (plus "recognizer" and
+    the explanation's fields when ``explain``), as the command-line tool
+    writes them."""
+    return _native.results_to_json(text, results, explain)
+
+
+def results_from_json(json: str) -> List[RecognizerResult]:
+    """The results of a ``{"results":[...]}`` document or a bare list of
+    result objects. Raises ValueError for anything else."""
+    return _native.results_from_json(json)
+
+
 #: re.DOTALL | re.MULTILINE | re.IGNORECASE, the flags of every analysis by default.
 DEFAULT_REGEX_FLAGS: int = _native.DOTALL_MULTILINE_IGNORECASE
 
@@ -192,4 +206,6 @@ __all__: List[str] = [
     "Faker",
     "BaseProvider",
     "DEFAULT_REGEX_FLAGS",
+    "results_to_json",
+    "results_from_json",
 ]

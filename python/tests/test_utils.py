@@ -117,3 +117,24 @@ def test_small_conformance_details():
     generators = dict(get_pseudoanonymizer_mapping(seed=1))
     person = generators["PERSON"]
     assert isinstance(person(None), str) and isinstance(person(42), str) and isinstance(person(), str)
+
+
+def test_results_json_is_what_the_command_line_writes():
+    import json
+    import subprocess
+    import os
+    from tesk_privacy.framework import results_from_json, results_to_json
+    from tesk_privacy.pii_detector import TextAnalyzer
+
+    text = "Nama: Dédé, NIK 3171011205900001"
+    results = TextAnalyzer(indonesian_formats=True).analyze(text)
+    written = results_to_json(text, results)
+    assert [(r.entity_type, r.start, r.end) for r in results_from_json(written)] == [
+        (r.entity_type, r.start, r.end) for r in results]
+    assert all(item["text"] == text[item["start"]:item["end"]] for item in json.loads(written)["results"])
+    cli = os.environ.get("TESK_PRIVACY_CLI")
+    if cli:
+        line = subprocess.run([cli, "analyze", "-"], input=text, capture_output=True, text=True, check=True).stdout
+        assert json.loads(line) == json.loads(written)
+    with pytest.raises(ValueError, match="not valid JSON"):
+        results_from_json("{")
