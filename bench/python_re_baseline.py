@@ -56,19 +56,19 @@ def python_phone_seconds(text, regions):
 
 def python_throughput(dump_dir, repetitions):
     with open(os.path.join(dump_dir, "patterns.json"), encoding="utf-8") as f:
-        spec = json.load(f)
+        table = json.load(f)
     with open(os.path.join(dump_dir, "corpus.txt"), encoding="utf-8") as f:
         text = f.read()
     size_mb = len(text.encode("utf-8")) / 1e6
-    compiled = [re.compile(p["regex"], spec["flags"]) for p in spec["patterns"]]
+    compiled = [re.compile(p["regex"], table["flags"]) for p in table["patterns"]]
     best = min(python_pass(compiled, text)[0] for _ in range(repetitions))
     _, found = python_pass(compiled, text)
     per_pattern = []
-    for p, rx in zip(spec["patterns"], compiled):
+    for p, rx in zip(table["patterns"], compiled):
         seconds = min(python_pass([rx], text)[0] for _ in range(max(1, repetitions // 2)))
         per_pattern.append((size_mb / seconds, p["recognizer"], p["name"]))
-    phone_seconds, phone_found = python_phone_seconds(text, spec.get("phone_regions", []))
-    phone = None if phone_seconds is None else (size_mb / (best + phone_seconds), phone_found, spec["phone_regions"])
+    phone_seconds, phone_found = python_phone_seconds(text, table.get("phone_regions", []))
+    phone = None if phone_seconds is None else (size_mb / (best + phone_seconds), phone_found, table["phone_regions"])
     return size_mb / best, found, len(compiled), size_mb, per_pattern, phone
 
 

@@ -8,18 +8,18 @@
 
 namespace tesk_privacy::inference {
 
-BpeModel::BpeModel(const nlohmann::json& spec, const std::string& origin)
-    : vocab_(vocab_from_object(spec.contains("vocab") ? spec["vocab"] : nlohmann::json(), origin)),
-      prefix_(string_field(spec, "continuing_subword_prefix", "", origin)),
-      suffix_(string_field(spec, "end_of_word_suffix", "", origin)),
-      fuse_unk_(bool_field(spec, "fuse_unk", false, origin)),
-      byte_fallback_(bool_field(spec, "byte_fallback", false, origin)),
-      ignore_merges_(bool_field(spec, "ignore_merges", false, origin)) {
-  if (auto unk = optional_string(spec, "unk_token", origin)) {
+BpeModel::BpeModel(const nlohmann::json& desc, const std::string& origin)
+    : vocab_(vocab_from_object(desc.contains("vocab") ? desc["vocab"] : nlohmann::json(), origin)),
+      prefix_(string_field(desc, "continuing_subword_prefix", "", origin)),
+      suffix_(string_field(desc, "end_of_word_suffix", "", origin)),
+      fuse_unk_(bool_field(desc, "fuse_unk", false, origin)),
+      byte_fallback_(bool_field(desc, "byte_fallback", false, origin)),
+      ignore_merges_(bool_field(desc, "ignore_merges", false, origin)) {
+  if (auto unk = optional_string(desc, "unk_token", origin)) {
     unk_id_ = vocab_.find(*unk);
     if (!unk_id_) fail_at(origin, "unknown token '" + *unk + "' is not in the vocabulary");
   }
-  const nlohmann::json& merges = array_field(spec, "merges", origin);
+  const nlohmann::json& merges = array_field(desc, "merges", origin);
   uint32_t rank = 0;
   for (const auto& m : merges) {
     std::string left, right;

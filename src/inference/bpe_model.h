@@ -14,7 +14,7 @@ namespace tesk_privacy::inference {
 
 class BpeModel : public TokenizerModel {
  public:
-  BpeModel(const nlohmann::json& spec, const std::string& origin);
+  BpeModel(const nlohmann::json& desc, const std::string& origin);
 
   std::vector<ModelToken> tokenize(std::u32string_view word) const override;
   const Vocab& vocab() const override { return vocab_; }

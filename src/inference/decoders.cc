@@ -88,9 +88,9 @@ class MetaspaceDecoder : public Decoder {
 
 class ReplaceDecoder : public Decoder {
  public:
-  ReplaceDecoder(const json& spec, const std::string& origin)
-      : content_(string_field(spec, "content", "", origin)) {
-    const json& p = spec.contains("pattern") ? spec["pattern"] : json();
+  ReplaceDecoder(const json& desc, const std::string& origin)
+      : content_(string_field(desc, "content", "", origin)) {
+    const json& p = desc.contains("pattern") ? desc["pattern"] : json();
     if (p.is_object() && p.contains("String") && p["String"].is_string()) {
       literal_ = p["String"].get<std::string>();
       if (literal_.empty()) fail_at(origin, "empty String pattern");
@@ -230,33 +230,33 @@ char32_t single_char(const std::string& s, const std::string& origin, const char
 
 std::string clean_up_tokenization(std::string text) { return clean_up(std::move(text), /*do_not=*/false); }
 
-std::unique_ptr<Decoder> make_decoder(const json& spec, const std::string& origin, int depth) {
-  if (spec.is_null()) return nullptr;
-  const std::string type = component_type(spec, origin, "decoder");
+std::unique_ptr<Decoder> make_decoder(const json& desc, const std::string& origin, int depth) {
+  if (desc.is_null()) return nullptr;
+  const std::string type = component_type(desc, origin, "decoder");
   const std::string where = origin + ": decoder " + type;
   if (type == "WordPiece") {
-    return std::make_unique<WordPieceDecoder>(string_field(spec, "prefix", "##", where),
-                                              bool_field(spec, "cleanup", true, where));
+    return std::make_unique<WordPieceDecoder>(string_field(desc, "prefix", "##", where),
+                                              bool_field(desc, "cleanup", true, where));
   }
   if (type == "ByteLevel") return std::make_unique<ByteLevelDecoder>();
   if (type == "Metaspace") {
-    char32_t replacement = single_char(string_field(spec, "replacement", "\u2581", where), where, "replacement");
-    bool strip_first = bool_field(spec, "add_prefix_space", true, where);
-    if (auto s = optional_string(spec, "prepend_scheme", where)) strip_first = *s != "never";
+    char32_t replacement = single_char(string_field(desc, "replacement", "\u2581", where), where, "replacement");
+    bool strip_first = bool_field(desc, "add_prefix_space", true, where);
+    if (auto s = optional_string(desc, "prepend_scheme", where)) strip_first = *s != "never";
     return std::make_unique<MetaspaceDecoder>(replacement, strip_first);
   }
-  if (type == "Replace") return std::make_unique<ReplaceDecoder>(spec, where);
+  if (type == "Replace") return std::make_unique<ReplaceDecoder>(desc, where);
   if (type == "ByteFallback") return std::make_unique<ByteFallbackDecoder>();
   if (type == "Fuse") return std::make_unique<FuseDecoder>();
   if (type == "Strip") {
-    return std::make_unique<StripDecoder>(single_char(string_field(spec, "content", " ", where), where, "content"),
-                                          uint_field(spec, "start", 0, where), uint_field(spec, "stop", 0, where));
+    return std::make_unique<StripDecoder>(single_char(string_field(desc, "content", " ", where), where, "content"),
+                                          uint_field(desc, "start", 0, where), uint_field(desc, "stop", 0, where));
   }
-  if (type == "BPEDecoder") return std::make_unique<BpeDecoder>(string_field(spec, "suffix", "</w>", where));
+  if (type == "BPEDecoder") return std::make_unique<BpeDecoder>(string_field(desc, "suffix", "</w>", where));
   if (type == "Sequence") {
     check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<Decoder>> parts;
-    for (const json& part : array_field(spec, "decoders", where)) {
+    for (const json& part : array_field(desc, "decoders", where)) {
       auto d = make_decoder(part, origin, depth + 1);
       if (d) parts.push_back(std::move(d));
     }

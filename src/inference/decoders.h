@@ -24,7 +24,7 @@ class Decoder {
 
 // Null JSON gives nullptr. Throws std::runtime_error prefixed with `origin`
 // for unknown types or malformed settings.
-std::unique_ptr<Decoder> make_decoder(const nlohmann::json& spec, const std::string& origin, int depth = 0);
+std::unique_ptr<Decoder> make_decoder(const nlohmann::json& desc, const std::string& origin, int depth = 0);
 
 // The clean-up of spaces before punctuation and English contractions
 // (" ." → ".", " n't" → "n't", …) that decoding may apply.

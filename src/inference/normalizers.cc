@@ -122,14 +122,14 @@ class Prepend : public Normalizer {
 // Matches of a literal string or a regular expression.
 class Pattern {
  public:
-  Pattern(const json& spec, const std::string& origin) {
-    if (spec.is_object() && spec.contains("String") && spec["String"].is_string()) {
-      literal_ = to_u32(spec["String"].get<std::string>());
+  Pattern(const json& desc, const std::string& origin) {
+    if (desc.is_object() && desc.contains("String") && desc["String"].is_string()) {
+      literal_ = to_u32(desc["String"].get<std::string>());
       if (literal_.empty()) fail_at(origin, "empty String pattern");
-    } else if (spec.is_object() && spec.contains("Regex") && spec["Regex"].is_string()) {
-      regex_ = std::make_unique<PatternMatcher>(spec["Regex"].get<std::string>(), origin);
-    } else if (spec.is_string()) {  // a bare string is a literal
-      literal_ = to_u32(spec.get<std::string>());
+    } else if (desc.is_object() && desc.contains("Regex") && desc["Regex"].is_string()) {
+      regex_ = std::make_unique<PatternMatcher>(desc["Regex"].get<std::string>(), origin);
+    } else if (desc.is_string()) {  // a bare string is a literal
+      literal_ = to_u32(desc.get<std::string>());
       if (literal_.empty()) fail_at(origin, "empty String pattern");
     } else {
       fail_at(origin, "pattern must be {\"String\": ...} or {\"Regex\": ...}");
@@ -153,9 +153,9 @@ class Pattern {
 
 class Replace : public Normalizer {
  public:
-  Replace(const json& spec, const std::string& origin)
-      : pattern_(spec.contains("pattern") ? spec["pattern"] : json(), origin),
-        content_(to_u32(string_field(spec, "content", "", origin))) {}
+  Replace(const json& desc, const std::string& origin)
+      : pattern_(desc.contains("pattern") ? desc["pattern"] : json(), origin),
+        content_(to_u32(string_field(desc, "content", "", origin))) {}
 
   void normalize(NormalizedString& s) const override {
     auto matches = pattern_.find_all(s.text);
@@ -359,15 +359,15 @@ void unicode_normalize(NormalizedString& s, NormalizationForm form) {
   s = std::move(out);
 }
 
-std::unique_ptr<Normalizer> make_normalizer(const json& spec, const std::string& origin, int depth) {
-  if (spec.is_null()) return nullptr;
-  const std::string type = component_type(spec, origin, "normalizer");
+std::unique_ptr<Normalizer> make_normalizer(const json& desc, const std::string& origin, int depth) {
+  if (desc.is_null()) return nullptr;
+  const std::string type = component_type(desc, origin, "normalizer");
   const std::string where = origin + ": normalizer " + type;
   if (type == "BertNormalizer") {
-    const bool lowercase = bool_field(spec, "lowercase", true, where);
-    return std::make_unique<BertNormalizer>(bool_field(spec, "clean_text", true, where),
-                                            bool_field(spec, "handle_chinese_chars", true, where),
-                                            bool_field(spec, "strip_accents", lowercase, where), lowercase);
+    const bool lowercase = bool_field(desc, "lowercase", true, where);
+    return std::make_unique<BertNormalizer>(bool_field(desc, "clean_text", true, where),
+                                            bool_field(desc, "handle_chinese_chars", true, where),
+                                            bool_field(desc, "strip_accents", lowercase, where), lowercase);
   }
   if (type == "NFC") return std::make_unique<UnicodeNormalizer>(NormalizationForm::kNFC);
   if (type == "NFD") return std::make_unique<UnicodeNormalizer>(NormalizationForm::kNFD);
@@ -376,20 +376,20 @@ std::unique_ptr<Normalizer> make_normalizer(const json& spec, const std::string&
   if (type == "Lowercase") return std::make_unique<Lowercase>();
   if (type == "StripAccents") return std::make_unique<StripAccents>();
   if (type == "Strip") {
-    return std::make_unique<Strip>(bool_field(spec, "strip_left", true, where),
-                                   bool_field(spec, "strip_right", true, where));
+    return std::make_unique<Strip>(bool_field(desc, "strip_left", true, where),
+                                   bool_field(desc, "strip_right", true, where));
   }
-  if (type == "Prepend") return std::make_unique<Prepend>(to_u32(string_field(spec, "prepend", "", where)));
-  if (type == "Replace") return std::make_unique<Replace>(spec, where);
+  if (type == "Prepend") return std::make_unique<Prepend>(to_u32(string_field(desc, "prepend", "", where)));
+  if (type == "Replace") return std::make_unique<Replace>(desc, where);
   if (type == "Nmt") return std::make_unique<Nmt>();
   if (type == "Precompiled") {
-    auto map = optional_string(spec, "precompiled_charsmap", where);
+    auto map = optional_string(desc, "precompiled_charsmap", where);
     return std::make_unique<Precompiled>(map ? base64_decode(*map, where) : std::string(), where);
   }
   if (type == "Sequence") {
     check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<Normalizer>> parts;
-    for (const json& part : array_field(spec, "normalizers", where)) {
+    for (const json& part : array_field(desc, "normalizers", where)) {
       auto n = make_normalizer(part, origin, depth + 1);
       if (n) parts.push_back(std::move(n));
     }

@@ -22,10 +22,10 @@ class Normalizer {
   virtual void normalize(NormalizedString& s) const = 0;
 };
 
-// Builds the normalizer that `spec` describes; null JSON gives nullptr.
+// Builds the normalizer that `desc` describes; null JSON gives nullptr.
 // Throws std::runtime_error prefixed with `origin` for unknown types or
 // malformed settings.
-std::unique_ptr<Normalizer> make_normalizer(const nlohmann::json& spec, const std::string& origin, int depth = 0);
+std::unique_ptr<Normalizer> make_normalizer(const nlohmann::json& desc, const std::string& origin, int depth = 0);
 
 enum class NormalizationForm { kNFC, kNFD, kNFKC, kNFKD };
 

@@ -47,9 +47,9 @@ void surround(Encoding& e, const std::vector<SpecialToken>& before, const std::v
   e = std::move(out);
 }
 
-SpecialToken pair_token(const json& spec, const char* key, const std::string& origin) {
-  auto it = spec.find(key);
-  if (it == spec.end() || !it->is_array() || it->size() != 2 || !(*it)[0].is_string()) {
+SpecialToken pair_token(const json& desc, const char* key, const std::string& origin) {
+  auto it = desc.find(key);
+  if (it == desc.end() || !it->is_array() || it->size() != 2 || !(*it)[0].is_string()) {
     fail_at(origin, std::string("\"") + key + "\" must be [token, id]");
   }
   return {{id_value((*it)[1], origin, key)}, {(*it)[0].get<std::string>()}, 0};
@@ -80,10 +80,10 @@ void trim_byte_level_offsets(Encoding& e, bool add_prefix_space) {
 
 class TemplateProcessing : public PostProcessor {
  public:
-  TemplateProcessing(const json& spec, const std::string& origin) {
+  TemplateProcessing(const json& desc, const std::string& origin) {
     std::map<std::string, SpecialToken> specials;
-    if (spec.contains("special_tokens") && spec["special_tokens"].is_object()) {
-      for (const auto& [name, entry] : spec["special_tokens"].items()) {
+    if (desc.contains("special_tokens") && desc["special_tokens"].is_object()) {
+      for (const auto& [name, entry] : desc["special_tokens"].items()) {
         SpecialToken s;
         const json& ids = array_field(entry, "ids", origin);
         const json& tokens = array_field(entry, "tokens", origin);
@@ -97,7 +97,7 @@ class TemplateProcessing : public PostProcessor {
       }
     }
     bool seen_sequence = false;
-    for (const json& piece : array_field(spec, "single", origin)) {
+    for (const json& piece : array_field(desc, "single", origin)) {
       if (piece.contains("SpecialToken") && piece["SpecialToken"].is_object()) {
         const std::string name = string_field(piece["SpecialToken"], "id", "", origin);
         auto it = specials.find(name);
@@ -127,8 +127,8 @@ class TemplateProcessing : public PostProcessor {
 
 class BertProcessing : public PostProcessor {
  public:
-  BertProcessing(const json& spec, const std::string& origin)
-      : cls_(pair_token(spec, "cls", origin)), sep_(pair_token(spec, "sep", origin)) {}
+  BertProcessing(const json& desc, const std::string& origin)
+      : cls_(pair_token(desc, "cls", origin)), sep_(pair_token(desc, "sep", origin)) {}
   void add_special_tokens(Encoding& e) const override { surround(e, {cls_}, {sep_}, 0); }
 
  private:
@@ -137,11 +137,11 @@ class BertProcessing : public PostProcessor {
 
 class RobertaProcessing : public PostProcessor {
  public:
-  RobertaProcessing(const json& spec, const std::string& origin)
-      : cls_(pair_token(spec, "cls", origin)),
-        sep_(pair_token(spec, "sep", origin)),
-        trim_offsets_(bool_field(spec, "trim_offsets", true, origin)),
-        add_prefix_space_(bool_field(spec, "add_prefix_space", true, origin)) {}
+  RobertaProcessing(const json& desc, const std::string& origin)
+      : cls_(pair_token(desc, "cls", origin)),
+        sep_(pair_token(desc, "sep", origin)),
+        trim_offsets_(bool_field(desc, "trim_offsets", true, origin)),
+        add_prefix_space_(bool_field(desc, "add_prefix_space", true, origin)) {}
   void adjust_offsets(Encoding& e) const override {
     if (trim_offsets_) trim_byte_level_offsets(e, add_prefix_space_);
   }
@@ -154,9 +154,9 @@ class RobertaProcessing : public PostProcessor {
 
 class ByteLevelProcessing : public PostProcessor {
  public:
-  ByteLevelProcessing(const json& spec, const std::string& origin)
-      : trim_offsets_(bool_field(spec, "trim_offsets", true, origin)),
-        add_prefix_space_(bool_field(spec, "add_prefix_space", true, origin)) {}
+  ByteLevelProcessing(const json& desc, const std::string& origin)
+      : trim_offsets_(bool_field(desc, "trim_offsets", true, origin)),
+        add_prefix_space_(bool_field(desc, "add_prefix_space", true, origin)) {}
   void adjust_offsets(Encoding& e) const override {
     if (trim_offsets_) trim_byte_level_offsets(e, add_prefix_space_);
   }
@@ -182,18 +182,18 @@ class Sequence : public PostProcessor {
 
 }  // namespace
 
-std::unique_ptr<PostProcessor> make_post_processor(const json& spec, const std::string& origin, int depth) {
-  if (spec.is_null()) return nullptr;
-  const std::string type = component_type(spec, origin, "post-processor");
+std::unique_ptr<PostProcessor> make_post_processor(const json& desc, const std::string& origin, int depth) {
+  if (desc.is_null()) return nullptr;
+  const std::string type = component_type(desc, origin, "post-processor");
   const std::string where = origin + ": post-processor " + type;
-  if (type == "TemplateProcessing") return std::make_unique<TemplateProcessing>(spec, where);
-  if (type == "BertProcessing") return std::make_unique<BertProcessing>(spec, where);
-  if (type == "RobertaProcessing") return std::make_unique<RobertaProcessing>(spec, where);
-  if (type == "ByteLevel") return std::make_unique<ByteLevelProcessing>(spec, where);
+  if (type == "TemplateProcessing") return std::make_unique<TemplateProcessing>(desc, where);
+  if (type == "BertProcessing") return std::make_unique<BertProcessing>(desc, where);
+  if (type == "RobertaProcessing") return std::make_unique<RobertaProcessing>(desc, where);
+  if (type == "ByteLevel") return std::make_unique<ByteLevelProcessing>(desc, where);
   if (type == "Sequence") {
     check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<PostProcessor>> parts;
-    for (const json& part : array_field(spec, "processors", where)) {
+    for (const json& part : array_field(desc, "processors", where)) {
       auto p = make_post_processor(part, origin, depth + 1);
       if (p) parts.push_back(std::move(p));
     }

@@ -27,6 +27,6 @@ class PostProcessor {
 
 // Null JSON gives nullptr. Throws std::runtime_error prefixed with `origin`
 // for unknown types or malformed settings.
-std::unique_ptr<PostProcessor> make_post_processor(const nlohmann::json& spec, const std::string& origin, int depth = 0);
+std::unique_ptr<PostProcessor> make_post_processor(const nlohmann::json& desc, const std::string& origin, int depth = 0);
 
 }  // namespace tesk_privacy::inference

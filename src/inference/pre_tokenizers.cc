@@ -203,9 +203,9 @@ char32_t single_char(const std::string& s, const std::string& origin, const char
 
 }  // namespace
 
-std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::string& origin, int depth) {
-  if (spec.is_null()) return nullptr;
-  const std::string type = component_type(spec, origin, "pre-tokenizer");
+std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& desc, const std::string& origin, int depth) {
+  if (desc.is_null()) return nullptr;
+  const std::string type = component_type(desc, origin, "pre-tokenizer");
   const std::string where = origin + ": pre-tokenizer " + type;
   if (type == "BertPreTokenizer") return std::make_unique<BertPreTokenizer>();
   if (type == "Whitespace") {
@@ -214,19 +214,19 @@ std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::st
   if (type == "WhitespaceSplit") return std::make_unique<CharSplit>(is_whitespace, SplitBehavior::kRemoved);
   if (type == "Punctuation") {
     return std::make_unique<CharSplit>(is_punctuation,
-                                       parse_behavior(string_field(spec, "behavior", "Isolated", where), where));
+                                       parse_behavior(string_field(desc, "behavior", "Isolated", where), where));
   }
   if (type == "Digits") {
-    return std::make_unique<CharSplit>(is_decimal_digit, bool_field(spec, "individual_digits", false, where)
+    return std::make_unique<CharSplit>(is_decimal_digit, bool_field(desc, "individual_digits", false, where)
                                                              ? SplitBehavior::kIsolated
                                                              : SplitBehavior::kContiguous);
   }
   if (type == "CharDelimiterSplit") {
-    char32_t d = single_char(string_field(spec, "delimiter", "", where), where, "delimiter");
+    char32_t d = single_char(string_field(desc, "delimiter", "", where), where, "delimiter");
     return std::make_unique<CharSplit>([d](char32_t c) { return c == d; }, SplitBehavior::kRemoved);
   }
   if (type == "Split") {
-    const json& pattern = spec.contains("pattern") ? spec["pattern"] : json();
+    const json& pattern = desc.contains("pattern") ? desc["pattern"] : json();
     std::unique_ptr<PatternMatcher> regex;
     std::u32string literal;
     if (pattern.is_object() && pattern.contains("Regex") && pattern["Regex"].is_string()) {
@@ -238,29 +238,29 @@ std::unique_ptr<PreTokenizer> make_pre_tokenizer(const json& spec, const std::st
       fail_at(where, "pattern must be {\"String\": ...} or {\"Regex\": ...}");
     }
     return std::make_unique<RegexSplit>(std::move(regex), std::move(literal),
-                                        parse_behavior(string_field(spec, "behavior", "Removed", where), where),
-                                        bool_field(spec, "invert", false, where));
+                                        parse_behavior(string_field(desc, "behavior", "Removed", where), where),
+                                        bool_field(desc, "invert", false, where));
   }
   if (type == "ByteLevel") {
-    return std::make_unique<ByteLevel>(bool_field(spec, "add_prefix_space", true, where),
-                                       bool_field(spec, "use_regex", true, where), where);
+    return std::make_unique<ByteLevel>(bool_field(desc, "add_prefix_space", true, where),
+                                       bool_field(desc, "use_regex", true, where), where);
   }
   if (type == "Metaspace") {
-    char32_t replacement = single_char(string_field(spec, "replacement", "\u2581", where), where, "replacement");
-    PrependScheme scheme = bool_field(spec, "add_prefix_space", true, where) ? PrependScheme::kAlways
+    char32_t replacement = single_char(string_field(desc, "replacement", "\u2581", where), where, "replacement");
+    PrependScheme scheme = bool_field(desc, "add_prefix_space", true, where) ? PrependScheme::kAlways
                                                                              : PrependScheme::kNever;
-    if (auto s = optional_string(spec, "prepend_scheme", where)) {
+    if (auto s = optional_string(desc, "prepend_scheme", where)) {
       if (*s == "always") scheme = PrependScheme::kAlways;
       else if (*s == "first") scheme = PrependScheme::kFirst;
       else if (*s == "never") scheme = PrependScheme::kNever;
       else fail_at(where, "prepend_scheme '" + *s + "' is not supported");
     }
-    return std::make_unique<Metaspace>(replacement, scheme, bool_field(spec, "split", true, where));
+    return std::make_unique<Metaspace>(replacement, scheme, bool_field(desc, "split", true, where));
   }
   if (type == "Sequence") {
     check_sequence_nesting(depth, where);
     std::vector<std::unique_ptr<PreTokenizer>> parts;
-    for (const json& part : array_field(spec, "pretokenizers", where)) {
+    for (const json& part : array_field(desc, "pretokenizers", where)) {
       auto p = make_pre_tokenizer(part, origin, depth + 1);
       if (p) parts.push_back(std::move(p));
     }

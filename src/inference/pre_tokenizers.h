@@ -26,6 +26,6 @@ class PreTokenizer {
 
 // Null JSON gives nullptr. Throws std::runtime_error prefixed with `origin`
 // for unknown types or malformed settings.
-std::unique_ptr<PreTokenizer> make_pre_tokenizer(const nlohmann::json& spec, const std::string& origin, int depth = 0);
+std::unique_ptr<PreTokenizer> make_pre_tokenizer(const nlohmann::json& desc, const std::string& origin, int depth = 0);
 
 }  // namespace tesk_privacy::inference

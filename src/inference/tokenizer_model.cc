@@ -33,14 +33,14 @@ Vocab vocab_from_object(const nlohmann::json& object, const std::string& origin)
   return vocab;
 }
 
-std::unique_ptr<TokenizerModel> make_tokenizer_model(const nlohmann::json& spec, const std::string& origin) {
-  const std::string type = spec.is_object() && !spec.contains("type") && spec.contains("merges")
+std::unique_ptr<TokenizerModel> make_tokenizer_model(const nlohmann::json& desc, const std::string& origin) {
+  const std::string type = desc.is_object() && !desc.contains("type") && desc.contains("merges")
                                ? "BPE"  // older files leave out the type of BPE models
-                               : component_type(spec, origin, "model");
+                               : component_type(desc, origin, "model");
   const std::string where = origin + ": model " + type;
-  if (type == "WordPiece") return std::make_unique<WordPieceModel>(spec, where);
-  if (type == "BPE") return std::make_unique<BpeModel>(spec, where);
-  if (type == "Unigram") return std::make_unique<UnigramModel>(spec, where);
+  if (type == "WordPiece") return std::make_unique<WordPieceModel>(desc, where);
+  if (type == "BPE") return std::make_unique<BpeModel>(desc, where);
+  if (type == "Unigram") return std::make_unique<UnigramModel>(desc, where);
   fail_at(origin, "model type '" + type + "' is not supported (supported: WordPiece, BPE, Unigram)");
 }
 

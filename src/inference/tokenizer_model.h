@@ -67,6 +67,6 @@ Vocab vocab_from_object(const nlohmann::json& object, const std::string& origin)
 
 // Throws std::runtime_error prefixed with `origin` for unknown types or a
 // malformed vocabulary.
-std::unique_ptr<TokenizerModel> make_tokenizer_model(const nlohmann::json& spec, const std::string& origin);
+std::unique_ptr<TokenizerModel> make_tokenizer_model(const nlohmann::json& desc, const std::string& origin);
 
 }  // namespace tesk_privacy::inference

@@ -14,9 +14,9 @@ constexpr double kUnknownPenalty = 10.0;
 
 }  // namespace
 
-UnigramModel::UnigramModel(const nlohmann::json& spec, const std::string& origin)
-    : byte_fallback_(bool_field(spec, "byte_fallback", false, origin)) {
-  const nlohmann::json& pieces = array_field(spec, "vocab", origin);
+UnigramModel::UnigramModel(const nlohmann::json& desc, const std::string& origin)
+    : byte_fallback_(bool_field(desc, "byte_fallback", false, origin)) {
+  const nlohmann::json& pieces = array_field(desc, "vocab", origin);
   double min_score = std::numeric_limits<double>::max();
   for (size_t id = 0; id < pieces.size(); ++id) {
     const auto& p = pieces[id];
@@ -35,8 +35,8 @@ UnigramModel::UnigramModel(const nlohmann::json& spec, const std::string& origin
   }
   std::sort(sorted_.begin(), sorted_.end());
   unk_score_ = (pieces.empty() ? 0.0 : min_score) - kUnknownPenalty;
-  if (spec.contains("unk_id") && !spec["unk_id"].is_null()) {
-    int32_t unk = id_value(spec["unk_id"], origin, "unk_id");
+  if (desc.contains("unk_id") && !desc["unk_id"].is_null()) {
+    int32_t unk = id_value(desc["unk_id"], origin, "unk_id");
     if (static_cast<size_t>(unk) >= pieces.size()) {
       fail_at(origin, "unk_id " + std::to_string(unk) + " is outside the vocabulary");
     }

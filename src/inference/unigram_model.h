@@ -12,7 +12,7 @@ namespace tesk_privacy::inference {
 
 class UnigramModel : public TokenizerModel {
  public:
-  UnigramModel(const nlohmann::json& spec, const std::string& origin);
+  UnigramModel(const nlohmann::json& desc, const std::string& origin);
 
   std::vector<ModelToken> tokenize(std::u32string_view word) const override;
   const Vocab& vocab() const override { return vocab_; }

@@ -5,11 +5,11 @@
 
 namespace tesk_privacy::inference {
 
-WordPieceModel::WordPieceModel(const nlohmann::json& spec, const std::string& origin)
-    : vocab_(vocab_from_object(spec.contains("vocab") ? spec["vocab"] : nlohmann::json(), origin)),
-      unk_token_(string_field(spec, "unk_token", "[UNK]", origin)),
-      prefix_(string_field(spec, "continuing_subword_prefix", "##", origin)),
-      max_chars_(uint_field(spec, "max_input_chars_per_word", 100, origin)) {
+WordPieceModel::WordPieceModel(const nlohmann::json& desc, const std::string& origin)
+    : vocab_(vocab_from_object(desc.contains("vocab") ? desc["vocab"] : nlohmann::json(), origin)),
+      unk_token_(string_field(desc, "unk_token", "[UNK]", origin)),
+      prefix_(string_field(desc, "continuing_subword_prefix", "##", origin)),
+      max_chars_(uint_field(desc, "max_input_chars_per_word", 100, origin)) {
   auto unk = vocab_.find(unk_token_);
   if (!unk) fail_at(origin, "unknown token '" + unk_token_ + "' is not in the vocabulary");
   unk_id_ = *unk;

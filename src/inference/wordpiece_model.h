@@ -10,7 +10,7 @@ namespace tesk_privacy::inference {
 
 class WordPieceModel : public TokenizerModel {
  public:
-  WordPieceModel(const nlohmann::json& spec, const std::string& origin);
+  WordPieceModel(const nlohmann::json& desc, const std::string& origin);
 
   std::vector<ModelToken> tokenize(std::u32string_view word) const override;
   const Vocab& vocab() const override { return vocab_; }

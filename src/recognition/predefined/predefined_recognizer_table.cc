@@ -212,8 +212,8 @@ const std::vector<PredefinedRecognizerSpec>& predefined_recognizer_table() {
 }
 
 const PredefinedRecognizerSpec& predefined_recognizer_spec(std::string_view name) {
-  for (const auto& spec : predefined_recognizer_table()) {
-    if (spec.name == name) return spec;
+  for (const auto& entry : predefined_recognizer_table()) {
+    if (entry.name == name) return entry;
   }
   throw std::invalid_argument("no predefined recognizer named '" + std::string(name) + "'");
 }

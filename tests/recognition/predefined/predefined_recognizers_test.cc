@@ -204,12 +204,12 @@ TEST(DateRecognizer, IndonesianAndEnglish) {
 
 TEST(PredefinedRecognizerTable, CoversTheFrameworkEntities) {
   std::set<std::string> entities, names;
-  for (const auto& spec : predefined_recognizer_table()) {
-    entities.insert(spec.entity);
-    names.insert(spec.name);
-    EXPECT_FALSE(spec.context.empty()) << spec.name;
-    EXPECT_FALSE(spec.validation.empty()) << spec.name;
-    for (const auto& p : spec.patterns) EXPECT_TRUE(p.score > 0.0 && p.score <= 1.0) << p.name;
+  for (const auto& entry : predefined_recognizer_table()) {
+    entities.insert(entry.entity);
+    names.insert(entry.name);
+    EXPECT_FALSE(entry.context.empty()) << entry.name;
+    EXPECT_FALSE(entry.validation.empty()) << entry.name;
+    for (const auto& p : entry.patterns) EXPECT_TRUE(p.score > 0.0 && p.score <= 1.0) << p.name;
   }
   EXPECT_EQ(entities, (std::set<std::string>{"EMAIL_ADDRESS", "PHONE_NUMBER", "CREDIT_CARD", "IBAN_CODE", "CRYPTO",
                                              "IP_ADDRESS", "URL", "MEDICAL_LICENSE", "US_BANK_NUMBER",
