@@ -9,6 +9,8 @@
 #include <map>
 #include <stdexcept>
 #include <string_view>
+
+#include "text/python_chars.h"
 #include <utility>
 
 namespace tesk_privacy::anonymization {
@@ -25,14 +27,6 @@ struct Candidate {
 std::string describe(const RecognizerResult& r) {
   return "(type: " + r.entity_type + ", start: " + std::to_string(r.start) +
          ", end: " + std::to_string(r.end) + ")";
-}
-
-// White space as Python's str.isspace() sees it, so that merging agrees with
-// what a Python caller would consider blank.
-bool is_unicode_space(char32_t c) {
-  if (c <= 0x20) return c == 0x20 || (c >= 0x09 && c <= 0x0D) || (c >= 0x1C && c <= 0x1F);
-  return c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 ||
-         c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
 bool outranks(const Candidate& a, const Candidate& b) {
@@ -272,7 +266,7 @@ AnonymizerEngine::_merge_entities_with_whitespace_between(
     if (to <= from) return true;
     std::string_view gap = text.slice(from, to);
     for (size_t pos = 0; pos < gap.size();) {
-      if (!is_unicode_space(decode_utf8(gap, pos))) return false;
+      if (!is_py_space(decode_utf8(gap, pos))) return false;
     }
     return true;
   };

@@ -11,6 +11,7 @@
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
+#include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {
@@ -173,7 +174,7 @@ std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
   auto word_char_at = [&](int64_t cp) {
     const std::string_view c = text.slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
     size_t pos = 0;
-    return is_word_char(decode_utf8(c, pos));
+    return is_py_word_char(decode_utf8(c, pos));
   };
   const auto length = static_cast<int64_t>(text.length());
   std::erase_if(spans, [&](const recognition::RecognizerResult& r) {

@@ -5,19 +5,9 @@
 
 #include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/text/utf8_text.h"
+#include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {
-namespace {
-
-// White space as Python's str.strip() removes it.
-bool is_space(char32_t c) {
-  return (c >= 0x09 && c <= 0x0d) || (c >= 0x1c && c <= 0x20) || c == 0x85 || c == 0xa0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200a) || c == 0x2028 || c == 0x2029 || c == 0x202f || c == 0x205f ||
-         c == 0x3000;
-}
-
-}  // namespace
-
 const std::vector<std::string>& CreditCardRecognizer::default_context() {
   static const std::vector<std::string> DEFAULT_CONTEXT = {
       "kartu kredit", "credit card", "cc",         "visa",        "mastercard", "amex",       "cvv",
@@ -31,14 +21,14 @@ std::string CreditCardRecognizer::_normalize_context_term(std::string_view term)
   size_t begin = 0, end = term.size();
   while (begin < end) {
     size_t next = begin;
-    if (!is_space(decode_utf8(term, next))) break;
+    if (!is_py_space(decode_utf8(term, next))) break;
     begin = next;
   }
   while (end > begin) {
     size_t start = end - 1;
     while (start > begin && (static_cast<unsigned char>(term[start]) & 0xC0) == 0x80) --start;
     size_t pos = start;
-    if (!is_space(decode_utf8(term, pos))) break;
+    if (!is_py_space(decode_utf8(term, pos))) break;
     end = start;
   }
   return to_lower(term.substr(begin, end - begin));

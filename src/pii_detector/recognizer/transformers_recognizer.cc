@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "inference/unicode_support.h"
-#include "pii_detector/utils/python_chars.h"
+#include "text/python_chars.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/inference/model_resolver.h"
 #include "tesk_privacy/text/utf8_text.h"

@@ -1,6 +1,6 @@
 #include "tesk_privacy/pii_detector/utils/paragraph_splitter.h"
 
-#include "pii_detector/utils/python_chars.h"
+#include "text/python_chars.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::pii_detector {

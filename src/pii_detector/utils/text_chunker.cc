@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "pii_detector/utils/python_chars.h"
+#include "text/python_chars.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::pii_detector {

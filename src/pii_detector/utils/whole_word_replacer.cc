@@ -6,12 +6,9 @@
 #include <map>
 #include <set>
 
-namespace tesk_privacy::pii_detector {
+#include "text/python_chars.h"
 
-bool is_word_char(char32_t c) {
-  if (c < 0x80) return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-  return (U_GET_GC_MASK(static_cast<UChar32>(c)) & (U_GC_L_MASK | U_GC_N_MASK)) != 0;
-}
+namespace tesk_privacy::pii_detector {
 
 char32_t fold_case(char32_t c) {
   if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
@@ -98,8 +95,8 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   // A match is a whole word when no word character touches a word-character
   // edge of it: "<MONEY_1>an" holds the placeholder "<MONEY_1>", whose
   // brackets are no word characters, while "Budiman" holds no "Budi".
-  auto ends_word = [&](size_t end) { return end == n || !is_word_char(cps[end]) || !is_word_char(cps[end - 1]); };
-  auto starts_word = [&](size_t p) { return p == 0 || !is_word_char(cps[p - 1]) || !is_word_char(cps[p]); };
+  auto ends_word = [&](size_t end) { return end == n || !is_py_word_char(cps[end]) || !is_py_word_char(cps[end - 1]); };
+  auto starts_word = [&](size_t p) { return p == 0 || !is_py_word_char(cps[p - 1]) || !is_py_word_char(cps[p]); };
   std::vector<Candidate> candidates;
   std::set<int> long_seen;
   for (size_t p = 0; p < n; ++p) {

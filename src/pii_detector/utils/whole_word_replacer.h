@@ -81,8 +81,6 @@ class RankedReplacer {
   std::vector<WholeWordReplacer::Priority> priority_;
 };
 
-// Python's \w: a Unicode letter or number, or "_".
-bool is_word_char(char32_t c);
 // Simple Unicode case folding of one code point (length-preserving).
 char32_t fold_case(char32_t c);
 

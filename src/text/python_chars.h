@@ -4,7 +4,7 @@
 
 #include <unicode/uchar.h>
 
-namespace tesk_privacy::pii_detector {
+namespace tesk_privacy {
 
 // str.isspace().
 inline bool is_py_space(char32_t c) {
@@ -21,4 +21,4 @@ inline bool is_py_word_char(char32_t c) {
   return (mask & (U_GC_L_MASK | U_GC_ND_MASK | U_GC_NL_MASK | U_GC_NO_MASK)) != 0;
 }
 
-}  // namespace tesk_privacy::pii_detector
+}  // namespace tesk_privacy
