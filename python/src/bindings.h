@@ -83,20 +83,6 @@ decltype(auto) without_gil(F&& f) {
 
 // --- analysis options -------------------------------------------------------
 
-inline recognition::AnalyzeOptions analyze_options(std::optional<std::vector<std::string>> entities,
-                                                   std::optional<double> score_threshold,
-                                                   std::optional<std::vector<std::string>> allow_list,
-                                                   std::string allow_list_match, int regex_flags,
-                                                   std::optional<std::vector<std::string>> context) {
-  recognition::AnalyzeOptions options;
-  options.entities = std::move(entities);
-  options.score_threshold = score_threshold;
-  options.allow_list = std::move(allow_list);
-  options.allow_list_match = std::move(allow_list_match);
-  options.regex_flags = regex_flags;
-  options.context = std::move(context);
-  return options;
-}
 
 // --- text -----------------------------------------------------------------
 
@@ -126,18 +112,6 @@ std::shared_ptr<T> hold(py::object obj) {
   return std::shared_ptr<T>(std::shared_ptr<void>(owner), raw);
 }
 
-// The engine's per-call extras: recognizers for this call only (None or an
-// iterable of EntityRecognizer) and NLP output computed before (or null).
-inline void add_engine_extras(recognition::AnalyzeOptions& options, py::handle ad_hoc_recognizers,
-                              const recognition::NlpArtifacts* nlp_artifacts) {
-  if (!ad_hoc_recognizers.is_none()) {
-    for (py::handle r : ad_hoc_recognizers) {
-      options.ad_hoc_recognizers.push_back(hold<recognition::EntityRecognizer>(py::reinterpret_borrow<py::object>(r)));
-    }
-  }
-  options.nlp_artifacts = nlp_artifacts;
-}
-
 // --- registry locking -----------------------------------------------------
 
 // Registries and recognizers may be changed from Python (a recognizer added,
@@ -164,6 +138,46 @@ class RecognizerChange {
   RecognizerChange(const RecognizerChange&) = delete;
   RecognizerChange& operator=(const RecognizerChange&) = delete;
 };
+
+// --- analysis -------------------------------------------------------------
+
+// The options of one analysis as the bound analyze() methods take them;
+// `ad_hoc_recognizers` is None or an iterable of EntityRecognizer.
+inline recognition::AnalyzeOptions analyze_options(std::optional<std::vector<std::string>> entities,
+                                                   std::optional<double> score_threshold,
+                                                   std::optional<std::vector<std::string>> allow_list,
+                                                   std::string allow_list_match, int regex_flags,
+                                                   std::optional<std::vector<std::string>> context,
+                                                   py::handle ad_hoc_recognizers = py::none(),
+                                                   const recognition::NlpArtifacts* nlp_artifacts = nullptr) {
+  recognition::AnalyzeOptions options;
+  options.entities = std::move(entities);
+  options.score_threshold = score_threshold;
+  options.allow_list = std::move(allow_list);
+  options.allow_list_match = std::move(allow_list_match);
+  options.regex_flags = regex_flags;
+  options.context = std::move(context);
+  if (!ad_hoc_recognizers.is_none()) {
+    for (py::handle r : ad_hoc_recognizers) {
+      options.ad_hoc_recognizers.push_back(hold<recognition::EntityRecognizer>(py::reinterpret_borrow<py::object>(r)));
+    }
+  }
+  options.nlp_artifacts = nlp_artifacts;
+  return options;
+}
+
+// analyzer.analyze(text, language, options) with the GIL released, inside an
+// analysis scope.
+template <class Analyzer>
+std::vector<recognition::RecognizerResult> run_analysis(const Analyzer& analyzer, py::handle text,
+                                                        const std::string& language,
+                                                        const recognition::AnalyzeOptions& options) {
+  Utf8Text t = to_text(text);
+  return without_gil([&] {
+    AnalysisScope scope;
+    return analyzer.analyze(t, language, options);
+  });
+}
 
 // --- custom operators -----------------------------------------------------
 

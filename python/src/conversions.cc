@@ -190,25 +190,15 @@ py::handle record_class(const char* name) {
 }
 
 namespace {
-py::handle cls_recognizer_result() {
-  static py::handle cls = record_class("RecognizerResult");
-  return cls;
-}
-py::handle cls_explanation() {
-  static py::handle cls = record_class("AnalysisExplanation");
-  return cls;
-}
-py::handle cls_strategy() {
-  static py::handle cls = record_class("ConflictResolutionStrategy");
-  return cls;
-}
-py::handle cls_operator_result() {
-  static py::handle cls = record_class("OperatorResult");
-  return cls;
-}
-py::handle cls_engine_result() {
-  static py::handle cls = record_class("EngineResult");
-  return cls;
+enum Record { kRecognizerResult, kExplanation, kStrategy, kOperatorResult, kEngineResult, kRecordCount };
+
+// The record class, looked up once (calls hold the GIL).
+py::handle record(Record which) {
+  static const char* const kNames[kRecordCount] = {"RecognizerResult", "AnalysisExplanation",
+                                                   "ConflictResolutionStrategy", "OperatorResult", "EngineResult"};
+  static py::handle classes[kRecordCount];
+  if (!classes[which]) classes[which] = record_class(kNames[which]);
+  return classes[which];
 }
 }  // namespace
 
@@ -235,7 +225,7 @@ recognition::AnalysisExplanation explanation_from_py(py::handle obj) {
 
 py::object explanation_to_py(const recognition::AnalysisExplanation& e) {
   py::object obj =
-      cls_explanation()(to_py_str(e.recognizer), e.original_score, optional_text(e.textual_explanation),
+      record(kExplanation)(to_py_str(e.recognizer), e.original_score, optional_text(e.textual_explanation),
                         optional_text(e.pattern), optional_text(e.pattern_name),
                         e.validation_result ? py::object(py::bool_(*e.validation_result)) : py::object(py::none()));
   obj.attr("score") = e.score;
@@ -282,7 +272,7 @@ py::object recognizer_result_to_py(const recognition::RecognizerResult& r) {
     for (const auto& [key, value] : *r.recognition_metadata) d[to_py_str(key)] = metadata_value_to_py(value);
     metadata = std::move(d);
   }
-  return cls_recognizer_result()(to_py_str(r.entity_type), r.start, r.end, r.score, explanation, metadata);
+  return record(kRecognizerResult)(to_py_str(r.entity_type), r.start, r.end, r.score, explanation, metadata);
 }
 
 anonymization::ConflictResolutionStrategy strategy_from_py(py::handle obj) {
@@ -292,14 +282,14 @@ anonymization::ConflictResolutionStrategy strategy_from_py(py::handle obj) {
     for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return anonymization::parse_conflict_resolution_strategy(name);
   }
-  if (py::isinstance(obj, cls_strategy())) {
+  if (py::isinstance(obj, record(kStrategy))) {
     return anonymization::parse_conflict_resolution_strategy(py::cast<std::string>(obj.attr("name")));
   }
   throw py::type_error("conflict_resolution must be a ConflictResolutionStrategy, not " + type_name(obj));
 }
 
 py::object strategy_to_py(anonymization::ConflictResolutionStrategy s) {
-  return cls_strategy()[to_py_str(anonymization::to_string(s))];
+  return record(kStrategy)[to_py_str(anonymization::to_string(s))];
 }
 
 anonymization::OperatorResult operator_result_from_py(py::handle obj) {
@@ -313,7 +303,7 @@ anonymization::OperatorResult operator_result_from_py(py::handle obj) {
 }
 
 py::object operator_result_to_py(const anonymization::OperatorResult& r) {
-  return cls_operator_result()(to_py_str(r.entity_type), r.start, r.end, to_py_str(r.text), to_py_str(r.operator_name));
+  return record(kOperatorResult)(to_py_str(r.entity_type), r.start, r.end, to_py_str(r.text), to_py_str(r.operator_name));
 }
 
 anonymization::EngineResult engine_result_from_py(py::handle obj) {
@@ -326,7 +316,7 @@ anonymization::EngineResult engine_result_from_py(py::handle obj) {
 py::object engine_result_to_py(const anonymization::EngineResult& r) {
   py::list items;
   for (const auto& item : r.items) items.append(operator_result_to_py(item));
-  return cls_engine_result()(to_py_str(r.text), items);
+  return record(kEngineResult)(to_py_str(r.text), items);
 }
 
 pii_detector::MappingDataType mapping_from_py(py::handle obj) {

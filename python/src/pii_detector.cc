@@ -633,14 +633,10 @@ void bind_text_analyzer(py::module_& m) {
              std::optional<double> score_threshold, std::optional<Strings> allow_list, std::string allow_list_match,
              int regex_flags, std::optional<Strings> context, py::object ad_hoc_recognizers,
              const recognition::NlpArtifacts* nlp_artifacts) {
-            Utf8Text t = to_text(text);
-            AnalyzeOptions options = analyze_options(std::move(entities), score_threshold, std::move(allow_list),
-                                                     std::move(allow_list_match), regex_flags, std::move(context));
-            add_engine_extras(options, ad_hoc_recognizers, nlp_artifacts);
-            return without_gil([&] {
-              AnalysisScope scope;
-              return self.analyze(t, language, options);
-            });
+            return run_analysis(self, text, language,
+                                analyze_options(std::move(entities), score_threshold, std::move(allow_list),
+                                                std::move(allow_list_match), regex_flags, std::move(context),
+                                                ad_hoc_recognizers, nlp_artifacts));
           },
           py::arg("text"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("allow_list"),
           py::arg("allow_list_match"), py::arg("regex_flags"), py::arg("context"),
@@ -706,11 +702,11 @@ void bind_text_anonymizer(py::module_& m) {
             AnonymizeOptions options;
             if (!self.python_analyzer) {
               // A core analyzer takes the engine's extras; a Python one gets them with extra_kwargs.
-              recognition::AnalyzeOptions extras;
-              py::object ad_hoc = extra_kwargs.attr("get")("ad_hoc_recognizers");
               py::object artifacts = extra_kwargs.attr("get")("nlp_artifacts");
-              add_engine_extras(extras, ad_hoc,
-                                artifacts.is_none() ? nullptr : artifacts.cast<const recognition::NlpArtifacts*>());
+              recognition::AnalyzeOptions extras =
+                  analyze_options(std::nullopt, std::nullopt, std::nullopt, "exact", 0, std::nullopt,
+                                  extra_kwargs.attr("get")("ad_hoc_recognizers"),
+                                  artifacts.is_none() ? nullptr : artifacts.cast<const recognition::NlpArtifacts*>());
               options.ad_hoc_recognizers = std::move(extras.ad_hoc_recognizers);
               options.nlp_artifacts = extras.nlp_artifacts;
             }

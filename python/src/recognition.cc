@@ -389,14 +389,10 @@ void bind_recognition(py::module_& m) {
              py::object /*correlation_id*/, std::optional<double> score_threshold, bool /*return_decision_process*/,
              std::optional<Strings> context, std::optional<Strings> allow_list, std::string allow_list_match,
              int regex_flags, py::object ad_hoc_recognizers, const NlpArtifacts* nlp_artifacts) {
-            Utf8Text t = to_text(text);
-            AnalyzeOptions options = analyze_options(std::move(entities), score_threshold, std::move(allow_list),
-                                                     std::move(allow_list_match), regex_flags, std::move(context));
-            add_engine_extras(options, ad_hoc_recognizers, nlp_artifacts);
-            return without_gil([&] {
-              AnalysisScope scope;
-              return self.analyze(t, language, options);
-            });
+            return run_analysis(self, text, language,
+                                analyze_options(std::move(entities), score_threshold, std::move(allow_list),
+                                                std::move(allow_list_match), regex_flags, std::move(context),
+                                                ad_hoc_recognizers, nlp_artifacts));
           },
           py::arg("text"), py::arg("language"), py::arg("entities") = py::none(),
           py::arg("correlation_id") = py::none(), py::arg("score_threshold") = py::none(),
