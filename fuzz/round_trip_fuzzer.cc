@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "pii_detector/utils/whole_word_replacer.h"
+#include "text/python_chars.h"
 #include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
 #include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
@@ -71,7 +71,7 @@ bool differs_in_case_somewhere(const std::string& original, const Utf8Text& text
 }
 
 bool on_word_boundaries(const std::u32string& cps, int64_t start, int64_t end) {
-  return (start == 0 || !is_word_char(cps[start - 1])) && (end == static_cast<int64_t>(cps.size()) || !is_word_char(cps[end]));
+  return (start == 0 || !is_py_word_char(cps[start - 1])) && (end == static_cast<int64_t>(cps.size()) || !is_py_word_char(cps[end]));
 }
 
 [[noreturn]] void fail(const char* what, const std::string& text, const std::string& out) {
