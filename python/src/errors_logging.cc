@@ -11,6 +11,12 @@
 #include "bindings.h"
 #include "tesk_privacy/core/errors.h"
 #include "tesk_privacy/core/logger.h"
+#include "tesk_privacy/ner/model.h"
+#include "tesk_privacy/pii_detector/text_anonymizer.h"
+#include "tesk_privacy/regex/regex.h"
+#ifdef TESK_HAVE_TRANSFORMERS
+#include "tesk_privacy/inference/model_resolver.h"
+#endif
 
 namespace tesk_privacy::python {
 namespace {
@@ -164,6 +170,15 @@ bool python_alive() {
 
 void bind_errors_and_logging(py::module_& m) {
   py::register_local_exception_translator(&translate);
+  // The library's own errors, each a subclass of the built-in type they
+  // arrived as before, so that `except ValueError` still catches them.
+  py::register_exception<pii_detector::InputTooLargeError>(m, "InputTooLargeError", PyExc_ValueError);
+  py::register_exception<regex::RegexError>(m, "RegexError", PyExc_ValueError);
+  py::register_exception<regex::MatchLimitError>(m, "MatchLimitError", PyExc_RuntimeError);
+  py::register_exception<ner::ModelFormatError>(m, "ModelFormatError", PyExc_RuntimeError);
+#ifdef TESK_HAVE_TRANSFORMERS
+  py::register_exception<inference::ModelNotFoundError>(m, "ModelNotFoundError", PyExc_RuntimeError);
+#endif
 
   m.def(
       "_install_log_bridge", [] { set_sink_without_gil(&python_sink); },

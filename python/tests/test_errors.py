@@ -69,3 +69,15 @@ def test_model_still_missing_after_installation_names_the_load_error_as_cause(tm
         ensure_spacy_model("xx_no_such_model")
     assert isinstance(error.value.__cause__, OSError)
     assert str(error.value.__cause__).startswith("Could not load spaCy model 'xx_no_such_model'")
+
+
+def test_library_errors_have_classes_of_their_own():
+    from tesk_privacy.errors import MatchLimitError, RegexError
+
+    with pytest.raises(RegexError) as bad_pattern:
+        PatternRecognizer("X", [Pattern("bad", "(unclosed", 0.5)])
+    assert isinstance(bad_pattern.value, ValueError)
+    runaway = PatternRecognizer("X", [Pattern("runaway", r"^(a|aa)+$", 0.5)])
+    with pytest.raises(MatchLimitError) as over_bound:
+        runaway.analyze("a" * 60 + "!", ["X"])
+    assert isinstance(over_bound.value, RuntimeError)
