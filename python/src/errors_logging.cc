@@ -189,9 +189,13 @@ void bind_errors_and_logging(py::module_& m) {
   m.def(
       "_set_log_levels",
       [](int default_level, const std::map<std::string, int>& levels) {
-        core::LoggerManager manager;
-        manager.set_default_level(to_level(default_level));
-        for (const auto& [name, level] : levels) manager.get_logger(name).set_level(to_level(level));
+        // Called from inside logging's own level changes: no logger lock is
+        // waited for while the GIL is held.
+        without_gil([&] {
+          core::LoggerManager manager;
+          manager.set_default_level(to_level(default_level));
+          for (const auto& [name, level] : levels) manager.get_logger(name).set_level(to_level(level));
+        });
       },
       py::arg("default_level"), py::arg("levels"),
       "Set the level used by loggers without one of their own, and the levels of the named loggers.");

@@ -8,11 +8,12 @@ level kept (DEBUG 10, INFO 20, WARNING 30, ERROR 40, CRITICAL 50).
 The C++ side decides cheaply which records to produce at all, from levels
 copied from :mod:`logging`: the bridge copies them when it is installed (on
 the first import of the package), when a ``TextAnalyzer`` or
-``TextAnonymizer`` is built, and whenever :func:`sync_log_levels` is called.
-Call it after changing the level of a ``tesk_privacy`` logger::
+``TextAnonymizer`` is built, and every time a level changes through
+:mod:`logging` (``Logger.setLevel``, ``logging.disable``), so::
 
     logging.getLogger("tesk_privacy.pii_detector").setLevel(logging.DEBUG)
-    tesk_privacy.log_bridge.sync_log_levels()
+
+takes effect at once. :func:`sync_log_levels` copies them on request.
 
 At interpreter exit the bridge is removed; records produced after that go to
 standard error.
@@ -38,8 +39,26 @@ def install() -> None:
         if not _installed:
             _native._install_log_bridge()
             atexit.register(uninstall)
+            _follow_level_changes()
             _installed = True
     sync_log_levels()
+
+
+def _follow_level_changes() -> None:
+    # logging empties its level cache on every level change (setLevel,
+    # disable); the levels are copied to the core at the same moment.
+    manager_class = logging.Manager
+    original = manager_class._clear_cache
+    if getattr(original, "_tesk_privacy_bridge", False):
+        return
+
+    def _clear_cache(self: logging.Manager) -> None:
+        original(self)
+        if _installed:
+            sync_log_levels()
+
+    _clear_cache._tesk_privacy_bridge = True  # type: ignore[attr-defined]
+    manager_class._clear_cache = _clear_cache  # type: ignore[assignment]
 
 
 def uninstall() -> None:

@@ -98,3 +98,12 @@ _native._log("tesk_privacy.main", 30, "bye")
     )
     assert done.returncode == 0, done.stderr
     assert "WARNING:tesk_privacy.main:bye" in done.stderr
+
+
+def test_levels_set_through_logging_take_effect_at_once(records):
+    logging.getLogger("tesk_privacy").setLevel(logging.ERROR)
+    assert _native._default_log_level() == logging.ERROR
+    _native._log("tesk_privacy.x", logging.WARNING, "dropped in C++")
+    logging.getLogger("tesk_privacy").setLevel(logging.DEBUG)
+    _native._log("tesk_privacy.x", logging.DEBUG, "kept")
+    assert records == [("tesk_privacy.x", logging.DEBUG, "kept")]
