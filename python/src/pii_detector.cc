@@ -669,7 +669,8 @@ void bind_text_anonymizer(py::module_& m) {
                        bool add_default_faker_operators, py::handle faker_seed,
                        std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_engine,
                        std::optional<DeanonymizerMapping> deanonymizer_mapping,
-                       std::optional<bool> skip_format_duplicates, std::string faker_locale) {
+                       std::optional<bool> skip_format_duplicates, std::string faker_locale, bool keep_going,
+                       std::optional<size_t> max_text_length) {
              std::shared_ptr<const BaseTextAnalyzer> analyzer;
              std::shared_ptr<PythonTextAnalyzer> python_analyzer;
              if (py::isinstance<TextAnalyzer>(text_analyzer))
@@ -686,12 +687,15 @@ void bind_text_anonymizer(py::module_& m) {
              options.anonymizer_engine = std::move(anonymizer_engine);
              options.deanonymizer_mapping = std::move(deanonymizer_mapping);
              options.skip_format_duplicates = skip_format_duplicates;
+             options.keep_going = keep_going;
+             options.max_text_length = max_text_length;
              return std::make_shared<BoundTextAnonymizer>(std::move(analyzer), std::move(options),
                                                           std::move(python_analyzer));
            }),
            py::arg("text_analyzer"), py::arg("operators"), py::arg("add_default_faker_operators"),
            py::arg("faker_seed"), py::arg("anonymizer_engine"), py::arg("deanonymizer_mapping"),
-           py::arg("skip_format_duplicates"), py::arg("faker_locale"))
+           py::arg("skip_format_duplicates"), py::arg("faker_locale"), py::arg("keep_going") = false,
+           py::arg("max_text_length") = py::none())
       .def(
           "anonymize",
           [](BoundTextAnonymizer& self, py::handle text, std::optional<Strings> entities, std::string language,
@@ -758,7 +762,10 @@ void bind_text_anonymizer(py::module_& m) {
           [](BoundTextAnonymizer& self) { return locked(self, [&] { return self.anonymizer_mapping(); }); })
       .def_property_readonly("operators",
                              [](BoundTextAnonymizer& self) { return locked(self, [&] { return self.operators(); }); })
-      .def_property_readonly("skip_format_duplicates", &BoundTextAnonymizer::skip_format_duplicates);
+      .def_property_readonly("skip_format_duplicates", &BoundTextAnonymizer::skip_format_duplicates)
+      .def_property_readonly("detection_failures", [](BoundTextAnonymizer& self) {
+        return locked(self, [&] { return self.detection_failures(); });
+      });
 }
 
 }  // namespace

@@ -477,6 +477,8 @@ class TextAnonymizer:
         deanonymizer_mapping: Optional[DeanonymizerMapping],
         skip_format_duplicates: Optional[bool],
         faker_locale: str,
+        keep_going: bool = False,
+        max_text_length: Optional[int] = None,
     ) -> None: ...
     def anonymize(
         self,
@@ -503,6 +505,8 @@ class TextAnonymizer:
     def operators(self) -> Optional[Dict[str, OperatorConfig]]: ...
     @property
     def skip_format_duplicates(self) -> bool: ...
+    @property
+    def detection_failures(self) -> int: ...
 
 def __getattr__(name: str) -> Any: ...
 

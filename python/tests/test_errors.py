@@ -81,3 +81,27 @@ def test_library_errors_have_classes_of_their_own():
     with pytest.raises(MatchLimitError) as over_bound:
         runaway.analyze("a" * 60 + "!", ["X"])
     assert isinstance(over_bound.value, RuntimeError)
+
+
+def test_anonymizer_limits_and_keep_going_as_on_the_command_line():
+    from tesk_privacy.errors import InputTooLargeError
+    from tesk_privacy.framework import EntityRecognizer
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+
+    class Broken(EntityRecognizer):
+        def __init__(self):
+            super().__init__(["X"], supported_language="id")
+
+        def analyze(self, text, entities, nlp_artifacts=None):
+            raise ZeroDivisionError("broken")
+
+    analyzer = TextAnalyzer(additional_recognizers=[Broken()])
+    limited = TextAnonymizer(analyzer, max_text_length=10)
+    with pytest.raises(InputTooLargeError) as too_long:
+        limited.anonymize("NIK 3171011205900001")
+    assert isinstance(too_long.value, ValueError)
+    with pytest.raises(ZeroDivisionError):
+        TextAnonymizer(analyzer).anonymize("NIK 3171011205900001")
+    going_on = TextAnonymizer(analyzer, keep_going=True)
+    assert going_on.anonymize("NIK 3171011205900001") == "NIK <ID_KTP_1>"
+    assert going_on.detection_failures == 1

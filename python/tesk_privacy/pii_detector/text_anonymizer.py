@@ -48,6 +48,11 @@ class TextAnonymizer(BaseTextAnonymizer):
     then ignored. ``deanonymizer_mapping``: a store to continue.
     ``skip_format_duplicates``: keep repeated placeholders unnumbered; None
     means True exactly when ``operators`` is given.
+
+    As on the command line: ``keep_going=True`` goes on without a recognizer
+    that fails (logged, and counted in :attr:`detection_failures`) instead of
+    raising; ``max_text_length`` makes ``anonymize`` refuse longer texts
+    (code points) with :class:`tesk_privacy.errors.InputTooLargeError`.
     """
 
     def __init__(
@@ -61,6 +66,8 @@ class TextAnonymizer(BaseTextAnonymizer):
         skip_format_duplicates: Optional[bool] = False,
         *,
         faker_locale: str = "en_US",
+        keep_going: bool = False,
+        max_text_length: Optional[int] = None,
     ) -> None:
         if not callable(getattr(text_analyzer, "analyze", None)):
             raise TypeError("text_analyzer must have an analyze() method")
@@ -78,6 +85,8 @@ class TextAnonymizer(BaseTextAnonymizer):
             deanonymizer_mapping,
             skip_format_duplicates,
             faker_locale,
+            keep_going,
+            max_text_length,
         )
 
     @property
@@ -88,6 +97,11 @@ class TextAnonymizer(BaseTextAnonymizer):
     @property
     def skip_format_duplicates(self) -> bool:
         return self._native.skip_format_duplicates
+
+    @property
+    def detection_failures(self) -> int:
+        """Recognizer failures gone past with ``keep_going`` so far."""
+        return self._native.detection_failures
 
     @property
     def deanonymizer_mapping(self) -> MappingDataType:
