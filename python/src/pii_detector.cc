@@ -246,22 +246,12 @@ void bind_recognizers(py::module_& m) {
       .def_static("_default_context", &ProjectNameRecognizer::default_context)
       .def_readonly("PATTERNS", &ProjectNameRecognizer::PATTERNS);
 
-  auto make_card_recognizer = [](auto tag) {
-    return [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
-              std::optional<Strings> context, std::string supported_entity) {
-      return std::make_shared<typename decltype(tag)::type>(
-          std::move(supported_language),
-          recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
-                                                   std::move(supported_entity)});
-    };
-  };
   py::class_<CreditCardRecognizer, recognition::CreditCardRecognizer, PyPatternRecognizer<CreditCardRecognizer>,
              std::shared_ptr<CreditCardRecognizer>>(
       m, "CreditCardRecognizer",
       "Checksum-valid card numbers (CREDIT_CARD), scored at most CREDIT_CARD_BASE_SCORE so that only context "
       "reports them.")
-      .def(py::init(make_card_recognizer(std::type_identity<CreditCardRecognizer>{}),
-                    make_card_recognizer(std::type_identity<PyPatternRecognizer<CreditCardRecognizer>>{})),
+      .def(card_recognizer_init<CreditCardRecognizer>(),
            py::arg("supported_language") = "id", py::kw_only(), py::arg("patterns") = py::none(),
            py::arg("context") = py::none(), py::arg("supported_entity") = "CREDIT_CARD")
       .def_static("_default_context", &CreditCardRecognizer::default_context)
@@ -403,7 +393,6 @@ void bind_mapping(py::module_& m) {
           "The store's entries as a dict of dicts taken when read. Reading an absent entity type adds it "
           "empty; reading an absent key of an entity type gives \"\" and adds it; assigning and deleting "
           "an entry change the store too.")
-      .def("_add_type", [](DeanonymizerMapping& d, const std::string& type) { d.mapping[type]; })
       .def("_set_entry",
            [](DeanonymizerMapping& d, const std::string& type, const std::string& key, const std::string& value) {
              d.mapping[type].insert_or_assign(key, value);

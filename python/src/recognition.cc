@@ -229,24 +229,10 @@ void bind_recognition(py::module_& m) {
            py::arg("supported_regions") = PhoneRecognizer::DEFAULT_REGIONS(),
            py::arg("context") = py::none())
       .def_property_readonly("supported_regions", &PhoneRecognizer::supported_regions);
-  using PyCreditCardRecognizer = PyPatternRecognizer<CreditCardRecognizer>;
-  py::class_<CreditCardRecognizer, PatternRecognizer, PyCreditCardRecognizer, std::shared_ptr<CreditCardRecognizer>>(
+  py::class_<CreditCardRecognizer, PatternRecognizer, PyPatternRecognizer<CreditCardRecognizer>,
+             std::shared_ptr<CreditCardRecognizer>>(
       predefined, "CreditCardRecognizer")
-      .def(py::init(
-               [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
-                  std::optional<Strings> context, std::string supported_entity) {
-                 return std::make_shared<CreditCardRecognizer>(
-                     std::move(supported_language),
-                     recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
-                                                              std::move(supported_entity)});
-               },
-               [](std::string supported_language, std::optional<std::vector<Pattern>> patterns,
-                  std::optional<Strings> context, std::string supported_entity) {
-                 return std::make_shared<PyCreditCardRecognizer>(
-                     std::move(supported_language),
-                     recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
-                                                              std::move(supported_entity)});
-               }),
+      .def(card_recognizer_init<CreditCardRecognizer>(),
            py::arg("supported_language") = "en", py::arg("patterns") = py::none(), py::arg("context") = py::none(),
            py::arg("supported_entity") = "CREDIT_CARD");
 

@@ -17,6 +17,7 @@
 #include "tesk_privacy/recognition/context_aware_enhancer.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
+#include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
 
 namespace tesk_privacy::python {
 
@@ -86,6 +87,23 @@ class PyPatternRecognizer : public PyRecognizer<Base> {
     return Base::invalidate_result(text);
   }
 };
+
+// py::init for a credit-card recognizer class taking (supported_language,
+// patterns, context, supported_entity): the class itself, or its trampoline
+// for a Python subclass.
+template <class Card>
+auto card_recognizer_init() {
+  auto make = [](auto tag) {
+    return [](std::string supported_language, std::optional<std::vector<recognition::Pattern>> patterns,
+              std::optional<std::vector<std::string>> context, std::string supported_entity) {
+      return std::make_shared<typename decltype(tag)::type>(
+          std::move(supported_language),
+          recognition::CreditCardRecognizerOptions{std::move(patterns), std::move(context),
+                                                   std::move(supported_entity)});
+    };
+  };
+  return py::init(make(std::type_identity<Card>{}), make(std::type_identity<PyPatternRecognizer<Card>>{}));
+}
 
 // enhance_using_context() of a Python subclass is called as
 // enhance_using_context(text, raw_results, nlp_artifacts, recognizers,

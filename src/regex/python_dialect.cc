@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tesk_privacy/regex/regex.h"
+#include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::regex::internal {
 namespace {
@@ -26,19 +27,9 @@ bool is_hex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; 
 // Under IGNORECASE Python's `re` treats i, I, U+0130 (İ) and U+0131 (ı) as one
 // letter; PCRE2 10.42 folds only i with I. Patterns get the four spelled out.
 constexpr std::string_view kDottedI = "iI\\x{130}\\x{131}";
+constexpr std::string_view kDottedIClass = "[iI\\x{130}\\x{131}]";
 
 bool is_dotted_i(uint32_t cp) { return cp == 'i' || cp == 'I' || cp == 0x130 || cp == 0x131; }
-
-// The code point of the UTF-8 sequence at s[i], advancing i past it; the
-// pattern was checked to be valid UTF-8 before translation.
-uint32_t next_code_point(std::string_view s, size_t& i) {
-  const auto lead = static_cast<unsigned char>(s[i++]);
-  if (lead < 0x80) return lead;
-  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
-  uint32_t cp = lead & (0x3F >> extra);
-  for (int k = 0; k < extra && i < s.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-  return cp;
-}
 
 class Translator {
  public:
@@ -50,8 +41,12 @@ class Translator {
     while (i_ < in_.size()) {
       char c = in_[i_];
       if (c == '\\') {
+        const size_t written = out_.size();
         const std::optional<uint32_t> cp = escape(false);
-        if (cp && folds_dotted_i(*cp)) replace_last_escape_with_class();
+        if (cp && folds_dotted_i(*cp)) {  // the escape stands for one of the four letters
+          out_.resize(written);
+          out_ += kDottedIClass;
+        }
       } else if (c == '[') {
         char_class();
       } else if (c == '(' && peek(1) == '?') {
@@ -69,9 +64,9 @@ class Translator {
         ++i_;
       } else if (static_cast<unsigned char>(c) >= 0x80 || c == 'i' || c == 'I') {
         const size_t start = i_;
-        const uint32_t cp = next_code_point(in_, i_);
+        const char32_t cp = decode_utf8(in_, i_);  // the pattern is valid UTF-8
         if (folds_dotted_i(cp)) {
-          out_ += "[" + std::string(kDottedI) + "]";
+          out_ += kDottedIClass;
         } else {
           out_ += in_.substr(start, i_ - start);
         }
@@ -92,17 +87,9 @@ class Translator {
 
   bool folds_dotted_i(uint32_t cp) const { return caseless_ && unicode_ && is_dotted_i(cp); }
 
-  // The escape just copied stands for one of the four letters: it becomes
-  // the class of all four.
-  void replace_last_escape_with_class() {
-    out_.resize(escape_start_);
-    out_ += "[" + std::string(kDottedI) + "]";
-  }
-
   // Handles the escape at in_[i_] == '\\'. Returns the code point it stands
   // for when it is one character spelled by its number or as itself.
   std::optional<uint32_t> escape(bool in_class) {
-    escape_start_ = out_.size();
     size_t start = i_;
     if (i_ + 1 >= in_.size()) fail("bad escape (end of pattern)", start);
     char e = in_[i_ + 1];
@@ -130,10 +117,11 @@ class Translator {
           if (!is_hex(peek(k))) fail(std::string("incomplete escape \\") + e, start);
         }
         std::string hex(in_.substr(i_, n));
-        if (std::stoul(hex, nullptr, 16) > 0x10FFFF) fail("bad escape \\U" + hex, start);
+        const auto cp = static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+        if (cp > 0x10FFFF) fail("bad escape \\U" + hex, start);
         out_ += "\\x{" + hex + "}";
         i_ += n;
-        return static_cast<uint32_t>(std::stoul(hex, nullptr, 16));
+        return cp;
       }
       case 'x': {
         if (!is_hex(peek(0)) || !is_hex(peek(1))) fail("incomplete escape \\x", start);
@@ -159,10 +147,9 @@ class Translator {
     }
     out_ += '\\';
     if (static_cast<unsigned char>(e) >= 0x80) {  // an escaped non-ASCII character is itself
-      size_t at = i_ - 1;
-      const uint32_t cp = next_code_point(in_, at);
-      out_ += in_.substr(i_ - 1, at - (i_ - 1));
-      i_ = at;
+      const size_t at = --i_;
+      const char32_t cp = decode_utf8(in_, i_);
+      out_ += in_.substr(at, i_ - at);
       return cp;
     }
     out_ += e;
@@ -224,7 +211,7 @@ class Translator {
         range = true;
       } else {
         const size_t start = i_;
-        const uint32_t cp = next_code_point(in_, i_);
+        const char32_t cp = decode_utf8(in_, i_);
         out_ += in_.substr(start, i_ - start);
         member(cp);
       }
@@ -318,7 +305,6 @@ class Translator {
   bool verbose_;
   bool caseless_;              // IGNORECASE in force at i_
   std::vector<bool> enclosing_;  // caseless_ outside each open group
-  size_t escape_start_ = 0;    // where the last escape's output begins
   size_t i_ = 0;
   std::string out_;
 };

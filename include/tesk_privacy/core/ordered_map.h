@@ -97,11 +97,6 @@ class OrderedMap {
   }
   auto begin() const { return items_.begin(); }
   auto end() const { return items_.end(); }
-  // Values may change in place; keys may not, hence no mutable begin().
-  template <typename F>
-  void for_each_value(F&& f) {
-    for (auto& item : items_) f(item.first, item.second);
-  }
 
   // Equal when both hold the same entries, in whatever order.
   bool operator==(const OrderedMap& other) const {

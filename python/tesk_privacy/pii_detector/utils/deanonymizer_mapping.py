@@ -57,10 +57,8 @@ class _StoreMapping(dict):
         self._store = store
 
     def __missing__(self, entity_type: str) -> _StoreEntities:
-        self._store._add_type(entity_type)
-        entries = _StoreEntities(self._store, entity_type, {})
-        super().__setitem__(entity_type, entries)
-        return entries
+        self[entity_type] = {}
+        return super().__getitem__(entity_type)
 
     def __setitem__(self, entity_type: str, entries: Dict[str, str]) -> None:
         entries = dict(entries)
