@@ -162,6 +162,7 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
   pii_detector::TextAnonymizerOptions options;
   options.add_default_faker_operators = o.fake;
   options.faker_seed = o.seed;
+  options.reproducible_fake_values = true;
   options.faker_locale = o.locale.value_or(o.common.language == "en" ? "en_US" : "id_ID");
   options.deanonymizer_mapping = pii_detector::DeanonymizerMapping(shared);
   options.keep_going = o.keep_going;

@@ -659,7 +659,7 @@ void bind_text_anonymizer(py::module_& m) {
                        std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_engine,
                        std::optional<DeanonymizerMapping> deanonymizer_mapping,
                        std::optional<bool> skip_format_duplicates, std::string faker_locale, bool keep_going,
-                       std::optional<size_t> max_text_length) {
+                       std::optional<size_t> max_text_length, bool reproducible_fake_values) {
              std::shared_ptr<const BaseTextAnalyzer> analyzer;
              std::shared_ptr<PythonTextAnalyzer> python_analyzer;
              if (py::isinstance<TextAnalyzer>(text_analyzer))
@@ -678,13 +678,14 @@ void bind_text_anonymizer(py::module_& m) {
              options.skip_format_duplicates = skip_format_duplicates;
              options.keep_going = keep_going;
              options.max_text_length = max_text_length;
+             options.reproducible_fake_values = reproducible_fake_values;
              return std::make_shared<BoundTextAnonymizer>(std::move(analyzer), std::move(options),
                                                           std::move(python_analyzer));
            }),
            py::arg("text_analyzer"), py::arg("operators"), py::arg("add_default_faker_operators"),
            py::arg("faker_seed"), py::arg("anonymizer_engine"), py::arg("deanonymizer_mapping"),
            py::arg("skip_format_duplicates"), py::arg("faker_locale"), py::arg("keep_going") = false,
-           py::arg("max_text_length") = py::none())
+           py::arg("max_text_length") = py::none(), py::arg("reproducible_fake_values") = false)
       .def(
           "anonymize",
           [](BoundTextAnonymizer& self, py::handle text, std::optional<Strings> entities, std::string language,

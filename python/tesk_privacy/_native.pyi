@@ -479,6 +479,7 @@ class TextAnonymizer:
         faker_locale: str,
         keep_going: bool = False,
         max_text_length: Optional[int] = None,
+        reproducible_fake_values: bool = False,
     ) -> None: ...
     def anonymize(
         self,

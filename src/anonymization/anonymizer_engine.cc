@@ -94,8 +94,17 @@ bool merge_same_type_overlaps(std::vector<Candidate>& items) {
 // Makes the spans disjoint. In order of score (ties: earlier start, then
 // input order) each span keeps what the spans before it left uncovered.
 // Without contained spans, what remains is at most one piece, but the loop
-// keeps every piece so that no uncovered character is ever lost.
-std::vector<Candidate> trim_intersections(std::vector<Candidate> items) {
+// keeps every piece so that no uncovered character is ever lost. Given the
+// text, a piece also gives up the white space at an edge where it was cut
+// ("JAM Project" under "Project bersama" keeps "JAM", not "JAM "): white
+// space is no part of a name, and a piece ending in it would match every
+// later "jam " as a word.
+std::vector<Candidate> trim_intersections(std::vector<Candidate> items, const Utf8Text* text = nullptr) {
+  auto space_at = [text](int64_t cp) {
+    const std::string_view c = text->slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
+    size_t pos = 0;
+    return is_py_space(decode_utf8(c, pos));
+  };
   std::sort(items.begin(), items.end(), [](const Candidate& a, const Candidate& b) {
     if (a.result.score != b.result.score) return a.result.score > b.result.score;
     if (a.result.start != b.result.start) return a.result.start < b.result.start;
@@ -114,6 +123,15 @@ std::vector<Candidate> trim_intersections(std::vector<Candidate> items) {
     }
     if (pos < c.result.end) pieces.emplace_back(pos, c.result.end);
     for (auto [start, end] : pieces) {
+      if (text != nullptr) {
+        if (start != c.result.start) {
+          while (start < end && space_at(start)) ++start;
+        }
+        if (end != c.result.end) {
+          while (end > start && space_at(end - 1)) --end;
+        }
+        if (start == end) continue;
+      }
       taken.emplace(start, end);
       out.push_back(c);
       out.back().result.start = start;
@@ -289,21 +307,56 @@ AnonymizerEngine::_merge_entities_with_whitespace_between(
   return out;
 }
 
-EngineResult AnonymizerEngine::anonymize(
-    const Utf8Text& text, const std::vector<RecognizerResult>& analyzer_results,
-    const std::optional<OperatorMap>& operators,
-    std::optional<ConflictResolutionStrategy> conflict_resolution) const {
-  for (const RecognizerResult& r : analyzer_results) {
+namespace {
+
+void check_inputs(const Utf8Text& text, const std::vector<RecognizerResult>& results,
+                  const std::optional<OperatorMap>& operators) {
+  for (const RecognizerResult& r : results) {
     if (r.start < r.end) check_in_text(r, text);
   }
   if (operators) {
     for (const auto& [entity_type, config] : *operators) config.validate();
   }
+}
 
-  std::vector<Candidate> spans = trim_intersections(resolve_conflicts(
-      analyzer_results,
-      conflict_resolution.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED)));
+std::vector<Replacement> apply_operators(const Utf8Text& text, std::vector<Candidate> settled,
+                                         const std::optional<OperatorMap>& operators) {
+  std::vector<Candidate> spans = trim_intersections(std::move(settled), &text);
   sort_by_span(spans);
+  std::vector<Replacement> out;
+  out.reserve(spans.size());
+  for (Candidate& c : spans) {
+    const OperatorConfig& config = operator_for(operators, c.result.entity_type);
+    std::string value = apply_operator(config, text, c.result);
+    out.push_back({std::move(c.result), std::move(value), config.operator_name});
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<Replacement> AnonymizerEngine::replace_settled(const Utf8Text& text,
+                                                           const std::vector<RecognizerResult>& settled,
+                                                           const std::optional<OperatorMap>& operators) const {
+  check_inputs(text, settled, operators);
+  std::vector<Candidate> items;
+  items.reserve(settled.size());
+  for (size_t i = 0; i < settled.size(); ++i) {
+    if (settled[i].start < settled[i].end) items.push_back({settled[i], i});
+  }
+  return apply_operators(text, std::move(items), operators);
+}
+
+EngineResult AnonymizerEngine::anonymize(
+    const Utf8Text& text, const std::vector<RecognizerResult>& analyzer_results,
+    const std::optional<OperatorMap>& operators,
+    std::optional<ConflictResolutionStrategy> conflict_resolution) const {
+  check_inputs(text, analyzer_results, operators);
+  const std::vector<Replacement> replacements = apply_operators(
+      text,
+      resolve_conflicts(analyzer_results,
+                        conflict_resolution.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED)),
+      operators);
 
   EngineResult result;
   result.text.reserve(text.size_bytes());
@@ -315,18 +368,13 @@ EngineResult AnonymizerEngine::anonymize(
     output_cp += until - copied_to;
     copied_to = until;
   };
-
-  for (const Candidate& c : spans) {
-    const RecognizerResult& span = c.result;
-    copy_input(span.start);
-    const OperatorConfig& config = operator_for(operators, span.entity_type);
-    std::string replacement = apply_operator(config, text, span);
-    auto length = static_cast<int64_t>(utf8_length(replacement));
-    result.text += replacement;
-    result.items.push_back({span.entity_type, output_cp, output_cp + length, std::move(replacement),
-                            config.operator_name});
+  for (const Replacement& r : replacements) {
+    copy_input(r.span.start);
+    auto length = static_cast<int64_t>(utf8_length(r.text));
+    result.text += r.text;
+    result.items.push_back({r.span.entity_type, output_cp, output_cp + length, r.text, r.operator_name});
     output_cp += length;
-    copied_to = span.end;
+    copied_to = r.span.end;
   }
   copy_input(static_cast<int64_t>(text.length()));
   return result;

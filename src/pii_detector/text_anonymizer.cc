@@ -76,6 +76,32 @@ anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guar
   };
 }
 
+// The replaced spans that a word character touches, each with the store's
+// value for its original.
+std::vector<WholeWordReplacer::Pinned> spans_inside_words(const Utf8Text& text,
+                                                          const std::vector<anonymization::Replacement>& replacements,
+                                                          StoreRewriter& rewriter, const DeanonymizerMapping& store) {
+  // Rewriting from the store matches whole words only. A span detected here
+  // that a word character touches ("Rp 500.000an", "id_081234567890") would
+  // be recorded yet stay in the text, so it is pinned to the value the store
+  // gives its original.
+  auto word_char_at = [&](int64_t cp) {
+    const std::string_view c = text.slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
+    size_t pos = 0;
+    return is_py_word_char(decode_utf8(c, pos));
+  };
+  const auto length = static_cast<int64_t>(text.length());
+  std::vector<WholeWordReplacer::Pinned> pinned;
+  for (const anonymization::Replacement& r : replacements) {
+    const int64_t start = r.span.start, end = r.span.end;
+    if (!((start > 0 && word_char_at(start - 1)) || (end < length && word_char_at(end)))) continue;
+    const std::string_view original = text.slice(static_cast<size_t>(start), static_cast<size_t>(end));
+    const std::string* anonymized = rewriter.placeholder(store, r.span.entity_type, original);
+    if (anonymized != nullptr) pinned.push_back({static_cast<size_t>(start), static_cast<size_t>(end), *anonymized});
+  }
+  return pinned;
+}
+
 }  // namespace
 
 TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_analyzer, TextAnonymizerOptions options)
@@ -93,7 +119,8 @@ TextAnonymizer::TextAnonymizer(std::shared_ptr<const BaseTextAnalyzer> text_anal
   if (options.add_default_faker_operators) {
     operators_.emplace();
     fake_guard_ = std::make_shared<FakeValueGuard>();
-    for (auto& [entity, generator] : get_pseudoanonymizer_mapping(options.faker_seed, options.faker_locale)) {
+    for (auto& [entity, generator] : get_pseudoanonymizer_mapping(options.faker_seed, options.faker_locale,
+                                                                         options.reproducible_fake_values)) {
       operators_->insert_or_assign(
           entity, anonymization::OperatorConfig("custom", {{"lambda", unique_values(fake_guard_, generator, entity)}}));
     }
@@ -144,11 +171,13 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
     fake_guard_->document = to_lower(input);
   }
 
-  auto filtered = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detections, options.conflict_resolution);
-  auto merged = anonymizer_->_merge_entities_with_whitespace_between(text, filtered);
-  anonymization::EngineResult engine_result = anonymizer_->anonymize(text, merged, operators_);
-  MappingDataType text_mapping =
-      create_anonymizer_mapping(text, merged, engine_result, /*is_reversed=*/true, skip_format_duplicates_);
+  // Conflicts are settled once; each surviving span gets one value from its
+  // operator, the text's mapping is recorded from those pairs, and the text
+  // is written once, from the whole store.
+  const auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detections, options.conflict_resolution);
+  const std::vector<anonymization::Replacement> replacements =
+      anonymizer_->replace_settled(text, anonymizer_->_merge_entities_with_whitespace_between(text, settled), operators_);
+  const MappingDataType text_mapping = record_replacements(text, replacements, skip_format_duplicates_);
   const std::unordered_set<std::string> in_text = placeholders_in(input);
   const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};
   rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
@@ -159,43 +188,7 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
     }
   }
   detection_failures_ += failures;
-
-  const std::string edges_done = replace_spans_inside_words(text, merged);
-  if (edges_done.empty()) return rewriter_->anonymize(text, deanonymizer_mapping_);
-  return rewriter_->anonymize(Utf8Text(edges_done), deanonymizer_mapping_);
-}
-
-std::string TextAnonymizer::replace_spans_inside_words(const Utf8Text& text,
-                                                       std::vector<recognition::RecognizerResult> spans) {
-  // Rewriting from the store matches whole words only. A span detected here
-  // that a word character touches ("Rp 500.000an", "id_081234567890") would
-  // be recorded yet stay in the text, so it is replaced in place first, by
-  // the value the store gives its original. Empty when there is none.
-  auto word_char_at = [&](int64_t cp) {
-    const std::string_view c = text.slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
-    size_t pos = 0;
-    return is_py_word_char(decode_utf8(c, pos));
-  };
-  const auto length = static_cast<int64_t>(text.length());
-  std::erase_if(spans, [&](const recognition::RecognizerResult& r) {
-    return !((r.start > 0 && word_char_at(r.start - 1)) || (r.end < length && word_char_at(r.end)));
-  });
-  if (spans.empty()) return {};
-  std::sort(spans.begin(), spans.end(), [](const auto& a, const auto& b) { return a.start < b.start; });
-  std::string out;
-  size_t copied = 0;  // code points
-  for (const recognition::RecognizerResult& r : spans) {
-    if (static_cast<size_t>(r.start) < copied) continue;
-    const std::string_view original = text.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end));
-    const std::string* anonymized = rewriter_->placeholder(deanonymizer_mapping_, r.entity_type, original);
-    if (anonymized == nullptr) continue;
-    out.append(text.slice(copied, static_cast<size_t>(r.start)));
-    out.append(*anonymized);
-    copied = static_cast<size_t>(r.end);
-  }
-  if (out.empty() && copied == 0) return {};
-  out.append(text.slice(copied, text.length()));
-  return out;
+  return rewriter_->anonymize(text, deanonymizer_mapping_, spans_inside_words(text, replacements, *rewriter_, deanonymizer_mapping_));
 }
 
 std::string TextAnonymizer::deanonymize(const std::string& input) {

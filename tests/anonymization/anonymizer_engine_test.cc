@@ -208,9 +208,10 @@ TEST(AnonymizerEngineOperatorsTest, PicksOperatorByTypeThenDefault) {
 }
 
 TEST(AnonymizerEngineOperatorsTest, OverlapsAreTrimmedAndAdjacentSpansStayIntact) {
-  // LOCATION outscores PERSON and keeps its span; PERSON keeps "Budi ".
+  // LOCATION outscores PERSON and keeps its span; PERSON keeps "Budi", and
+  // the space at the edge where it was cut stays text.
   EngineResult r = engine.anonymize(kText, {{"PERSON", 0, 12, 0.6}, {"LOCATION", 5, 20, 0.9}});
-  EXPECT_EQ(r.text, "<PERSON><LOCATION> di Bandung — café ñ 😀");
+  EXPECT_EQ(r.text, "<PERSON> <LOCATION> di Bandung — café ñ 😀");
   expect_items_match_output(r);
   r = engine.anonymize(kText, {{"PERSON", 5, 12, 0.6}, {"PERSON", 0, 4, 0.6}, {"X", 4, 5, 0.1}});
   EXPECT_EQ(r.text, "<PERSON><X><PERSON> tinggal di Bandung — café ñ 😀");
@@ -245,6 +246,16 @@ TEST(AnonymizerEngineOperatorsTest, RandomSpansNeverCorruptOutput) {
     expected += kText.slice(pos, kText.length());
     ASSERT_EQ(replaced.text, expected);
     expect_items_match_output(replaced);
+    // The replacements of settled results are the ones anonymize() makes.
+    const auto settled = engine.replace_settled(
+        kText, engine._remove_conflicts_and_get_text_manipulation_data(input, strategy), replace);
+    ASSERT_EQ(settled.size(), replaced.items.size());
+    for (size_t k = 0; k < settled.size(); ++k) {
+      EXPECT_EQ(settled[k].span.entity_type, replaced.items[k].entity_type);
+      EXPECT_EQ(settled[k].text, replaced.items[k].text);
+      EXPECT_EQ(settled[k].span.start, kept.items[k].start);
+      EXPECT_EQ(settled[k].span.end, kept.items[k].end);
+    }
   }
 }
 

@@ -186,6 +186,32 @@ TEST(TextAnonymizerIntegrity, PlaceholdersCannotBeConfused) {
   EXPECT_EQ(fresh.deanonymize(safe), text);
 }
 
+// Reports the same results for every text.
+class FixedAnalyzer : public BaseTextAnalyzer {
+ public:
+  explicit FixedAnalyzer(std::vector<recognition::RecognizerResult> results) : results_(std::move(results)) {}
+  std::vector<recognition::RecognizerResult> analyze(const Utf8Text&, const std::string&,
+                                                     const AnalyzeOptions&) const override {
+    return results_;
+  }
+
+ private:
+  std::vector<recognition::RecognizerResult> results_;
+};
+
+TEST(TextAnonymizerIntegrity, SpansCutByAnotherTypeAreRecordedAsReplaced) {
+  // PROJECT outscores the ORGANIZATION it overlaps: the organization keeps
+  // "JAM", which is what gets recorded and replaced; nothing stays in clear.
+  const std::string text = "grup musik JAM Project bersama Mizuki";
+  auto analyzer = std::make_shared<FixedAnalyzer>(std::vector<recognition::RecognizerResult>{
+      {"ORGANIZATION", 11, 22, 0.88}, {"PROJECT", 15, 30, 0.95}, {"PERSON", 31, 37, 0.8}});
+  TextAnonymizer anonymizer(analyzer);
+  const std::string safe = anonymizer.anonymize(text);
+  EXPECT_EQ(safe, "grup musik <ORGANIZATION_1> <PROJECT_1> <PERSON_1>");
+  EXPECT_EQ(anonymizer.deanonymizer_mapping().at("ORGANIZATION").at("<ORGANIZATION_1>"), "JAM");
+  EXPECT_EQ(anonymizer.deanonymize(safe), text);
+}
+
 TEST(TextAnonymizerIntegrity, PlaceholderWithLettersGluedIsRestored) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{}, std::vector<std::string>{});
   TextAnonymizer anonymizer(analyzer, with([](TextAnonymizerOptions& o) {

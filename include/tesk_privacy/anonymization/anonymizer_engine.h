@@ -18,6 +18,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "tesk_privacy/anonymization/conflict_resolution_strategy.h"
@@ -41,6 +42,14 @@ class AnonymizerEngine {
       const Utf8Text& text, const std::vector<RecognizerResult>& analyzer_results,
       const std::optional<OperatorMap>& operators = std::nullopt,
       std::optional<ConflictResolutionStrategy> conflict_resolution = std::nullopt) const;
+
+  // The replacements anonymize() makes, without assembling the text, for
+  // results already settled by _remove_conflicts_and_get_text_manipulation_data
+  // (and possibly merged by _merge_entities_with_whitespace_between):
+  // overlaps between entity types are trimmed and every span gets its
+  // operator's value. In order of position; same exceptions as anonymize().
+  std::vector<Replacement> replace_settled(const Utf8Text& text, const std::vector<RecognizerResult>& settled,
+                                           const std::optional<OperatorMap>& operators = std::nullopt) const;
 
   // Settles conflicts between results and returns the survivors sorted by
   // (start, end). Empty spans are dropped; of identical spans the highest

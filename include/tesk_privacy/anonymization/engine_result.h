@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tesk_privacy/recognition/recognizer_result.h"
+
 namespace tesk_privacy::anonymization {
 
 struct OperatorResult {
@@ -24,6 +26,14 @@ struct OperatorResult {
   std::string operator_name;
 
   bool operator==(const OperatorResult&) const = default;
+};
+
+// One replacement the engine makes: a span of the input (code points) and
+// the operator's output for it.
+struct Replacement {
+  recognition::RecognizerResult span;
+  std::string text;
+  std::string operator_name;
 };
 
 struct EngineResult {

@@ -68,6 +68,10 @@ struct TextAnonymizerOptions {
   std::optional<uint64_t> faker_seed = 42;
   // Locale of the fake values: "en_US" or "id_ID".
   std::string faker_locale = "en_US";
+  // Every fake value follows faker_seed, the legal form of fake companies
+  // and the fake KTP numbers too (by default those two come from the
+  // process-wide random source, so runs with one seed differ).
+  bool reproducible_fake_values = false;
   std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_engine;
   std::optional<DeanonymizerMapping> deanonymizer_mapping;
   // Absent: true when `operators` is given, false otherwise.
@@ -121,11 +125,6 @@ class TextAnonymizer : public BaseTextAnonymizer {
   uint64_t detection_failures() const { return detection_failures_; }
 
  private:
-  // `text` with the spans that touch a word character replaced from the
-  // store; empty when no span does.
-  std::string replace_spans_inside_words(const Utf8Text& text,
-                                         std::vector<recognition::RecognizerResult> spans);
-
   std::shared_ptr<anonymization::AnonymizerEngine> anonymizer_;
   bool skip_format_duplicates_;
   DeanonymizerMapping deanonymizer_mapping_;

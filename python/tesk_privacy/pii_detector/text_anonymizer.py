@@ -52,7 +52,10 @@ class TextAnonymizer(BaseTextAnonymizer):
     As on the command line: ``keep_going=True`` goes on without a recognizer
     that fails (logged, and counted in :attr:`detection_failures`) instead of
     raising; ``max_text_length`` makes ``anonymize`` refuse longer texts
-    (code points) with :class:`tesk_privacy.errors.InputTooLargeError`.
+    (code points) with :class:`tesk_privacy.errors.InputTooLargeError`;
+    ``reproducible_fake_values=True`` makes every fake value follow
+    ``faker_seed`` (by default the legal form of fake companies and fake
+    KTP numbers are drawn from a process-wide unseeded source).
     """
 
     def __init__(
@@ -68,6 +71,7 @@ class TextAnonymizer(BaseTextAnonymizer):
         faker_locale: str = "en_US",
         keep_going: bool = False,
         max_text_length: Optional[int] = None,
+        reproducible_fake_values: bool = False,
     ) -> None:
         if not callable(getattr(text_analyzer, "analyze", None)):
             raise TypeError("text_analyzer must have an analyze() method")
@@ -87,6 +91,7 @@ class TextAnonymizer(BaseTextAnonymizer):
             faker_locale,
             keep_going,
             max_text_length,
+            reproducible_fake_values,
         )
 
     @property

@@ -186,6 +186,42 @@ void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts
   }
 }
 
+namespace {
+
+// Builds one text's mapping from (original, entity type, replacement)
+// triples in order of position; see create_anonymizer_mapping.
+class TextMappingBuilder {
+ public:
+  TextMappingBuilder(bool is_reversed, bool skip_format_duplicates)
+      : is_reversed_(is_reversed), skip_format_duplicates_(skip_format_duplicates) {}
+
+  void add(const std::string& original, const std::string& type, const std::string& replacement) {
+    const std::string lower_original = to_lower(original);
+    LowerView& view = views_[type];
+    if (is_reversed_ ? view.has_value(lower_original) : view.has_key(lower_original)) return;
+    const std::string lower_text = to_lower(replacement);
+    const bool duplicate = view.has_value(lower_text) || view.has_key(lower_text);
+    std::string anonymized = replacement;
+    if (duplicate && !skip_format_duplicates_) {
+      anonymized = format_duplicated_operator(replacement, counters_[type] + 2);
+      ++counters_[type];
+    }
+    const std::string& key = is_reversed_ ? anonymized : original;
+    const std::string& value = is_reversed_ ? original : anonymized;
+    result_[type][key] = value;
+    view.put(key, value);
+  }
+  MappingDataType take() { return std::move(result_); }
+
+ private:
+  bool is_reversed_, skip_format_duplicates_;
+  MappingDataType result_;
+  std::unordered_map<std::string, LowerView> views_;
+  std::unordered_map<std::string, long long> counters_;
+};
+
+}  // namespace
+
 MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
                                           std::vector<recognition::RecognizerResult>& analyzer_results,
                                           anonymization::EngineResult& anonymizer_results, bool is_reversed,
@@ -194,34 +230,26 @@ MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
   std::stable_sort(analyzer_results.begin(), analyzer_results.end(), by_start);
   std::stable_sort(anonymizer_results.items.begin(), anonymizer_results.items.end(), by_start);
 
-  MappingDataType result;
-  std::unordered_map<std::string, LowerView> views;
-  std::unordered_map<std::string, long long> counters;
+  TextMappingBuilder builder(is_reversed, skip_format_duplicates);
   const size_t pairs = std::min(analyzer_results.size(), anonymizer_results.items.size());
   for (size_t k = 0; k < pairs; ++k) {
     const auto& detection = analyzer_results[k];
     const auto& item = anonymizer_results.items[k];
     const size_t start = static_cast<size_t>(std::max<int64_t>(detection.start, 0));
     const size_t end = static_cast<size_t>(std::max<int64_t>(detection.end, 0));
-    const std::string original(original_text.slice(start, end));
-    const std::string lower_original = to_lower(original);
-    const std::string& type = item.entity_type;
-    LowerView& view = views[type];
-    if (is_reversed ? view.has_value(lower_original) : view.has_key(lower_original)) continue;
-
-    const std::string lower_text = to_lower(item.text);
-    const bool duplicate = view.has_value(lower_text) || view.has_key(lower_text);
-    std::string anonymized = item.text;
-    if (duplicate && !skip_format_duplicates) {
-      anonymized = format_duplicated_operator(item.text, counters[type] + 2);
-      ++counters[type];
-    }
-    const std::string& key = is_reversed ? anonymized : original;
-    const std::string& value = is_reversed ? original : anonymized;
-    result[type][key] = value;
-    view.put(key, value);
+    builder.add(std::string(original_text.slice(start, end)), item.entity_type, item.text);
   }
-  return result;
+  return builder.take();
+}
+
+MappingDataType record_replacements(const Utf8Text& text, const std::vector<anonymization::Replacement>& replacements,
+                                    bool skip_format_duplicates) {
+  TextMappingBuilder builder(/*is_reversed=*/true, skip_format_duplicates);
+  for (const anonymization::Replacement& r : replacements) {
+    builder.add(std::string(text.slice(static_cast<size_t>(r.span.start), static_cast<size_t>(r.span.end))),
+                r.span.entity_type, r.text);
+  }
+  return builder.take();
 }
 
 std::vector<std::map<std::string, std::string>> get_dict_diff(const MappingDataType& first,

@@ -51,10 +51,10 @@ std::string crypto_address(Faker& fake) {
 }  // namespace
 
 PseudoAnonymizerMapping get_pseudoanonymizer_mapping(std::optional<uint64_t> seed,
-                                                     const std::string& locale) {
+                                                     const std::string& locale, bool follow_seed) {
   auto fake = std::make_shared<Faker>(locale);
-  fake->add_provider<CompanyProvider>();
-  fake->add_provider<KTPProvider>();
+  fake->add_provider<CompanyProvider>().follow_seed(follow_seed);
+  fake->add_provider<KTPProvider>().follow_seed(follow_seed);
   fake->seed_instance(seed);
 
   const std::vector<std::pair<std::string, Value>> table = {

@@ -64,9 +64,10 @@ void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& tex
   synced_ = true;
 }
 
-std::string StoreRewriter::anonymize(const Utf8Text& text, const DeanonymizerMapping& store) {
+std::string StoreRewriter::anonymize(const Utf8Text& text, const DeanonymizerMapping& store,
+                                     std::span<const WholeWordReplacer::Pinned> pinned) {
   sync(store);
-  return to_placeholders_.replace(text);
+  return to_placeholders_.replace(text, pinned);
 }
 
 std::string StoreRewriter::deanonymize(const Utf8Text& text, const DeanonymizerMapping& store) {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -37,8 +38,10 @@ class StoreRewriter {
   // The store changed other than through merge().
   void invalidate() { synced_ = false; }
 
-  // Every recorded original in `text` replaced by its placeholder.
-  std::string anonymize(const Utf8Text& text, const DeanonymizerMapping& store);
+  // Every recorded original in `text` replaced by its placeholder, and each
+  // pinned span by its given replacement.
+  std::string anonymize(const Utf8Text& text, const DeanonymizerMapping& store,
+                        std::span<const WholeWordReplacer::Pinned> pinned = {});
   // Every placeholder in `text` replaced by its original.
   std::string deanonymize(const Utf8Text& text, const DeanonymizerMapping& store);
   // The placeholder of `original` (exact spelling) under `type`; null when none.

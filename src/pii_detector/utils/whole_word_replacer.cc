@@ -72,9 +72,10 @@ std::string WholeWordReplacer::replace(const Utf8Text& text) const {
   return replace(text, priority);
 }
 
-std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Priority> priority) const {
+std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Priority> priority,
+                                       std::span<const Pinned> pinned) const {
   const std::string_view s = text.view();
-  if (replacements_.empty() || s.empty()) return text.str();
+  if ((replacements_.empty() && pinned.empty()) || s.empty()) return text.str();
   std::vector<char32_t> cps;
   std::vector<size_t> byte_at;
   cps.reserve(text.length());
@@ -128,7 +129,11 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   std::stable_sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
     return a.needle != b.needle ? priority[a.needle] < priority[b.needle] : a.start < b.start;
   });
+  // Pinned span k is the candidate of needle -1 - k.
   std::map<size_t, Candidate> accepted;  // by start
+  for (size_t k = 0; k < pinned.size(); ++k) {
+    accepted.emplace(pinned[k].start, Candidate{-1 - static_cast<int>(k), pinned[k].start, pinned[k].end});
+  }
   for (const Candidate& c : candidates) {
     auto after = accepted.lower_bound(c.start);
     if (after != accepted.end() && after->first < c.end) continue;
@@ -140,7 +145,11 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   size_t copied = 0;
   for (const auto& [start, c] : accepted) {
     out.append(s.substr(byte_at[copied], byte_at[c.start] - byte_at[copied]));
-    out.append(replacements_[c.needle]);
+    if (c.needle < 0) {
+      out.append(pinned[static_cast<size_t>(-1 - c.needle)].replacement);
+    } else {
+      out.append(replacements_[c.needle]);
+    }
     copied = c.end;
   }
   out.append(s.substr(byte_at[copied]));

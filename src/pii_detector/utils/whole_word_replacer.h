@@ -45,7 +45,15 @@ class WholeWordReplacer {
   std::string replace(const Utf8Text& text) const;
   // priority[id]: the lower, the earlier a needle's occurrences are accepted.
   using Priority = std::array<uint64_t, 3>;
-  std::string replace(const Utf8Text& text, std::span<const Priority> priority) const;
+  // A replacement of [start, end) (code points) decided beforehand, whole
+  // word or not. Pinned spans are accepted before any needle's occurrence,
+  // so none overlaps them; they must not overlap one another.
+  struct Pinned {
+    size_t start, end;
+    std::string_view replacement;
+  };
+  std::string replace(const Utf8Text& text, std::span<const Priority> priority,
+                      std::span<const Pinned> pinned = {}) const;
 
  private:
   static constexpr size_t kTrieDepth = 128;
@@ -73,7 +81,9 @@ class RankedReplacer {
  public:
   void add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index);
   void clear();
-  std::string replace(const Utf8Text& text) const { return replacer_.replace(text, priority_); }
+  std::string replace(const Utf8Text& text, std::span<const WholeWordReplacer::Pinned> pinned = {}) const {
+    return replacer_.replace(text, priority_, pinned);
+  }
 
  private:
   WholeWordReplacer replacer_;

@@ -95,6 +95,24 @@ TEST(FakerProviders, OnlyTheCompanyNameFollowsTheSeed) {
   EXPECT_NE(ktps[0], ktps[1]);
 }
 
+TEST(FakerProviders, FollowingTheSeedMakesEveryValueRepeat) {
+  std::vector<std::string> values[2];
+  for (int run = 0; run < 2; ++run) {
+    faker::Faker fake;
+    fake.add_provider<CompanyProvider>().follow_seed(true);
+    fake.add_provider<KTPProvider>().follow_seed(true);
+    fake.seed_instance(42);
+    for (int i = 0; i < 40; ++i) {
+      values[run].push_back(fake.call("custom_company"));
+      values[run].push_back(fake.call("ktp"));
+    }
+  }
+  EXPECT_EQ(values[0], values[1]);
+  std::set<std::string> forms;
+  for (size_t i = 0; i < values[0].size(); i += 2) forms.insert(values[0][i].substr(0, 3));
+  EXPECT_EQ(forms, (std::set<std::string>{"CV ", "PT "}));
+}
+
 TEST(FakerProviders, ProcessWideSourceServesSeveralThreads) {
   std::vector<std::thread> threads;
   std::vector<int> bad(4, 0);

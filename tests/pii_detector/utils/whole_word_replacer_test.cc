@@ -67,6 +67,17 @@ TEST(WholeWordReplacer, NeedlesLongerThanTheTrie) {
   }
 }
 
+TEST(WholeWordReplacer, PinnedSpansComeFirstAndNeedNoWordEdge) {
+  const WholeWordReplacer replacer({{"budi", "<P>"}, {"500", "<N>"}, {"Rp 500", "<M>"}});
+  const Utf8Text text("Rp 500an untuk Budi, budi500");
+  const std::vector<WholeWordReplacer::Priority> priority = {{0, 0, 0}, {0, 0, 1}, {0, 0, 2}};
+  // "500" inside "500an" is no whole word, and "Budi" as pinned wins over the needle.
+  const std::vector<WholeWordReplacer::Pinned> pinned = {{3, 6, "<AMOUNT>"}, {15, 19, "<PIN>"}};
+  EXPECT_EQ(replacer.replace(text, priority, pinned), "Rp <AMOUNT>an untuk <PIN>, budi500");
+  EXPECT_EQ(replacer.replace(text, priority), "Rp 500an untuk <P>, budi500");
+  EXPECT_EQ(WholeWordReplacer().replace(text, {}, pinned), "Rp <AMOUNT>an untuk <PIN>, budi500");
+}
+
 TEST(RankedReplacer, LongerFirstThenPlace) {
   RankedReplacer replacer;
   replacer.add("Budi", "<P1>", 0, 0);

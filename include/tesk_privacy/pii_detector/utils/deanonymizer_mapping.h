@@ -124,6 +124,11 @@ MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
                                           anonymization::EngineResult& anonymizer_results,
                                           bool is_reversed = false, bool skip_format_duplicates = false);
 
+// The mapping (anonymized -> original) of one text's replacements, in order
+// of position, recorded and numbered as create_anonymizer_mapping does.
+MappingDataType record_replacements(const Utf8Text& text, const std::vector<anonymization::Replacement>& replacements,
+                                    bool skip_format_duplicates = false);
+
 // Entries of `second` whose original differs from `first`'s entry for the
 // same entity type and anonymized value, as maps with "pii_type",
 // "anonymized_value" and "pii_value". A pair missing from `first` throws

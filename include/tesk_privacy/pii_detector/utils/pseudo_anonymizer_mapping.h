@@ -14,7 +14,8 @@
 // CompanyProvider and KTPProvider added, seeded once with `seed` (std::nullopt:
 // unpredictable). Values therefore depend on the seed and on the order of the
 // calls, except the KTP numbers and the legal form of company names, which
-// come from the process-wide random source. The shared generator holds
+// come from the process-wide random source, unless `follow_seed` (then every
+// value follows the seed). The shared generator holds
 // random state: one table is not to be used from two threads at once.
 // Throws std::invalid_argument for an unsupported locale.
 #pragma once
@@ -33,6 +34,6 @@ namespace tesk_privacy::pii_detector {
 using PseudoAnonymizerMapping = std::vector<std::pair<std::string, anonymization::CustomFunction>>;
 
 PseudoAnonymizerMapping get_pseudoanonymizer_mapping(std::optional<uint64_t> seed = std::nullopt,
-                                                     const std::string& locale = "en_US");
+                                                     const std::string& locale = "en_US", bool follow_seed = false);
 
 }  // namespace tesk_privacy::pii_detector

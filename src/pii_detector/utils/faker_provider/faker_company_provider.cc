@@ -7,7 +7,8 @@ namespace tesk_privacy::pii_detector {
 
 std::string CompanyProvider::custom_company() {
   static const std::vector<std::string> COMPANY_TYPES = {"PT", "CV", "PT_Tbk"};
-  const std::string& type = faker::global_random().choice(COMPANY_TYPES);
+  const std::string& type =
+      follow_seed_ ? generator().random_element(COMPANY_TYPES) : faker::global_random().choice(COMPANY_TYPES);
   const std::string name = generator().company();
   if (type == "PT") return "PT " + name;
   if (type == "CV") return "CV " + name;
