@@ -62,17 +62,25 @@ struct FakeValueGuard {
 
 namespace {
 
+// A generator's fake values, never one the guard holds. A generator with few
+// values (the cities of a locale) runs out over a long run; past 100 taken
+// draws a draw gets a number (" 2", " 3", ...) so that it is free again.
 anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guard, anonymization::CustomFunction generator,
                                            std::string type) {
   return [guard = std::move(guard), generator = std::move(generator), type = std::move(type)](const std::string& original) {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
+    constexpr int kPlainDraws = 100;
+    for (int attempt = 0; attempt < kPlainDraws + 1000; ++attempt) {
       std::string value = generator(original);
+      for (int n = 2; attempt >= kPlainDraws && n < 1000 && !guard->usable(to_lower(value)); ++n) {
+        if (n > 2) value.erase(value.rfind(' '));
+        value += " " + std::to_string(n);
+      }
       std::string lowered = to_lower(value);
       if (!guard->usable(lowered)) continue;
       guard->taken.insert(std::move(lowered));
       return value;
     }
-    throw std::runtime_error("no unused fake " + type + " value after 1000 draws");
+    throw std::runtime_error("no unused fake " + type + " value");
   };
 }
 

@@ -227,10 +227,10 @@ TEST(TextAnonymizerIntegrity, PlaceholderWithLettersGluedIsRestored) {
 }
 
 TEST(TextAnonymizerIntegrity, FakeValuesNeverStandForTwoOriginals) {
-  // Many places, few fake cities: every original must still get its own
-  // value and come back.
+  // More places than the locale has fake cities: every original must still
+  // get its own value and come back.
   std::vector<std::string> places;
-  for (int i = 0; i < 60; ++i) places.push_back("Kampung" + std::string(1, static_cast<char>('A' + i % 26)) +
+  for (int i = 0; i < 600; ++i) places.push_back("Kampung" + std::string(1, static_cast<char>('A' + i % 26)) +
                                                 std::to_string(i));
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{}, places);
   TextAnonymizer anonymizer(analyzer, with([](TextAnonymizerOptions& o) {
