@@ -14,7 +14,7 @@
 #include <random>
 
 #include "bert_tensors.h"
-#include "tesk_privacy/inference/encoder.h"
+#include "inference/encoder.h"
 
 namespace {
 

@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/tagger.h"
+#include "ner/tagger.h"
+#include "recognition/simple_nlp_engine.h"
+#include "recognition/tokenizer.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
-#include "tesk_privacy/recognition/tokenizer.h"
 
 namespace {
 

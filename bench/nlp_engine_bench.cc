@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
-#include "tesk_privacy/recognition/tokenizer.h"
+#include "pii_detector/custom_lemma_context_aware_enhancer.h"
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "recognition/simple_nlp_engine.h"
+#include "recognition/tokenizer.h"
 
 namespace {
 

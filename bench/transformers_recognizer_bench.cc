@@ -29,7 +29,7 @@
 #include <nlohmann/json.hpp>
 
 #include "bert_tensors.h"
-#include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
+#include "pii_detector/models/transformers_recognizer.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace {

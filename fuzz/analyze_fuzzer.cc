@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "pii_detector/recognizer/family_card_number_recognizer.h"
+#include "pii_detector/recognizer/halvern_employee_id_recognizer.h"
+#include "pii_detector/recognizer/ktp_recognizer.h"
+#include "pii_detector/recognizer/npwp_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 
 using namespace tesk_privacy;

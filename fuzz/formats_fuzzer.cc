@@ -15,9 +15,9 @@
 #include "pii_detector/formats/indonesian_date_recognizer.h"
 #include "pii_detector/formats/vehicle_plate_recognizer.h"
 #include "pii_detector/formats/written_out_email_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
+#include "pii_detector/recognizer/indonesian_phone_number_recognizer.h"
+#include "pii_detector/recognizer/ktp_recognizer.h"
+#include "pii_detector/recognizer/money_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 
 using namespace tesk_privacy;

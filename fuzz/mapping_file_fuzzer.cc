@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "tesk_privacy/pii_detector/utils/mapping_file.h"
+#include "tesk_privacy/pii_detector/store/mapping_file.h"
 
 using namespace tesk_privacy::pii_detector;
 

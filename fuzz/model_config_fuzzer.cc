@@ -5,7 +5,7 @@
 #include <exception>
 #include <string_view>
 
-#include "tesk_privacy/inference/model_config.h"
+#include "inference/model_config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

@@ -6,9 +6,9 @@
 #include <exception>
 #include <string_view>
 
+#include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "pii_detector/recognizer/prosa_remote_recognizer.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
 
 using namespace tesk_privacy;
 using namespace tesk_privacy::pii_detector;

@@ -11,16 +11,16 @@
 #include <memory>
 #include <string>
 
-#include "text/python_chars.h"
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/organization_name_recognizer.h"
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "pii_detector/recognizer/indonesian_phone_number_recognizer.h"
+#include "pii_detector/recognizer/ktp_recognizer.h"
+#include "pii_detector/recognizer/money_recognizer.h"
+#include "pii_detector/recognizer/organization_name_recognizer.h"
+#include "recognition/predefined/email_recognizer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
-#include "tesk_privacy/recognition/predefined/email_recognizer.h"
 #include "tesk_privacy/regex/regex.h"
+#include "text/python_chars.h"
 
 using namespace tesk_privacy;
 using namespace tesk_privacy::pii_detector;

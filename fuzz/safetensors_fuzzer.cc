@@ -10,7 +10,7 @@
 #include <exception>
 #include <string>
 
-#include "tesk_privacy/inference/safetensors_reader.h"
+#include "inference/safetensors_reader.h"
 
 using namespace tesk_privacy;
 

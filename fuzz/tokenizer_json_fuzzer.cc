@@ -8,7 +8,7 @@
 #include <exception>
 #include <string_view>
 
-#include "tesk_privacy/inference/tokenizer.h"
+#include "inference/tokenizer.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 using namespace tesk_privacy;

@@ -9,7 +9,7 @@
 #include "commands.h"
 #include "tesk_privacy/recognition/results_json.h"
 #ifdef TESK_HAVE_TRANSFORMERS
-#include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
+#include "pii_detector/models/transformers_recognizer.h"
 #endif
 
 namespace tesk_privacy::cli {

@@ -26,8 +26,8 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "tesk_privacy/pii_detector/store/mapping_store.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
-#include "tesk_privacy/pii_detector/utils/mapping_store.h"
 
 namespace tesk_privacy::cli {
 namespace {

@@ -12,8 +12,8 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
+#include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "pii_detector/recognizer/prosa_remote_recognizer.h"
 
 namespace tesk_privacy::cli {
 

@@ -3,10 +3,10 @@
 #include <string>
 
 #include "cli_common.h"
+#include "commands.h"
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/pii_detector/format_entities.h"
 #include "tesk_privacy/version.h"
-#include "commands.h"
 
 namespace {
 

@@ -35,9 +35,9 @@
 
 #include "tesk_privacy/anonymization/conflict_resolution_strategy.h"
 #include "tesk_privacy/anonymization/engine_result.h"
-#include "tesk_privacy/core/ordered_map.h"
 #include "tesk_privacy/anonymization/operator_config.h"
-#include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
+#include "tesk_privacy/core/ordered_map.h"
+#include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
 #include "tesk_privacy/recognition/analysis_explanation.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 #include "tesk_privacy/recognition/recognizer_result.h"

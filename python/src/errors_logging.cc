@@ -9,13 +9,13 @@
 #include <string>
 
 #include "bindings.h"
+#include "ner/model.h"
 #include "tesk_privacy/core/errors.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/ner/model.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/regex/regex.h"
 #ifdef TESK_HAVE_TRANSFORMERS
-#include "tesk_privacy/inference/model_resolver.h"
+#include "inference/model_resolver.h"
 #endif
 
 namespace tesk_privacy::python {

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "bindings.h"
-#include "tesk_privacy/flair/sentence.h"
-#include "tesk_privacy/flair/sequence_tagger.h"
-#include "tesk_privacy/flair/token_classification_tagger.h"
-#include "tesk_privacy/pii_detector/recognizer/flair_recognizer.h"
+#include "flair/sentence.h"
+#include "flair/sequence_tagger.h"
+#include "flair/token_classification_tagger.h"
+#include "pii_detector/models/flair_recognizer.h"
 
 namespace tesk_privacy::python {
 namespace {

@@ -10,23 +10,23 @@
 #include <vector>
 
 #include "bindings.h"
-#include "trampolines.h"
+#include "recognition/nlp_engine_provider.h"
+#include "recognition/predefined/credit_card_recognizer.h"
+#include "recognition/predefined/email_recognizer.h"
+#include "recognition/predefined/phone_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 #include "tesk_privacy/recognition/context_aware_enhancer.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
 #include "tesk_privacy/recognition/nlp_artifacts.h"
 #include "tesk_privacy/recognition/nlp_configuration.h"
 #include "tesk_privacy/recognition/nlp_engine.h"
-#include "tesk_privacy/recognition/nlp_engine_provider.h"
 #include "tesk_privacy/recognition/pattern.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
-#include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
-#include "tesk_privacy/recognition/predefined/email_recognizer.h"
-#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
 #include "tesk_privacy/recognition/recognizer_registry.h"
 #include "tesk_privacy/recognition/remote_recognizer.h"
 #include "tesk_privacy/recognition/results_json.h"
 #include "tesk_privacy/regex/regex.h"
+#include "trampolines.h"
 
 namespace tesk_privacy::python {
 

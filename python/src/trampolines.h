@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "bindings.h"
+#include "recognition/predefined/credit_card_recognizer.h"
 #include "tesk_privacy/recognition/context_aware_enhancer.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
-#include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
 
 namespace tesk_privacy::python {
 

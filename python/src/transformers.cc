@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "bindings.h"
-#include "tesk_privacy/pii_detector/recognizer/config.h"
+#include "pii_detector/recognizer/config.h"
 
 #ifdef TESK_HAVE_TRANSFORMERS
-#include "tesk_privacy/inference/model_resolver.h"
-#include "tesk_privacy/pii_detector/recognizer/transformers_recognizer.h"
+#include "inference/model_resolver.h"
+#include "pii_detector/models/transformers_recognizer.h"
 #endif
 
 namespace tesk_privacy::python {

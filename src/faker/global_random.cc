@@ -1,4 +1,4 @@
-#include "tesk_privacy/faker/global_random.h"
+#include "faker/global_random.h"
 
 #include <string>
 

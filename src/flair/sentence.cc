@@ -1,4 +1,4 @@
-#include "tesk_privacy/flair/sentence.h"
+#include "flair/sentence.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "tesk_privacy/flair/sequence_tagger.h"
+#include "flair/sequence_tagger.h"
 
-#include "tesk_privacy/flair/token_classification_tagger.h"
+#include "flair/token_classification_tagger.h"
 
 namespace tesk_privacy::flair {
 

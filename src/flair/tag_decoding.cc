@@ -1,4 +1,4 @@
-#include "tesk_privacy/flair/tag_decoding.h"
+#include "flair/tag_decoding.h"
 
 #include <string_view>
 

@@ -1,12 +1,12 @@
-#include "tesk_privacy/flair/token_classification_tagger.h"
+#include "flair/token_classification_tagger.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 
-#include "tesk_privacy/flair/tag_decoding.h"
-#include "tesk_privacy/inference/model_resolver.h"
+#include "flair/tag_decoding.h"
+#include "inference/model_resolver.h"
 
 namespace tesk_privacy::flair {
 namespace {

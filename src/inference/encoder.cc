@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/encoder.h"
+#include "inference/encoder.h"
 
 #include <cblas.h>
 
@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "tesk_privacy/inference/safetensors_reader.h"
+#include "inference/safetensors_reader.h"
 
 namespace tesk_privacy::inference {
 namespace {

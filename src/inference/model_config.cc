@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/model_config.h"
+#include "inference/model_config.h"
 
 #include <fstream>
 #include <optional>

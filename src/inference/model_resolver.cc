@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/model_resolver.h"
+#include "inference/model_resolver.h"
 
 #include <cctype>
 #include <cstdlib>

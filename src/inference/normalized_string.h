@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/inference/encoding.h"
+#include "inference/encoding.h"
 
 namespace tesk_privacy::inference {
 

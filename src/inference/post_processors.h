@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tesk_privacy/inference/encoding.h"
+#include "inference/encoding.h"
 
 namespace tesk_privacy::inference {
 

@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/safetensors_reader.h"
+#include "inference/safetensors_reader.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/tensor.h"
+#include "inference/tensor.h"
 
 #include <stdexcept>
 

@@ -1,11 +1,11 @@
-#include "tesk_privacy/inference/token_classification_pipeline.h"
+#include "inference/token_classification_pipeline.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 
-#include "tesk_privacy/inference/model_resolver.h"
+#include "inference/model_resolver.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::inference {

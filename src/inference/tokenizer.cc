@@ -1,4 +1,4 @@
-#include "tesk_privacy/inference/tokenizer.h"
+#include "inference/tokenizer.h"
 
 #include <cmath>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/corpus.h"
+#include "ner/corpus.h"
 
 #include <fstream>
 #include <optional>

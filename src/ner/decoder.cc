@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/decoder.h"
+#include "ner/decoder.h"
 
 #include <algorithm>
 #include <cmath>

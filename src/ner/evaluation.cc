@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/evaluation.h"
+#include "ner/evaluation.h"
 
 #include <algorithm>
 #include <vector>

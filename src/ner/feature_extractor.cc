@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/feature_extractor.h"
+#include "ner/feature_extractor.h"
 
 #include <unicode/uchar.h>
 
@@ -8,8 +8,8 @@
 
 #include "ner/hashing.h"
 #include "ner/string_ids.h"
-#include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/text/utf8_text.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::ner {
 namespace {

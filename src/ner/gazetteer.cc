@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/gazetteer.h"
+#include "ner/gazetteer.h"
 
 #include <algorithm>
 #include <cstring>

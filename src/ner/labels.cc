@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/labels.h"
+#include "ner/labels.h"
 
 #include <array>
 #include <utility>

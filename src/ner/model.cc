@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/model.h"
+#include "ner/model.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

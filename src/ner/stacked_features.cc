@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/stacked_features.h"
+#include "ner/stacked_features.h"
 
 #include <algorithm>
 #include <array>
@@ -6,10 +6,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "ner/decoder.h"
 #include "ner/hashing.h"
+#include "ner/labels.h"
 #include "ner/string_ids.h"
-#include "tesk_privacy/ner/decoder.h"
-#include "tesk_privacy/ner/labels.h"
 
 namespace tesk_privacy::ner {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/tagger.h"
+#include "ner/tagger.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_map>
 
-#include "tesk_privacy/ner/decoder.h"
+#include "ner/decoder.h"
 
 namespace tesk_privacy::ner {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/trainer.h"
+#include "ner/trainer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -8,10 +8,10 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "ner/decoder.h"
 #include "ner/hashing.h"
-#include "tesk_privacy/ner/decoder.h"
-#include "tesk_privacy/ner/stacked_features.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "ner/stacked_features.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::ner {
 namespace {

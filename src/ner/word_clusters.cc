@@ -1,4 +1,4 @@
-#include "tesk_privacy/ner/word_clusters.h"
+#include "ner/word_clusters.h"
 
 #include <algorithm>
 #include <cmath>

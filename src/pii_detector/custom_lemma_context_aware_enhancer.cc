@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
+#include "pii_detector/custom_lemma_context_aware_enhancer.h"
 
 #include <algorithm>
 #include <forward_list>
@@ -11,7 +11,7 @@
 
 #include "ner/string_ids.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::pii_detector {
 

@@ -6,11 +6,11 @@
 #include <unordered_set>
 #include <stdexcept>
 
-#include "pii_detector/utils/store_rewriter.h"
-#include "pii_detector/utils/whole_word_replacer.h"
+#include "pii_detector/store/store_rewriter.h"
+#include "pii_detector/store/whole_word_replacer.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/text/case_mapping.h"
-#include "tesk_privacy/pii_detector/utils/pseudo_anonymizer_mapping.h"
+#include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
+#include "text/case_mapping.h"
 #include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {

@@ -6,8 +6,8 @@
 #include <limits>
 #include <stdexcept>
 
+#include "recognition/simple_nlp_engine.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/english_lemmatizer.h"
+#include "recognition/english_lemmatizer.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/indonesian_lemmatizer.h"
+#include "recognition/indonesian_lemmatizer.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,8 +1,8 @@
-#include "tesk_privacy/recognition/nlp_engine_provider.h"
+#include "recognition/nlp_engine_provider.h"
 
 #include <stdexcept>
 
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
+#include "recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::recognition {
 

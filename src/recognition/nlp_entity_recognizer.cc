@@ -1,10 +1,10 @@
-#include "tesk_privacy/recognition/nlp_entity_recognizer.h"
+#include "recognition/nlp_entity_recognizer.h"
 
 #include <algorithm>
 #include <string_view>
 #include <unordered_set>
 
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::recognition {
 namespace {

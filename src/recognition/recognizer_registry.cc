@@ -3,21 +3,21 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "tesk_privacy/recognition/nlp_entity_recognizer.h"
-#include "tesk_privacy/recognition/predefined/credit_card_recognizer.h"
-#include "tesk_privacy/recognition/predefined/crypto_recognizer.h"
-#include "tesk_privacy/recognition/predefined/date_recognizer.h"
-#include "tesk_privacy/recognition/predefined/email_recognizer.h"
-#include "tesk_privacy/recognition/predefined/iban_recognizer.h"
-#include "tesk_privacy/recognition/predefined/ip_recognizer.h"
-#include "tesk_privacy/recognition/predefined/medical_license_recognizer.h"
-#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
-#include "tesk_privacy/recognition/predefined/url_recognizer.h"
-#include "tesk_privacy/recognition/predefined/us_bank_recognizer.h"
-#include "tesk_privacy/recognition/predefined/us_itin_recognizer.h"
-#include "tesk_privacy/recognition/predefined/us_license_recognizer.h"
-#include "tesk_privacy/recognition/predefined/us_passport_recognizer.h"
-#include "tesk_privacy/recognition/predefined/us_ssn_recognizer.h"
+#include "recognition/nlp_entity_recognizer.h"
+#include "recognition/predefined/credit_card_recognizer.h"
+#include "recognition/predefined/crypto_recognizer.h"
+#include "recognition/predefined/date_recognizer.h"
+#include "recognition/predefined/email_recognizer.h"
+#include "recognition/predefined/iban_recognizer.h"
+#include "recognition/predefined/ip_recognizer.h"
+#include "recognition/predefined/medical_license_recognizer.h"
+#include "recognition/predefined/phone_recognizer.h"
+#include "recognition/predefined/url_recognizer.h"
+#include "recognition/predefined/us_bank_recognizer.h"
+#include "recognition/predefined/us_itin_recognizer.h"
+#include "recognition/predefined/us_license_recognizer.h"
+#include "recognition/predefined/us_passport_recognizer.h"
+#include "recognition/predefined/us_ssn_recognizer.h"
 
 namespace tesk_privacy::recognition {
 

@@ -1,10 +1,10 @@
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
+#include "recognition/simple_nlp_engine.h"
 
 #include <stdexcept>
 
-#include "tesk_privacy/recognition/english_lemmatizer.h"
-#include "tesk_privacy/recognition/indonesian_lemmatizer.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "recognition/english_lemmatizer.h"
+#include "recognition/indonesian_lemmatizer.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::recognition {
 namespace {

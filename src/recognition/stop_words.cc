@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/stop_words.h"
+#include "recognition/stop_words.h"
 
 #include <stdexcept>
 #include <string>

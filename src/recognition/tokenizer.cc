@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/tokenizer.h"
+#include "recognition/tokenizer.h"
 
 #include <unicode/uchar.h>
 

@@ -1,4 +1,4 @@
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 #include <unicode/ucasemap.h>
 #include <unicode/utypes.h>

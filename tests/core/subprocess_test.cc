@@ -1,4 +1,4 @@
-#include "tesk_privacy/core/subprocess.h"
+#include "core/subprocess.h"
 
 #include <gtest/gtest.h>
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/faker/global_random.h"
+#include "faker/global_random.h"
 
 namespace tesk_privacy::faker {
 namespace {

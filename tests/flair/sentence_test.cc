@@ -1,6 +1,6 @@
 // Sentence: what a tagger may attach is checked; spans carry code-point
 // offsets and their text, ordered by position.
-#include "tesk_privacy/flair/sentence.h"
+#include "flair/sentence.h"
 
 #include <gtest/gtest.h>
 

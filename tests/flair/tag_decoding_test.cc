@@ -1,5 +1,5 @@
 // decode_tags: BIO and BIOES sequences, stray tags, and span scores.
-#include "tesk_privacy/flair/tag_decoding.h"
+#include "flair/tag_decoding.h"
 
 #include <gtest/gtest.h>
 

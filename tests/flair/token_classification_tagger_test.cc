@@ -1,13 +1,13 @@
 // TokenClassificationTagger: word-level BIOES spans from a hand-weighted
 // model, code-point offsets, and loading from the hub cache.
-#include "tesk_privacy/flair/token_classification_tagger.h"
+#include "flair/token_classification_tagger.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "flair/tiny_tagger.h"
-#include "tesk_privacy/inference/model_resolver.h"
+#include "inference/model_resolver.h"
 
 namespace tesk_privacy::flair {
 namespace {

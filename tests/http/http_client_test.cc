@@ -1,4 +1,4 @@
-#include "tesk_privacy/http/http_client.h"
+#include "http/http_client.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Encoder: logits against an independent implementation, a hand-weighted
 // model with known answers, and clear errors for weights that do not fit.
-#include "tesk_privacy/inference/encoder.h"
+#include "inference/encoder.h"
 
 #include <gtest/gtest.h>
 

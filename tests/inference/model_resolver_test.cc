@@ -1,6 +1,6 @@
 // Model resolution: which cache folder the environment selects, and which
 // folder a model name resolves to (or which places an error names).
-#include "tesk_privacy/inference/model_resolver.h"
+#include "inference/model_resolver.h"
 
 #include <gtest/gtest.h>
 

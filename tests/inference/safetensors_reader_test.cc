@@ -1,6 +1,6 @@
 // SafetensorsFile: conversion of the float formats, and a clear error for
 // every kind of damaged file.
-#include "tesk_privacy/inference/safetensors_reader.h"
+#include "inference/safetensors_reader.h"
 
 #include <gtest/gtest.h>
 

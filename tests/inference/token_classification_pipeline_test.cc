@@ -1,17 +1,17 @@
 // TokenClassificationPipeline: every aggregation strategy on a hand-weighted
 // model whose labels are known in advance, label filtering, long texts in
 // windows, and loading from a folder or the hub cache.
-#include "tesk_privacy/inference/token_classification_pipeline.h"
+#include "inference/token_classification_pipeline.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 
+#include "inference/model_resolver.h"
 #include "inference/test_files.h"
 #include "inference/tiny_model.h"
 #include "inference/tokenizer_fixtures.h"
-#include "tesk_privacy/inference/model_resolver.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::inference {

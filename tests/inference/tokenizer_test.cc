@@ -1,7 +1,7 @@
 // Tokenizer: ids, tokens and code-point offsets of each family on hand-made
 // tokenizer files; decoding, truncation, the pre-tokenizer alone, settings
 // from tokenizer_config.json, and clear errors for broken files.
-#include "tesk_privacy/inference/tokenizer.h"
+#include "inference/tokenizer.h"
 
 #include <gtest/gtest.h>
 

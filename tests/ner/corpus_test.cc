@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/corpus.h"
-#include "tesk_privacy/ner/evaluation.h"
+#include "ner/corpus.h"
+#include "ner/evaluation.h"
 
 namespace tesk_privacy::ner {
 namespace {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "tesk_privacy/ner/decoder.h"
+#include "ner/decoder.h"
 
 namespace tesk_privacy::ner {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/feature_extractor.h"
-#include "tesk_privacy/ner/gazetteer.h"
+#include "ner/feature_extractor.h"
+#include "ner/gazetteer.h"
 #include "ner/hashing.h"
 
 namespace tesk_privacy::ner {

@@ -8,8 +8,8 @@
 #include <string>
 #include <unistd.h>
 
-#include "tesk_privacy/ner/gazetteer.h"
-#include "tesk_privacy/ner/model.h"
+#include "ner/gazetteer.h"
+#include "ner/model.h"
 
 namespace tesk_privacy::ner {
 namespace {

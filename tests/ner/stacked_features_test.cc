@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/gazetteer.h"
-#include "tesk_privacy/ner/labels.h"
-#include "tesk_privacy/ner/stacked_features.h"
+#include "ner/gazetteer.h"
+#include "ner/labels.h"
+#include "ner/stacked_features.h"
 
 namespace tesk_privacy::ner {
 namespace {

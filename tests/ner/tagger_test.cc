@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/corpus.h"
-#include "tesk_privacy/ner/evaluation.h"
-#include "tesk_privacy/ner/tagger.h"
-#include "tesk_privacy/ner/trainer.h"
-#include "tesk_privacy/recognition/tokenizer.h"
+#include "ner/corpus.h"
+#include "ner/evaluation.h"
+#include "ner/tagger.h"
+#include "ner/trainer.h"
+#include "recognition/tokenizer.h"
 
 namespace tesk_privacy::ner {
 namespace {

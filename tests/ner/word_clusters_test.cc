@@ -1,6 +1,6 @@
 // WordClusters: what learn() produces, and that tables which are not its
 // output are refused.
-#include "tesk_privacy/ner/word_clusters.h"
+#include "ner/word_clusters.h"
 
 #include <gtest/gtest.h>
 

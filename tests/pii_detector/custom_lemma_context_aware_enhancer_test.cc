@@ -1,6 +1,6 @@
 // The context enhancer: windows, phrases, matching order, the score rule, its
 // log lines, and its use by the analyzer engine.
-#include "tesk_privacy/pii_detector/custom_lemma_context_aware_enhancer.h"
+#include "pii_detector/custom_lemma_context_aware_enhancer.h"
 
 #include <gtest/gtest.h>
 
@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "recognition/simple_nlp_engine.h"
 #include "tesk_privacy/core/logger.h"
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

@@ -10,7 +10,7 @@
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/regex/regex.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <set>
 
-#include "tesk_privacy/pii_detector/recognizer/project_name_recognizer.h"
+#include "pii_detector/recognizer/project_name_recognizer.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

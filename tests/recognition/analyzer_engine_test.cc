@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "recognition/simple_nlp_engine.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::recognition {
 namespace {

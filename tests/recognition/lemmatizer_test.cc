@@ -5,9 +5,9 @@
 #include <utility>
 #include <vector>
 
-#include "tesk_privacy/recognition/english_lemmatizer.h"
-#include "tesk_privacy/recognition/indonesian_lemmatizer.h"
-#include "tesk_privacy/recognition/stop_words.h"
+#include "recognition/english_lemmatizer.h"
+#include "recognition/indonesian_lemmatizer.h"
+#include "recognition/stop_words.h"
 
 namespace tesk_privacy::recognition {
 namespace {

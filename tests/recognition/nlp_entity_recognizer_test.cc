@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "recognition/nlp_entity_recognizer.h"
+#include "recognition/simple_nlp_engine.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
-#include "tesk_privacy/recognition/nlp_entity_recognizer.h"
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,13 +1,13 @@
 // The NLP engine, its configuration and provider: artifacts per language,
 // configuration errors, hostile texts.
-#include "tesk_privacy/recognition/simple_nlp_engine.h"
+#include "recognition/simple_nlp_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/recognition/nlp_engine_provider.h"
+#include "recognition/nlp_engine_provider.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,6 +1,6 @@
 // Tokenizer: tables of texts and the tokens (text and code-point start) they
 // split into, plus hostile input that must stay linear and consistent.
-#include "tesk_privacy/recognition/tokenizer.h"
+#include "recognition/tokenizer.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy {
 namespace {

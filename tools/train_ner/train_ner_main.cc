@@ -17,17 +17,17 @@
 #include <string>
 #include <vector>
 
-#include "tesk_privacy/ner/corpus.h"
-#include "tesk_privacy/ner/evaluation.h"
-#include "tesk_privacy/ner/feature_extractor.h"
-#include "tesk_privacy/ner/gazetteer.h"
-#include "tesk_privacy/ner/model.h"
-#include "tesk_privacy/ner/stacked_features.h"
-#include "tesk_privacy/ner/tagger.h"
-#include "tesk_privacy/ner/trainer.h"
-#include "tesk_privacy/ner/word_clusters.h"
-#include "tesk_privacy/recognition/tokenizer.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "ner/corpus.h"
+#include "ner/evaluation.h"
+#include "ner/feature_extractor.h"
+#include "ner/gazetteer.h"
+#include "ner/model.h"
+#include "ner/stacked_features.h"
+#include "ner/tagger.h"
+#include "ner/trainer.h"
+#include "ner/word_clusters.h"
+#include "recognition/tokenizer.h"
+#include "text/case_mapping.h"
 
 namespace {
 

@@ -27,12 +27,16 @@
 #include <vector>
 
 #include "tesk_privacy/pii_detector/analyzer.h"
-#include "tesk_privacy/pii_detector/utils/spacy_model_loader.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 #include "tesk_privacy/recognition/nlp_configuration.h"
 #include "tesk_privacy/recognition/recognizer_registry.h"
 
 namespace tesk_privacy::pii_detector {
+
+// Where NLP models are found and installed (see the model loader); the
+// default is the running system.
+class ModelPlatform;
+const ModelPlatform& default_model_platform();
 
 // {"nlp_engine_name": "spacy", "models": [{"lang_code": "en", "model_name": "en_core_web_sm"},
 //                                          {"lang_code": "id", "model_name": "en_core_web_sm"}]}

@@ -38,7 +38,7 @@
 #include "tesk_privacy/anonymization/anonymizer_engine.h"
 #include "tesk_privacy/pii_detector/analyzer.h"
 #include "tesk_privacy/pii_detector/anonymizer.h"
-#include "tesk_privacy/pii_detector/utils/deanonymizer_mapping.h"
+#include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
 
 namespace tesk_privacy::pii_detector {
 

@@ -2,8 +2,8 @@
 
 #include <cctype>
 
+#include "pii_detector/recognizer/money_recognizer.h"
 #include "tesk_privacy/pii_detector/constants.h"
-#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
 
 namespace tesk_privacy::pii_detector::formats {
 

@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
+#include "pii_detector/recognizer/bank_account_number_recognizer.h"
 
 #include "tesk_privacy/pii_detector/constants.h"
 

@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/recognizer/config.h"
+#include "pii_detector/recognizer/config.h"
 
 #include <cctype>
 #include <charconv>

@@ -1,10 +1,10 @@
-#include "tesk_privacy/pii_detector/recognizer/credit_card_recognizer.h"
+#include "pii_detector/recognizer/credit_card_recognizer.h"
 
 #include <algorithm>
 #include <set>
 
-#include "tesk_privacy/text/case_mapping.h"
 #include "tesk_privacy/text/utf8_text.h"
+#include "text/case_mapping.h"
 #include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {

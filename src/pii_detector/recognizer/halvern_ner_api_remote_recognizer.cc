@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>

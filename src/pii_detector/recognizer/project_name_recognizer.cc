@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/recognizer/project_name_recognizer.h"
+#include "pii_detector/recognizer/project_name_recognizer.h"
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
+#include "pii_detector/recognizer/prosa_remote_recognizer.h"
 
 #include <algorithm>
 #include <nlohmann/json.hpp>

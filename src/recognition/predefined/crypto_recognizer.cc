@@ -1,7 +1,7 @@
-#include "tesk_privacy/recognition/predefined/crypto_recognizer.h"
+#include "recognition/predefined/crypto_recognizer.h"
 
-#include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
-#include "tesk_privacy/recognition/predefined/validators.h"
+#include "recognition/predefined/predefined_recognizer_table.h"
+#include "recognition/predefined/validators.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
+#include "recognition/predefined/phone_recognizer.h"
 
 #include <phonenumbers/phonenumbermatch.h>
 #include <phonenumbers/phonenumbermatcher.h>
@@ -15,7 +15,7 @@
 #include <utility>
 
 #include "recognition/predefined/phone_number_verifier.h"
-#include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
+#include "recognition/predefined/predefined_recognizer_table.h"
 #include "tesk_privacy/regex/regex.h"
 
 namespace tesk_privacy::recognition {

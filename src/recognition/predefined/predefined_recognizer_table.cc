@@ -1,9 +1,9 @@
-#include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
+#include "recognition/predefined/predefined_recognizer_table.h"
 
 #include <map>
 #include <stdexcept>
 
-#include "tesk_privacy/recognition/predefined/validators.h"
+#include "recognition/predefined/validators.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,6 +1,6 @@
-#include "tesk_privacy/recognition/predefined/url_recognizer.h"
+#include "recognition/predefined/url_recognizer.h"
 
-#include "tesk_privacy/recognition/predefined/predefined_recognizer_table.h"
+#include "recognition/predefined/predefined_recognizer_table.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,4 +1,4 @@
-#include "tesk_privacy/recognition/predefined/validators.h"
+#include "recognition/predefined/validators.h"
 
 #include <arpa/inet.h>
 #include <openssl/evp.h>

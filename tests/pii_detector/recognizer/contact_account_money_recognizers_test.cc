@@ -7,13 +7,13 @@
 #include <utility>
 #include <vector>
 
+#include "pii_detector/recognizer/bank_account_number_recognizer.h"
+#include "pii_detector/recognizer/facebook_account_recognizer.h"
+#include "pii_detector/recognizer/indonesian_phone_number_recognizer.h"
+#include "pii_detector/recognizer/linkedin_account_recognizer.h"
+#include "pii_detector/recognizer/money_recognizer.h"
 #include "recognition/predefined/span_table.h"
 #include "tesk_privacy/pii_detector/constants.h"
-#include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/facebook_account_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/linkedin_account_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

@@ -11,19 +11,19 @@
 #include <tuple>
 #include <vector>
 
-#include "tesk_privacy/pii_detector/recognizer/bank_account_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/credit_card_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/facebook_account_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/indonesian_phone_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/linkedin_account_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/money_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/organization_name_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/project_name_recognizer.h"
+#include "pii_detector/recognizer/bank_account_number_recognizer.h"
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "pii_detector/recognizer/credit_card_recognizer.h"
+#include "pii_detector/recognizer/facebook_account_recognizer.h"
+#include "pii_detector/recognizer/family_card_number_recognizer.h"
+#include "pii_detector/recognizer/halvern_employee_id_recognizer.h"
+#include "pii_detector/recognizer/indonesian_phone_number_recognizer.h"
+#include "pii_detector/recognizer/ktp_recognizer.h"
+#include "pii_detector/recognizer/linkedin_account_recognizer.h"
+#include "pii_detector/recognizer/money_recognizer.h"
+#include "pii_detector/recognizer/npwp_recognizer.h"
+#include "pii_detector/recognizer/organization_name_recognizer.h"
+#include "pii_detector/recognizer/project_name_recognizer.h"
 #include "tesk_privacy/recognition/recognizer_registry.h"
 
 namespace tesk_privacy::pii_detector {

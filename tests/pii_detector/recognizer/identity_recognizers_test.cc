@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "pii_detector/recognizer/bpjs_number_recognizer.h"
+#include "pii_detector/recognizer/family_card_number_recognizer.h"
+#include "pii_detector/recognizer/halvern_employee_id_recognizer.h"
+#include "pii_detector/recognizer/ktp_recognizer.h"
+#include "pii_detector/recognizer/npwp_recognizer.h"
 #include "tesk_privacy/pii_detector/constants.h"
-#include "tesk_privacy/pii_detector/recognizer/bpjs_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/family_card_number_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_employee_id_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/ktp_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/npwp_recognizer.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "pii_detector/recognizer/credit_card_recognizer.h"
+#include "pii_detector/recognizer/organization_name_recognizer.h"
+#include "pii_detector/recognizer/project_name_recognizer.h"
 #include "recognition/predefined/span_table.h"
 #include "tesk_privacy/pii_detector/constants.h"
-#include "tesk_privacy/pii_detector/recognizer/credit_card_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/organization_name_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/project_name_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
-#include "tesk_privacy/text/case_mapping.h"
+#include "text/case_mapping.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {

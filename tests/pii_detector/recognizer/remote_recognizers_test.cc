@@ -7,9 +7,9 @@
 
 #include "http/loopback_server.h"
 #include "log_capture.h"
+#include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
+#include "pii_detector/recognizer/prosa_remote_recognizer.h"
 #include "tesk_privacy/pii_detector/constants.h"
-#include "tesk_privacy/pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
-#include "tesk_privacy/pii_detector/recognizer/prosa_remote_recognizer.h"
 #include "tesk_privacy/recognition/analyzer_engine.h"
 
 namespace tesk_privacy::pii_detector {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "recognition/predefined/phone_number_verifier.h"
-#include "tesk_privacy/recognition/predefined/phone_recognizer.h"
+#include "recognition/predefined/phone_recognizer.h"
 
 namespace tesk_privacy::recognition {
 namespace {

@@ -1,6 +1,6 @@
 // Checksum and syntax validators on published valid numbers and on the
 // near misses a typo makes of them.
-#include "tesk_privacy/recognition/predefined/validators.h"
+#include "recognition/predefined/validators.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,85 @@
+#include "pii_detector/store/store_rewriter.h"
+
+#include <vector>
+
+namespace tesk_privacy::pii_detector {
+
+std::string StoreRewriter::placeholder_key(std::string_view type, std::string_view original) {
+  std::string key(type);
+  key.push_back('\0');
+  key.append(original);
+  return key;
+}
+
+size_t StoreRewriter::type_index(const std::string& type) {
+  return type_index_.try_emplace(type, type_index_.size()).first->second;
+}
+
+void StoreRewriter::sync(const DeanonymizerMapping& store) {
+  if (synced_) return;
+  counts_ = store.value_counts();
+  highest_ = store.highest_numbers();
+  type_index_.clear();
+  placeholders_.clear();
+  to_placeholders_.clear();
+  to_originals_.clear();
+  for (const auto& [type, inner] : store.mapping) {
+    const size_t t = type_index(type);
+    size_t index = 0;
+    for (const auto& [anonymized, original] : inner) {
+      // An entry standing for nothing (one created by reading an absent key)
+      // would erase its placeholder from texts: it is left out.
+      if (original.empty()) {
+        ++index;
+        continue;
+      }
+      to_originals_.add(anonymized, original, t, index);
+      auto [it, inserted] = placeholders_.try_emplace(placeholder_key(type, original), Placeholder{anonymized, t, index});
+      if (!inserted) it->second.key = anonymized;
+      ++index;
+    }
+  }
+  for (const auto& [key, p] : placeholders_) {
+    to_placeholders_.add(std::string_view(key).substr(key.find('\0') + 1), p.key, p.type, p.index);
+  }
+  synced_ = true;
+}
+
+void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,
+                          const std::unordered_set<std::string>* reserved) {
+  sync(store);
+  // Types enter the store in the order of the text's mapping, empty or not.
+  for (const auto& [type, inner] : text_mapping) type_index(type);
+  std::vector<DeanonymizerMapping::Write> writes;
+  synced_ = false;  // until every write is reflected
+  store.update(text_mapping, counts_, writes, &highest_, reserved);
+  for (const DeanonymizerMapping::Write& w : writes) {
+    if (w.replaced) return;  // the replaced pair must leave both tries: rebuild
+    const size_t t = type_index(w.type);
+    to_originals_.add(w.key, w.value, t, w.index);
+    // update() stores a value at most once per type, so the original is new.
+    placeholders_.insert_or_assign(placeholder_key(w.type, w.value), Placeholder{w.key, t, w.index});
+    to_placeholders_.add(w.value, w.key, t, w.index);
+  }
+  synced_ = true;
+}
+
+std::string StoreRewriter::anonymize(const Utf8Text& text, const DeanonymizerMapping& store,
+                                     std::span<const WholeWordReplacer::Pinned> pinned) {
+  sync(store);
+  return to_placeholders_.replace(text, pinned);
+}
+
+std::string StoreRewriter::deanonymize(const Utf8Text& text, const DeanonymizerMapping& store) {
+  sync(store);
+  return to_originals_.replace(text);
+}
+
+const std::string* StoreRewriter::placeholder(const DeanonymizerMapping& store, std::string_view type,
+                                              std::string_view original) {
+  sync(store);
+  auto it = placeholders_.find(placeholder_key(type, original));
+  return it == placeholders_.end() ? nullptr : &it->second.key;
+}
+
+}  // namespace tesk_privacy::pii_detector

@@ -1,0 +1,68 @@
+// StoreRewriter: what TextAnonymizer derives from its store of replacements,
+// kept in step with the store so that a call costs time for its own text and
+// its new entries, not for the whole store.
+//
+// It holds the store's value counts (for merging a text's mapping), the
+// placeholder of each (entity type, original), and the two rewriting tries:
+// originals to placeholders and placeholders to originals. Merges go through
+// merge(); an entry overwritten in place (a numbering clash with a loaded
+// store) or invalidate() makes it rebuild everything from the store when it
+// is next used. Rewriting follows the store order: longer strings first,
+// then earlier entity types, then earlier entries of a type; an original
+// recorded under two placeholders of one type takes the later placeholder,
+// in the place of the first.
+//
+//   StoreRewriter rewriter;
+//   rewriter.merge(store, one_text_mapping);
+//   std::string out = rewriter.anonymize(Utf8Text(text), store);
+#pragma once
+
+#include <cstddef>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "pii_detector/store/whole_word_replacer.h"
+#include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
+
+namespace tesk_privacy::pii_detector {
+
+class StoreRewriter {
+ public:
+  // store.update(text_mapping), keeping this rewriter in step; new
+  // placeholders avoid `reserved` (placeholder-shaped text of the document).
+  void merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,
+             const std::unordered_set<std::string>* reserved = nullptr);
+  // The store changed other than through merge().
+  void invalidate() { synced_ = false; }
+
+  // Every recorded original in `text` replaced by its placeholder, and each
+  // pinned span by its given replacement.
+  std::string anonymize(const Utf8Text& text, const DeanonymizerMapping& store,
+                        std::span<const WholeWordReplacer::Pinned> pinned = {});
+  // Every placeholder in `text` replaced by its original.
+  std::string deanonymize(const Utf8Text& text, const DeanonymizerMapping& store);
+  // The placeholder of `original` (exact spelling) under `type`; null when none.
+  const std::string* placeholder(const DeanonymizerMapping& store, std::string_view type, std::string_view original);
+
+ private:
+  struct Placeholder {
+    std::string key;
+    size_t type, index;  // where the original was first recorded
+  };
+  void sync(const DeanonymizerMapping& store);
+  size_t type_index(const std::string& type);
+  static std::string placeholder_key(std::string_view type, std::string_view original);
+
+  bool synced_ = false;
+  DeanonymizerMapping::ValueCounts counts_;
+  DeanonymizerMapping::HighestNumbers highest_;
+  std::unordered_map<std::string, size_t> type_index_;
+  std::unordered_map<std::string, Placeholder> placeholders_;  // type '\0' original
+  RankedReplacer to_placeholders_;
+  RankedReplacer to_originals_;
+};
+
+}  // namespace tesk_privacy::pii_detector

@@ -1,0 +1,180 @@
+#include "pii_detector/store/whole_word_replacer.h"
+
+#include <unicode/uchar.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "text/python_chars.h"
+
+namespace tesk_privacy::pii_detector {
+
+char32_t fold_case(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
+}
+
+WholeWordReplacer::WholeWordReplacer() { nodes_.emplace_back(); }
+
+WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs)
+    : WholeWordReplacer() {
+  for (const auto& [needle, replacement] : pairs) add(needle, replacement);
+}
+
+int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
+  if (needle.empty()) return -1;
+  const int id = static_cast<int>(replacements_.size());
+  replacements_.push_back(std::move(replacement));
+  std::vector<char32_t> folded;
+  for (size_t pos = 0; pos < needle.size();) folded.push_back(fold_case(decode_utf8(needle, pos)));
+  int node = 0;
+  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) {
+    const char32_t c = folded[k];
+    auto& next = nodes_[node].next;
+    auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
+                               [](const auto& a, const auto& b) { return a.first < b.first; });
+    if (it == next.end() || it->first != c) {
+      const int created = static_cast<int>(nodes_.size());
+      next.insert(it, {c, created});
+      nodes_.emplace_back();  // invalidates `next`; not used again below
+      node = created;
+    } else {
+      node = it->second;
+    }
+  }
+  if (folded.size() <= kTrieDepth) {
+    nodes_[node].needles.push_back(id);
+    return id;
+  }
+  nodes_[node].long_needles.push_back(id);
+  LongNeedle& long_needle = long_needles_[id];
+  long_needle.border.assign(folded.size(), 0);
+  for (size_t i = 1, k = 0; i < folded.size(); ++i) {
+    while (k > 0 && folded[i] != folded[k]) k = long_needle.border[k - 1];
+    if (folded[i] == folded[k]) ++k;
+    long_needle.border[i] = k;
+  }
+  long_needle.folded = std::move(folded);
+  return id;
+}
+
+int WholeWordReplacer::child(int node, char32_t c) const {
+  const auto& next = nodes_[node].next;
+  auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
+  return it != next.end() && it->first == c ? it->second : -1;
+}
+
+std::string WholeWordReplacer::replace(const Utf8Text& text) const {
+  std::vector<Priority> priority(replacements_.size());
+  for (size_t i = 0; i < priority.size(); ++i) priority[i] = {0, 0, i};
+  return replace(text, priority);
+}
+
+std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Priority> priority,
+                                       std::span<const Pinned> pinned) const {
+  const std::string_view s = text.view();
+  if ((replacements_.empty() && pinned.empty()) || s.empty()) return text.str();
+  std::vector<char32_t> cps;
+  std::vector<size_t> byte_at;
+  cps.reserve(text.length());
+  byte_at.reserve(text.length() + 1);
+  for (size_t pos = 0; pos < s.size();) {
+    byte_at.push_back(pos);
+    cps.push_back(decode_utf8(s, pos));
+  }
+  byte_at.push_back(s.size());
+  const size_t n = cps.size();
+
+  struct Candidate {
+    int needle;
+    size_t start, end;  // code points
+  };
+  std::vector<char32_t> folded(n);
+  for (size_t q = 0; q < n; ++q) folded[q] = fold_case(cps[q]);
+  // A match is a whole word when no word character touches a word-character
+  // edge of it: "<MONEY_1>an" holds the placeholder "<MONEY_1>", whose
+  // brackets are no word characters, while "Budiman" holds no "Budi".
+  auto ends_word = [&](size_t end) { return end == n || !is_py_word_char(cps[end]) || !is_py_word_char(cps[end - 1]); };
+  auto starts_word = [&](size_t p) { return p == 0 || !is_py_word_char(cps[p - 1]) || !is_py_word_char(cps[p]); };
+  std::vector<Candidate> candidates;
+  std::set<int> long_seen;
+  for (size_t p = 0; p < n; ++p) {
+    if (!starts_word(p)) continue;
+    int node = 0;
+    for (size_t q = p; q < n; ++q) {
+      node = child(node, folded[q]);
+      if (node < 0) break;
+      const Node& here = nodes_[node];
+      if (!here.needles.empty() && ends_word(q + 1)) {
+        for (int id : here.needles) candidates.push_back({id, p, q + 1});
+      }
+      long_seen.insert(here.long_needles.begin(), here.long_needles.end());
+    }
+  }
+  for (int id : long_seen) {
+    const LongNeedle& needle = long_needles_.at(id);
+    const size_t m = needle.folded.size();
+    for (size_t q = 0, k = 0; q < n; ++q) {
+      while (k > 0 && folded[q] != needle.folded[k]) k = needle.border[k - 1];
+      if (folded[q] == needle.folded[k]) ++k;
+      if (k == m) {
+        const size_t p = q + 1 - m;
+        if (starts_word(p) && ends_word(q + 1)) candidates.push_back({id, p, q + 1});
+        k = needle.border[k - 1];
+      }
+    }
+  }
+  std::stable_sort(candidates.begin(), candidates.end(), [&](const Candidate& a, const Candidate& b) {
+    return a.needle != b.needle ? priority[a.needle] < priority[b.needle] : a.start < b.start;
+  });
+  // Pinned span k is the candidate of needle -1 - k.
+  std::map<size_t, Candidate> accepted;  // by start
+  for (size_t k = 0; k < pinned.size(); ++k) {
+    accepted.emplace(pinned[k].start, Candidate{-1 - static_cast<int>(k), pinned[k].start, pinned[k].end});
+  }
+  for (const Candidate& c : candidates) {
+    auto after = accepted.lower_bound(c.start);
+    if (after != accepted.end() && after->first < c.end) continue;
+    if (after != accepted.begin() && std::prev(after)->second.end > c.start) continue;
+    accepted.emplace(c.start, c);
+  }
+  std::string out;
+  out.reserve(s.size());
+  size_t copied = 0;
+  for (const auto& [start, c] : accepted) {
+    out.append(s.substr(byte_at[copied], byte_at[c.start] - byte_at[copied]));
+    if (c.needle < 0) {
+      out.append(pinned[static_cast<size_t>(-1 - c.needle)].replacement);
+    } else {
+      out.append(replacements_[c.needle]);
+    }
+    copied = c.end;
+  }
+  out.append(s.substr(byte_at[copied]));
+  return out;
+}
+
+void RankedReplacer::add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index) {
+  if (needle.empty()) return;
+  std::string key(needle);
+  key.push_back('\0');
+  key.append(replacement);
+  const WholeWordReplacer::Priority rank = {UINT64_MAX - utf8_length(needle), type, index};
+  auto [it, inserted] = ids_.try_emplace(std::move(key), -1);
+  if (inserted) {
+    it->second = replacer_.add(needle, std::string(replacement));
+    priority_.push_back(rank);
+  } else {
+    priority_[it->second] = std::min(priority_[it->second], rank);
+  }
+}
+
+void RankedReplacer::clear() {
+  replacer_ = WholeWordReplacer();
+  ids_.clear();
+  priority_.clear();
+}
+
+}  // namespace tesk_privacy::pii_detector
