@@ -20,7 +20,7 @@ int run_analyze(int argc, char** argv) {
   options.score_threshold = 0.46;
   bool explain = false;
   std::string transformer_model;
-  std::string tokenization_level = "subword";
+  bool word_level = false;  // --tokenization-level word
   parse_options(argc, argv, 2, common, [&](const std::string& name, const auto& value) {
     if (name == "-e" || name == "--entities") {
       options.entities = split_list(value());
@@ -40,10 +40,11 @@ int run_analyze(int argc, char** argv) {
       transformer_model = value();
       if (transformer_model.empty()) throw UsageError("--transformer-model needs a model folder or hub identifier");
     } else if (name == "--tokenization-level") {
-      tokenization_level = value();
-      if (tokenization_level != "subword" && tokenization_level != "word") {
-        throw UsageError("--tokenization-level must be subword or word, not '" + tokenization_level + "'");
+      const std::string level = value();
+      if (level != "subword" && level != "word") {
+        throw UsageError("--tokenization-level must be subword or word, not '" + level + "'");
       }
+      word_level = level == "word";
     } else {
       return false;
     }
@@ -53,12 +54,10 @@ int run_analyze(int argc, char** argv) {
   std::vector<std::shared_ptr<recognition::EntityRecognizer>> models;
   if (!transformer_model.empty()) {
 #ifdef TESK_HAVE_TRANSFORMERS
-    auto ner = std::make_shared<pii_detector::TransformersRecognizer>(
-        transformer_model, nullptr, std::nullopt, pii_detector::TokenizationLevel::SUBWORD, std::nullopt,
-        common.language);
-    pii_detector::Configuration configuration = pii_detector::MERROW_BERT_CONFIGURATION;
-    pii_detector::set_config(configuration, "TOKENIZATION_LEVEL", tokenization_level);
-    ner->load_transformer(configuration);
+    const auto level = word_level ? pii_detector::TokenizationLevel::WORD : pii_detector::TokenizationLevel::SUBWORD;
+    auto ner = std::make_shared<pii_detector::TransformersRecognizer>(transformer_model, nullptr, std::nullopt, level,
+                                                                      std::nullopt, common.language);
+    ner->load_transformer(pii_detector::MERROW_BERT_CONFIGURATION, level);
     models.push_back(std::move(ner));
 #else
     throw UsageError("--transformer-model: this build of tesk-privacy has no transformer support");

@@ -159,6 +159,12 @@ void TransformersRecognizer::load_transformer(const Configuration& configuration
   _load_pipeline();
 }
 
+void TransformersRecognizer::load_transformer(const Configuration& configuration, TokenizationLevel tokenization_level) {
+  Configuration with_level = configuration;
+  set_config(with_level, "TOKENIZATION_LEVEL", to_string(tokenization_level));
+  load_transformer(with_level);
+}
+
 std::string TransformersRecognizer::_generate_cache_key(const std::optional<std::string>& model_path,
                                                         const std::string& tokenization_level,
                                                         std::optional<bool> use_optimum) {

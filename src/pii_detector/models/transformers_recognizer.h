@@ -103,6 +103,9 @@ class TransformersRecognizer : public recognition::EntityRecognizer {
   // cached, std::invalid_argument for a bad configuration value; the
   // recognizer then stays as it was.
   void load_transformer(const Configuration& configuration);
+  // The same with the tokenization level given typed; it wins over a
+  // TOKENIZATION_LEVEL in `configuration`.
+  void load_transformer(const Configuration& configuration, TokenizationLevel tokenization_level);
 
   // Spans of the requested `entities` (empty: all supported ones). Throws
   // std::logic_error before load_transformer, or when a result must be

@@ -257,6 +257,9 @@ TEST_F(TransformersRecognizerTest, Configuration) {
   EXPECT_THROW(r->analyze(Utf8Text("Budi"), {}), std::logic_error);
   r->load_transformer(MERROW_BERT_CONFIGURATION);
   EXPECT_EQ(r->tokenization_level(), TokenizationLevel::SUBWORD);  // the configuration decides
+  r->load_transformer(config("subword"), TokenizationLevel::WORD);  // the typed level wins
+  EXPECT_EQ(r->tokenization_level(), TokenizationLevel::WORD);
+  r->load_transformer(MERROW_BERT_CONFIGURATION);
   EXPECT_EQ(r->id_score_reduction(), 0.5);
   EXPECT_EQ(r->ignore_labels(), (std::vector<std::string>{"CRD", "LAW", "O", "PRD", "ORD", "EVT"}));
   EXPECT_EQ(r->chunk_length(), 8192);
