@@ -8,13 +8,16 @@
 #include "tesk_privacy/core/logger.h"
 
 namespace tesk_privacy::pii_detector {
-namespace {
 
-const core::Logger& logger() {
+const core::Logger& internal::transformers_logger() {
   static const core::Logger& log =
       core::LoggerManager().get_logger("tesk_privacy.pii_detector.recognizer.transformers_recognizer");
   return log;
 }
+
+namespace {
+
+const core::Logger& logger() { return internal::transformers_logger(); }
 
 // The process-wide component cache: entries are added or replaced, never removed.
 struct ComponentCache {

@@ -36,6 +36,7 @@
 #include "pii_detector/models/paragraph_splitter.h"
 #include "pii_detector/models/text_chunker.h"
 #include "pii_detector/recognizer/config.h"
+#include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/recognition/entity_recognizer.h"
 
 namespace tesk_privacy::pii_detector {
@@ -228,5 +229,10 @@ class TransformersRecognizer : public recognition::EntityRecognizer {
   std::shared_ptr<const InferenceBackends> backends_;
   Configuration backend_config_;
 };
+
+namespace internal {
+// The logger both halves of TransformersRecognizer write to.
+const core::Logger& transformers_logger();
+}  // namespace internal
 
 }  // namespace tesk_privacy::pii_detector

@@ -19,13 +19,9 @@
 namespace tesk_privacy::pii_detector {
 namespace {
 
-const core::Logger& logger() {
-  static const core::Logger& log =
-      core::LoggerManager().get_logger("tesk_privacy.pii_detector.recognizer.transformers_recognizer");
-  return log;
-}
+const core::Logger& logger() { return internal::transformers_logger(); }
 
-
+// Python's round(x, 2): the nearest two-decimal value of the exact binary
 // number, exact ties to even (as printf rounds).
 double round2(double x) {
   char buf[64];
