@@ -69,24 +69,33 @@ int run_analyze(int argc, char** argv) {
   json_options.explain = explain;
   json_options.removed_reason = "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) + " characters";
   Progress progress(common.progress);
-  for_each_document(common, [&](const Document& doc) {
-    const Utf8Text text(doc.text);
-    std::vector<recognition::RecognizerResult> found;
-    std::vector<recognition::RecognizerResult> too_long;
-    recognition::AnalyzeOptions doc_options = options;
-    if (explain) doc_options.dropped_by_length = &too_long;
-    try {
-      found = analyzer->analyze(text, doc.language.value_or(common.language), doc_options);
-    } catch (const std::exception& e) {
-      throw std::runtime_error(doc.source + ": " + e.what());
-    }
-    std::string line = recognition::results_to_json(text, found, json_options, too_long);
-    line += '\n';
-    std::cout << line;
-    progress.tick();
-  });
+  BatchedOutput output;
+  try {
+    process_documents<std::string>(
+        common,
+        [&](Document& doc) {
+          const Utf8Text text(doc.text);
+          std::vector<recognition::RecognizerResult> found;
+          std::vector<recognition::RecognizerResult> too_long;
+          recognition::AnalyzeOptions doc_options = options;
+          if (explain) doc_options.dropped_by_length = &too_long;
+          try {
+            found = analyzer->analyze(text, doc.language.value_or(common.language), doc_options);
+          } catch (const std::exception& e) {
+            throw std::runtime_error(doc.source + ": " + e.what());
+          }
+          return recognition::results_to_json(text, found, json_options, too_long) + "\n";
+        },
+        [&](Document&, std::string& line) {
+          output.add([&] { return std::move(line); });
+          progress.tick();
+        });
+  } catch (...) {
+    output.flush();  // the documents before the failure
+    throw;
+  }
+  output.flush();
   progress.done();
-  check_output(std::cout);
   check_remote_failures(common, remotes,
                         "the results written may miss entities (--allow-remote-failures exits with 0 anyway)");
   return 0;

@@ -1,23 +1,20 @@
 // tesk-privacy anonymize / deanonymize: rewrite documents through one
 // TextAnonymizer whose store can live in a mapping file between runs.
 //
-// Fail closed: output is written only after every document succeeded (a
-// failed run writes nothing), and the mapping file is saved before the
-// output, so anonymized text never exists without the mapping that undoes it.
-// A document whose detection cannot complete (a pattern over its
-// backtracking bound, a recognizer error, a text over --max-chars) fails the
-// run unless --keep-going; a failed request to a remote service fails it
-// at the end, after every document was tried, unless --allow-remote-failures.
-// Finished documents are spooled to an unnamed temporary file, so memory
-// stays bounded by the largest document (or, with --jsonl, the longest line)
+// Documents are detected on --jobs threads and replaced in input order on
+// one, so placeholders and fake values are those of a single-threaded run.
+// Output is written as it comes, in batches, and each batch only after the
+// mapping entries it depends on were saved (a file store is rewritten
+// before the batch; a Redis store takes each document's entries at once),
+// so anonymized text never exists without the mapping that undoes it.
+// Fail closed: a document whose detection cannot complete (a pattern over
+// its backtracking bound, a recognizer error, a text over --max-chars) ends
+// the run after the documents before it, unless --keep-going; once a request
+// to a remote service has failed, no further document is written, unless
+// --allow-remote-failures. Memory stays bounded by the documents in flight
 // plus the mapping store.
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -42,51 +39,6 @@ struct RewriteOptions {
   long long mapping_ttl = 0;
   bool keep_going = false;
   std::optional<size_t> max_chars;
-};
-
-// An unnamed temporary file that holds the output until the run succeeded.
-class Spool {
- public:
-  // In TMPDIR (else /tmp), unlinked at once: nothing is left behind, even
-  // after a crash.
-  Spool() {
-    const char* dir = std::getenv("TMPDIR");
-    std::string path = std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tesk-privacy-XXXXXX";
-    const int fd = ::mkstemp(path.data());
-    if (fd < 0) {
-      throw std::runtime_error("cannot create a temporary file in " + path.substr(0, path.rfind('/')) + ": " +
-                               std::strerror(errno));
-    }
-    ::unlink(path.c_str());
-    file_ = ::fdopen(fd, "w+b");
-    if (file_ == nullptr) {
-      ::close(fd);
-      throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
-    }
-  }
-  ~Spool() { std::fclose(file_); }
-  Spool(const Spool&) = delete;
-  Spool& operator=(const Spool&) = delete;
-
-  void write(std::string_view data) {
-    if (std::fwrite(data.data(), 1, data.size(), file_) != data.size()) {
-      throw std::runtime_error(std::string("cannot write the temporary file: ") + std::strerror(errno));
-    }
-  }
-  // Copies everything written to `out`; false when writing failed.
-  bool copy_to(std::ostream& out) {
-    if (std::fflush(file_) != 0 || std::fseek(file_, 0, SEEK_SET) != 0) {
-      throw std::runtime_error(std::string("cannot read back the temporary file: ") + std::strerror(errno));
-    }
-    std::vector<char> buffer(1 << 16);
-    for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), file_)) > 0;) {
-      out.write(buffer.data(), static_cast<std::streamsize>(n));
-    }
-    return !std::ferror(file_) && out.flush();
-  }
-
- private:
-  std::FILE* file_ = nullptr;
 };
 
 RewriteOptions parse(int argc, char** argv, bool anonymizing) {
@@ -151,7 +103,8 @@ std::unique_ptr<pii_detector::MappingStore> open_store(const RewriteOptions& o) 
   }
 }
 
-int rewrite(const RewriteOptions& o, bool anonymizing) {
+int rewrite(RewriteOptions o, bool anonymizing) {
+  if (!anonymizing) o.common.jobs = 1;  // nothing to detect: replacing is all, and it runs in order
   std::unique_ptr<pii_detector::MappingStore> store = open_store(o);
   // What the shared store holds, as far as this run knows.
   pii_detector::MappingDataType shared;
@@ -175,61 +128,103 @@ int rewrite(const RewriteOptions& o, bool anonymizing) {
   const bool commit_each = store && !store->exclusive();
   pii_detector::MappingDataType pending;
 
-  Spool output;
+  uint64_t remote_failures_seen = 0;
+  auto check_remotes = [&](const std::string& before) {
+    uint64_t failed = 0;
+    for (const auto& remote : remotes) failed += remote->failed_requests();
+    if (failed == remote_failures_seen) return;
+    remote_failures_seen = failed;
+    if (!o.common.allow_remote_failures) {
+      throw std::runtime_error(std::to_string(failed) + " requests to remote recognizers failed, so some text went " +
+                               "unchecked; nothing from " + before +
+                               " on was written (--allow-remote-failures writes the output anyway)");
+    }
+  };
+  BatchedOutput output([&] {
+    if (anonymizing && store && !commit_each) {
+      store->commit(pending);
+      pending = {};
+    }
+  });
   Progress progress(o.common.progress);
-  for_each_document(o.common, [&](const Document& doc) {
-    std::string text;
-    try {
-      if (!anonymizing) {
-        if (commit_each) {
-          const pii_detector::MappingDataType others = store->refresh();
-          if (!others.empty()) {
-            pii_detector::append_entries(shared, others);
-            anonymizer.set_deanonymizer_mapping(shared);
-          }
-        }
-        text = anonymizer.deanonymize(doc.text);
-      } else {
-        pii_detector::AnonymizeOptions a;
-        a.language = doc.language.value_or(o.common.language);
-        for (int attempt = 0;; ++attempt) {
-          if (commit_each) {
-            const pii_detector::MappingDataType others = store->refresh();
-            if (!others.empty() || attempt > 0) {
-              pii_detector::append_entries(shared, others);
-              anonymizer.set_deanonymizer_mapping(shared);
-            }
-          }
-          const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
-          text = anonymizer.anonymize(doc.text, a);
-          const pii_detector::MappingDataType added = pii_detector::entries_beyond(anonymizer.store().mapping, before);
-          if (!commit_each) {
-            pii_detector::append_entries(pending, added);
-            break;
-          }
-          if (store->commit(added)) {
-            pii_detector::append_entries(shared, added);
-            break;
-          }
-          // Another process wrote first: redo the document on its entries.
-          if (attempt == 1000) throw std::runtime_error(store->describe() + " stayed too busy to take the entries");
+  auto replace = [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
+    if (!anonymizing) {
+      if (commit_each) {
+        const pii_detector::MappingDataType others = store->refresh();
+        if (!others.empty()) {
+          pii_detector::append_entries(shared, others);
+          anonymizer.set_deanonymizer_mapping(shared);
         }
       }
-    } catch (const pii_detector::MappingStoreError&) {
-      throw;
-    } catch (const std::exception& e) {
-      throw std::runtime_error(doc.source + ": " + e.what());
+      return anonymizer.deanonymize(doc.text);
     }
-    output.write(o.common.jsonl ? nlohmann::json{{"text", text}}.dump() + "\n" : text);
-    progress.tick();
-  });
+    pii_detector::AnonymizeOptions a;
+    a.language = doc.language.value_or(o.common.language);
+    for (int attempt = 0;; ++attempt) {
+      if (commit_each) {
+        const pii_detector::MappingDataType others = store->refresh();
+        if (!others.empty() || attempt > 0) {
+          pii_detector::append_entries(shared, others);
+          anonymizer.set_deanonymizer_mapping(shared);
+        }
+      }
+      const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
+      std::string text = anonymizer.anonymize(doc.text, found, a);
+      const pii_detector::MappingDataType added = pii_detector::entries_beyond(anonymizer.store().mapping, before);
+      if (!commit_each) {
+        pii_detector::append_entries(pending, added);
+        return text;
+      }
+      if (store->commit(added)) {
+        pii_detector::append_entries(shared, added);
+        return text;
+      }
+      // Another process wrote first: replace again on its entries.
+      if (attempt == 1000) throw std::runtime_error(store->describe() + " stayed too busy to take the entries");
+    }
+  };
+  try {
+    process_documents<pii_detector::TextAnonymizer::Detection>(
+        o.common,
+        [&](Document& doc) {
+          if (!anonymizing) return pii_detector::TextAnonymizer::Detection{};
+          pii_detector::AnonymizeOptions a;
+          a.language = doc.language.value_or(o.common.language);
+          try {
+            return anonymizer.detect(doc.text, a);
+          } catch (const std::exception& e) {
+            throw std::runtime_error(doc.source + ": " + e.what());
+          }
+        },
+        [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
+          check_remotes(doc.source);
+          output.add([&] {
+            std::string text;
+            try {
+              text = replace(doc, found);
+            } catch (const pii_detector::MappingStoreError&) {
+              throw;
+            } catch (const std::exception& e) {
+              throw std::runtime_error(doc.source + ": " + e.what());
+            }
+            return o.common.jsonl ? nlohmann::json{{"text", text}}.dump() + "\n" : text;
+          });
+          progress.tick();
+        });
+  } catch (const pii_detector::MappingStoreError&) {
+    throw;  // the mapping cannot be saved: nothing more is written
+  } catch (...) {
+    output.flush();  // the documents before the failure, with their mapping
+    throw;
+  }
+  output.flush();
   if (anonymizer.detection_failures() > 0) {
     std::cerr << "tesk-privacy: warning: " << anonymizer.detection_failures()
               << " recognizer failures were skipped (--keep-going); see the error lines above\n";
   }
-  check_remote_failures(o.common, remotes, "nothing was written (--allow-remote-failures writes the output anyway)");
-  if (anonymizing && store && !commit_each) store->commit(pending);
-  if (!output.copy_to(std::cout)) check_output(std::cout);
+  if (remote_failures_seen > 0) {
+    std::cerr << "tesk-privacy: warning: " << remote_failures_seen << " requests to remote recognizers failed\n";
+  }
   progress.done();
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <thread>
 
 #include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
 #include "pii_detector/recognizer/prosa_remote_recognizer.h"
@@ -57,6 +59,12 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.prosa_url = value();
     } else if (a == "--no-indonesian-formats") {
       common.indonesian_formats = false;
+    } else if (a == "-j" || a == "--jobs") {
+      const std::string v = value();
+      char* end = nullptr;
+      const long jobs = std::strtol(v.c_str(), &end, 10);
+      if (v.empty() || *end != '\0' || jobs < 1 || jobs > 1024) throw UsageError("--jobs must be a number from 1 to 1024");
+      common.jobs = static_cast<size_t>(jobs);
     } else if (a == "--allow-remote-failures") {
       common.allow_remote_failures = true;
     } else if (a.size() > 1 && a[0] == '-') {
@@ -155,7 +163,54 @@ Document parse_line(const std::string& source, const std::string& line) {
 
 }  // namespace
 
-void for_each_document(const CommonOptions& options, const std::function<void(const Document&)>& fn) {
+size_t CommonOptions::default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+BatchedOutput::BatchedOutput(std::function<void()> before_write) : before_write_(std::move(before_write)) {
+  flusher_ = std::thread([this] {
+    std::unique_lock<std::mutex> hold(mutex_);
+    while (!stopping_) {
+      wake_.wait_for(hold, std::chrono::seconds(1));
+      if (stopping_ || error_) continue;
+      try {
+        write_waiting();
+      } catch (...) {
+        error_ = std::current_exception();
+      }
+    }
+  });
+}
+
+BatchedOutput::~BatchedOutput() {
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  flusher_.join();
+}
+
+void BatchedOutput::write_waiting() {
+  if (waiting_.empty()) return;
+  if (before_write_) before_write_();
+  std::cout.write(waiting_.data(), static_cast<std::streamsize>(waiting_.size()));
+  waiting_.clear();
+  check_output(std::cout);
+}
+
+void BatchedOutput::add(const std::function<std::string()>& make) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (error_) std::rethrow_exception(error_);
+  waiting_ += make();
+  if (waiting_.size() >= (1u << 20)) write_waiting();
+}
+
+void BatchedOutput::flush() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  if (error_) std::rethrow_exception(error_);
+  write_waiting();
+}
+
+void for_each_document(const CommonOptions& options, const std::function<void(Document&)>& fn) {
   std::vector<std::string> inputs = options.inputs;
   if (inputs.empty()) inputs.push_back("-");
   for (const std::string& name : inputs) {
@@ -165,7 +220,8 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
       }
-      fn(Document{label, std::move(data), std::nullopt});
+      Document doc{label, std::move(data), std::nullopt};
+      fn(doc);
       continue;
     }
     std::ifstream file;
@@ -180,10 +236,12 @@ void for_each_document(const CommonOptions& options, const std::function<void(co
       if (over) too_long(source, *options.max_chars);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) {
-        fn(Document{source, std::string(), std::nullopt});  // answered by a line of its own
+        Document blank{source, std::string(), std::nullopt};  // answered by a line of its own
+        fn(blank);
         continue;
       }
-      fn(parse_line(source, line));
+      Document doc = parse_line(source, line);
+      fn(doc);
     }
     if (in.bad()) throw std::runtime_error("error while reading " + label);
   }

@@ -3,13 +3,18 @@
 // status (2 for usage errors, 1 for everything else).
 #pragma once
 
+#include <condition_variable>
+#include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "core/ordered_executor.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/recognition/remote_recognizer.h"
 
@@ -34,6 +39,11 @@ struct CommonOptions {
   // anonymize --max-chars: reading a document (a file, or a JSON line) stops
   // once it is certainly longer, and the document fails.
   std::optional<size_t> max_chars;
+  // -j/--jobs: threads that detect (analyze, anonymize) at once; the output
+  // is the same whatever the number. Default: the number of cores.
+  size_t jobs = default_jobs();
+
+  static size_t default_jobs();
 };
 
 // Walks argv[first..]: common options are stored in `common`; any other
@@ -57,7 +67,59 @@ struct Document {
 // std::runtime_error naming the input (and line or byte offset) for input
 // that cannot be read, is not UTF-8, or (with jsonl) is not a JSON object
 // with a string "text".
-void for_each_document(const CommonOptions& options, const std::function<void(const Document&)>& fn);
+void for_each_document(const CommonOptions& options, const std::function<void(Document&)>& fn);
+
+// for_each_document on options.jobs threads: `work` runs on the documents in
+// parallel and `consume` on this thread in input order, so what it does
+// (numbering, writing) is what one thread would do. A document whose work
+// throws, or input that cannot be read, ends the run after the documents
+// before it were consumed.
+template <class Out>
+void process_documents(const CommonOptions& options, const std::function<Out(Document&)>& work,
+                       const std::function<void(Document&, Out&)>& consume) {
+  core::OrderedExecutor<Document, Out> run(options.jobs, work, consume);
+  std::exception_ptr reading;
+  try {
+    for_each_document(options, [&](Document& doc) { run.submit(std::move(doc)); });
+  } catch (...) {
+    reading = std::current_exception();
+  }
+  run.finish();
+  if (reading) std::rethrow_exception(reading);
+}
+
+// Standard output written in batches, as it comes: a background thread
+// writes what waits every second (so output flows while the input stalls),
+// add() once a megabyte waits, and flush(). `before_write` runs before each
+// batch is written (the anonymize command saves the mapping there, so no
+// output exists without the mapping that undoes it).
+class BatchedOutput {
+ public:
+  explicit BatchedOutput(std::function<void()> before_write = {});
+  // Stops the background thread; what waits is not written.
+  ~BatchedOutput();
+  BatchedOutput(const BatchedOutput&) = delete;
+  BatchedOutput& operator=(const BatchedOutput&) = delete;
+
+  // Queues the text `make` returns. `make` runs under the output's lock, so
+  // what it records for before_write is never saved half-way. Rethrows the
+  // failure of a background write.
+  void add(const std::function<std::string()>& make);
+  // Writes what waits. Throws a one-line error when writing failed, or what
+  // before_write threw (and then writes nothing).
+  void flush();
+
+ private:
+  void write_waiting();  // under mutex_
+
+  std::function<void()> before_write_;
+  std::string waiting_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool stopping_ = false;
+  std::exception_ptr error_;
+  std::thread flusher_;
+};
 
 // The detector the options describe: the built-in recognizers plus the remote
 // services named on the command line (the Prosa key from PROSA_API_KEY).

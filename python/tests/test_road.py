@@ -2,7 +2,6 @@
 tesk-privacy command: the same texts must give the same results."""
 
 import json
-import os
 import subprocess
 
 from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
@@ -100,9 +99,6 @@ def test_errors_name_their_input_and_write_failures_are_reported(cli, tmp_path):
             done = subprocess.run([cli, *command], input="Budi Santoso", stdout=full, stderr=subprocess.PIPE,
                                   text=True, timeout=60)
         assert done.returncode == 1 and "cannot write the output" in done.stderr
-    no_tmp = subprocess.run([cli, "anonymize"], input="Budi Santoso", capture_output=True, text=True, timeout=60,
-                            env={**os.environ, "TMPDIR": str(tmp_path / "missing")})
-    assert no_tmp.returncode == 1 and str(tmp_path / "missing") in no_tmp.stderr
 
 
 def test_remote_timeout_bounds_a_trickling_service(cli):
@@ -137,3 +133,47 @@ def test_remote_timeout_bounds_a_trickling_service(cli):
     server.close()
     assert time.time() - start < 15
     assert done.returncode == 1 and "secret" not in done.stderr
+
+
+def test_jobs_change_nothing_in_the_output(cli, tmp_path):
+    lines = [f"{text} (surat {n})" for n in range(40) for text in TEXTS]
+    for args in (["analyze"], ["anonymize"], ["anonymize", "--fake"]):
+        outputs = []
+        for jobs in ("1", "3"):
+            mapping = tmp_path / f"mapping-{len(outputs)}-{args[-1]}.json"
+            extra = ["--mapping", str(mapping)] if args[0] == "anonymize" else []
+            outputs.append((run_cli(cli, [*args, "-j", jobs, *extra], lines),
+                            mapping.read_bytes() if extra else b""))
+        assert outputs[0] == outputs[1], args
+
+
+def test_anonymize_streams_and_stops_after_the_documents_before_a_failure(cli, tmp_path):
+    import select
+
+    mapping = tmp_path / "mapping.json"
+    proc = subprocess.Popen([cli, "anonymize", "--jsonl", "-j", "2", "--mapping", str(mapping)],
+                            stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    try:
+        # The first answer comes while the input is still open.
+        proc.stdin.write(json.dumps({"text": TEXTS[0]}) + "\n")
+        proc.stdin.flush()
+        ready, _, _ = select.select([proc.stdout], [], [], 30)
+        assert ready, "no output while the input stays open"
+        first = json.loads(proc.stdout.readline())["text"]
+        assert "Budi Santoso" not in first
+        # What is written is undone by what is already saved.
+        saved = json.loads(mapping.read_text())
+        assert "Budi Santoso" in [v for inner in saved.values() for v in inner.values()]
+        proc.stdin.write(json.dumps({"text": TEXTS[1]}) + "\n" + "not json\n" + json.dumps({"text": "Andi"}) + "\n")
+        proc.stdin.close()
+        rest = proc.stdout.read()
+        assert proc.wait(timeout=60) == 1
+    finally:
+        proc.kill()
+    assert "<stdin>:3" in proc.stderr.read()
+    written = [first] + [json.loads(line)["text"] for line in rest.splitlines()]
+    assert len(written) == 2
+    back = subprocess.run([cli, "deanonymize", "--jsonl", "--mapping", str(mapping)],
+                          input="".join(json.dumps({"text": t}) + "\n" for t in written),
+                          capture_output=True, text=True, timeout=60)
+    assert [json.loads(line)["text"] for line in back.stdout.splitlines()] == TEXTS

@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "core/ordered_executor.h"
 #include "pii_detector/custom_lemma_context_aware_enhancer.h"
 #include "pii_detector/formats/address_recognizer.h"
 #include "pii_detector/formats/amount_recognizer.h"
@@ -132,6 +133,20 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text&
   }
   for (const PostProcessingFn& step : post_processing_fn_) results = step(std::move(results));
   return results;
+}
+
+std::vector<std::vector<recognition::RecognizerResult>> TextAnalyzer::analyze_batch(
+    const std::vector<std::string>& texts, const std::string& language, const AnalyzeOptions& options,
+    size_t threads) const {
+  using Results = std::vector<recognition::RecognizerResult>;
+  std::vector<Results> out;
+  out.reserve(texts.size());
+  core::OrderedExecutor<size_t, Results> run(
+      threads, [&](size_t& k) { return analyze(Utf8Text(texts[k]), language, options); },
+      [&](size_t&, Results& found) { out.push_back(std::move(found)); });
+  for (size_t k = 0; k < texts.size(); ++k) run.submit(k);
+  run.finish();
+  return out;
 }
 
 }  // namespace tesk_privacy::pii_detector

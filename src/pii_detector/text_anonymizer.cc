@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <stdexcept>
 
+#include "core/ordered_executor.h"
 #include "pii_detector/store/store_rewriter.h"
 #include "pii_detector/store/whole_word_replacer.h"
 #include "tesk_privacy/core/logger.h"
@@ -150,6 +151,10 @@ std::string TextAnonymizer::anonymize(const std::string& text, const std::option
 }
 
 std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeOptions& options) {
+  return anonymize(input, detect(input, options), options);
+}
+
+TextAnonymizer::Detection TextAnonymizer::detect(const std::string& input, const AnonymizeOptions& options) const {
   const Utf8Text text(input);
   if (max_text_length_ && text.length() > *max_text_length_) {
     throw InputTooLargeError("text of " + std::to_string(text.length()) + " characters is longer than the limit of " +
@@ -165,15 +170,20 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   analyze_options.ad_hoc_recognizers = options.ad_hoc_recognizers;
   analyze_options.nlp_artifacts = options.nlp_artifacts;
   analyze_options.keep_long_spans = true;
-  uint64_t failures = 0;
+  Detection detection;
   if (keep_going_) {
-    analyze_options.on_recognizer_error = [&failures](const recognition::EntityRecognizer& recognizer,
-                                                      const std::exception& error) {
-      ++failures;
+    analyze_options.on_recognizer_error = [&detection](const recognition::EntityRecognizer& recognizer,
+                                                       const std::exception& error) {
+      ++detection.skipped_failures;
       logger().error("recognizer " + recognizer.name() + " failed, going on without it: " + error.what());
     };
   }
-  std::vector<recognition::RecognizerResult> detections = analyzer_->analyze(text, options.language, analyze_options);
+  detection.results = analyzer_->analyze(text, options.language, analyze_options);
+  return detection;
+}
+
+std::string TextAnonymizer::anonymize(const std::string& input, Detection detection, const AnonymizeOptions& options) {
+  const Utf8Text text(input);
   if (fake_guard_) {
     if (fake_guard_->stale) fake_guard_->rebuild(deanonymizer_mapping_);
     fake_guard_->document = to_lower(input);
@@ -182,7 +192,7 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
   // Conflicts are settled once; each surviving span gets one value from its
   // operator, the text's mapping is recorded from those pairs, and the text
   // is written once, from the whole store.
-  const auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detections, options.conflict_resolution);
+  const auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
   const std::vector<anonymization::Replacement> replacements =
       anonymizer_->replace_settled(text, anonymizer_->_merge_entities_with_whitespace_between(text, settled), operators_);
   const MappingDataType text_mapping = record_replacements(text, replacements, skip_format_duplicates_);
@@ -195,8 +205,20 @@ std::string TextAnonymizer::anonymize(const std::string& input, const AnonymizeO
       for (const auto& [key, value] : inner) fake_guard_->taken.insert(to_lower(value));
     }
   }
-  detection_failures_ += failures;
+  detection_failures_ += detection.skipped_failures;
   return rewriter_->anonymize(text, deanonymizer_mapping_, spans_inside_words(text, replacements, *rewriter_, deanonymizer_mapping_));
+}
+
+std::vector<std::string> TextAnonymizer::anonymize_batch(const std::vector<std::string>& texts,
+                                                         const AnonymizeOptions& options, size_t threads) {
+  std::vector<std::string> out;
+  out.reserve(texts.size());
+  core::OrderedExecutor<size_t, Detection> run(
+      threads, [&](size_t& k) { return detect(texts[k], options); },
+      [&](size_t& k, Detection& found) { out.push_back(anonymize(texts[k], std::move(found), options)); });
+  for (size_t k = 0; k < texts.size(); ++k) run.submit(k);
+  run.finish();
+  return out;
 }
 
 std::string TextAnonymizer::deanonymize(const std::string& input) {

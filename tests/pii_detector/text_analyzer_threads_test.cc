@@ -79,5 +79,30 @@ TEST(TextAnalyzerThreads, SharedAnalyzerOwnAnonymizers) {
   }
 }
 
+// The batch calls give what successive single calls give, whatever the
+// number of threads: same results, same placeholders, same fake values.
+TEST(TextAnalyzerThreads, BatchesEqualSuccessiveCalls) {
+  const auto analyzer = std::make_shared<const TextAnalyzer>(TextAnalyzerOptions{true});
+  std::vector<std::string> texts;
+  for (int round = 0; round < 8; ++round) texts.insert(texts.end(), kTexts.begin(), kTexts.end());
+  std::vector<std::vector<recognition::RecognizerResult>> one_by_one;
+  for (const std::string& text : texts) one_by_one.push_back(analyzer->analyze(Utf8Text(text)));
+  EXPECT_EQ(analyzer->analyze_batch(texts, "id", {}, 3), one_by_one);
+
+  for (bool fake : {false, true}) {
+    TextAnonymizerOptions options;
+    options.add_default_faker_operators = fake;
+    options.reproducible_fake_values = true;
+    TextAnonymizer sequential(analyzer, options);
+    std::vector<std::string> expected;
+    for (const std::string& text : texts) expected.push_back(sequential.anonymize(text));
+    for (size_t threads : {1, 3}) {
+      TextAnonymizer batched(analyzer, options);
+      EXPECT_EQ(batched.anonymize_batch(texts, {}, threads), expected) << threads << " threads, fake " << fake;
+      EXPECT_EQ(batched.deanonymizer_mapping(), sequential.deanonymizer_mapping());
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tesk_privacy::pii_detector

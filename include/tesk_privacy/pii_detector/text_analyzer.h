@@ -67,6 +67,12 @@ class TextAnalyzer : public BaseTextAnalyzer {
   // options.dropped_by_length receives those it drops.
   std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::string& language = "id",
                                                      const AnalyzeOptions& options = {}) const override;
+  // analyze() of every text, in order, on `threads` threads (started for
+  // this call when more than one). The first text that fails throws.
+  std::vector<std::vector<recognition::RecognizerResult>> analyze_batch(const std::vector<std::string>& texts,
+                                                                        const std::string& language = "id",
+                                                                        const AnalyzeOptions& options = {},
+                                                                        size_t threads = 1) const;
 
   // An empty registry with the predefined recognizers, for "en" and "id".
   static std::shared_ptr<recognition::RecognizerRegistry> _initialize_registry();

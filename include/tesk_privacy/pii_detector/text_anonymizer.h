@@ -24,7 +24,8 @@
 // they log and count failed requests themselves (RemoteRecognizer).
 //
 // An instance holds mutable state (the store, the operators and, with fake
-// values, a random generator): calls on one instance must not overlap. The
+// values, a random generator): calls on one instance must not overlap,
+// except detect(), which may run on any number of threads at once. The
 // analyzer may be shared.
 #pragma once
 
@@ -100,6 +101,27 @@ class TextAnonymizer : public BaseTextAnonymizer {
                         std::optional<anonymization::ConflictResolutionStrategy> conflict_resolution = std::nullopt,
                         double analyzer_score_threshold = 0.46) override;
   std::string anonymize(const std::string& text, const AnonymizeOptions& options);
+
+  // anonymize() in two halves, for callers that detect on several threads
+  // and replace in order on one (anonymize_batch, the command line).
+  struct Detection {
+    std::vector<recognition::RecognizerResult> results;
+    // Recognizer failures skipped under `keep_going`.
+    uint64_t skipped_failures = 0;
+  };
+  // Detection only; it reads nothing but the analyzer and the options, so
+  // any number of threads may call it at once, also while another thread
+  // runs the second half. Throws as anonymize() does when detection fails.
+  Detection detect(const std::string& text, const AnonymizeOptions& options = {}) const;
+  // Replaces and records what detect() found in the same text.
+  std::string anonymize(const std::string& text, Detection detection, const AnonymizeOptions& options = {});
+
+  // The texts anonymized in order, as successive anonymize() calls would:
+  // the same placeholders and fake values whatever `threads`. Detection runs
+  // on `threads` threads (started for this call when more than one). The
+  // first text that fails throws, after the texts before it were recorded.
+  std::vector<std::string> anonymize_batch(const std::vector<std::string>& texts, const AnonymizeOptions& options = {},
+                                           size_t threads = 1);
   std::string deanonymize(const std::string& text) override;
 
   void reset_deanonymizer_mapping();
