@@ -45,6 +45,9 @@ Options of every command:
                           addresses, dates, vehicle plates, street addresses,
                           amounts with scale words) and the rules that keep
                           every identifier whole
+  -j, --jobs N            detect on N threads at once (default: the number of
+                          cores); output, placeholders and fake values are the
+                          same whatever N
       --progress          report progress on standard error
       --allow-remote-failures
                           succeed even when requests to --ner-api-url or

@@ -630,6 +630,22 @@ void bind_text_analyzer(py::module_& m) {
           py::arg("text"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("allow_list"),
           py::arg("allow_list_match"), py::arg("regex_flags"), py::arg("context"),
           py::arg("ad_hoc_recognizers") = py::none(), py::arg("nlp_artifacts") = py::none())
+      .def(
+          "analyze_batch",
+          [](const TextAnalyzer& self, const std::vector<py::handle>& texts, const std::string& language,
+             std::optional<Strings> entities, std::optional<double> score_threshold, size_t threads) {
+            std::vector<std::string> inputs;
+            inputs.reserve(texts.size());
+            for (py::handle text : texts) inputs.emplace_back(utf8_view(text));
+            recognition::AnalyzeOptions options;
+            options.entities = std::move(entities);
+            options.score_threshold = score_threshold;
+            return without_gil([&] {
+              AnalysisScope scope;
+              return self.analyze_batch(inputs, language, options, threads);
+            });
+          },
+          py::arg("texts"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("threads"))
       .def_static("_initialize_registry", &TextAnalyzer::_initialize_registry)
       .def_static("_filter_entities_based_on_the_text_length", &TextAnalyzer::_filter_entities_based_on_the_text_length,
                   py::arg("results"))
@@ -727,6 +743,26 @@ void bind_text_anonymizer(py::module_& m) {
           py::arg("text"), py::arg("entities"), py::arg("language"), py::arg("conflict_resolution"),
           py::arg("analyzer_score_threshold"), py::arg("allow_list"), py::arg("allow_list_match"),
           py::arg("regex_flags"), py::arg("context"), py::arg("extra_kwargs"))
+      .def(
+          "anonymize_batch",
+          [](BoundTextAnonymizer& self, const std::vector<py::handle>& texts, std::optional<Strings> entities,
+             std::string language, double analyzer_score_threshold, size_t threads) {
+            std::vector<std::string> inputs;
+            inputs.reserve(texts.size());
+            for (py::handle text : texts) inputs.emplace_back(utf8_view(text));
+            AnonymizeOptions options;
+            options.entities = std::move(entities);
+            options.language = std::move(language);
+            options.analyzer_score_threshold = analyzer_score_threshold;
+            // An analyzer written in Python runs under the GIL: one thread.
+            if (self.python_analyzer) threads = 1;
+            return locked(self, [&] {
+              AnalysisScope scope;
+              return self.anonymize_batch(inputs, options, threads);
+            });
+          },
+          py::arg("texts"), py::arg("entities"), py::arg("language"), py::arg("analyzer_score_threshold"),
+          py::arg("threads"))
       .def(
           "deanonymize",
           [](BoundTextAnonymizer& self, py::handle text) {

@@ -455,6 +455,14 @@ class TextAnalyzer:
         ad_hoc_recognizers: Optional[Sequence[EntityRecognizer]] = None,
         nlp_artifacts: Optional[NlpArtifacts] = None,
     ) -> List[RecognizerResult]: ...
+    def analyze_batch(
+        self,
+        texts: Sequence[str],
+        language: str,
+        entities: Optional[Sequence[str]],
+        score_threshold: Optional[float],
+        threads: int,
+    ) -> List[List[RecognizerResult]]: ...
     @staticmethod
     def _initialize_registry() -> RecognizerRegistry: ...
     @staticmethod
@@ -494,6 +502,14 @@ class TextAnonymizer:
         context: Optional[Sequence[str]],
         extra_kwargs: Dict[str, Any],
     ) -> str: ...
+    def anonymize_batch(
+        self,
+        texts: Sequence[str],
+        entities: Optional[Sequence[str]],
+        language: str,
+        analyzer_score_threshold: float,
+        threads: int,
+    ) -> List[str]: ...
     def deanonymize(self, text: str) -> str: ...
     def reset_deanonymizer_mapping(self) -> None: ...
     def add_operators(self, operators: Mapping[str, OperatorConfig]) -> None: ...

@@ -177,3 +177,14 @@ def test_anonymize_streams_and_stops_after_the_documents_before_a_failure(cli, t
                           input="".join(json.dumps({"text": t}) + "\n" for t in written),
                           capture_output=True, text=True, timeout=60)
     assert [json.loads(line)["text"] for line in back.stdout.splitlines()] == TEXTS
+
+
+def test_batches_equal_successive_calls(text_analyzer):
+    texts = [f"{text} ({n})" for n in range(30) for text in TEXTS]
+    assert text_analyzer.analyze_batch(texts, threads=2) == [text_analyzer.analyze(t) for t in texts]
+    one, batched = (
+        TextAnonymizer(text_analyzer, add_default_faker_operators=True, reproducible_fake_values=True)
+        for _ in range(2)
+    )
+    assert batched.anonymize_batch(texts, threads=2) == [one.anonymize(t) for t in texts]
+    assert batched.deanonymizer_mapping == one.deanonymizer_mapping

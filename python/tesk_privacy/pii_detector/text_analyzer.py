@@ -14,7 +14,7 @@ Construction is the expensive step; ``analyze`` changes nothing, runs in
 C++ with the GIL released, and may be called from several threads at once.
 """
 
-from typing import Any, Dict, Iterable, List, Optional
+from typing import Any, Dict, Iterable, List, Optional, Sequence
 
 from tesk_privacy import log_bridge
 from tesk_privacy._core import _native
@@ -108,6 +108,22 @@ class TextAnalyzer(BaseTextAnalyzer):
             text, language, entities, score_threshold, allow_list, allow_list_match, regex_flags,
             extras.pop("context", None), **extras
         )
+
+    def analyze_batch(
+        self,
+        texts: Sequence[str],
+        language: str = "id",
+        entities: Optional[List[str]] = None,
+        score_threshold: float = 0.46,
+        threads: int = 1,
+    ) -> List[List[RecognizerResult]]:
+        """``analyze`` of every text, in order, on ``threads`` threads.
+
+        The GIL is released for the whole batch, and threads are started only
+        when ``threads`` is more than one. The results are those of
+        successive ``analyze`` calls; the first text that fails raises.
+        """
+        return self._native.analyze_batch(list(texts), language, entities, score_threshold, threads)
 
     @staticmethod
     def _initialize_registry() -> Any:

@@ -17,7 +17,7 @@ Calls on one instance are serialized (it holds the store); the analysis runs
 with the GIL released.
 """
 
-from typing import Any, Dict, List, Optional
+from typing import Any, Dict, List, Optional, Sequence
 
 from tesk_privacy import log_bridge
 from tesk_privacy._core import _native
@@ -117,6 +117,24 @@ class TextAnonymizer(BaseTextAnonymizer):
     def anonymizer_mapping(self) -> MappingDataType:
         """original -> anonymized per entity type (a new dict on every read)."""
         return self._native.anonymizer_mapping
+
+    def anonymize_batch(
+        self,
+        texts: Sequence[str],
+        entities: Optional[List[str]] = None,
+        language: str = "id",
+        analyzer_score_threshold: float = 0.46,
+        threads: int = 1,
+    ) -> List[str]:
+        """The texts anonymized in order, as successive ``anonymize`` calls
+        would: the same placeholders and fake values whatever ``threads``.
+
+        Detection runs on ``threads`` threads with the GIL released (an
+        analyzer written in Python runs on one); replacement runs in order.
+        The first text that fails raises, after the texts before it were
+        recorded in the mapping.
+        """
+        return self._native.anonymize_batch(list(texts), entities, language, analyzer_score_threshold, threads)
 
     def anonymize(  # type: ignore[override]
         self,
