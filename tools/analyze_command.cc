@@ -74,7 +74,7 @@ int run_analyze(int argc, char** argv) {
     process_documents<std::string>(
         common,
         [&](Document& doc) {
-          const Utf8Text text(doc.text);
+          const Utf8Text text(std::move(doc.text));
           std::vector<recognition::RecognizerResult> found;
           std::vector<recognition::RecognizerResult> too_long;
           recognition::AnalyzeOptions doc_options = options;

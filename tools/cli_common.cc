@@ -200,7 +200,11 @@ void BatchedOutput::write_waiting() {
 void BatchedOutput::add(const std::function<std::string()>& make) {
   std::lock_guard<std::mutex> hold(mutex_);
   if (error_) std::rethrow_exception(error_);
-  waiting_ += make();
+  if (waiting_.empty()) {
+    waiting_ = make();  // a large document's output is not copied
+  } else {
+    waiting_ += make();
+  }
   if (waiting_.size() >= (1u << 20)) write_waiting();
 }
 
@@ -268,7 +272,7 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
   for (auto& r : extra) remote.push_back(std::move(r));
   return std::make_shared<pii_detector::TextAnalyzer>(
       std::move(remote), std::nullopt, pii_detector::default_model_platform(),
-      pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats});
+      pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats, .window_chars = 1u << 20});
 }
 
 void check_output(std::ostream& out) {

@@ -49,7 +49,7 @@ class OrderedExecutor {
   OrderedExecutor(size_t threads, Work work, Consume consume, size_t max_in_flight = 0)
       : work_(std::move(work)),
         consume_(std::move(consume)),
-        max_in_flight_(max_in_flight > 0 ? max_in_flight : 4 * std::max<size_t>(threads, 1)) {
+        max_in_flight_(max_in_flight > 0 ? max_in_flight : 16 * std::max<size_t>(threads, 1)) {
     if (threads <= 1) return;
     workers_.reserve(threads);
     for (size_t i = 1; i < threads; ++i) workers_.emplace_back([this] { run_worker(); });

@@ -1,5 +1,6 @@
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -29,6 +30,7 @@
 #include "recognition/nlp_engine_provider.h"
 #include "recognition/predefined/email_recognizer.h"
 #include "recognition/predefined/phone_recognizer.h"
+#include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {
 
@@ -111,6 +113,68 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::_filter_entities_based_
 
 std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text& text, const std::string& language,
                                                                  const AnalyzeOptions& options) const {
+  if (options_.window_chars > 0 && text.length() > options_.window_chars && options.nlp_artifacts == nullptr) {
+    return analyze_windows(text, language, options);
+  }
+  return analyze_whole(text, language, options);
+}
+
+std::vector<recognition::RecognizerResult> TextAnalyzer::analyze_windows(const Utf8Text& text,
+                                                                         const std::string& language,
+                                                                         const AnalyzeOptions& options) const {
+  constexpr size_t kOverlap = ANALYSIS_WINDOW_OVERLAP;
+  const size_t n = text.length();
+  const size_t width = std::max(options_.window_chars, 4 * kOverlap);
+  auto space_before = [&](size_t cp) {
+    const std::string_view c = text.slice(cp - 1, cp);
+    size_t pos = 0;
+    return is_py_space(decode_utf8(c, pos));
+  };
+  // Moves a window edge by at most a quarter of the overlap (back for an
+  // end, forward for a start) to just after white space, so that no window
+  // starts or ends inside a word when it can help it.
+  auto snap = [&](size_t cp, bool back) {
+    for (size_t step = 0; step < kOverlap / 4; ++step) {
+      const size_t at = back ? cp - step : cp + step;
+      if (at == 0 || at >= n) break;
+      if (space_before(at)) return at;
+    }
+    return cp;
+  };
+  std::vector<recognition::RecognizerResult> out, dropped;
+  size_t start = 0, own_start = 0;
+  for (;;) {
+    size_t end = std::min(n, start + width);
+    if (end < n) end = snap(end, /*back=*/true);
+    const size_t own_end = end == n ? n : end - kOverlap / 2;
+    AnalyzeOptions window_options = options;
+    if (options.dropped_by_length != nullptr) {
+      dropped.clear();
+      window_options.dropped_by_length = &dropped;
+    }
+    auto shift_owned = [&](std::vector<recognition::RecognizerResult>& found,
+                           std::vector<recognition::RecognizerResult>& into) {
+      for (recognition::RecognizerResult& r : found) {
+        r.start += static_cast<int64_t>(start);
+        r.end += static_cast<int64_t>(start);
+        if (static_cast<size_t>(r.start) >= own_start && static_cast<size_t>(r.start) < own_end) {
+          into.push_back(std::move(r));
+        }
+      }
+    };
+    std::vector<recognition::RecognizerResult> found =
+        analyze_whole(Utf8Text(std::string(text.slice(start, end))), language, window_options);
+    shift_owned(found, out);
+    if (options.dropped_by_length != nullptr) shift_owned(dropped, *options.dropped_by_length);
+    if (end == n) return out;
+    own_start = own_end;
+    start = snap(end - kOverlap, /*back=*/false);
+  }
+}
+
+std::vector<recognition::RecognizerResult> TextAnalyzer::analyze_whole(const Utf8Text& text,
+                                                                       const std::string& language,
+                                                                       const AnalyzeOptions& options) const {
   AnalyzeOptions with_defaults = options;
   if (!with_defaults.score_threshold) with_defaults.score_threshold = 0.46;
   std::vector<recognition::RecognizerResult> results = analyzer_->analyze(text, language, with_defaults);

@@ -4,9 +4,11 @@
 // results equal the results of the same work done on one thread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "tesk_privacy/pii_detector/text_analyzer.h"
@@ -102,6 +104,33 @@ TEST(TextAnalyzerThreads, BatchesEqualSuccessiveCalls) {
       EXPECT_EQ(batched.deanonymizer_mapping(), sequential.deanonymizer_mapping());
     }
   }
+}
+
+// A long text analyzed in windows gives the spans of whole-text analysis for
+// the recognizers that look only near a span; the named-entity tagger also
+// weighs what it saw elsewhere in the text, so it is left out here.
+TEST(TextAnalyzerWindows, EqualWholeTextAnalysisOfLocalRecognizers) {
+  std::string long_text;
+  for (int round = 0; long_text.size() < 200000; ++round) {
+    long_text += kTexts[round % kTexts.size()] + " Kode " + std::to_string(round) + ".\n";
+  }
+  const TextAnalyzer whole(TextAnalyzerOptions{.indonesian_formats = true});
+  const TextAnalyzer windowed(TextAnalyzerOptions{.indonesian_formats = true, .window_chars = 16384});
+  AnalyzeOptions options;
+  options.entities = std::vector<std::string>{"PHONE_NUMBER", "EMAIL_ADDRESS", "ID_KTP", "CREDIT_CARD", "NPWP",
+                                              "BANK_ACCOUNT", "DATE_TIME", "MONEY"};
+  auto sorted = [](std::vector<recognition::RecognizerResult> r) {
+    std::sort(r.begin(), r.end(), [](const auto& a, const auto& b) {
+      return std::tie(a.start, a.end, a.entity_type) < std::tie(b.start, b.end, b.entity_type);
+    });
+    return r;
+  };
+  const Utf8Text text(long_text);
+  const auto expected = sorted(whole.analyze(text, "id", options));
+  ASSERT_GT(expected.size(), 1000u);
+  EXPECT_EQ(sorted(windowed.analyze(text, "id", options)), expected);
+  // Short texts are not windowed at all.
+  EXPECT_EQ(windowed.analyze(Utf8Text(kTexts[0])), whole.analyze(Utf8Text(kTexts[0])));
 }
 
 }  // namespace

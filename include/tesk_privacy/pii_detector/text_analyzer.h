@@ -47,7 +47,16 @@ inline constexpr int64_t MAX_PII_TEXT_LENGTH = 139;
 struct TextAnalyzerOptions {
   // Off, the analyzer runs exactly the built-in recognizer set.
   bool indonesian_formats = false;
+  // A text longer than this many code points is analyzed in windows of
+  // about this size that overlap by ANALYSIS_WINDOW_OVERLAP, so memory
+  // follows the window rather than the text (the command line sets 2^20).
+  // Each window reports the spans that start in its middle part; a span is
+  // found whole when it is at most half the overlap long. 0: whole texts.
+  // Ignored when the call brings NLP artifacts of the whole text.
+  size_t window_chars = 0;
 };
+// Code points by which analysis windows overlap.
+inline constexpr size_t ANALYSIS_WINDOW_OVERLAP = 4096;
 
 class TextAnalyzer : public BaseTextAnalyzer {
  public:
@@ -85,6 +94,11 @@ class TextAnalyzer : public BaseTextAnalyzer {
   const TextAnalyzerOptions& options() const { return options_; }
 
  private:
+  std::vector<recognition::RecognizerResult> analyze_whole(const Utf8Text& text, const std::string& language,
+                                                           const AnalyzeOptions& options) const;
+  std::vector<recognition::RecognizerResult> analyze_windows(const Utf8Text& text, const std::string& language,
+                                                             const AnalyzeOptions& options) const;
+
   std::shared_ptr<recognition::RecognizerRegistry> registry_;
   std::shared_ptr<recognition::AnalyzerEngine> analyzer_;
   std::vector<PostProcessingFn> post_processing_fn_;

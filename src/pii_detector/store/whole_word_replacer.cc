@@ -76,52 +76,57 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
                                        std::span<const Pinned> pinned) const {
   const std::string_view s = text.view();
   if ((replacements_.empty() && pinned.empty()) || s.empty()) return text.str();
-  std::vector<char32_t> cps;
-  std::vector<size_t> byte_at;
-  cps.reserve(text.length());
-  byte_at.reserve(text.length() + 1);
-  for (size_t pos = 0; pos < s.size();) {
-    byte_at.push_back(pos);
-    cps.push_back(decode_utf8(s, pos));
-  }
-  byte_at.push_back(s.size());
-  const size_t n = cps.size();
-
-  struct Candidate {
-    int needle;
-    size_t start, end;  // code points
+  // Positions are bytes; code points are decoded where they are looked at,
+  // so the scan needs no memory in proportion to the text.
+  const size_t n = s.size();
+  auto word_char_at = [&](size_t pos) { return is_py_word_char(decode_utf8(s, pos)); };
+  auto before = [&](size_t pos) {
+    do --pos;
+    while (pos > 0 && (static_cast<unsigned char>(s[pos]) & 0xC0) == 0x80);
+    return pos;
   };
-  std::vector<char32_t> folded(n);
-  for (size_t q = 0; q < n; ++q) folded[q] = fold_case(cps[q]);
   // A match is a whole word when no word character touches a word-character
   // edge of it: "<MONEY_1>an" holds the placeholder "<MONEY_1>", whose
   // brackets are no word characters, while "Budiman" holds no "Budi".
-  auto ends_word = [&](size_t end) { return end == n || !is_py_word_char(cps[end]) || !is_py_word_char(cps[end - 1]); };
-  auto starts_word = [&](size_t p) { return p == 0 || !is_py_word_char(cps[p - 1]) || !is_py_word_char(cps[p]); };
+  auto ends_word = [&](size_t end) { return end == n || !word_char_at(end) || !word_char_at(before(end)); };
+  auto starts_word = [&](size_t p) { return p == 0 || !word_char_at(before(p)) || !word_char_at(p); };
+
+  struct Candidate {
+    int needle;
+    size_t start, end;  // bytes
+  };
   std::vector<Candidate> candidates;
   std::set<int> long_seen;
-  for (size_t p = 0; p < n; ++p) {
-    if (!starts_word(p)) continue;
-    int node = 0;
-    for (size_t q = p; q < n; ++q) {
-      node = child(node, folded[q]);
-      if (node < 0) break;
-      const Node& here = nodes_[node];
-      if (!here.needles.empty() && ends_word(q + 1)) {
-        for (int id : here.needles) candidates.push_back({id, p, q + 1});
+  for (size_t p = 0; p < n;) {
+    size_t next = p;
+    decode_utf8(s, next);
+    if (starts_word(p)) {
+      int node = 0;
+      for (size_t q = p; q < n;) {
+        node = child(node, fold_case(decode_utf8(s, q)));
+        if (node < 0) break;
+        const Node& here = nodes_[node];
+        if (!here.needles.empty() && ends_word(q)) {
+          for (int id : here.needles) candidates.push_back({id, p, q});
+        }
+        long_seen.insert(here.long_needles.begin(), here.long_needles.end());
       }
-      long_seen.insert(here.long_needles.begin(), here.long_needles.end());
     }
+    p = next;
   }
   for (int id : long_seen) {
     const LongNeedle& needle = long_needles_.at(id);
     const size_t m = needle.folded.size();
-    for (size_t q = 0, k = 0; q < n; ++q) {
-      while (k > 0 && folded[q] != needle.folded[k]) k = needle.border[k - 1];
-      if (folded[q] == needle.folded[k]) ++k;
+    std::vector<size_t> starts(m);  // byte position of the last m code points, as a ring
+    size_t count = 0;
+    for (size_t q = 0, k = 0; q < n; ++count) {
+      starts[count % m] = q;
+      const char32_t c = fold_case(decode_utf8(s, q));
+      while (k > 0 && c != needle.folded[k]) k = needle.border[k - 1];
+      if (c == needle.folded[k]) ++k;
       if (k == m) {
-        const size_t p = q + 1 - m;
-        if (starts_word(p) && ends_word(q + 1)) candidates.push_back({id, p, q + 1});
+        const size_t p = starts[(count + 1) % m];
+        if (starts_word(p) && ends_word(q)) candidates.push_back({id, p, q});
         k = needle.border[k - 1];
       }
     }
@@ -132,7 +137,8 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   // Pinned span k is the candidate of needle -1 - k.
   std::map<size_t, Candidate> accepted;  // by start
   for (size_t k = 0; k < pinned.size(); ++k) {
-    accepted.emplace(pinned[k].start, Candidate{-1 - static_cast<int>(k), pinned[k].start, pinned[k].end});
+    const size_t start = text.cp_to_byte(pinned[k].start);
+    accepted.emplace(start, Candidate{-1 - static_cast<int>(k), start, text.cp_to_byte(pinned[k].end)});
   }
   for (const Candidate& c : candidates) {
     auto after = accepted.lower_bound(c.start);
@@ -144,7 +150,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
   out.reserve(s.size());
   size_t copied = 0;
   for (const auto& [start, c] : accepted) {
-    out.append(s.substr(byte_at[copied], byte_at[c.start] - byte_at[copied]));
+    out.append(s.substr(copied, c.start - copied));
     if (c.needle < 0) {
       out.append(pinned[static_cast<size_t>(-1 - c.needle)].replacement);
     } else {
@@ -152,7 +158,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
     }
     copied = c.end;
   }
-  out.append(s.substr(byte_at[copied]));
+  out.append(s.substr(copied));
   return out;
 }
 
