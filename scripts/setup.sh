@@ -13,6 +13,7 @@ PACKAGES=(
   libssl-dev                                      # hash operator digests
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
+  libcpp-httplib-dev                              # the HTTP service (tesk-privacy serve)
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)

@@ -10,6 +10,7 @@
 #include "pii_detector/store/store_rewriter.h"
 #include "pii_detector/store/whole_word_replacer.h"
 #include "tesk_privacy/core/logger.h"
+#include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
 #include "text/case_mapping.h"
 #include "text/python_chars.h"
@@ -225,6 +226,11 @@ std::string TextAnonymizer::deanonymize(const std::string& input) {
   // A fake value may contain a shorter one ("Andi" in "Andi Saputra"); the
   // longer is restored first so the shorter cannot break it apart.
   return rewriter_->deanonymize(Utf8Text(input), deanonymizer_mapping_);
+}
+
+std::string TextAnonymizer::deanonymize(const std::string& input, bool tolerant) {
+  if (!tolerant) return deanonymize(input);
+  return rewriter_->deanonymize(Utf8Text(canonical_placeholders(input, deanonymizer_mapping_)), deanonymizer_mapping_);
 }
 
 TextAnonymizer::~TextAnonymizer() = default;

@@ -123,6 +123,10 @@ class TextAnonymizer : public BaseTextAnonymizer {
   std::vector<std::string> anonymize_batch(const std::vector<std::string>& texts, const AnonymizeOptions& options = {},
                                            size_t threads = 1);
   std::string deanonymize(const std::string& text) override;
+  // With `tolerant`, also placeholders as language models rewrite them
+  // ("<person_1>", "[PERSON_1]", "PERSON_1", "< PERSON_1 >"), when the
+  // placeholder is in the store (see StreamingDeanonymizer).
+  std::string deanonymize(const std::string& text, bool tolerant);
 
   void reset_deanonymizer_mapping();
   // Replaces the store with `mapping`, for instance a shared store's newer
