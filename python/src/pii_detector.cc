@@ -42,6 +42,7 @@
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
 #include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
+#include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/recognition/nlp_configuration.h"
 #include "tesk_privacy/recognition/pattern_recognizer.h"
@@ -375,6 +376,20 @@ void bind_mapping(py::module_& m) {
       py::arg("time_to_live") = 0);
   m.def("parse_mapping_key", [](const std::string& text) { return py::bytes(parse_mapping_key(text)); },
         py::arg("text"));
+  py::class_<StreamingDeanonymizer>(m, "StreamingDeanonymizer")
+      .def(py::init([](const DeanonymizerMapping& mapping, bool tolerant) {
+             return StreamingDeanonymizer(mapping, tolerant);
+           }),
+           py::arg("mapping"), py::arg("tolerant") = false)
+      .def(
+          "feed",
+          [](StreamingDeanonymizer& self, py::handle piece) {
+            std::string bytes(utf8_view(piece));
+            return without_gil([&] { return self.feed(bytes); });
+          },
+          py::arg("piece"))
+      .def("finish", [](StreamingDeanonymizer& self) { return self.finish(); });
+
   py::class_<DeanonymizerMapping>(m, "DeanonymizerMapping",
                                   "The store of replacements: entity type -> (anonymized value -> original value), "
                                   "accumulated over many texts.")
@@ -765,11 +780,17 @@ void bind_text_anonymizer(py::module_& m) {
           py::arg("threads"))
       .def(
           "deanonymize",
-          [](BoundTextAnonymizer& self, py::handle text) {
+          [](BoundTextAnonymizer& self, py::handle text, bool tolerant) {
             std::string input(utf8_view(text));
-            return locked(self, [&] { return self.deanonymize(input); });
+            return locked(self, [&] { return self.deanonymize(input, tolerant); });
           },
-          py::arg("text"))
+          py::arg("text"), py::arg("tolerant") = false)
+      .def(
+          "streaming_deanonymizer",
+          [](BoundTextAnonymizer& self, bool tolerant) {
+            return locked(self, [&] { return StreamingDeanonymizer(self.store(), tolerant); });
+          },
+          py::arg("tolerant") = false)
       .def("reset_deanonymizer_mapping",
            [](BoundTextAnonymizer& self) { locked(self, [&] { self.reset_deanonymizer_mapping(); }); })
       .def(

@@ -26,6 +26,7 @@ from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnal
 from tesk_privacy.pii_detector.anonymizer import BaseTextAnonymizer
 from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _engine_extras
 from tesk_privacy.pii_detector.utils.deanonymizer_mapping import DeanonymizerMapping, MappingDataType
+from tesk_privacy.pii_detector.utils.streaming_deanonymizer import StreamingDeanonymizer
 
 # The keyword arguments anonymize() hands to the analyzer itself.
 _ANALYZE_KEYWORDS = ("text", "entities", "language", "score_threshold", "allow_list", "allow_list_match", "regex_flags")
@@ -170,9 +171,25 @@ class TextAnonymizer(BaseTextAnonymizer):
             kwargs,
         )
 
-    def deanonymize(self, text: str) -> str:
-        """``text`` with every stored anonymized value replaced by its original."""
-        return self._native.deanonymize(text)
+    def deanonymize(self, text: str, tolerant: bool = False) -> str:
+        """``text`` with every stored anonymized value replaced by its original.
+
+        ``tolerant=True`` also restores placeholders as language models
+        rewrite them ("<person_1>", "[PERSON_1]", "PERSON_1", "< PERSON_1 >")
+        when the placeholder is in the mapping, and nothing else.
+        """
+        return self._native.deanonymize(text, tolerant)
+
+    def streaming_deanonymizer(self, tolerant: bool = False) -> "StreamingDeanonymizer":
+        """A :class:`StreamingDeanonymizer` over the current mapping, for an
+        answer that arrives in pieces::
+
+            stream = anonymizer.streaming_deanonymizer()
+            for piece in pieces:
+                print(stream.feed(piece), end="")
+            print(stream.finish())
+        """
+        return self._native.streaming_deanonymizer(tolerant)
 
     def reset_deanonymizer_mapping(self) -> None:
         """Forgets every replacement; numbering starts at 1 again."""
