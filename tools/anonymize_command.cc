@@ -149,39 +149,16 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   Progress progress(o.common.progress);
   auto replace = [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
     if (!anonymizing) {
-      if (commit_each) {
-        const pii_detector::MappingDataType others = store->refresh();
-        if (!others.empty()) {
-          pii_detector::append_entries(shared, others);
-          anonymizer.set_deanonymizer_mapping(shared);
-        }
-      }
+      if (commit_each) take_newer_entries(anonymizer, *store, shared);
       return anonymizer.deanonymize(doc.text);
     }
     pii_detector::AnonymizeOptions a;
     a.language = doc.language.value_or(o.common.language);
-    for (int attempt = 0;; ++attempt) {
-      if (commit_each) {
-        const pii_detector::MappingDataType others = store->refresh();
-        if (!others.empty() || attempt > 0) {
-          pii_detector::append_entries(shared, others);
-          anonymizer.set_deanonymizer_mapping(shared);
-        }
-      }
-      const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
-      std::string text = anonymizer.anonymize(doc.text, found, a);
-      const pii_detector::MappingDataType added = pii_detector::entries_beyond(anonymizer.store().mapping, before);
-      if (!commit_each) {
-        pii_detector::append_entries(pending, added);
-        return text;
-      }
-      if (store->commit(added)) {
-        pii_detector::append_entries(shared, added);
-        return text;
-      }
-      // Another process wrote first: replace again on its entries.
-      if (attempt == 1000) throw std::runtime_error(store->describe() + " stayed too busy to take the entries");
-    }
+    if (commit_each) return anonymize_shared(anonymizer, *store, shared, doc.text, found, a);
+    const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
+    std::string text = anonymizer.anonymize(doc.text, found, a);
+    pii_detector::append_entries(pending, pii_detector::entries_beyond(anonymizer.store().mapping, before));
+    return text;
   };
   try {
     process_documents<pii_detector::TextAnonymizer::Detection>(

@@ -6,5 +6,6 @@ namespace tesk_privacy::cli {
 int run_analyze(int argc, char** argv);
 int run_anonymize(int argc, char** argv);
 int run_deanonymize(int argc, char** argv);
+int run_serve(int argc, char** argv);
 
 }  // namespace tesk_privacy::cli

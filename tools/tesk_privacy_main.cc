@@ -129,6 +129,7 @@ int main(int argc, char** argv) {
     if (command == "analyze") return run_analyze(argc, argv);
     if (command == "anonymize") return run_anonymize(argc, argv);
     if (command == "deanonymize") return run_deanonymize(argc, argv);
+    if (command == "serve") return run_serve(argc, argv);
     if (command == "list-entities") {
       for (const auto& member : tesk_privacy::pii_detector::ENTITY_MEMBERS) std::cout << member.value << "\n";
       for (const char* type : tesk_privacy::pii_detector::FORMAT_ENTITIES) std::cout << type << "\n";

@@ -1,0 +1,434 @@
+// tesk-privacy serve: the library as an HTTP service (cpp-httplib). JSON in
+// and out; detection with the command line's defaults; one mapping per
+// session (serve/sessions.h). Request texts and mapping values are never
+// logged: a request's log line holds its method, path, status and time.
+#include <httplib.h>
+#include <signal.h>
+
+#include <atomic>
+#include <csignal>
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "cli_common.h"
+#include "commands.h"
+#include "serve/assets.h"
+#include "serve/metrics.h"
+#include "serve/sessions.h"
+#include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
+#include "tesk_privacy/recognition/results_json.h"
+
+namespace tesk_privacy::cli {
+namespace {
+
+using nlohmann::json;
+
+struct ServeOptions {
+  CommonOptions common;
+  std::string host = "127.0.0.1";
+  int port = 8080;
+  std::string mapping_store = "memory";
+  std::string api_key;  // empty: no authentication
+  size_t threads = CommonOptions::default_jobs();
+  long session_ttl = 3600;
+  size_t max_sessions = 10000;
+  size_t max_body = 10u << 20;
+};
+
+// An answer with an HTTP status other than 200.
+struct HttpError : std::runtime_error {
+  HttpError(int status, const std::string& message) : std::runtime_error(message), status(status) {}
+  int status;
+};
+
+long positive(const std::string& name, const std::string& v, long most) {
+  char* end = nullptr;
+  const long n = std::strtol(v.c_str(), &end, 10);
+  if (v.empty() || *end != '\0' || n < 1 || n > most) {
+    throw UsageError(name + " must be a number from 1 to " + std::to_string(most));
+  }
+  return n;
+}
+
+ServeOptions parse(int argc, char** argv) {
+  ServeOptions o;
+  std::string key_file;
+  parse_options(argc, argv, 2, o.common, [&](const std::string& name, const auto& value) {
+    if (name == "--host") {
+      o.host = value();
+    } else if (name == "--port") {
+      o.port = static_cast<int>(positive(name, value(), 65535));
+    } else if (name == "--mapping-store") {
+      o.mapping_store = value();
+      if (o.mapping_store != "memory" && o.mapping_store.rfind("redis://", 0) != 0) {
+        throw UsageError("--mapping-store must be memory or redis://HOST:PORT/PREFIX");
+      }
+    } else if (name == "--api-key-file") {
+      key_file = value();
+    } else if (name == "--threads") {
+      o.threads = static_cast<size_t>(positive(name, value(), 1024));
+    } else if (name == "--session-ttl") {
+      o.session_ttl = positive(name, value(), 365L * 24 * 3600);
+    } else if (name == "--max-sessions") {
+      o.max_sessions = static_cast<size_t>(positive(name, value(), 100000000));
+    } else if (name == "--max-body") {
+      o.max_body = static_cast<size_t>(positive(name, value(), 1L << 40));
+    } else {
+      return false;
+    }
+    return true;
+  });
+  if (!o.common.inputs.empty()) throw UsageError("serve takes no FILE");
+  if (!key_file.empty()) {
+    std::ifstream in(key_file);
+    if (!in) throw UsageError("cannot read the API key file " + key_file);
+    std::getline(in, o.api_key);
+    while (!o.api_key.empty() && (o.api_key.back() == '\r' || o.api_key.back() == ' ')) o.api_key.pop_back();
+    if (o.api_key.size() < 16) throw UsageError("the API key in " + key_file + " must be at least 16 characters");
+  }
+  return o;
+}
+
+// Constant-time comparison: the time taken says nothing of where they differ.
+bool same_secret(const std::string& given, const std::string& expected) {
+  unsigned char diff = given.size() == expected.size() ? 0 : 1;
+  for (size_t i = 0; i < expected.size(); ++i) {
+    diff |= static_cast<unsigned char>(expected[i] ^ (i < given.size() ? given[i] : 0));
+  }
+  return diff == 0;
+}
+
+json body_of(const httplib::Request& req) {
+  json body = json::parse(req.body, nullptr, /*allow_exceptions=*/false);
+  if (body.is_discarded() || !body.is_object()) throw HttpError(400, "the body must be a JSON object");
+  return body;
+}
+
+std::string string_field(const json& body, const char* name, bool required, const std::string& fallback = {}) {
+  auto it = body.find(name);
+  if (it == body.end() || it->is_null()) {
+    if (required) throw HttpError(400, std::string("\"") + name + "\" is missing");
+    return fallback;
+  }
+  if (!it->is_string()) throw HttpError(400, std::string("\"") + name + "\" must be a string");
+  return it->get<std::string>();
+}
+
+std::string language_of(const json& body, const std::string& fallback) {
+  std::string language = string_field(body, "language", false, fallback);
+  if (language != "id" && language != "en") throw HttpError(422, "\"language\" must be \"id\" or \"en\"");
+  return language;
+}
+
+void check_text(const std::string& text) {
+  if (find_invalid_utf8(text) != std::string::npos) throw HttpError(400, "\"text\" is not valid UTF-8");
+}
+
+anonymization::OperatorMap operators_of(const json& spec) {
+  if (!spec.is_object()) throw HttpError(400, "\"operators\" must be an object");
+  anonymization::OperatorMap operators;
+  for (const auto& [type, entry] : spec.items()) {
+    if (!entry.is_object() || !entry.contains("type") || !entry["type"].is_string()) {
+      throw HttpError(400, "operator " + type + " must be an object with a string \"type\"");
+    }
+    const std::string name = entry["type"];
+    if (name == "custom") throw HttpError(422, "operator " + type + ": custom operators cannot be sent");
+    anonymization::Params params;
+    for (const auto& [key, value] : entry.items()) {
+      if (key == "type") continue;
+      if (value.is_string()) {
+        params[key] = value.get<std::string>();
+      } else if (value.is_boolean()) {
+        params[key] = value.get<bool>();
+      } else if (value.is_number_integer()) {
+        params[key] = value.get<int64_t>();
+      } else {
+        throw HttpError(422, "operator " + type + ": parameter " + key + " has an unusable value");
+      }
+    }
+    anonymization::OperatorConfig config(name, params);
+    try {
+      config.validate();
+    } catch (const std::exception& e) {
+      throw HttpError(422, "operator " + type + ": " + e.what());
+    }
+    operators.insert_or_assign(type, std::move(config));
+  }
+  return operators;
+}
+
+void answer(httplib::Response& res, int status, const json& body) {
+  res.status = status;
+  res.set_content(body.dump(), "application/json");
+}
+
+void answer_error(httplib::Response& res, int status, const std::string& message) {
+  answer(res, status, json{{"error", message}, {"code", status}});
+}
+
+class Service {
+ public:
+  explicit Service(const ServeOptions& o)
+      : o_(o),
+        analyzer_(make_analyzer(o.common)),
+        sessions_([this] { return std::make_unique<pii_detector::TextAnonymizer>(analyzer_, anonymizer_options()); },
+                  o.mapping_store == "memory" ? std::string() : o.mapping_store, std::chrono::seconds(o.session_ttl),
+                  o.max_sessions) {}
+
+  void route(httplib::Server& server) {
+    server.Get("/", [](const httplib::Request&, httplib::Response& res) { res.set_content(kPage, "text/html"); });
+    server.Get("/healthz", [](const httplib::Request&, httplib::Response& res) {
+      answer(res, 200, json{{"status", "ok"}});
+    });
+    handle(server, "GET", "/openapi.json", [](const httplib::Request&, httplib::Response& res) {
+      res.set_content(kOpenApi, "application/json");
+    });
+    handle(server, "GET", "/metrics", [this](const httplib::Request&, httplib::Response& res) {
+      res.set_content(metrics_.render(sessions_.size()), "text/plain; version=0.0.4");
+    });
+    handle(server, "POST", "/v1/analyze", [this](const httplib::Request& req, httplib::Response& res) { analyze(req, res); });
+    handle(server, "POST", "/v1/anonymize",
+           [this](const httplib::Request& req, httplib::Response& res) { anonymize(req, res); });
+    handle(server, "POST", "/v1/deanonymize",
+           [this](const httplib::Request& req, httplib::Response& res) { deanonymize(req, res); });
+    server.Post("/v1/deanonymize/stream",
+                [this](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+                  guarded("/v1/deanonymize/stream", req, res, [&] { stream(req, res, reader); });
+                });
+    server.Delete(R"(/v1/sessions/([^/]+))", [this](const httplib::Request& req, httplib::Response& res) {
+      guarded("/v1/sessions", req, res, [&] {
+        if (!sessions_.erase(req.matches[1])) throw HttpError(404, "no such session");
+        res.status = 204;
+      });
+    });
+    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
+      if (!res.body.empty()) return;
+      answer_error(res, res.status, res.status == 413 ? "the body is larger than the limit"
+                                    : res.status == 404 ? "no such endpoint"
+                                                        : "the request cannot be served");
+    });
+  }
+
+  void expire_sessions() { sessions_.expire(); }
+
+ private:
+  pii_detector::TextAnonymizerOptions anonymizer_options() const {
+    pii_detector::TextAnonymizerOptions options;
+    options.max_text_length = o_.common.max_chars;
+    return options;
+  }
+
+  template <class Fn>
+  void handle(httplib::Server& server, const std::string& method, const std::string& path, Fn fn) {
+    auto wrapped = [this, path, fn](const httplib::Request& req, httplib::Response& res) {
+      guarded(path, req, res, [&] { fn(req, res); });
+    };
+    if (method == "GET") server.Get(path, wrapped);
+    if (method == "POST") server.Post(path, wrapped);
+  }
+
+  // Authenticates, runs `fn`, turns exceptions into JSON errors and records
+  // the request's metrics.
+  template <class Fn>
+  void guarded(const std::string& endpoint, const httplib::Request& req, httplib::Response& res, Fn fn) {
+    const auto start = std::chrono::steady_clock::now();
+    res.status = 200;
+    try {
+      if (!o_.api_key.empty()) {
+        const std::string header = req.get_header_value("Authorization");
+        if (header.rfind("Bearer ", 0) != 0 || !same_secret(header.substr(7), o_.api_key)) {
+          throw HttpError(401, "a valid API key is needed (Authorization: Bearer KEY)");
+        }
+      }
+      fn();
+    } catch (const HttpError& e) {
+      answer_error(res, e.status, e.what());
+    } catch (const SessionLimitError& e) {
+      answer_error(res, 503, e.what());
+    } catch (const pii_detector::InputTooLargeError& e) {
+      answer_error(res, 413, e.what());
+    } catch (const std::invalid_argument& e) {
+      answer_error(res, 422, e.what());
+    } catch (const std::exception& e) {
+      std::cerr << "tesk-privacy: error: " << req.method << " " << req.path << ": " << e.what() << "\n";
+      answer_error(res, 500, "the request failed inside the service");
+    }
+    metrics_.record(endpoint, res.status,
+                    std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+  }
+
+  void analyze(const httplib::Request& req, httplib::Response& res) {
+    const json body = body_of(req);
+    const std::string text = string_field(body, "text", true);
+    check_text(text);
+    recognition::AnalyzeOptions options;
+    options.score_threshold = 0.46;
+    if (auto it = body.find("entities"); it != body.end() && !it->is_null()) {
+      if (!it->is_array()) throw HttpError(400, "\"entities\" must be a list of strings");
+      std::vector<std::string> entities;
+      for (const json& e : *it) {
+        if (!e.is_string()) throw HttpError(400, "\"entities\" must be a list of strings");
+        entities.push_back(e);
+      }
+      options.entities = std::move(entities);
+    }
+    if (auto it = body.find("score_threshold"); it != body.end() && !it->is_null()) {
+      if (!it->is_number() || *it < 0 || *it > 1) throw HttpError(422, "\"score_threshold\" must be from 0 to 1");
+      options.score_threshold = it->get<double>();
+    }
+    const Utf8Text input(text);
+    const auto found = analyzer_->analyze(input, language_of(body, o_.common.language), options);
+    res.set_content(recognition::results_to_json(input, found), "application/json");
+  }
+
+  void anonymize(const httplib::Request& req, httplib::Response& res) {
+    const json body = body_of(req);
+    const std::string text = string_field(body, "text", true);
+    check_text(text);
+    pii_detector::AnonymizeOptions options;
+    options.language = language_of(body, o_.common.language);
+    std::optional<anonymization::OperatorMap> operators;
+    if (auto it = body.find("operators"); it != body.end() && !it->is_null()) operators = operators_of(*it);
+    const std::string id = string_field(body, "session_id", false);
+    std::shared_ptr<Sessions::Session> session = id.empty() ? sessions_.create() : sessions_.find(id, true);
+    if (!session) throw HttpError(404, "no such session");
+    // Detection needs no session; only the replacement runs under its lock.
+    const pii_detector::TextAnonymizer::Detection found = session->anonymizer->detect(text, options);
+    std::lock_guard<std::mutex> hold(session->mutex);
+    pii_detector::TextAnonymizer& anonymizer = *session->anonymizer;
+    if (operators) anonymizer.add_operators(*operators);
+    const std::string out = session->store
+                                ? anonymize_shared(anonymizer, *session->store, session->shared, text, found, options)
+                                : anonymizer.anonymize(text, found, options);
+    // Each detection with the value the session's mapping gives its original.
+    const Utf8Text input(text);
+    json items = json::array();
+    for (const recognition::RecognizerResult& r : found.results) {
+      const std::string original(input.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end)));
+      const pii_detector::EntityMapping* inner = anonymizer.store().mapping.find(r.entity_type);
+      std::string anonymized;
+      if (inner != nullptr) {
+        for (const auto& [key, value] : *inner) {
+          if (value == original) anonymized = key;
+        }
+      }
+      if (anonymized.empty()) continue;  // settled into another span
+      items.push_back(json{{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end}, {"score", r.score},
+                           {"anonymized", anonymized}});
+    }
+    answer(res, 200, json{{"text", out}, {"session_id", session->id}, {"items", items}});
+  }
+
+  std::shared_ptr<Sessions::Session> session_for(const std::string& id) {
+    if (id.empty()) throw HttpError(400, "\"session_id\" is missing");
+    std::shared_ptr<Sessions::Session> session = sessions_.find(id);
+    if (!session) throw HttpError(404, "no such session");
+    return session;
+  }
+
+  void deanonymize(const httplib::Request& req, httplib::Response& res) {
+    const json body = body_of(req);
+    const std::string text = string_field(body, "text", true);
+    check_text(text);
+    bool tolerant = false;
+    if (auto it = body.find("tolerant"); it != body.end() && !it->is_null()) {
+      if (!it->is_boolean()) throw HttpError(400, "\"tolerant\" must be true or false");
+      tolerant = *it;
+    }
+    std::shared_ptr<Sessions::Session> session = session_for(string_field(body, "session_id", true));
+    std::lock_guard<std::mutex> hold(session->mutex);
+    if (session->store) take_newer_entries(*session->anonymizer, *session->store, session->shared);
+    answer(res, 200, json{{"text", session->anonymizer->deanonymize(text, tolerant)}});
+  }
+
+  // The request body is read as it arrives and each piece restored at once;
+  // the answer carries one chunk per piece.
+  void stream(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    const std::string tolerant = req.get_param_value("tolerant");
+    if (!tolerant.empty() && tolerant != "true" && tolerant != "false") {
+      throw HttpError(422, "tolerant must be true or false");
+    }
+    std::shared_ptr<Sessions::Session> session = session_for(req.get_param_value("session_id"));
+    std::unique_ptr<pii_detector::StreamingDeanonymizer> restorer;
+    {
+      std::lock_guard<std::mutex> hold(session->mutex);
+      if (session->store) take_newer_entries(*session->anonymizer, *session->store, session->shared);
+      restorer = std::make_unique<pii_detector::StreamingDeanonymizer>(session->anonymizer->store(),
+                                                                       tolerant == "true");
+    }
+    auto pieces = std::make_shared<std::vector<std::string>>();
+    size_t received = 0;
+    reader([&](const char* data, size_t length) {
+      received += length;
+      if (received > o_.max_body) throw HttpError(413, "the body is larger than the limit");
+      pieces->push_back(restorer->feed(std::string_view(data, length)));
+      return true;
+    });
+    pieces->push_back(restorer->finish());
+    res.set_chunked_content_provider("text/plain; charset=utf-8", [pieces](size_t, httplib::DataSink& sink) {
+      for (const std::string& piece : *pieces) {
+        if (!piece.empty()) sink.write(piece.data(), piece.size());
+      }
+      sink.done();
+      return true;
+    });
+  }
+
+  const ServeOptions& o_;
+  std::shared_ptr<pii_detector::TextAnalyzer> analyzer_;
+  Sessions sessions_;
+  Metrics metrics_;
+};
+
+volatile std::sig_atomic_t stop_requested = 0;
+
+void request_stop(int) { stop_requested = 1; }
+
+}  // namespace
+
+int run_serve(int argc, char** argv) {
+  const ServeOptions o = parse(argc, argv);
+  Service service(o);
+  httplib::Server server;
+  server.new_task_queue = [threads = o.threads] { return new httplib::ThreadPool(threads); };
+  server.set_payload_max_length(o.max_body);
+  server.set_read_timeout(10, 0);
+  server.set_write_timeout(10, 0);
+  service.route(server);
+  server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
+    if (res.status >= 500) std::cerr << "tesk-privacy: " << req.method << " " << req.path << " " << res.status << "\n";
+  });
+  if (!server.bind_to_port(o.host, o.port)) {
+    throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
+  }
+  // SIGTERM or SIGINT stops the server: requests in flight finish, new
+  // connections are refused. The handler only sets a flag; the housekeeping
+  // thread, which also ends idle sessions, acts on it.
+  struct sigaction action {};
+  action.sa_handler = request_stop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  std::atomic<bool> done{false};
+  std::thread housekeeping([&] {
+    for (int tick = 0; !done; ++tick) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (stop_requested) {
+        server.stop();
+        return;
+      }
+      if (tick % 5 == 0) service.expire_sessions();
+    }
+  });
+  std::cerr << "tesk-privacy: serving on http://" << o.host << ":" << o.port << "/\n";
+  server.listen_after_bind();
+  done = true;
+  housekeeping.join();
+  std::cerr << "tesk-privacy: stopped\n";
+  return 0;
+}
+
+}  // namespace tesk_privacy::cli
