@@ -3,6 +3,7 @@
 // session (serve/sessions.h). Request texts and mapping values are never
 // logged: a request's log line holds its method, path, status and time.
 #include <httplib.h>
+#include <malloc.h>
 #include <signal.h>
 
 #include <atomic>
@@ -32,7 +33,9 @@ struct ServeOptions {
   int port = 8080;
   std::string mapping_store = "memory";
   std::string api_key;  // empty: no authentication
-  size_t threads = CommonOptions::default_jobs();
+  // httplib serves a connection on one thread while it is kept alive, so
+  // this is the number of clients served at once.
+  size_t threads = 64;
   long session_ttl = 3600;
   size_t max_sessions = 10000;
   size_t max_body = 10u << 20;
@@ -212,7 +215,15 @@ class Service {
     });
   }
 
-  void expire_sessions() { sessions_.expire(); }
+  // Ends idle sessions; after many ended, the freed memory goes back to the
+  // system (the allocator would keep it for the next burst of sessions).
+  void expire_sessions() {
+    ended_ += sessions_.expire();
+    if (ended_ >= 1000 || (ended_ > 0 && sessions_.size() == 0)) {
+      ::malloc_trim(0);
+      ended_ = 0;
+    }
+  }
 
  private:
   pii_detector::TextAnonymizerOptions anonymizer_options() const {
@@ -381,6 +392,7 @@ class Service {
   std::shared_ptr<pii_detector::TextAnalyzer> analyzer_;
   Sessions sessions_;
   Metrics metrics_;
+  size_t ended_ = 0;  // sessions ended since the last trim
 };
 
 volatile std::sig_atomic_t stop_requested = 0;
@@ -397,6 +409,9 @@ int run_serve(int argc, char** argv) {
   server.set_payload_max_length(o.max_body);
   server.set_read_timeout(10, 0);
   server.set_write_timeout(10, 0);
+  server.set_keep_alive_timeout(2);
+  server.set_keep_alive_max_count(100000);
+  server.set_tcp_nodelay(true);
   service.route(server);
   server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
     if (res.status >= 500) std::cerr << "tesk-privacy: " << req.method << " " << req.path << " " << res.status << "\n";

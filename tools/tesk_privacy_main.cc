@@ -23,6 +23,10 @@ Commands:
   anonymize     write the documents with PII replaced by placeholders such as
                 <PERSON_1>, or by fake values with --fake
   deanonymize   put the originals back, from the mapping file
+  serve         run an HTTP service (JSON) with sessions: POST /v1/analyze,
+                /v1/anonymize, /v1/deanonymize, /v1/deanonymize/stream,
+                DELETE /v1/sessions/ID, GET /healthz, /metrics, /openapi.json
+                and a web page at /
   list-entities print the entity types that can be detected, one a line:
                 the built-in types, then those of the Indonesian formats
 
@@ -97,15 +101,29 @@ deanonymize:
       --mapping STORE     the mapping written by anonymize (required), with
                           --mapping-key-file when it is encrypted
 
+serve:
+      --host HOST         address to listen on (default 127.0.0.1)
+      --port PORT         port (default 8080)
+      --mapping-store S   where sessions keep their mappings: memory (default)
+                          or redis://HOST:PORT/PREFIX, which processes share
+      --api-key-file FILE every endpoint but /healthz and / needs
+                          "Authorization: Bearer KEY" with the key in FILE
+      --threads N         connections served at once (default 64)
+      --session-ttl S     a session ends S seconds after its last use
+                          (default 3600)
+      --max-sessions N    sessions alive at once (default 10000)
+      --max-body BYTES    largest request body (default 10485760)
+                          SIGTERM or SIGINT stops the service gracefully.
+
   -h, --help              show this help
       --version           show the version
 
 Exit status: 0 on success, 2 on a usage error, 1 on any other error, with a
-one-line message on standard error. anonymize and deanonymize write nothing
-to standard output when they fail. anonymize fails when detection could not
-complete on a document. analyze and anonymize fail, after trying every
-document, when any request to a remote recognizer failed; the message says
-how many. analyze has then already written the results it found.
+one-line message on standard error. anonymize fails when detection could not
+complete on a document; the documents before it have been written, each
+after the mapping that undoes it was saved. Once a request to a remote
+recognizer has failed, anonymize writes no further document and fails;
+analyze fails at the end, having written the results it found.
 )";
 
 }  // namespace

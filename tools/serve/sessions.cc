@@ -87,10 +87,10 @@ bool Sessions::erase(const std::string& id) {
   return sessions_.erase(id) > 0;
 }
 
-void Sessions::expire() {
+size_t Sessions::expire() {
   const auto now = std::chrono::steady_clock::now();
   std::lock_guard<std::mutex> hold(mutex_);
-  std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second->last_used > ttl_; });
+  return std::erase_if(sessions_, [&](const auto& entry) { return now - entry.second->last_used > ttl_; });
 }
 
 size_t Sessions::size() const {

@@ -50,8 +50,8 @@ class Sessions {
   std::shared_ptr<Session> find(const std::string& id, bool open = false);
   // False when there was no such session.
   bool erase(const std::string& id);
-  // Ends the sessions unused for longer than the time to live.
-  void expire();
+  // Ends the sessions unused for longer than the time to live; returns how many.
+  size_t expire();
   size_t size() const;
 
   static bool well_formed(const std::string& id);
