@@ -4,6 +4,7 @@
 // --allow-remote-failures.
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli_common.h"
 #include "commands.h"
@@ -70,6 +71,8 @@ int run_analyze(int argc, char** argv) {
   json_options.removed_reason = "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) + " characters";
   Progress progress(common.progress);
   BatchedOutput output;
+  std::optional<MirroredOutput> mirror;
+  if (!common.output_dir.empty()) mirror.emplace(common);
   try {
     process_documents<std::string>(
         common,
@@ -86,8 +89,12 @@ int run_analyze(int argc, char** argv) {
           }
           return recognition::results_to_json(text, found, json_options, too_long) + "\n";
         },
-        [&](Document&, std::string& line) {
+        [&](Document& doc, std::string& line) {
+          if (mirror) {
+          mirror->add(doc, line);
+        } else {
           output.add([&] { return std::move(line); });
+        }
           progress.tick();
         });
   } catch (...) {
@@ -95,6 +102,7 @@ int run_analyze(int argc, char** argv) {
     throw;
   }
   output.flush();
+  if (mirror) mirror->finish();
   progress.done();
   check_remote_failures(common, remotes,
                         "the results written may miss entities (--allow-remote-failures exits with 0 anyway)");

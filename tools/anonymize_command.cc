@@ -140,12 +140,15 @@ int rewrite(RewriteOptions o, bool anonymizing) {
                                " on was written (--allow-remote-failures writes the output anyway)");
     }
   };
-  BatchedOutput output([&] {
+  auto save_mapping = [&] {
     if (anonymizing && store && !commit_each) {
       store->commit(pending);
       pending = {};
     }
-  });
+  };
+  BatchedOutput output(save_mapping);
+  std::optional<MirroredOutput> mirror;
+  if (!o.common.output_dir.empty()) mirror.emplace(o.common, save_mapping);
   Progress progress(o.common.progress);
   auto replace = [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
     if (!anonymizing) {
@@ -175,7 +178,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
         },
         [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
           check_remotes(doc.source);
-          output.add([&] {
+          auto make = [&] {
             std::string text;
             try {
               text = replace(doc, found);
@@ -185,7 +188,12 @@ int rewrite(RewriteOptions o, bool anonymizing) {
               throw std::runtime_error(doc.source + ": " + e.what());
             }
             return o.common.jsonl ? nlohmann::json{{"text", text}}.dump() + "\n" : text;
-          });
+          };
+          if (mirror) {
+            mirror->add(doc, make());
+          } else {
+            output.add(make);
+          }
           progress.tick();
         });
   } catch (const pii_detector::MappingStoreError&) {
@@ -195,6 +203,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
     throw;
   }
   output.flush();
+  if (mirror) mirror->finish();
   if (anonymizer.detection_failures() > 0) {
     std::cerr << "tesk-privacy: warning: " << anonymizer.detection_failures()
               << " recognizer failures were skipped (--keep-going); see the error lines above\n";

@@ -3,7 +3,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -59,6 +63,10 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.prosa_url = value();
     } else if (a == "--no-indonesian-formats") {
       common.indonesian_formats = false;
+    } else if (a == "-r" || a == "--recursive") {
+      common.recursive_dir = value();
+    } else if (a == "-o" || a == "--output-dir") {
+      common.output_dir = value();
     } else if (a == "-j" || a == "--jobs") {
       const std::string v = value();
       char* end = nullptr;
@@ -72,6 +80,11 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
     } else {
       common.inputs.push_back(a);
     }
+  }
+  if (!common.recursive_dir.empty() && !common.inputs.empty()) throw UsageError("-r DIR takes no FILE");
+  if (!common.recursive_dir.empty() && common.output_dir.empty()) throw UsageError("-r DIR needs -o OUTDIR");
+  if (!common.output_dir.empty() && common.recursive_dir.empty() && common.inputs.empty()) {
+    throw UsageError("-o OUTDIR needs -r DIR or FILE arguments");
   }
 }
 
@@ -214,17 +227,94 @@ void BatchedOutput::flush() {
   write_waiting();
 }
 
+std::vector<std::string> input_files(const CommonOptions& options) {
+  if (options.recursive_dir.empty()) {
+    return options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
+  }
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code error;
+  fs::recursive_directory_iterator it(options.recursive_dir, error), end;
+  if (error) throw std::runtime_error(options.recursive_dir + ": " + error.message());
+  for (; it != end; it.increment(error)) {
+    if (error) throw std::runtime_error(options.recursive_dir + ": " + error.message());
+    const std::string name = it->path().filename().string();
+    if (!name.empty() && name[0] == '.') {
+      if (it->is_directory()) it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_regular_file()) files.push_back(it->path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+MirroredOutput::MirroredOutput(const CommonOptions& options, std::function<void()> before_write)
+    : inputs_(input_files(options)),
+      root_(options.recursive_dir),
+      output_dir_(options.output_dir),
+      before_write_(std::move(before_write)) {}
+
+MirroredOutput::~MirroredOutput() {
+  if (file_ != nullptr) std::fclose(file_);
+  if (open_) ::unlink(temporary_.c_str());
+}
+
+void MirroredOutput::open_next() {
+  namespace fs = std::filesystem;
+  const fs::path relative = root_.empty() ? fs::path(inputs_[next_]).filename()
+                                          : fs::path(inputs_[next_]).lexically_relative(root_);
+  target_ = (fs::path(output_dir_) / relative).string();
+  std::error_code error;
+  fs::create_directories(fs::path(target_).parent_path(), error);
+  if (error) throw std::runtime_error("cannot create the folder of " + target_ + ": " + error.message());
+  temporary_ = target_ + ".tesk-tmp";
+  file_ = std::fopen(temporary_.c_str(), "wb");
+  if (file_ == nullptr) throw std::runtime_error("cannot write " + temporary_ + ": " + std::strerror(errno));
+  open_ = true;
+  ++next_;
+}
+
+void MirroredOutput::publish() {
+  const bool closed = std::fclose(file_) == 0;
+  file_ = nullptr;
+  if (!closed) throw std::runtime_error("cannot write " + temporary_ + ": " + std::strerror(errno));
+  if (before_write_) before_write_();
+  if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    throw std::runtime_error("cannot rename " + temporary_ + " to " + target_ + ": " + std::strerror(errno));
+  }
+  open_ = false;
+}
+
+void MirroredOutput::add(const Document& doc, std::string_view data) {
+  while (!open_ || next_ <= doc.input) {
+    if (open_) publish();
+    open_next();
+  }
+  if (std::fwrite(data.data(), 1, data.size(), file_) != data.size()) {
+    throw std::runtime_error("cannot write " + temporary_ + ": " + std::strerror(errno));
+  }
+}
+
+void MirroredOutput::finish() {
+  if (open_) publish();
+  while (next_ < inputs_.size()) {
+    open_next();
+    publish();
+  }
+}
+
 void for_each_document(const CommonOptions& options, const std::function<void(Document&)>& fn) {
-  std::vector<std::string> inputs = options.inputs;
-  if (inputs.empty()) inputs.push_back("-");
-  for (const std::string& name : inputs) {
+  const std::vector<std::string> inputs = input_files(options);
+  for (size_t index = 0; index < inputs.size(); ++index) {
+    const std::string& name = inputs[index];
     const std::string label = name == "-" ? "<stdin>" : name;
     if (!options.jsonl) {
       std::string data = read_all(name, label, options.max_chars);
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
       }
-      Document doc{label, std::move(data), std::nullopt};
+      Document doc{label, std::move(data), std::nullopt, index};
       fn(doc);
       continue;
     }
@@ -240,11 +330,12 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
       if (over) too_long(source, *options.max_chars);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) {
-        Document blank{source, std::string(), std::nullopt};  // answered by a line of its own
+        Document blank{source, std::string(), std::nullopt, index};  // answered by a line of its own
         fn(blank);
         continue;
       }
       Document doc = parse_line(source, line);
+      doc.input = index;
       fn(doc);
     }
     if (in.bad()) throw std::runtime_error("error while reading " + label);

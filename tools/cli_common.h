@@ -38,6 +38,11 @@ struct CommonOptions {
   bool allow_remote_failures = false;
   // The recognizers for Indonesian formats (on unless --no-indonesian-formats).
   bool indonesian_formats = true;
+  // -r DIR: every file below DIR is input; -o DIR: the output of each goes
+  // to the file of the same relative path below DIR instead of standard
+  // output.
+  std::string recursive_dir;
+  std::string output_dir;
   // anonymize --max-chars: reading a document (a file, or a JSON line) stops
   // once it is certainly longer, and the document fails.
   std::optional<size_t> max_chars;
@@ -59,7 +64,13 @@ struct Document {
   std::string source;  // "FILE" or "FILE:LINE"
   std::string text;
   std::optional<std::string> language;  // from a JSON line
+  size_t input = 0;                     // index of its file in input_files()
 };
+
+// The files the documents come from: the FILE arguments ("-" for standard
+// input when there are none), or with -r every regular file below the
+// folder, in the order of their paths (names starting with "." left out).
+std::vector<std::string> input_files(const CommonOptions& options);
 
 // Calls `fn` for every document of the inputs, in order. A JSON-lines input
 // is read one line at a time, so memory stays bounded by its longest line;
@@ -89,6 +100,35 @@ void process_documents(const CommonOptions& options, const std::function<Out(Doc
   run.finish();
   if (reading) std::rethrow_exception(reading);
 }
+
+// The output of each input file written to the file of the same relative
+// path below options.output_dir. A file appears whole, when its last
+// document was written (through a temporary beside it, renamed), after
+// `before_write` ran; a file without documents appears empty. On failure
+// the file being written is removed; those finished stay.
+class MirroredOutput {
+ public:
+  MirroredOutput(const CommonOptions& options, std::function<void()> before_write = {});
+  ~MirroredOutput();
+  MirroredOutput(const MirroredOutput&) = delete;
+  MirroredOutput& operator=(const MirroredOutput&) = delete;
+
+  void add(const Document& doc, std::string_view data);
+  // Finishes every remaining file.
+  void finish();
+
+ private:
+  void open_next();
+  void publish();
+
+  std::vector<std::string> inputs_;
+  std::string root_, output_dir_;
+  std::function<void()> before_write_;
+  size_t next_ = 0;  // the next file to open
+  bool open_ = false;
+  std::string temporary_, target_;
+  std::FILE* file_ = nullptr;
+};
 
 // Standard output written in batches, as it comes: a background thread
 // writes what waits every second (so output flows while the input stalls),

@@ -49,6 +49,12 @@ Options of every command:
                           addresses, dates, vehicle plates, street addresses,
                           amounts with scale words) and the rules that keep
                           every identifier whole
+  -r, --recursive DIR     every file below DIR is a document (or, with --jsonl,
+                          a file of them); needs -o
+  -o, --output-dir OUT    write each file's output to the file of the same
+                          relative path below OUT instead of standard output
+                          (each appears whole once done; an input file
+                          without documents gives an empty one)
   -j, --jobs N            detect on N threads at once (default: the number of
                           cores); output, placeholders and fake values are the
                           same whatever N

@@ -188,3 +188,24 @@ def test_batches_equal_successive_calls(text_analyzer):
     )
     assert batched.anonymize_batch(texts, threads=2) == [one.anonymize(t) for t in texts]
     assert batched.deanonymizer_mapping == one.deanonymizer_mapping
+
+
+def test_a_folder_is_mirrored_file_by_file(cli, tmp_path):
+    source, out, back, mapping = (tmp_path / n for n in ("in", "out", "back", "mapping.json"))
+    (source / "a" / "b").mkdir(parents=True)
+    (source / "x.txt").write_text(TEXTS[0])
+    (source / "a" / "b" / "y.txt").write_text(TEXTS[1])
+    (source / "a" / "empty.txt").write_text("")
+    done = subprocess.run([cli, "anonymize", "-r", str(source), "-o", str(out), "--mapping", str(mapping), "-j", "2"],
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert sorted(p.relative_to(out).as_posix() for p in out.rglob("*") if p.is_file()) == [
+        "a/b/y.txt", "a/empty.txt", "x.txt"]
+    assert "Budi Santoso" not in (out / "x.txt").read_text()
+    done = subprocess.run([cli, "deanonymize", "-r", str(out), "-o", str(back), "--mapping", str(mapping)],
+                          capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    assert (back / "x.txt").read_text() == TEXTS[0] and (back / "a" / "b" / "y.txt").read_text() == TEXTS[1]
+    assert (back / "a" / "empty.txt").read_text() == ""
+    usage = subprocess.run([cli, "anonymize", "-r", str(source)], capture_output=True, text=True, timeout=60)
+    assert usage.returncode == 2 and "-o OUTDIR" in usage.stderr
