@@ -14,6 +14,7 @@ PACKAGES=(
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
   libcpp-httplib-dev                              # the HTTP service (tesk-privacy serve)
+  chromium                                        # the service page, tested in headless Chromium
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)

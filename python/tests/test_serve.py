@@ -4,6 +4,7 @@ streamed de-anonymization cut at every position, and a graceful stop."""
 
 import http.client
 import json
+import re
 import signal
 import socket
 import subprocess
@@ -136,6 +137,27 @@ def test_streamed_answer_cut_at_every_position(server):
         assert stream(port, session, [answer[:cut], answer[cut:]]) == (200, expected), cut
     assert stream(port, session, ["[person_1] ", "di LOCATION", "_1"], tolerant=True) == (200, "Budi Santoso di Bandung")
     assert stream(port, "f" * 32, ["x"])[0] == 404
+
+
+def test_the_page_in_headless_chromium(server, tmp_path):
+    import shutil
+    import urllib.parse
+
+    browser = shutil.which("chromium") or shutil.which("chromium-browser")
+    if browser is None:
+        pytest.skip("chromium is not installed (scripts/setup.sh installs it)")
+    _, port = server
+    text = "Budi Santoso, NIK 3171011205900001, tinggal di Bandung"
+    url = f"http://127.0.0.1:{port}/#" + urllib.parse.urlencode({"run": "analyze", "text": text, "key": KEY})
+    common = [browser, "--headless", "--no-sandbox", "--disable-gpu", "--virtual-time-budget=10000",
+              f"--user-data-dir={tmp_path / 'profile'}"]
+    dom = subprocess.run([*common, "--dump-dom", url], capture_output=True, text=True, timeout=120).stdout
+    marks = re.findall(r'<mark class="entity" data-type="([A-Z_]+)" data-score="([0-9.]+)">([^<]*)', dom)
+    assert ("ID_KTP", "0.95", "3171011205900001") in marks
+    assert "PERSON" in {m[0] for m in marks}
+    shot = tmp_path / "page.png"
+    subprocess.run([*common, f"--screenshot={shot}", "--window-size=1000,700", url], capture_output=True, timeout=120)
+    assert shot.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n"
 
 
 def test_concurrent_requests_and_a_graceful_stop(server):

@@ -87,6 +87,13 @@ async function run(action) {
   }
 }
 for (const action of ["analyze", "anonymize", "deanonymize"]) $(action).addEventListener("click", () => run(action));
+// A link can carry a text, an action and a key (the part after "#" never
+// leaves the browser): /#run=analyze&text=...
+const given = new URLSearchParams(location.hash.slice(1));
+if (given.has("text")) $("text").value = given.get("text");
+if (given.has("language")) $("language").value = given.get("language");
+if (given.has("key")) $("key").value = given.get("key");
+if (["analyze", "anonymize"].includes(given.get("run"))) run(given.get("run"));
 </script>
 </body>
 </html>
