@@ -15,6 +15,7 @@ PACKAGES=(
   libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
   libcpp-httplib-dev                              # the HTTP service (tesk-privacy serve)
   chromium                                        # the service page, tested in headless Chromium
+  python3-distributed python3-dask python3-pandas # tesk_privacy.dask and its tests
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
   libphonenumber-dev                              # phone-number matching
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)

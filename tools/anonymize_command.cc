@@ -24,6 +24,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
+#include "tesk_privacy/pii_detector/store/shared_mapping.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 
 namespace tesk_privacy::cli {
@@ -106,7 +107,7 @@ std::unique_ptr<pii_detector::MappingStore> open_store(const RewriteOptions& o) 
 int rewrite(RewriteOptions o, bool anonymizing) {
   if (!anonymizing) o.common.jobs = 1;  // nothing to detect: replacing is all, and it runs in order
   std::unique_ptr<pii_detector::MappingStore> store = open_store(o);
-  // What the shared store holds, as far as this run knows.
+  // What the store holds when the run starts.
   pii_detector::MappingDataType shared;
   if (store) {
     shared = store->load();
@@ -150,14 +151,13 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   std::optional<MirroredOutput> mirror;
   if (!o.common.output_dir.empty()) mirror.emplace(o.common, save_mapping);
   Progress progress(o.common.progress);
+  std::optional<pii_detector::SharedMapping> sharing;
+  if (commit_each) sharing.emplace(anonymizer, *store);
   auto replace = [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
-    if (!anonymizing) {
-      if (commit_each) take_newer_entries(anonymizer, *store, shared);
-      return anonymizer.deanonymize(doc.text);
-    }
+    if (!anonymizing) return sharing ? sharing->deanonymize(doc.text) : anonymizer.deanonymize(doc.text);
     pii_detector::AnonymizeOptions a;
     a.language = doc.language.value_or(o.common.language);
-    if (commit_each) return anonymize_shared(anonymizer, *store, shared, doc.text, found, a);
+    if (sharing) return sharing->anonymize(doc.text, found, a);
     const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
     std::string text = anonymizer.anonymize(doc.text, found, a);
     pii_detector::append_entries(pending, pii_detector::entries_beyond(anonymizer.store().mapping, before));

@@ -388,32 +388,6 @@ void check_remote_failures(const CommonOptions& options,
   std::cerr << "tesk-privacy: warning: " << failed << " requests to remote recognizers failed\n";
 }
 
-void take_newer_entries(pii_detector::TextAnonymizer& anonymizer, pii_detector::MappingStore& store,
-                        pii_detector::MappingDataType& shared, bool force) {
-  const pii_detector::MappingDataType others = store.refresh();
-  if (others.empty() && !force) return;
-  pii_detector::append_entries(shared, others);
-  anonymizer.set_deanonymizer_mapping(shared);
-}
-
-std::string anonymize_shared(pii_detector::TextAnonymizer& anonymizer, pii_detector::MappingStore& store,
-                             pii_detector::MappingDataType& shared, const std::string& text,
-                             const pii_detector::TextAnonymizer::Detection& found,
-                             const pii_detector::AnonymizeOptions& options) {
-  for (int attempt = 0;; ++attempt) {
-    take_newer_entries(anonymizer, store, shared, attempt > 0);
-    const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
-    std::string out = anonymizer.anonymize(text, found, options);
-    const pii_detector::MappingDataType added = pii_detector::entries_beyond(anonymizer.store().mapping, before);
-    if (store.commit(added)) {
-      pii_detector::append_entries(shared, added);
-      return out;
-    }
-    // Another writer came first: replace again on its entries.
-    if (attempt == 1000) throw std::runtime_error(store.describe() + " stayed too busy to take the entries");
-  }
-}
-
 void Progress::tick() {
   ++count_;
   if (enabled_ && count_ % every_ == 0) std::cerr << "tesk-privacy: " << count_ << " documents\n";

@@ -15,7 +15,6 @@
 #include <vector>
 
 #include "core/ordered_executor.h"
-#include "tesk_privacy/pii_detector/store/mapping_store.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/recognition/remote_recognizer.h"
@@ -183,21 +182,6 @@ void check_remote_failures(const CommonOptions& options,
 // Flushes `out` and throws a one-line error when writing it failed (a full
 // disk, a closed pipe).
 void check_output(std::ostream& out);
-
-// Takes the entries other writers added to a shared `store` (Redis) into
-// `anonymizer`; `shared` is what the store holds as far as this process
-// knows, and grows with them.
-void take_newer_entries(pii_detector::TextAnonymizer& anonymizer, pii_detector::MappingStore& store,
-                        pii_detector::MappingDataType& shared, bool force = false);
-
-// Replaces what `found` holds in `text` through `anonymizer`, whose mapping
-// is shared through `store`: entries other writers added are taken first,
-// this text's entries are committed at once, and the replacement is redone
-// on the newer entries when another writer came first.
-std::string anonymize_shared(pii_detector::TextAnonymizer& anonymizer, pii_detector::MappingStore& store,
-                             pii_detector::MappingDataType& shared, const std::string& text,
-                             const pii_detector::TextAnonymizer::Detection& found,
-                             const pii_detector::AnonymizeOptions& options);
 
 // Splits "a,b,c", dropping empty items.
 std::vector<std::string> split_list(const std::string& s);

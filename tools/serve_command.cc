@@ -311,9 +311,8 @@ class Service {
     std::lock_guard<std::mutex> hold(session->mutex);
     pii_detector::TextAnonymizer& anonymizer = *session->anonymizer;
     if (operators) anonymizer.add_operators(*operators);
-    const std::string out = session->store
-                                ? anonymize_shared(anonymizer, *session->store, session->shared, text, found, options)
-                                : anonymizer.anonymize(text, found, options);
+    const std::string out = session->sharing ? session->sharing->anonymize(text, found, options)
+                                             : anonymizer.anonymize(text, found, options);
     // Each detection with the value the session's mapping gives its original.
     const Utf8Text input(text);
     json items = json::array();
@@ -351,8 +350,8 @@ class Service {
     }
     std::shared_ptr<Sessions::Session> session = session_for(string_field(body, "session_id", true));
     std::lock_guard<std::mutex> hold(session->mutex);
-    if (session->store) take_newer_entries(*session->anonymizer, *session->store, session->shared);
-    answer(res, 200, json{{"text", session->anonymizer->deanonymize(text, tolerant)}});
+    answer(res, 200, json{{"text", session->sharing ? session->sharing->deanonymize(text, tolerant)
+                                                    : session->anonymizer->deanonymize(text, tolerant)}});
   }
 
   // The request body is read as it arrives and each piece restored at once;
@@ -366,7 +365,7 @@ class Service {
     std::unique_ptr<pii_detector::StreamingDeanonymizer> restorer;
     {
       std::lock_guard<std::mutex> hold(session->mutex);
-      if (session->store) take_newer_entries(*session->anonymizer, *session->store, session->shared);
+      if (session->sharing) session->sharing->refresh();
       restorer = std::make_unique<pii_detector::StreamingDeanonymizer>(session->anonymizer->store(),
                                                                        tolerant == "true");
     }

@@ -42,6 +42,7 @@
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
 #include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
+#include "tesk_privacy/pii_detector/store/shared_mapping.h"
 #include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/recognition/nlp_configuration.h"
@@ -813,6 +814,41 @@ void bind_text_anonymizer(py::module_& m) {
       .def_property_readonly("detection_failures", [](BoundTextAnonymizer& self) {
         return locked(self, [&] { return self.detection_failures(); });
       });
+
+  // A TextAnonymizer's mapping shared through a store others write (Redis).
+  // The store and the anonymizer stay alive as long as this object.
+  struct BoundSharedMapping {
+    std::shared_ptr<BoundTextAnonymizer> anonymizer;
+    SharedMapping sharing;
+  };
+  py::class_<BoundSharedMapping>(m, "SharedMapping")
+      .def(py::init([](std::shared_ptr<BoundTextAnonymizer> anonymizer, MappingStore& store) {
+             return locked(*anonymizer, [&] {
+               return std::unique_ptr<BoundSharedMapping>(new BoundSharedMapping{anonymizer, SharedMapping(*anonymizer, store)});
+             });
+           }),
+           py::arg("anonymizer"), py::arg("store"), py::keep_alive<1, 3>())
+      .def(
+          "anonymize",
+          [](BoundSharedMapping& self, py::handle text, const std::string& language) {
+            std::string input(utf8_view(text));
+            AnonymizeOptions options;
+            options.language = language;
+            return without_gil([&] {
+              const TextAnonymizer::Detection found = self.anonymizer->detect(input, options);
+              std::lock_guard lock(self.anonymizer->mutex);
+              return self.sharing.anonymize(input, found, options);
+            });
+          },
+          py::arg("text"), py::arg("language") = "id")
+      .def(
+          "deanonymize",
+          [](BoundSharedMapping& self, py::handle text, bool tolerant) {
+            std::string input(utf8_view(text));
+            return locked(*self.anonymizer, [&] { return self.sharing.deanonymize(input, tolerant); });
+          },
+          py::arg("text"), py::arg("tolerant") = false)
+      .def("refresh", [](BoundSharedMapping& self) { locked(*self.anonymizer, [&] { self.sharing.refresh(); }); });
 }
 
 }  // namespace

@@ -5,8 +5,12 @@ Run from a build tree:  PYTHONPATH=<build>/python python3 -m pytest python/tests
 
 import json
 import os
+import shutil
+import socket
 import subprocess
 import sys
+import tempfile
+import time
 
 import pytest
 
@@ -37,3 +41,31 @@ def cli():
     if not path or not os.path.exists(path):
         pytest.skip("TESK_PRIVACY_CLI does not name the tesk-privacy command")
     return path
+
+
+@pytest.fixture()
+def redis_server():
+    """A redis-server of its own on a free loopback port, stopped afterwards."""
+    server = shutil.which("redis-server") or ("/usr/bin/redis-server" if os.path.exists("/usr/bin/redis-server") else None)
+    if server is None:
+        pytest.skip("redis-server is not installed (scripts/setup.sh installs it)")
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        port = s.getsockname()[1]
+    workdir = tempfile.mkdtemp()
+    proc = subprocess.Popen([server, "--port", str(port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
+                             "--dir", workdir], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
+            break
+        except OSError:
+            time.sleep(0.05)
+    else:
+        proc.kill()
+        pytest.fail("redis-server did not start")
+    yield proc, port
+    proc.kill()
+    proc.wait(timeout=10)
+    shutil.rmtree(workdir, ignore_errors=True)

@@ -4,11 +4,8 @@ when a store breaks. Every document must come back exactly."""
 
 import json
 import os
-import shutil
 import signal
-import socket
 import subprocess
-import tempfile
 import time
 
 import pytest
@@ -122,33 +119,6 @@ def test_removed_entry_does_not_give_its_number_again(cli, tmp_path):
     assert out == ["<PERSON_3> datang."]
     code, back, err = finish(start(cli, ["deanonymize", "--mapping", str(mapping)], ["<PERSON_2> dan <PERSON_3>"]))
     assert back == ["Andi Wijaya dan Budi Santoso"]
-
-
-@pytest.fixture()
-def redis_server():
-    server = shutil.which("redis-server") or ("/usr/bin/redis-server" if os.path.exists("/usr/bin/redis-server") else None)
-    if server is None:
-        pytest.skip("redis-server is not installed (scripts/setup.sh installs it)")
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
-    workdir = tempfile.mkdtemp()
-    proc = subprocess.Popen([server, "--port", str(port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
-                             "--dir", workdir], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while time.time() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-            break
-        except OSError:
-            time.sleep(0.05)
-    else:
-        proc.kill()
-        pytest.fail("redis-server did not start")
-    yield proc, port
-    proc.kill()
-    proc.wait(timeout=10)
-    shutil.rmtree(workdir, ignore_errors=True)
 
 
 def test_concurrent_runs_on_one_redis_name(cli, redis_server):

@@ -31,8 +31,7 @@ std::shared_ptr<Sessions::Session> Sessions::make(std::string id) {
     pii_detector::MappingStoreOptions options;
     options.time_to_live = ttl_;
     session->store = pii_detector::open_mapping_store(redis_prefix_ + ":" + session->id, options);
-    session->shared = session->store->load();
-    session->anonymizer->set_deanonymizer_mapping(session->shared);
+    session->sharing = std::make_unique<pii_detector::SharedMapping>(*session->anonymizer, *session->store);
   }
   return session;
 }
@@ -77,7 +76,7 @@ std::shared_ptr<Sessions::Session> Sessions::find(const std::string& id, bool op
     }
   }
   auto session = make(id);
-  if (!open && session->shared.empty()) return nullptr;
+  if (!open && session->anonymizer->store().mapping.size() == 0) return nullptr;
   std::lock_guard<std::mutex> hold(mutex_);
   return sessions_.try_emplace(id, session).first->second;
 }

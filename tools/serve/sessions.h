@@ -19,6 +19,7 @@
 #include <unordered_map>
 
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
+#include "tesk_privacy/pii_detector/store/shared_mapping.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 
 namespace tesk_privacy::cli {
@@ -33,8 +34,8 @@ class Sessions {
     std::string id;
     std::mutex mutex;
     std::unique_ptr<pii_detector::TextAnonymizer> anonymizer;
-    std::unique_ptr<pii_detector::MappingStore> store;  // null without Redis
-    pii_detector::MappingDataType shared;               // the store's entries, as far as known here
+    std::unique_ptr<pii_detector::MappingStore> store;    // null without Redis
+    std::unique_ptr<pii_detector::SharedMapping> sharing;  // over `store`
     std::chrono::steady_clock::time_point last_used;
   };
 

@@ -40,4 +40,37 @@ def parse_mapping_key(text: str) -> bytes:
     return _native.parse_mapping_key(text)
 
 
-__all__ = ["MappingStore", "MappingStoreError", "open_mapping_store", "parse_mapping_key"]
+
+
+class SharedMapping:
+    """A :class:`TextAnonymizer` whose mapping is shared, while it works,
+    with other processes through a store they write too (Redis)::
+
+        store = open_mapping_store("redis://127.0.0.1:6379/chats")
+        shared = SharedMapping(TextAnonymizer(analyzer), store)   # loads the store
+        safe = shared.anonymize("Budi Santoso di Bandung")
+        back = shared.deanonymize(safe)
+
+    Before each text it takes the entries others added; it commits each
+    text's new entries at once, and when another writer came first it
+    replaces the text again on the newer entries, so one original never gets
+    two placeholders. Detection runs with the GIL released.
+    """
+
+    def __init__(self, anonymizer: "TextAnonymizer", store: "MappingStore") -> None:  # type: ignore[name-defined]  # noqa: F821
+        self.anonymizer = anonymizer
+        self.store = store
+        self._native = _native.SharedMapping(anonymizer._native, store)
+
+    def anonymize(self, text: str, language: str = "id") -> str:
+        return self._native.anonymize(text, language)
+
+    def deanonymize(self, text: str, tolerant: bool = False) -> str:
+        return self._native.deanonymize(text, tolerant)
+
+    def refresh(self) -> None:
+        """Takes the entries other writers added since the last call."""
+        self._native.refresh()
+
+
+__all__ = ["MappingStore", "MappingStoreError", "SharedMapping", "open_mapping_store", "parse_mapping_key"]

@@ -1,0 +1,46 @@
+// SharedMapping: a TextAnonymizer whose mapping is shared, while it works,
+// with other processes through a MappingStore that others write too
+// (Redis). Before each text it takes the entries others added; it commits
+// each text's new entries at once, and when another writer came first it
+// replaces the text again on the newer entries, so one original never gets
+// two placeholders and one placeholder never stands for two originals.
+//
+//   auto store = open_mapping_store("redis://127.0.0.1:6379/chats");
+//   TextAnonymizer anonymizer(analyzer);
+//   SharedMapping shared(anonymizer, *store);   // loads the store
+//   std::string safe = shared.anonymize("Budi Santoso di Bandung");
+//   std::string back = shared.deanonymize(safe);
+//
+// Both objects must outlive it; one thread at a time uses it.
+#pragma once
+
+#include <string>
+
+#include "tesk_privacy/pii_detector/store/mapping_store.h"
+#include "tesk_privacy/pii_detector/text_anonymizer.h"
+
+namespace tesk_privacy::pii_detector {
+
+class SharedMapping {
+ public:
+  SharedMapping(TextAnonymizer& anonymizer, MappingStore& store);
+
+  // Takes the entries other writers added since the last call.
+  void refresh(bool force = false);
+  // Replaces what `found` (anonymizer().detect() of `text`) holds and
+  // commits the new entries. Throws MappingStoreError when the store fails,
+  // std::runtime_error when other writers keep coming first (1000 times).
+  std::string anonymize(const std::string& text, const TextAnonymizer::Detection& found,
+                        const AnonymizeOptions& options = {});
+  std::string anonymize(const std::string& text, const AnonymizeOptions& options = {});
+  std::string deanonymize(const std::string& text, bool tolerant = false);
+
+  TextAnonymizer& anonymizer() { return anonymizer_; }
+
+ private:
+  TextAnonymizer& anonymizer_;
+  MappingStore& store_;
+  MappingDataType shared_;  // what the store holds, as far as known here
+};
+
+}  // namespace tesk_privacy::pii_detector

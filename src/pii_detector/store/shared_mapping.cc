@@ -1,0 +1,46 @@
+#include "tesk_privacy/pii_detector/store/shared_mapping.h"
+
+#include <stdexcept>
+
+namespace tesk_privacy::pii_detector {
+
+SharedMapping::SharedMapping(TextAnonymizer& anonymizer, MappingStore& store)
+    : anonymizer_(anonymizer), store_(store), shared_(store.load()) {
+  anonymizer_.set_deanonymizer_mapping(shared_);
+}
+
+void SharedMapping::refresh(bool force) {
+  const MappingDataType others = store_.refresh();
+  if (others.empty() && !force) return;
+  append_entries(shared_, others);
+  anonymizer_.set_deanonymizer_mapping(shared_);
+}
+
+std::string SharedMapping::anonymize(const std::string& text, const TextAnonymizer::Detection& found,
+                                     const AnonymizeOptions& options) {
+  for (int attempt = 0;; ++attempt) {
+    refresh(attempt > 0);
+    const EntryCounts before = entry_counts(anonymizer_.store().mapping);
+    std::string out = anonymizer_.anonymize(text, found, options);
+    const MappingDataType added = entries_beyond(anonymizer_.store().mapping, before);
+    // Nothing new: every original was known here already, so there is
+    // nothing another writer could have taken first.
+    if (added.empty() || store_.commit(added)) {
+      append_entries(shared_, added);
+      return out;
+    }
+    // Another writer came first: replace again on its entries.
+    if (attempt == 1000) throw std::runtime_error(store_.describe() + " stayed too busy to take the entries");
+  }
+}
+
+std::string SharedMapping::anonymize(const std::string& text, const AnonymizeOptions& options) {
+  return anonymize(text, anonymizer_.detect(text, options), options);
+}
+
+std::string SharedMapping::deanonymize(const std::string& text, bool tolerant) {
+  refresh();
+  return anonymizer_.deanonymize(text, tolerant);
+}
+
+}  // namespace tesk_privacy::pii_detector
