@@ -242,6 +242,18 @@ void TextAnonymizer::set_deanonymizer_mapping(MappingDataType mapping) {
   if (fake_guard_) fake_guard_->stale = true;
 }
 
+void TextAnonymizer::append_entries(const MappingDataType& entries) {
+  rewriter_->append(deanonymizer_mapping_, entries);
+  if (fake_guard_) {
+    for (const auto& [type, inner] : entries) {
+      for (const auto& [key, value] : inner) {
+        fake_guard_->taken.insert(to_lower(key));
+        fake_guard_->taken.insert(to_lower(value));
+      }
+    }
+  }
+}
+
 void TextAnonymizer::reset_deanonymizer_mapping() {
   deanonymizer_mapping_ = DeanonymizerMapping();
   rewriter_->invalidate();

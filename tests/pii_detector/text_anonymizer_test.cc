@@ -251,5 +251,24 @@ TEST(TextAnonymizerIntegrity, FakeValuesNeverStandForTwoOriginals) {
   EXPECT_EQ(fakes.size(), places.size());
 }
 
+TEST(TextAnonymizerIntegrity, EntriesRecordedElsewhereJoinAsTheyAre) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi Santoso", "Andi Wijaya", "Siti"},
+                                                 std::vector<std::string>{});
+  TextAnonymizer here(analyzer), elsewhere(analyzer);
+  EXPECT_EQ(here.anonymize("Siti datang"), "<PERSON_1> datang");
+  // Another process numbered its own people; their keys stay as they are.
+  elsewhere.anonymize("Budi Santoso dan Andi Wijaya");
+  here.append_entries(MappingDataType{{"PERSON", {{"<PERSON_7>", "Budi Santoso"}, {"<PERSON_8>", "Andi Wijaya"}}}});
+  EXPECT_EQ(here.anonymize("Andi Wijaya, Siti dan Budi Santoso"), "<PERSON_8>, <PERSON_1> dan <PERSON_7>");
+  EXPECT_EQ(here.anonymize("Siti lagi"), "<PERSON_1> lagi");
+  EXPECT_EQ(here.deanonymize("<PERSON_7> <PERSON_8> <PERSON_1>"), "Budi Santoso Andi Wijaya Siti");
+  // A new person takes a number above every one in use.
+  auto more = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Joko"}, std::vector<std::string>{});
+  TextAnonymizer same(more, with([&](TextAnonymizerOptions& o) { o.deanonymizer_mapping = DeanonymizerMapping(here.deanonymizer_mapping()); }));
+  here.append_entries(MappingDataType{{"PERSON", {{"<PERSON_9>", "Joko"}}}});
+  EXPECT_EQ(here.anonymize("Joko"), "<PERSON_9>");
+  EXPECT_EQ(same.anonymize("Joko"), "<PERSON_9>");
+}
+
 }  // namespace
 }  // namespace tesk_privacy::pii_detector

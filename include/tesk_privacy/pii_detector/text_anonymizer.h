@@ -132,6 +132,10 @@ class TextAnonymizer : public BaseTextAnonymizer {
   // Replaces the store with `mapping`, for instance a shared store's newer
   // state, or the state before a call whose entries a shared store refused.
   void set_deanonymizer_mapping(MappingDataType mapping);
+  // Adds entries recorded elsewhere (another process sharing the mapping),
+  // their placeholders as they are, without rebuilding what is derived from
+  // the store: a call costs time for the entries, not for the store.
+  void append_entries(const MappingDataType& entries);
   // The store itself, read without a copy.
   const DeanonymizerMapping& store() const { return deanonymizer_mapping_; }
   // Adds (or replaces, per entity type) operators.

@@ -11,9 +11,14 @@ SharedMapping::SharedMapping(TextAnonymizer& anonymizer, MappingStore& store)
 
 void SharedMapping::refresh(bool force) {
   const MappingDataType others = store_.refresh();
-  if (others.empty() && !force) return;
   append_entries(shared_, others);
-  anonymizer_.set_deanonymizer_mapping(shared_);
+  if (force) {
+    // After a refused commit: back to what the store holds, without the
+    // entries of the attempt.
+    anonymizer_.set_deanonymizer_mapping(shared_);
+  } else if (!others.empty()) {
+    anonymizer_.append_entries(others);
+  }
 }
 
 std::string SharedMapping::anonymize(const std::string& text, const TextAnonymizer::Detection& found,

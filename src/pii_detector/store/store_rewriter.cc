@@ -1,5 +1,6 @@
 #include "pii_detector/store/store_rewriter.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tesk_privacy::pii_detector {
@@ -62,6 +63,36 @@ void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& tex
     to_placeholders_.add(w.value, w.key, t, w.index);
   }
   synced_ = true;
+}
+
+void StoreRewriter::append(DeanonymizerMapping& store, const MappingDataType& entries) {
+  sync(store);
+  for (const auto& [type, inner] : entries) {
+    const size_t t = type_index(type);
+    EntityMapping& stored = store.mapping[type];
+    auto& values = counts_[type];
+    for (const auto& [key, value] : inner) {
+      if (const std::string* old = stored.find(key)) {
+        if (*old != value) {
+          stored[key] = value;
+          synced_ = false;  // a pair replaced in place: rebuild when next used
+        }
+        continue;
+      }
+      stored[key] = value;
+      ++values[value];
+      long long& highest = highest_[type];
+      highest = std::max(highest, placeholder_number(type, key));
+      if (!synced_ || value.empty()) continue;
+      const size_t index = *stored.position(key);
+      if (!placeholders_.try_emplace(placeholder_key(type, value), Placeholder{key, t, index}).second) {
+        synced_ = false;  // an original under a second placeholder: the order rules need a rebuild
+        continue;
+      }
+      to_originals_.add(key, value, t, index);
+      to_placeholders_.add(value, key, t, index);
+    }
+  }
 }
 
 std::string StoreRewriter::anonymize(const Utf8Text& text, const DeanonymizerMapping& store,

@@ -35,7 +35,10 @@ class StoreRewriter {
   // placeholders avoid `reserved` (placeholder-shaped text of the document).
   void merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,
              const std::unordered_set<std::string>* reserved = nullptr);
-  // The store changed other than through merge().
+  // Adds entries recorded elsewhere to `store`, their keys as they are
+  // (no renumbering), keeping this rewriter in step when it can.
+  void append(DeanonymizerMapping& store, const MappingDataType& entries);
+  // The store changed other than through merge() or append().
   void invalidate() { synced_ = false; }
 
   // Every recorded original in `text` replaced by its placeholder, and each

@@ -25,7 +25,9 @@ struct Nothing : BaseTextAnalyzer {
 };
 
 TextAnonymizer with_store() {
-  return TextAnonymizer(std::make_shared<Nothing>(), TextAnonymizerOptions{.deanonymizer_mapping = kStore});
+  TextAnonymizerOptions options;
+  options.deanonymizer_mapping = kStore;
+  return TextAnonymizer(std::make_shared<Nothing>(), options);
 }
 
 std::string whole(const std::string& text, bool tolerant) {
