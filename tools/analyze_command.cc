@@ -65,6 +65,7 @@ int run_analyze(int argc, char** argv) {
 #endif
   }
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
+  if (common.fields.size() != 1) throw UsageError("analyze takes one field in --fields");
   auto analyzer = make_analyzer(common, &remotes, std::move(models));
   recognition::ResultsJsonOptions json_options;
   json_options.explain = explain;

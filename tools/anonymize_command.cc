@@ -153,41 +153,61 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   Progress progress(o.common.progress);
   std::optional<pii_detector::SharedMapping> sharing;
   if (commit_each) sharing.emplace(anonymizer, *store);
-  auto replace = [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
-    if (!anonymizing) return sharing ? sharing->deanonymize(doc.text) : anonymizer.deanonymize(doc.text);
+  using Detections = std::vector<pii_detector::TextAnonymizer::Detection>;
+  auto replace = [&](const std::string& text, const std::string& language,
+                     const pii_detector::TextAnonymizer::Detection& found) {
+    if (!anonymizing) return sharing ? sharing->deanonymize(text) : anonymizer.deanonymize(text);
     pii_detector::AnonymizeOptions a;
-    a.language = doc.language.value_or(o.common.language);
-    if (sharing) return sharing->anonymize(doc.text, found, a);
+    a.language = language;
+    if (sharing) return sharing->anonymize(text, found, a);
     const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
-    std::string text = anonymizer.anonymize(doc.text, found, a);
+    std::string out = anonymizer.anonymize(text, found, a);
     pii_detector::append_entries(pending, pii_detector::entries_beyond(anonymizer.store().mapping, before));
-    return text;
+    return out;
+  };
+  // A whole file is one text; a JSON line has one per --fields entry.
+  auto texts_of = [&](Document& doc) -> std::vector<std::string>& {
+    if (doc.texts.empty()) doc.texts.push_back(std::move(doc.text));
+    return doc.texts;
   };
   try {
-    process_documents<pii_detector::TextAnonymizer::Detection>(
+    process_documents<Detections>(
         o.common,
         [&](Document& doc) {
-          if (!anonymizing) return pii_detector::TextAnonymizer::Detection{};
+          Detections found(texts_of(doc).size());
+          if (!anonymizing) return found;
           pii_detector::AnonymizeOptions a;
           a.language = doc.language.value_or(o.common.language);
           try {
-            return anonymizer.detect(doc.text, a);
+            for (size_t k = 0; k < found.size(); ++k) found[k] = anonymizer.detect(doc.texts[k], a);
           } catch (const std::exception& e) {
             throw std::runtime_error(doc.source + ": " + e.what());
           }
+          return found;
         },
-        [&](Document& doc, pii_detector::TextAnonymizer::Detection& found) {
+        [&](Document& doc, Detections& found) {
           check_remotes(doc.source);
           auto make = [&] {
-            std::string text;
+            const std::string language = doc.language.value_or(o.common.language);
+            std::vector<std::string>& texts = texts_of(doc);
             try {
-              text = replace(doc, found);
+              for (size_t k = 0; k < texts.size(); ++k) texts[k] = replace(texts[k], language, found[k]);
             } catch (const pii_detector::MappingStoreError&) {
               throw;
             } catch (const std::exception& e) {
               throw std::runtime_error(doc.source + ": " + e.what());
             }
-            return o.common.jsonl ? nlohmann::json{{"text", text}}.dump() + "\n" : text;
+            if (!o.common.jsonl) return std::move(texts.front());
+            nlohmann::ordered_json record = doc.record.is_object() ? std::move(doc.record) : nlohmann::ordered_json::object();
+            for (size_t k = 0; k < texts.size(); ++k) {
+              const std::string& field = o.common.fields[k];
+              if (record.contains(field) && record[field].is_string()) {
+                record[field] = texts[k];
+              } else if (field == "text" && !record.contains(field)) {
+                record[field] = texts[k];  // a blank line answers {"text": ""}
+              }
+            }
+            return record.dump() + "\n";
           };
           if (mirror) {
             mirror->add(doc, make());

@@ -67,6 +67,9 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.recursive_dir = value();
     } else if (a == "-o" || a == "--output-dir") {
       common.output_dir = value();
+    } else if (a == "--fields") {
+      common.fields = split_list(value());
+      if (common.fields.empty()) throw UsageError("--fields needs at least one field name");
     } else if (a == "-j" || a == "--jobs") {
       const std::string v = value();
       char* end = nullptr;
@@ -82,6 +85,7 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
     }
   }
   if (!common.recursive_dir.empty() && !common.inputs.empty()) throw UsageError("-r DIR takes no FILE");
+  if (!common.jsonl && common.fields != std::vector<std::string>{"text"}) throw UsageError("--fields needs --jsonl");
   if (!common.recursive_dir.empty() && common.output_dir.empty()) throw UsageError("-r DIR needs -o OUTDIR");
   if (!common.output_dir.empty() && common.recursive_dir.empty() && common.inputs.empty()) {
     throw UsageError("-o OUTDIR needs -r DIR or FILE arguments");
@@ -151,26 +155,38 @@ std::string read_all(const std::string& name, const std::string& label, std::opt
   return data;
 }
 
-Document parse_line(const std::string& source, const std::string& line) {
+Document parse_line(const std::string& source, const std::string& line, const std::vector<std::string>& fields) {
   if (size_t bad = find_invalid_utf8(line); bad != std::string::npos) {
     throw std::runtime_error(source + ": not valid UTF-8 at byte offset " + std::to_string(bad) + " of the line");
   }
-  nlohmann::json doc;
+  nlohmann::ordered_json doc;
   try {
-    doc = nlohmann::json::parse(line);
+    doc = nlohmann::ordered_json::parse(line);
   } catch (const nlohmann::json::parse_error& e) {
     throw std::runtime_error(source + ": not valid JSON at byte " + std::to_string(e.byte) + " of the line");
   } catch (const nlohmann::json::exception&) {
     throw std::runtime_error(source + ": not valid JSON: a number out of range");
   }
-  if (!doc.is_object() || !doc.contains("text") || !doc["text"].is_string()) {
+  if (fields.size() == 1 && fields[0] == "text" &&
+      (!doc.is_object() || !doc.contains("text") || !doc["text"].is_string())) {
     throw std::runtime_error(source + ": each line must be a JSON object with a string \"text\"");
   }
-  Document d{source, doc["text"].get<std::string>(), std::nullopt};
+  if (!doc.is_object()) throw std::runtime_error(source + ": each line must be a JSON object");
+  Document d;
+  d.source = source;
+  for (const std::string& field : fields) {
+    auto it = doc.find(field);
+    if (it != doc.end() && !it->is_null() && !it->is_string()) {
+      throw std::runtime_error(source + ": \"" + field + "\" must be a string");
+    }
+    d.texts.push_back(it != doc.end() && it->is_string() ? it->get<std::string>() : std::string());
+  }
+  d.text = d.texts.front();
   if (doc.contains("language")) {
     if (!doc["language"].is_string()) throw std::runtime_error(source + ": \"language\" must be a string");
     d.language = doc["language"].get<std::string>();
   }
+  d.record = std::move(doc);
   return d;
 }
 
@@ -314,7 +330,10 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
       }
-      Document doc{label, std::move(data), std::nullopt, index};
+      Document doc;
+      doc.source = label;
+      doc.text = std::move(data);
+      doc.input = index;
       fn(doc);
       continue;
     }
@@ -330,11 +349,14 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
       if (over) too_long(source, *options.max_chars);
       if (!line.empty() && line.back() == '\r') line.pop_back();
       if (line.find_first_not_of(" \t") == std::string::npos) {
-        Document blank{source, std::string(), std::nullopt, index};  // answered by a line of its own
+        Document blank;  // answered by a line of its own
+        blank.source = source;
+        blank.input = index;
+        blank.texts.assign(options.fields.size(), std::string());
         fn(blank);
         continue;
       }
-      Document doc = parse_line(source, line);
+      Document doc = parse_line(source, line, options.fields);
       doc.input = index;
       fn(doc);
     }

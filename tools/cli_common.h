@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -42,6 +43,9 @@ struct CommonOptions {
   // output.
   std::string recursive_dir;
   std::string output_dir;
+  // --fields: the text fields of a JSON-lines record (default: text). Other
+  // fields are written back as they came.
+  std::vector<std::string> fields = {"text"};
   // anonymize --max-chars: reading a document (a file, or a JSON line) stops
   // once it is certainly longer, and the document fails.
   std::optional<size_t> max_chars;
@@ -64,6 +68,10 @@ struct Document {
   std::string text;
   std::optional<std::string> language;  // from a JSON line
   size_t input = 0;                     // index of its file in input_files()
+  // With --jsonl: the line's record, its fields in their order; texts[k] is
+  // the value of the k-th of --fields (empty when the record lacks it).
+  nlohmann::ordered_json record;
+  std::vector<std::string> texts;
 };
 
 // The files the documents come from: the FILE arguments ("-" for standard

@@ -49,6 +49,8 @@ Options of every command:
                           addresses, dates, vehicle plates, street addresses,
                           amounts with scale words) and the rules that keep
                           every identifier whole
+      --fields LIST       with --jsonl: the text fields of a record (default:
+                          text); every other field is written back as it came
   -r, --recursive DIR     every file below DIR is a document (or, with --jsonl,
                           a file of them); needs -o
   -o, --output-dir OUT    write each file's output to the file of the same

@@ -209,3 +209,24 @@ def test_a_folder_is_mirrored_file_by_file(cli, tmp_path):
     assert (back / "a" / "empty.txt").read_text() == ""
     usage = subprocess.run([cli, "anonymize", "-r", str(source)], capture_output=True, text=True, timeout=60)
     assert usage.returncode == 2 and "-o OUTDIR" in usage.stderr
+
+
+def test_jsonl_records_keep_their_fields(cli, tmp_path):
+    mapping = tmp_path / "mapping.json"
+    lines = [json.dumps({"id": 7, "user": "Budi Santoso", "text": TEXTS[0], "tags": ["a"], "note": None}), "",
+             json.dumps({"id": 8, "text": TEXTS[1]})]
+    done = subprocess.run([cli, "anonymize", "--jsonl", "--fields", "text,user,note", "--mapping", str(mapping)],
+                          input="\n".join(lines) + "\n", capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    out = [json.loads(line) for line in done.stdout.splitlines()]
+    assert list(out[0]) == ["id", "user", "text", "tags", "note"]
+    assert out[0]["id"] == 7 and out[0]["tags"] == ["a"] and out[0]["note"] is None
+    assert out[0]["user"] == "<PERSON_1>" and "Budi Santoso" not in out[0]["text"]
+    assert out[1] == {"text": ""} and out[2]["id"] == 8
+    back = subprocess.run([cli, "deanonymize", "--jsonl", "--fields", "text,user", "--mapping", str(mapping)],
+                          input=done.stdout, capture_output=True, text=True, timeout=120)
+    restored = [json.loads(line) for line in back.stdout.splitlines()]
+    assert restored[0]["user"] == "Budi Santoso" and restored[0]["text"] == TEXTS[0] and restored[2]["text"] == TEXTS[1]
+    bad = subprocess.run([cli, "anonymize", "--jsonl", "--fields", "text,user"], input='{"user": 5}\n',
+                         capture_output=True, text=True, timeout=60)
+    assert bad.returncode == 1 and '"user" must be a string' in bad.stderr
