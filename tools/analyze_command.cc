@@ -2,7 +2,10 @@
 // each document is done. Failed requests to remote recognizers are counted
 // and, after the last document, make the run fail unless
 // --allow-remote-failures.
+#include <algorithm>
 #include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <tuple>
 #include <iostream>
 #include <optional>
 
@@ -67,6 +70,18 @@ int run_analyze(int argc, char** argv) {
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
   if (common.fields.size() != 1) throw UsageError("analyze takes one field in --fields");
   auto analyzer = make_analyzer(common, &remotes, std::move(models));
+  // A type no recognizer reports is a typing error, not an empty result
+  // (a remote service may report types of its own, so they are let through).
+  if (options.entities && remotes.empty()) {
+    const std::vector<std::string> known = analyzer->registry().get_supported_entities({"id", "en"});
+    for (const std::string& type : *options.entities) {
+      if (std::find(known.begin(), known.end(), type) == known.end()) {
+        throw UsageError("unknown entity type " + type + " (tesk-privacy list-entities prints them)");
+      }
+    }
+  }
+  // With several files, each line says which file it answers.
+  const bool name_sources = input_files(common).size() > 1;
   recognition::ResultsJsonOptions json_options;
   json_options.explain = explain;
   json_options.removed_reason = "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) + " characters";
@@ -88,7 +103,13 @@ int run_analyze(int argc, char** argv) {
           } catch (const std::exception& e) {
             throw std::runtime_error(doc.source + ": " + e.what());
           }
-          return recognition::results_to_json(text, found, json_options, too_long) + "\n";
+          // In order of position, as a reader goes through the text.
+        std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+          return std::tie(a.start, a.end) < std::tie(b.start, b.end);
+        });
+        std::string line = recognition::results_to_json(text, found, json_options, too_long);
+        if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
+        return line + "\n";
         },
         [&](Document& doc, std::string& line) {
           if (mirror) {

@@ -30,7 +30,8 @@ def test_analysis_matches_the_command(cli, text_analyzer):
     for text, answer in zip(TEXTS, answers):
         expected = [(r["entity_type"], r["start"], r["end"], round(r["score"], 6)) for r in answer["results"]]
         got = [(r.entity_type, r.start, r.end, round(r.score, 6)) for r in text_analyzer.analyze(text)]
-        assert got == expected
+        # The command writes results in order of position.
+        assert sorted(got, key=lambda r: (r[1], r[2])) == expected
         assert all(text[r["start"]:r["end"]] == r["text"] for r in answer["results"])
 
 
@@ -230,3 +231,18 @@ def test_jsonl_records_keep_their_fields(cli, tmp_path):
     bad = subprocess.run([cli, "anonymize", "--jsonl", "--fields", "text,user"], input='{"user": 5}\n',
                          capture_output=True, text=True, timeout=60)
     assert bad.returncode == 1 and '"user" must be a string' in bad.stderr
+
+
+def test_analyze_output_in_order_with_sources_and_known_types(cli, tmp_path):
+    first, second = tmp_path / "a.txt", tmp_path / "b.txt"
+    first.write_text(TEXTS[0])
+    second.write_text(TEXTS[1])
+    done = subprocess.run([cli, "analyze", str(first), str(second)], capture_output=True, text=True, timeout=120)
+    answers = [json.loads(line) for line in done.stdout.splitlines()]
+    assert [a["source"] for a in answers] == [str(first), str(second)]
+    for answer in answers:
+        spans = [(r["start"], r["end"]) for r in answer["results"]]
+        assert spans == sorted(spans)
+    unknown = subprocess.run([cli, "analyze", "-e", "ID_KTP,NOPE"], input="x", capture_output=True, text=True,
+                             timeout=60)
+    assert unknown.returncode == 2 and "unknown entity type NOPE" in unknown.stderr
