@@ -85,7 +85,7 @@ int run_analyze(int argc, char** argv) {
   recognition::ResultsJsonOptions json_options;
   json_options.explain = explain;
   json_options.removed_reason = "longer than " + std::to_string(pii_detector::MAX_PII_TEXT_LENGTH - 1) + " characters";
-  Progress progress(common.progress);
+  Progress progress(common);
   BatchedOutput output;
   std::optional<MirroredOutput> mirror;
   if (!common.output_dir.empty()) mirror.emplace(common);
@@ -117,7 +117,7 @@ int run_analyze(int argc, char** argv) {
         } else {
           output.add([&] { return std::move(line); });
         }
-          progress.tick();
+          progress.tick(doc.bytes);
         });
   } catch (...) {
     output.flush();  // the documents before the failure

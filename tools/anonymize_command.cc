@@ -150,7 +150,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   BatchedOutput output(save_mapping);
   std::optional<MirroredOutput> mirror;
   if (!o.common.output_dir.empty()) mirror.emplace(o.common, save_mapping);
-  Progress progress(o.common.progress);
+  Progress progress(o.common);
   std::optional<pii_detector::SharedMapping> sharing;
   if (commit_each) sharing.emplace(anonymizer, *store);
   using Detections = std::vector<pii_detector::TextAnonymizer::Detection>;
@@ -214,7 +214,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
           } else {
             output.add(make);
           }
-          progress.tick();
+          progress.tick(doc.bytes);
         });
   } catch (const pii_detector::MappingStoreError&) {
     throw;  // the mapping cannot be saved: nothing more is written

@@ -332,6 +332,7 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
       }
       Document doc;
       doc.source = label;
+      doc.bytes = data.size();
       doc.text = std::move(data);
       doc.input = index;
       fn(doc);
@@ -352,11 +353,13 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
         Document blank;  // answered by a line of its own
         blank.source = source;
         blank.input = index;
+        blank.bytes = line.size() + 1;
         blank.texts.assign(options.fields.size(), std::string());
         fn(blank);
         continue;
       }
       Document doc = parse_line(source, line, options.fields);
+      doc.bytes = line.size() + 1;
       doc.input = index;
       fn(doc);
     }
@@ -410,13 +413,44 @@ void check_remote_failures(const CommonOptions& options,
   std::cerr << "tesk-privacy: warning: " << failed << " requests to remote recognizers failed\n";
 }
 
-void Progress::tick() {
+Progress::Progress(const CommonOptions& options) : enabled_(options.progress) {
+  if (!enabled_) return;
+  for (const std::string& name : input_files(options)) {
+    struct stat info {};
+    if (name == "-" || ::stat(name.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+      total_bytes_ = 0;
+      return;
+    }
+    total_bytes_ += static_cast<uint64_t>(info.st_size);
+  }
+}
+
+std::string Progress::line() const {
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  const double rate = seconds > 0 ? bytes_ / seconds : 0;
+  char text[200];
+  int n = std::snprintf(text, sizeof text, "tesk-privacy: %llu documents, %.1f MB, %.2f MB/s",
+                        static_cast<unsigned long long>(count_), bytes_ / 1e6, rate / 1e6);
+  if (total_bytes_ > 0 && n > 0 && static_cast<size_t>(n) < sizeof text) {
+    const double share = std::min(1.0, static_cast<double>(bytes_) / total_bytes_);
+    const double left = rate > 0 ? (total_bytes_ - std::min<uint64_t>(bytes_, total_bytes_)) / rate : 0;
+    std::snprintf(text + n, sizeof text - n, ", %.0f%% done, about %.0f s left", share * 100, left);
+  }
+  return text;
+}
+
+void Progress::tick(size_t bytes) {
   ++count_;
-  if (enabled_ && count_ % every_ == 0) std::cerr << "tesk-privacy: " << count_ << " documents\n";
+  bytes_ += bytes;
+  if (!enabled_) return;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - last_ < std::chrono::seconds(2)) return;
+  last_ = now;
+  std::cerr << line() << "\n";
 }
 
 void Progress::done() const {
-  if (enabled_) std::cerr << "tesk-privacy: " << count_ << " documents done\n";
+  if (enabled_) std::cerr << line() << ", done\n";
 }
 
 }  // namespace tesk_privacy::cli

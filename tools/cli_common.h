@@ -3,6 +3,7 @@
 // status (2 for usage errors, 1 for everything else).
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -68,6 +69,7 @@ struct Document {
   std::string text;
   std::optional<std::string> language;  // from a JSON line
   size_t input = 0;                     // index of its file in input_files()
+  size_t bytes = 0;                     // its size in the input
   // With --jsonl: the line's record, its fields in their order; texts[k] is
   // the value of the k-th of --fields (empty when the record lacks it).
   nlohmann::ordered_json record;
@@ -194,17 +196,22 @@ void check_output(std::ostream& out);
 // Splits "a,b,c", dropping empty items.
 std::vector<std::string> split_list(const std::string& s);
 
-// Reports progress on standard error every `every` documents when enabled.
+// Reports progress on standard error, when enabled, at most every two
+// seconds: documents and bytes done, the rate and, when the inputs are
+// files of known size, the share done and the time left.
 class Progress {
  public:
-  explicit Progress(bool enabled, size_t every = 1000) : enabled_(enabled), every_(every) {}
-  void tick();
+  explicit Progress(const CommonOptions& options);
+  void tick(size_t bytes);
   void done() const;
 
  private:
+  std::string line() const;
+
   bool enabled_;
-  size_t every_;
-  size_t count_ = 0;
+  uint64_t total_bytes_ = 0;  // 0: unknown
+  uint64_t count_ = 0, bytes_ = 0;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_ = start_;
 };
 
 }  // namespace tesk_privacy::cli
