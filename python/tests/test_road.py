@@ -246,3 +246,13 @@ def test_analyze_output_in_order_with_sources_and_known_types(cli, tmp_path):
     unknown = subprocess.run([cli, "analyze", "-e", "ID_KTP,NOPE"], input="x", capture_output=True, text=True,
                              timeout=60)
     assert unknown.returncode == 2 and "unknown entity type NOPE" in unknown.stderr
+
+
+def test_progress_reports_bytes_rate_and_share(cli, tmp_path):
+    source = tmp_path / "in.jsonl"
+    source.write_text("".join(json.dumps({"text": t}) + "\n" for t in TEXTS * 10))
+    done = subprocess.run([cli, "analyze", "--jsonl", "--progress", str(source)], capture_output=True, text=True,
+                          timeout=120)
+    last = done.stderr.strip().splitlines()[-1]
+    assert done.returncode == 0 and last.startswith("tesk-privacy: 20 documents, ")
+    assert "MB/s" in last and "100% done" in last and last.endswith(", done")
