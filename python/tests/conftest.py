@@ -43,28 +43,37 @@ def cli():
     return path
 
 
+def free_port() -> int:
+    """A loopback port nobody listens on now."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wait_for_port(proc, port: int, what: str, seconds: float) -> None:
+    """Waits until `proc` accepts connections on `port`; kills it and fails the test otherwise."""
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        try:
+            socket.create_connection(("127.0.0.1", port), timeout=0.5).close()
+            return
+        except OSError:
+            time.sleep(0.05)
+    proc.kill()
+    pytest.fail(f"{what} did not start")
+
+
 @pytest.fixture()
 def redis_server():
     """A redis-server of its own on a free loopback port, stopped afterwards."""
     server = shutil.which("redis-server") or ("/usr/bin/redis-server" if os.path.exists("/usr/bin/redis-server") else None)
     if server is None:
         pytest.skip("redis-server is not installed (scripts/setup.sh installs it)")
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        port = s.getsockname()[1]
+    port = free_port()
     workdir = tempfile.mkdtemp()
     proc = subprocess.Popen([server, "--port", str(port), "--bind", "127.0.0.1", "--save", "", "--appendonly", "no",
                              "--dir", workdir], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while time.time() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=0.2).close()
-            break
-        except OSError:
-            time.sleep(0.05)
-    else:
-        proc.kill()
-        pytest.fail("redis-server did not start")
+    wait_for_port(proc, port, "redis-server", 10)
     yield proc, port
     proc.kill()
     proc.wait(timeout=10)

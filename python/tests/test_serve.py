@@ -6,20 +6,14 @@ import http.client
 import json
 import re
 import signal
-import socket
 import subprocess
 import threading
 import time
 
 import pytest
+from conftest import free_port, wait_for_port
 
 KEY = "k3y-for-the-tests-0123456789"
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 @pytest.fixture(scope="module")
@@ -30,16 +24,7 @@ def server(cli, tmp_path_factory):
     proc = subprocess.Popen([cli, "serve", "--port", str(port), "--api-key-file", str(key_file), "--threads", "4",
                              "--max-body", "100000", "--session-ttl", "2"],
                             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
-    deadline = time.time() + 30
-    while time.time() < deadline:
-        try:
-            socket.create_connection(("127.0.0.1", port), timeout=1).close()
-            break
-        except OSError:
-            time.sleep(0.1)
-    else:
-        proc.kill()
-        pytest.fail("the server did not start")
+    wait_for_port(proc, port, "the server", 30)
     yield proc, port
     if proc.poll() is None:
         proc.kill()

@@ -83,30 +83,28 @@ def analyze_records(records: List[Dict[str, Any]], fields: Sequence[str], langua
     return out
 
 
-def anonymize_records(records: List[Dict[str, Any]], mapping: str, fields: Sequence[str], language: str,
-                      keep_going: bool = False) -> List[Dict[str, Any]]:
-    """One partition of :func:`anonymize` (runs on a worker)."""
-    shared = _shared(mapping, keep_going)
+def _rewrite(records: List[Dict[str, Any]], fields: Sequence[str], rewrite) -> List[Dict[str, Any]]:
     out = []
     for record in records:
         record = dict(record)
         for field, text in _texts(record, fields):
-            record[field] = shared.anonymize(text, _language(record, language))
+            record[field] = rewrite(text, record)
         out.append(record)
     return out
+
+
+def anonymize_records(records: List[Dict[str, Any]], mapping: str, fields: Sequence[str], language: str,
+                      keep_going: bool = False) -> List[Dict[str, Any]]:
+    """One partition of :func:`anonymize` (runs on a worker)."""
+    shared = _shared(mapping, keep_going)
+    return _rewrite(records, fields, lambda text, record: shared.anonymize(text, _language(record, language)))
 
 
 def deanonymize_records(records: List[Dict[str, Any]], mapping: str, fields: Sequence[str],
                         tolerant: bool = False) -> List[Dict[str, Any]]:
     """One partition of :func:`deanonymize` (runs on a worker)."""
     shared = _shared(mapping, False)
-    out = []
-    for record in records:
-        record = dict(record)
-        for field, text in _texts(record, fields):
-            record[field] = shared.deanonymize(text, tolerant)
-        out.append(record)
-    return out
+    return _rewrite(records, fields, lambda text, record: shared.deanonymize(text, tolerant))
 
 
 def _over(collection, function, *args):
