@@ -94,29 +94,47 @@ int run_analyze(int argc, char** argv) {
         common,
         [&](Document& doc) {
           const Utf8Text text(std::move(doc.text));
-          std::vector<recognition::RecognizerResult> found;
           std::vector<recognition::RecognizerResult> too_long;
           recognition::AnalyzeOptions doc_options = options;
           if (explain) doc_options.dropped_by_length = &too_long;
+          // The results are written a window at a time, in order of position
+          // (windows own consecutive parts of the text), so those of a long
+          // document are never all held at once.
+          std::string line = "{\"results\":[";
+          bool first = true;
           try {
-            found = analyzer->analyze(text, doc.language.value_or(common.language), doc_options);
+            analyzer->analyze_each_window(
+                text, doc.language.value_or(common.language), doc_options,
+                [&](std::vector<recognition::RecognizerResult>& found) {
+                  std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+                    return std::tie(a.start, a.end) < std::tie(b.start, b.end);
+                  });
+                  for (const recognition::RecognizerResult& r : found) {
+                    if (!first) line += ',';
+                    first = false;
+                    recognition::append_result_json(line, r, text, json_options);
+                  }
+                });
           } catch (const std::exception& e) {
             throw std::runtime_error(doc.source + ": " + e.what());
           }
-          // In order of position, as a reader goes through the text.
-        std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-          return std::tie(a.start, a.end) < std::tie(b.start, b.end);
-        });
-        std::string line = recognition::results_to_json(text, found, json_options, too_long);
-        if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
-        return line + "\n";
+          line += ']';
+          if (!too_long.empty()) {
+            // The removed spans, as the shared serializer writes them.
+            const std::string removed = recognition::results_to_json(text, {}, json_options, too_long);
+            line.append(removed, removed.find(",\"removed\""), std::string::npos);
+            line.pop_back();
+          }
+          line += '}';
+          if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
+          return line + "\n";
         },
         [&](Document& doc, std::string& line) {
           if (mirror) {
-          mirror->add(doc, line);
-        } else {
-          output.add([&] { return std::move(line); });
-        }
+            mirror->add(doc, line);
+          } else {
+            output.add([&] { return std::move(line); });
+          }
           progress.tick(doc.bytes);
         });
   } catch (...) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "core/ordered_executor.h"
@@ -114,14 +115,23 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::_filter_entities_based_
 std::vector<recognition::RecognizerResult> TextAnalyzer::analyze(const Utf8Text& text, const std::string& language,
                                                                  const AnalyzeOptions& options) const {
   if (options_.window_chars > 0 && text.length() > options_.window_chars && options.nlp_artifacts == nullptr) {
-    return analyze_windows(text, language, options);
+    std::vector<recognition::RecognizerResult> out;
+    analyze_each_window(text, language, options, [&](std::vector<recognition::RecognizerResult>& found) {
+      out.insert(out.end(), std::make_move_iterator(found.begin()), std::make_move_iterator(found.end()));
+    });
+    return out;
   }
   return analyze_whole(text, language, options);
 }
 
-std::vector<recognition::RecognizerResult> TextAnalyzer::analyze_windows(const Utf8Text& text,
-                                                                         const std::string& language,
-                                                                         const AnalyzeOptions& options) const {
+void TextAnalyzer::analyze_each_window(
+    const Utf8Text& text, const std::string& language, const AnalyzeOptions& options,
+    const std::function<void(std::vector<recognition::RecognizerResult>&)>& each) const {
+  if (options_.window_chars == 0 || text.length() <= options_.window_chars || options.nlp_artifacts != nullptr) {
+    std::vector<recognition::RecognizerResult> found = analyze_whole(text, language, options);
+    each(found);
+    return;
+  }
   constexpr size_t kOverlap = ANALYSIS_WINDOW_OVERLAP;
   const size_t n = text.length();
   const size_t width = std::max(options_.window_chars, 4 * kOverlap);
@@ -141,7 +151,7 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze_windows(const U
     }
     return cp;
   };
-  std::vector<recognition::RecognizerResult> out, dropped;
+  std::vector<recognition::RecognizerResult> owned, dropped;
   size_t start = 0, own_start = 0;
   for (;;) {
     size_t end = std::min(n, start + width);
@@ -164,9 +174,11 @@ std::vector<recognition::RecognizerResult> TextAnalyzer::analyze_windows(const U
     };
     std::vector<recognition::RecognizerResult> found =
         analyze_whole(Utf8Text(std::string(text.slice(start, end))), language, window_options);
-    shift_owned(found, out);
+    owned.clear();
+    shift_owned(found, owned);
     if (options.dropped_by_length != nullptr) shift_owned(dropped, *options.dropped_by_length);
-    if (end == n) return out;
+    each(owned);
+    if (end == n) return;
     own_start = own_end;
     start = snap(end - kOverlap, /*back=*/false);
   }

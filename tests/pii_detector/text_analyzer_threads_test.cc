@@ -129,6 +129,18 @@ TEST(TextAnalyzerWindows, EqualWholeTextAnalysisOfLocalRecognizers) {
   const auto expected = sorted(whole.analyze(text, "id", options));
   ASSERT_GT(expected.size(), 1000u);
   EXPECT_EQ(sorted(windowed.analyze(text, "id", options)), expected);
+  // Window by window: the windows come in order, each after the last.
+  std::vector<recognition::RecognizerResult> by_window;
+  int windows = 0;
+  windowed.analyze_each_window(text, "id", options, [&](std::vector<recognition::RecognizerResult>& found) {
+    ++windows;
+    for (const auto& r : sorted(found)) {
+      if (!by_window.empty()) EXPECT_GE(r.start, by_window.back().start);
+      by_window.push_back(r);
+    }
+  });
+  EXPECT_GT(windows, 10);
+  EXPECT_EQ(by_window, expected);
   // Short texts are not windowed at all.
   EXPECT_EQ(windowed.analyze(Utf8Text(kTexts[0])), whole.analyze(Utf8Text(kTexts[0])));
 }

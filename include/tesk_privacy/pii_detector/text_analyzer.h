@@ -21,6 +21,7 @@
 // threads at once.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,6 +77,13 @@ class TextAnalyzer : public BaseTextAnalyzer {
   // options.dropped_by_length receives those it drops.
   std::vector<recognition::RecognizerResult> analyze(const Utf8Text& text, const std::string& language = "id",
                                                      const AnalyzeOptions& options = {}) const override;
+  // analyze() a window at a time, so that a caller writing the results out
+  // never holds those of the whole text: `each` receives the spans of one
+  // window (offsets in the whole text), windows in order of position, each
+  // span starting after the spans of earlier windows. A text that is not
+  // analyzed in windows comes as one.
+  void analyze_each_window(const Utf8Text& text, const std::string& language, const AnalyzeOptions& options,
+                           const std::function<void(std::vector<recognition::RecognizerResult>&)>& each) const;
   // analyze() of every text, in order, on `threads` threads (started for
   // this call when more than one). The first text that fails throws.
   std::vector<std::vector<recognition::RecognizerResult>> analyze_batch(const std::vector<std::string>& texts,
@@ -96,8 +104,6 @@ class TextAnalyzer : public BaseTextAnalyzer {
  private:
   std::vector<recognition::RecognizerResult> analyze_whole(const Utf8Text& text, const std::string& language,
                                                            const AnalyzeOptions& options) const;
-  std::vector<recognition::RecognizerResult> analyze_windows(const Utf8Text& text, const std::string& language,
-                                                             const AnalyzeOptions& options) const;
 
   std::shared_ptr<recognition::RecognizerRegistry> registry_;
   std::shared_ptr<recognition::AnalyzerEngine> analyzer_;
