@@ -135,7 +135,9 @@ TEST(TextAnalyzerWindows, EqualWholeTextAnalysisOfLocalRecognizers) {
   windowed.analyze_each_window(text, "id", options, [&](std::vector<recognition::RecognizerResult>& found) {
     ++windows;
     for (const auto& r : sorted(found)) {
-      if (!by_window.empty()) EXPECT_GE(r.start, by_window.back().start);
+      if (!by_window.empty()) {
+        EXPECT_GE(r.start, by_window.back().start);
+      }
       by_window.push_back(r);
     }
   });
