@@ -127,7 +127,8 @@ int run_analyze(int argc, char** argv) {
           }
           line += '}';
           if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
-          return line + "\n";
+          line += '\n';
+          return line;
         },
         [&](Document& doc, std::string& line) {
           if (mirror) {
