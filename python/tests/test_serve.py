@@ -168,3 +168,31 @@ def test_concurrent_requests_and_a_graceful_stop(server):
     proc.send_signal(signal.SIGTERM)
     assert proc.wait(timeout=30) == 0
     assert "stopped" in proc.stderr.read()
+
+
+def test_two_servers_share_sessions_through_redis(cli, redis_server):
+    _, redis_port = redis_server
+    servers = []
+    try:
+        for _ in range(2):
+            port = free_port()
+            proc = subprocess.Popen([cli, "serve", "--port", str(port), "--mapping-store",
+                                     f"redis://127.0.0.1:{redis_port}/sessions"],
+                                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_for_port(proc, port, "the server", 30)
+            servers.append((proc, port))
+        (_, first), (_, second) = servers
+        _, done = post(first, "/v1/anonymize", {"text": "Budi Santoso tinggal di Bandung"}, key=None)
+        session = done["session_id"]
+        # The other process knows the session from Redis, and extends it.
+        _, back = post(second, "/v1/deanonymize", {"text": done["text"], "session_id": session}, key=None)
+        assert back["text"] == "Budi Santoso tinggal di Bandung"
+        text = "Kemarin Budi Santoso datang lagi ke Surabaya."
+        _, more = post(second, "/v1/anonymize", {"text": text, "session_id": session}, key=None)
+        _, back = post(first, "/v1/deanonymize", {"text": more["text"], "session_id": session}, key=None)
+        assert back["text"] == text and "<PERSON_1>" in more["text"] and "<LOCATION_2>" in more["text"]
+        assert post(second, "/v1/deanonymize", {"text": "x", "session_id": "a" * 32}, key=None)[0] == 404
+    finally:
+        for proc, _ in servers:
+            proc.terminate()
+            proc.wait(timeout=30)
