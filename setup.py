@@ -46,7 +46,8 @@ class CMakeBuild(build_ext):
             configure += ["-G", "Ninja"]
         subprocess.check_call(configure)
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
-        subprocess.check_call(["cmake", "--build", str(build_dir), "--target", "_native", "--parallel", jobs])
+        subprocess.check_call(
+            ["cmake", "--build", str(build_dir), "--target", "_native", "tesk-privacy", "--parallel", jobs])
 
         built = sorted((build_dir / "python" / "tesk_privacy").glob("_native*.so"))
         if not built:
@@ -54,6 +55,11 @@ class CMakeBuild(build_ext):
         target = Path(self.get_ext_fullpath(ext.name))
         target.parent.mkdir(parents=True, exist_ok=True)
         shutil.copy2(built[-1], target)
+        # The command-line tool travels in the package; `tesk-privacy` and
+        # `python -m tesk_privacy` run it.
+        command = target.parent / "bin" / "tesk-privacy"
+        command.parent.mkdir(exist_ok=True)
+        shutil.copy2(build_dir / "tesk-privacy", command)
 
 
 (ROOT / BUILD_BASE).mkdir(exist_ok=True)

@@ -256,3 +256,19 @@ def test_progress_reports_bytes_rate_and_share(cli, tmp_path):
     last = done.stderr.strip().splitlines()[-1]
     assert done.returncode == 0 and last.startswith("tesk-privacy: 20 documents, ")
     assert "MB/s" in last and "100% done" in last and last.endswith(", done")
+
+
+def test_python_dash_m_runs_the_command():
+    import sys
+
+    import tesk_privacy
+
+    version = subprocess.run([sys.executable, "-m", "tesk_privacy", "--version"], capture_output=True, text=True,
+                             timeout=60)
+    assert version.returncode == 0 and version.stdout.strip() == f"tesk-privacy {tesk_privacy.__version__}"
+    done = subprocess.run([sys.executable, "-m", "tesk_privacy", "anonymize"], input="NIK 3171011205900001",
+                          capture_output=True, text=True, timeout=60)
+    assert (done.returncode, done.stdout) == (0, "NIK <ID_KTP_1>")
+    usage = subprocess.run([sys.executable, "-m", "tesk_privacy", "nonsense"], capture_output=True, text=True,
+                           timeout=60)
+    assert usage.returncode == 2
