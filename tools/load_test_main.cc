@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   const auto until = start + std::chrono::duration<double>(o.seconds);
   std::vector<std::thread> threads;
   for (int c = 0; c < o.connections; ++c) {
-    threads.emplace_back([&, c] {
+    threads.emplace_back([&] {
       httplib::Client client(o.host, o.port);
       client.set_keep_alive(true);
       client.set_tcp_nodelay(true);
@@ -115,7 +115,6 @@ int main(int argc, char** argv) {
           }
         }
       }
-      (void)c;
       std::lock_guard<std::mutex> hold(mutex);
       latencies.insert(latencies.end(), mine.begin(), mine.end());
     });

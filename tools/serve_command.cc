@@ -130,10 +130,10 @@ void check_text(const std::string& text) {
   if (find_invalid_utf8(text) != std::string::npos) throw HttpError(400, "\"text\" is not valid UTF-8");
 }
 
-anonymization::OperatorMap operators_of(const json& spec) {
-  if (!spec.is_object()) throw HttpError(400, "\"operators\" must be an object");
+anonymization::OperatorMap operators_of(const json& given) {
+  if (!given.is_object()) throw HttpError(400, "\"operators\" must be an object");
   anonymization::OperatorMap operators;
-  for (const auto& [type, entry] : spec.items()) {
+  for (const auto& [type, entry] : given.items()) {
     if (!entry.is_object() || !entry.contains("type") || !entry["type"].is_string()) {
       throw HttpError(400, "operator " + type + " must be an object with a string \"type\"");
     }

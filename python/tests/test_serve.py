@@ -78,8 +78,8 @@ def test_endpoints_and_error_codes(server):
     assert request(port, "DELETE", "/v1/sessions/" + done["session_id"])[0] == 404
     assert request(port, "POST", "/v1/analyze", {"text": "x"}, key=None)[0] == 401
     assert request(port, "POST", "/v1/analyze", {"text": "x"}, key=KEY[:-1] + "x")[0] == 401
-    status, spec = request(port, "GET", "/openapi.json")
-    assert status == 200 and "/v1/deanonymize/stream" in json.loads(spec)["paths"]
+    status, described = request(port, "GET", "/openapi.json")
+    assert status == 200 and "/v1/deanonymize/stream" in json.loads(described)["paths"]
     status, metrics = request(port, "GET", "/metrics")
     assert status == 200 and 'tesk_requests_total{endpoint="/v1/analyze",code="200"}' in metrics
     assert "tesk_request_duration_seconds_bucket" in metrics and "tesk_sessions" in metrics
