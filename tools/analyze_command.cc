@@ -69,6 +69,7 @@ int run_analyze(int argc, char** argv) {
   }
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
   if (common.fields.size() != 1) throw UsageError("analyze takes one field in --fields");
+  if (!common.allow.empty()) options.allow_list = common.allow;
   auto analyzer = make_analyzer(common, &remotes, std::move(models));
   // A type no recognizer reports is a typing error, not an empty result
   // (a remote service may report types of its own, so they are let through).

@@ -40,7 +40,43 @@ struct RewriteOptions {
   long long mapping_ttl = 0;
   bool keep_going = false;
   std::optional<size_t> max_chars;
+  // --operator TYPE:NAME[,KEY=VALUE...]: how TYPE (or DEFAULT) is replaced.
+  anonymization::OperatorMap operators;
 };
+
+// "PERSON:mask,masking_char=*,chars_to_mask=4" -> (PERSON, mask with those
+// parameters). Numbers and true/false become numbers and booleans.
+std::pair<std::string, anonymization::OperatorConfig> parse_operator(const std::string& v) {
+  const size_t colon = v.find(':');
+  if (colon == std::string::npos || colon == 0) {
+    throw UsageError("--operator needs TYPE:NAME[,KEY=VALUE...], not '" + v + "'");
+  }
+  const std::vector<std::string> parts = split_list(v.substr(colon + 1));
+  if (parts.empty()) throw UsageError("--operator " + v.substr(0, colon) + " needs an operator name");
+  anonymization::Params params;
+  for (size_t i = 1; i < parts.size(); ++i) {
+    const size_t eq = parts[i].find('=');
+    if (eq == std::string::npos || eq == 0) throw UsageError("--operator: '" + parts[i] + "' is not KEY=VALUE");
+    const std::string key = parts[i].substr(0, eq), value = parts[i].substr(eq + 1);
+    char* end = nullptr;
+    const long long number = std::strtoll(value.c_str(), &end, 10);
+    if (value == "true" || value == "false") {
+      params[key] = value == "true";
+    } else if (!value.empty() && *end == '\0') {
+      params[key] = static_cast<int64_t>(number);
+    } else {
+      params[key] = value;
+    }
+  }
+  if (parts[0] == "custom") throw UsageError("--operator: custom operators need code");
+  try {
+    anonymization::OperatorConfig config(parts[0], params);
+    config.validate();
+    return {v.substr(0, colon), std::move(config)};
+  } catch (const std::exception& e) {
+    throw UsageError("--operator " + v.substr(0, colon) + ": " + e.what());
+  }
+}
 
 RewriteOptions parse(int argc, char** argv, bool anonymizing) {
   RewriteOptions o;
@@ -61,6 +97,9 @@ RewriteOptions parse(int argc, char** argv, bool anonymizing) {
       char* end = nullptr;
       o.seed = std::strtoull(v.c_str(), &end, 10);
       if (v.empty() || *end != '\0' || v[0] == '-') throw UsageError("--seed must be a non-negative integer");
+    } else if (anonymizing && name == "--operator") {
+      auto [type, config] = parse_operator(value());
+      o.operators.insert_or_assign(type, std::move(config));
     } else if (anonymizing && name == "--keep-going") {
       o.keep_going = true;
     } else if (anonymizing && name == "--max-chars") {
@@ -124,6 +163,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   // Deanonymizing needs no detection, so no analyzer work happens there.
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
   pii_detector::TextAnonymizer anonymizer(make_analyzer(o.common, &remotes), options);
+  if (!o.operators.empty()) anonymizer.add_operators(o.operators);
   // A file is held under its lock for the whole run and written once at the
   // end; a Redis store takes each document's entries as soon as they exist.
   const bool commit_each = store && !store->exclusive();
@@ -178,6 +218,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
           if (!anonymizing) return found;
           pii_detector::AnonymizeOptions a;
           a.language = doc.language.value_or(o.common.language);
+          if (!o.common.allow.empty()) a.allow_list = o.common.allow;
           try {
             for (size_t k = 0; k < found.size(); ++k) found[k] = anonymizer.detect(doc.texts[k], a);
           } catch (const std::exception& e) {

@@ -20,6 +20,7 @@
 
 #include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
 #include "pii_detector/recognizer/prosa_remote_recognizer.h"
+#include "tesk_privacy/recognition/pattern_recognizer.h"
 
 namespace tesk_privacy::cli {
 
@@ -67,6 +68,41 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
       common.recursive_dir = value();
     } else if (a == "-o" || a == "--output-dir") {
       common.output_dir = value();
+    } else if (a == "--allow") {
+      for (std::string& word : split_list(value())) common.allow.push_back(std::move(word));
+    } else if (a == "--allow-file") {
+      const std::string path = value();
+      std::ifstream in(path);
+      if (!in) throw UsageError("cannot read the allow list " + path);
+      for (std::string word; std::getline(in, word);) {
+        if (!word.empty() && word.back() == '\r') word.pop_back();
+        if (!word.empty()) common.allow.push_back(word);
+      }
+    } else if (a == "--deny") {
+      const std::string v = value();
+      const size_t colon = v.find(':');
+      if (colon == std::string::npos || colon == 0 || split_list(v.substr(colon + 1)).empty()) {
+        throw UsageError("--deny needs TYPE:WORD[,WORD...], not '" + v + "'");
+      }
+      common.deny.emplace_back(v.substr(0, colon), split_list(v.substr(colon + 1)));
+    } else if (a == "--pattern") {
+      const std::string v = value();
+      const size_t colon = v.find(':');
+      if (colon == std::string::npos || colon == 0 || colon + 1 == v.size()) {
+        throw UsageError("--pattern needs TYPE:REGEX[:SCORE], not '" + v + "'");
+      }
+      CommonOptions::CustomPattern p{v.substr(0, colon), v.substr(colon + 1), 0.85};
+      // A trailing ":0.7" is the score when it reads as one.
+      if (const size_t last = p.regex.rfind(':'); last != std::string::npos) {
+        char* end = nullptr;
+        const std::string tail = p.regex.substr(last + 1);
+        const double score = std::strtod(tail.c_str(), &end);
+        if (!tail.empty() && *end == '\0' && score >= 0 && score <= 1) {
+          p.score = score;
+          p.regex.erase(last);
+        }
+      }
+      common.patterns.push_back(std::move(p));
     } else if (a == "--fields") {
       common.fields = split_list(value());
       if (common.fields.empty()) throw UsageError("--fields needs at least one field name");
@@ -386,6 +422,23 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
     for (const auto& r : remote) remotes->push_back(std::static_pointer_cast<const recognition::RemoteRecognizer>(r));
   }
   for (auto& r : extra) remote.push_back(std::move(r));
+  // The caller's own words and patterns, for both languages.
+  for (const char* language : {"id", "en"}) {
+    for (const auto& [type, words] : options.deny) {
+      remote.push_back(std::make_shared<recognition::PatternRecognizer>(
+          type, std::vector<recognition::Pattern>{}, language, std::vector<std::string>{}, words,
+          "deny list of " + type));
+    }
+    for (const CommonOptions::CustomPattern& p : options.patterns) {
+      try {
+        remote.push_back(std::make_shared<recognition::PatternRecognizer>(
+            p.type, std::vector<recognition::Pattern>{{"custom pattern", p.regex, p.score}}, language,
+            std::vector<std::string>{}, std::vector<std::string>{}, "pattern for " + p.type));
+      } catch (const std::exception& e) {
+        throw UsageError("--pattern " + p.type + ": " + e.what());
+      }
+    }
+  }
   return std::make_shared<pii_detector::TextAnalyzer>(
       std::move(remote), std::nullopt, pii_detector::default_model_platform(),
       pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats, .window_chars = 1u << 20});

@@ -44,6 +44,16 @@ struct CommonOptions {
   // output.
   std::string recursive_dir;
   std::string output_dir;
+  // --allow / --allow-file: texts never reported; --deny TYPE:WORD,...:
+  // words always reported as TYPE; --pattern TYPE:REGEX[:SCORE]: a pattern
+  // (Python's re dialect) reported as TYPE.
+  std::vector<std::string> allow;
+  std::vector<std::pair<std::string, std::vector<std::string>>> deny;
+  struct CustomPattern {
+    std::string type, regex;
+    double score;
+  };
+  std::vector<CustomPattern> patterns;
   // --fields: the text fields of a JSON-lines record (default: text). Other
   // fields are written back as they came.
   std::vector<std::string> fields = {"text"};

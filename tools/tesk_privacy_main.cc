@@ -49,6 +49,12 @@ Options of every command:
                           addresses, dates, vehicle plates, street addresses,
                           amounts with scale words) and the rules that keep
                           every identifier whole
+      --allow LIST        comma-separated texts never reported or replaced
+      --allow-file FILE   the same, one text a line
+      --deny TYPE:WORDS   comma-separated words always reported as TYPE
+      --pattern TYPE:REGEX[:SCORE]
+                          also report what REGEX (Python's re dialect) matches
+                          as TYPE (score 0.85 unless given)
       --fields LIST       with --jsonl: the text fields of a record (default:
                           text); every other field is written back as it came
   -r, --recursive DIR     every file below DIR is a document (or, with --jsonl,
@@ -100,6 +106,13 @@ anonymize:
                           value never stands for two originals
       --max-chars N       refuse a document (with --jsonl, a line) longer than
                           N characters; reading stops at the limit
+      --operator TYPE:NAME[,KEY=VALUE...]
+                          replace TYPE (or DEFAULT: every type without one) by
+                          an operator instead of a placeholder: replace
+                          (new_value=), redact, mask (masking_char=,
+                          chars_to_mask=, from_end=true), hash (hash_type=
+                          sha256|sha512|md5) or keep; redacted and kept spans
+                          are not recorded in the mapping
       --keep-going        when a recognizer fails on a document (for instance a
                           pattern over its backtracking bound), log it and
                           anonymize from the other recognizers instead of

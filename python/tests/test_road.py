@@ -272,3 +272,21 @@ def test_python_dash_m_runs_the_command():
     usage = subprocess.run([sys.executable, "-m", "tesk_privacy", "nonsense"], capture_output=True, text=True,
                            timeout=60)
     assert usage.returncode == 2
+
+
+def test_operators_allow_and_deny_lists_and_patterns_from_the_command_line(cli, tmp_path):
+    mapping = tmp_path / "mapping.json"
+    text = "Budi Santoso, NIK 3171011205900001, pesanan KX-99812 di Bandung, hp 081234567890, kopi Arabika."
+    args = ["anonymize", "--mapping", str(mapping), "--operator", "PERSON:mask,masking_char=#,chars_to_mask=4",
+            "--operator", "PHONE_NUMBER:redact", "--operator", "ID_KTP:keep", "--pattern", r"ORDER_ID:KX-\d{5}:0.9",
+            "--allow", "Bandung", "--deny", "PRODUCT:Arabika"]
+    for _ in range(2):  # the second run loads what the first saved
+        done = subprocess.run([cli, *args], input=text, capture_output=True, text=True, timeout=120)
+        assert done.returncode == 0, done.stderr
+        assert done.stdout == "#### Santoso, NIK 3171011205900001, pesanan <ORDER_ID_1> di Bandung, hp , kopi <PRODUCT_1>."
+    back = subprocess.run([cli, "deanonymize", "--mapping", str(mapping)], input=done.stdout, capture_output=True,
+                          text=True, timeout=60)
+    assert back.stdout == text.replace("081234567890", "")  # a redacted span has nothing to restore
+    for bad in (["--operator", "PERSON:nope"], ["--operator", "PERSON"], ["--pattern", "X:["], ["--deny", "X"]):
+        usage = subprocess.run([cli, "anonymize", *bad], input="x", capture_output=True, text=True, timeout=60)
+        assert usage.returncode == 2, bad

@@ -87,7 +87,7 @@ anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guar
 }
 
 // The replaced spans that a word character touches, each with the store's
-// value for its original.
+// value for its original, and the spans removed without a trace.
 std::vector<WholeWordReplacer::Pinned> spans_inside_words(const Utf8Text& text,
                                                           const std::vector<anonymization::Replacement>& replacements,
                                                           StoreRewriter& rewriter, const DeanonymizerMapping& store) {
@@ -104,6 +104,10 @@ std::vector<WholeWordReplacer::Pinned> spans_inside_words(const Utf8Text& text,
   std::vector<WholeWordReplacer::Pinned> pinned;
   for (const anonymization::Replacement& r : replacements) {
     const int64_t start = r.span.start, end = r.span.end;
+    if (r.text.empty()) {  // removed ("redact"): nothing in the store stands for it
+      pinned.push_back({static_cast<size_t>(start), static_cast<size_t>(end), std::string_view()});
+      continue;
+    }
     if (!((start > 0 && word_char_at(start - 1)) || (end < length && word_char_at(end)))) continue;
     const std::string_view original = text.slice(static_cast<size_t>(start), static_cast<size_t>(end));
     const std::string* anonymized = rewriter.placeholder(store, r.span.entity_type, original);

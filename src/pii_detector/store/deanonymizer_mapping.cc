@@ -192,10 +192,14 @@ namespace {
 // triples in order of position; see create_anonymizer_mapping.
 class TextMappingBuilder {
  public:
-  TextMappingBuilder(bool is_reversed, bool skip_format_duplicates)
-      : is_reversed_(is_reversed), skip_format_duplicates_(skip_format_duplicates) {}
+  TextMappingBuilder(bool is_reversed, bool skip_format_duplicates, bool only_restorable = false)
+      : is_reversed_(is_reversed), skip_format_duplicates_(skip_format_duplicates), only_restorable_(only_restorable) {}
 
   void add(const std::string& original, const std::string& type, const std::string& replacement) {
+    // A removed span ("redact") or one kept as it is ("keep") has nothing
+    // to restore; an empty key or an entry mapping a text to itself would
+    // also make the mapping unloadable.
+    if (only_restorable_ && (replacement.empty() || replacement == original)) return;
     const std::string lower_original = to_lower(original);
     LowerView& view = views_[type];
     if (is_reversed_ ? view.has_value(lower_original) : view.has_key(lower_original)) return;
@@ -214,7 +218,7 @@ class TextMappingBuilder {
   MappingDataType take() { return std::move(result_); }
 
  private:
-  bool is_reversed_, skip_format_duplicates_;
+  bool is_reversed_, skip_format_duplicates_, only_restorable_;
   MappingDataType result_;
   std::unordered_map<std::string, LowerView> views_;
   std::unordered_map<std::string, long long> counters_;
@@ -244,7 +248,7 @@ MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
 
 MappingDataType record_replacements(const Utf8Text& text, const std::vector<anonymization::Replacement>& replacements,
                                     bool skip_format_duplicates) {
-  TextMappingBuilder builder(/*is_reversed=*/true, skip_format_duplicates);
+  TextMappingBuilder builder(/*is_reversed=*/true, skip_format_duplicates, /*only_restorable=*/true);
   for (const anonymization::Replacement& r : replacements) {
     builder.add(std::string(text.slice(static_cast<size_t>(r.span.start), static_cast<size_t>(r.span.end))),
                 r.span.entity_type, r.text);

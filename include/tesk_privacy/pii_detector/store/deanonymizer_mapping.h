@@ -125,7 +125,9 @@ MappingDataType create_anonymizer_mapping(const Utf8Text& original_text,
                                           bool is_reversed = false, bool skip_format_duplicates = false);
 
 // The mapping (anonymized -> original) of one text's replacements, in order
-// of position, recorded and numbered as create_anonymizer_mapping does.
+// of position, recorded and numbered as create_anonymizer_mapping does,
+// leaving out what has nothing to restore: spans removed ("redact") or kept
+// as they were ("keep").
 MappingDataType record_replacements(const Utf8Text& text, const std::vector<anonymization::Replacement>& replacements,
                                     bool skip_format_duplicates = false);
 
