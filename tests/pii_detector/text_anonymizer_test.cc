@@ -270,5 +270,19 @@ TEST(TextAnonymizerIntegrity, EntriesRecordedElsewhereJoinAsTheyAre) {
   EXPECT_EQ(same.anonymize("Joko"), "<PERSON_9>");
 }
 
+TEST(TextAnonymizerIntegrity, RedactedAndKeptSpansAreNotRecorded) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi Santoso"},
+                                                 std::vector<std::string>{"Bandung"});
+  TextAnonymizer anonymizer(analyzer, with([](TextAnonymizerOptions& o) {
+                              o.operators = anonymization::OperatorMap{{"PERSON", anonymization::OperatorConfig("redact")},
+                                                                       {"LOCATION", anonymization::OperatorConfig("keep")}};
+                              o.skip_format_duplicates = false;
+                            }));
+  // Removed, and nothing in the mapping stands for it (an empty key would
+  // make a saved mapping unloadable).
+  EXPECT_EQ(anonymizer.anonymize("Budi Santoso di Bandung. Budi Santoso lagi"), " di Bandung.  lagi");
+  EXPECT_EQ(anonymizer.deanonymizer_mapping().size(), 0u);
+}
+
 }  // namespace
 }  // namespace tesk_privacy::pii_detector
