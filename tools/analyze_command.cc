@@ -120,12 +120,7 @@ int run_analyze(int argc, char** argv) {
             throw std::runtime_error(doc.source + ": " + e.what());
           }
           line += ']';
-          if (!too_long.empty()) {
-            // The removed spans, as the shared serializer writes them.
-            const std::string removed = recognition::results_to_json(text, {}, json_options, too_long);
-            line.append(removed, removed.find(",\"removed\""), std::string::npos);
-            line.pop_back();
-          }
+          recognition::append_removed_json(line, too_long, text, json_options);
           line += '}';
           if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
           line += '\n';

@@ -33,6 +33,31 @@ std::vector<std::string> split_list(const std::string& s) {
   return out;
 }
 
+namespace {
+
+// The regular files below `folder`, in the order of their paths, without
+// names starting with ".".
+std::vector<std::string> files_below(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code error;
+  fs::recursive_directory_iterator it(folder, error), end;
+  if (error) throw std::runtime_error(folder + ": " + error.message());
+  for (; it != end; it.increment(error)) {
+    if (error) throw std::runtime_error(folder + ": " + error.message());
+    const std::string name = it->path().filename().string();
+    if (!name.empty() && name[0] == '.') {
+      if (it->is_directory()) it.disable_recursion_pending();
+      continue;
+    }
+    if (it->is_regular_file()) files.push_back(it->path().string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
 void parse_options(int argc, char** argv, int first, CommonOptions& common,
                    const std::function<bool(const std::string&, const std::function<std::string()>&)>& other) {
   for (int i = first; i < argc; ++i) {
@@ -126,6 +151,8 @@ void parse_options(int argc, char** argv, int first, CommonOptions& common,
   if (!common.output_dir.empty() && common.recursive_dir.empty() && common.inputs.empty()) {
     throw UsageError("-o OUTDIR needs -r DIR or FILE arguments");
   }
+  // The folder is walked once; every later step reads the list.
+  if (!common.recursive_dir.empty()) common.inputs = files_below(common.recursive_dir);
 }
 
 namespace {
@@ -280,25 +307,8 @@ void BatchedOutput::flush() {
 }
 
 std::vector<std::string> input_files(const CommonOptions& options) {
-  if (options.recursive_dir.empty()) {
-    return options.inputs.empty() ? std::vector<std::string>{"-"} : options.inputs;
-  }
-  namespace fs = std::filesystem;
-  std::vector<std::string> files;
-  std::error_code error;
-  fs::recursive_directory_iterator it(options.recursive_dir, error), end;
-  if (error) throw std::runtime_error(options.recursive_dir + ": " + error.message());
-  for (; it != end; it.increment(error)) {
-    if (error) throw std::runtime_error(options.recursive_dir + ": " + error.message());
-    const std::string name = it->path().filename().string();
-    if (!name.empty() && name[0] == '.') {
-      if (it->is_directory()) it.disable_recursion_pending();
-      continue;
-    }
-    if (it->is_regular_file()) files.push_back(it->path().string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
+  if (!options.recursive_dir.empty() || !options.inputs.empty()) return options.inputs;
+  return {"-"};
 }
 
 MirroredOutput::MirroredOutput(const CommonOptions& options, std::function<void()> before_write)

@@ -88,7 +88,8 @@ struct Document {
 
 // The files the documents come from: the FILE arguments ("-" for standard
 // input when there are none), or with -r every regular file below the
-// folder, in the order of their paths (names starting with "." left out).
+// folder, in the order of their paths (names starting with "." left out),
+// as parse_options() listed them.
 std::vector<std::string> input_files(const CommonOptions& options);
 
 // Calls `fn` for every document of the inputs, in order. A JSON-lines input

@@ -317,17 +317,11 @@ class Service {
     const Utf8Text input(text);
     json items = json::array();
     for (const recognition::RecognizerResult& r : found.results) {
-      const std::string original(input.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end)));
-      const pii_detector::EntityMapping* inner = anonymizer.store().mapping.find(r.entity_type);
-      std::string anonymized;
-      if (inner != nullptr) {
-        for (const auto& [key, value] : *inner) {
-          if (value == original) anonymized = key;
-        }
-      }
-      if (anonymized.empty()) continue;  // settled into another span
+      const std::string* anonymized = anonymizer.anonymized_value(
+          r.entity_type, input.slice(static_cast<size_t>(r.start), static_cast<size_t>(r.end)));
+      if (anonymized == nullptr) continue;  // settled into another span
       items.push_back(json{{"entity_type", r.entity_type}, {"start", r.start}, {"end", r.end}, {"score", r.score},
-                           {"anonymized", anonymized}});
+                           {"anonymized", *anonymized}});
     }
     answer(res, 200, json{{"text", out}, {"session_id", session->id}, {"items", items}});
   }

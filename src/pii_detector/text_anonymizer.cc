@@ -246,6 +246,10 @@ void TextAnonymizer::set_deanonymizer_mapping(MappingDataType mapping) {
   if (fake_guard_) fake_guard_->stale = true;
 }
 
+const std::string* TextAnonymizer::anonymized_value(std::string_view type, std::string_view original) {
+  return rewriter_->placeholder(deanonymizer_mapping_, type, original);
+}
+
 void TextAnonymizer::append_entries(const MappingDataType& entries) {
   rewriter_->append(deanonymizer_mapping_, entries);
   if (fake_guard_) {

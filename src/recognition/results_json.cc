@@ -47,15 +47,8 @@ void append_result_json(std::string& out, const RecognizerResult& result, const 
   out += result_object(result, text, options).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string results_to_json(const Utf8Text& text, const std::vector<RecognizerResult>& results,
-                            const ResultsJsonOptions& options, const std::vector<RecognizerResult>& removed) {
-  // Each result is serialized on its own: a large document has millions.
-  std::string out = "{\"results\":[";
-  for (size_t i = 0; i < results.size(); ++i) {
-    if (i > 0) out += ',';
-    append_result_json(out, results[i], text, options);
-  }
-  out += ']';
+void append_removed_json(std::string& out, const std::vector<RecognizerResult>& removed, const Utf8Text& text,
+                         const ResultsJsonOptions& options) {
   if (!removed.empty()) {
     out += ",\"removed\":[";
     ResultsJsonOptions bare = options;
@@ -69,6 +62,18 @@ std::string results_to_json(const Utf8Text& text, const std::vector<RecognizerRe
     }
     out += ']';
   }
+}
+
+std::string results_to_json(const Utf8Text& text, const std::vector<RecognizerResult>& results,
+                            const ResultsJsonOptions& options, const std::vector<RecognizerResult>& removed) {
+  // Each result is serialized on its own: a large document has millions.
+  std::string out = "{\"results\":[";
+  for (size_t i = 0; i < results.size(); ++i) {
+    if (i > 0) out += ',';
+    append_result_json(out, results[i], text, options);
+  }
+  out += ']';
+  append_removed_json(out, removed, text, options);
   out += '}';
   return out;
 }

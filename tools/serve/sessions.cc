@@ -51,9 +51,7 @@ std::shared_ptr<Sessions::Session> Sessions::create() {
   }
   {
     std::lock_guard<std::mutex> hold(mutex_);
-    if (sessions_.size() >= max_sessions_) {
-      throw SessionLimitError("the service holds its maximum of " + std::to_string(max_sessions_) + " sessions");
-    }
+    check_room();
   }
   auto session = make(id);
   std::lock_guard<std::mutex> hold(mutex_);
@@ -71,14 +69,18 @@ std::shared_ptr<Sessions::Session> Sessions::find(const std::string& id, bool op
       return it->second;
     }
     if (redis_prefix_.empty()) return nullptr;
-    if (sessions_.size() >= max_sessions_) {
-      throw SessionLimitError("the service holds its maximum of " + std::to_string(max_sessions_) + " sessions");
-    }
+    check_room();
   }
   auto session = make(id);
   if (!open && session->anonymizer->store().mapping.size() == 0) return nullptr;
   std::lock_guard<std::mutex> hold(mutex_);
   return sessions_.try_emplace(id, session).first->second;
+}
+
+void Sessions::check_room() const {
+  if (sessions_.size() >= max_sessions_) {
+    throw SessionLimitError("the service holds its maximum of " + std::to_string(max_sessions_) + " sessions");
+  }
 }
 
 bool Sessions::erase(const std::string& id) {

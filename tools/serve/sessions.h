@@ -59,6 +59,8 @@ class Sessions {
 
  private:
   std::shared_ptr<Session> make(std::string id);
+  // Throws SessionLimitError when no session can be added (under mutex_).
+  void check_room() const;
 
   std::function<std::unique_ptr<pii_detector::TextAnonymizer>()> make_anonymizer_;
   std::string redis_prefix_;

@@ -34,6 +34,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tesk_privacy/anonymization/anonymizer_engine.h"
@@ -136,6 +137,9 @@ class TextAnonymizer : public BaseTextAnonymizer {
   // their placeholders as they are, without rebuilding what is derived from
   // the store: a call costs time for the entries, not for the store.
   void append_entries(const MappingDataType& entries);
+  // The value the store gives `original` (exact spelling) under `type`, or
+  // null; a lookup, not a scan.
+  const std::string* anonymized_value(std::string_view type, std::string_view original);
   // The store itself, read without a copy.
   const DeanonymizerMapping& store() const { return deanonymizer_mapping_; }
   // Adds (or replaces, per entity type) operators.

@@ -34,6 +34,12 @@ void append_result_json(std::string& out, const RecognizerResult& result, const 
 
 // {"results":[...]}, and "removed":[...] with each span the length filter
 // dropped and why, when `removed` holds any.
+// Appends `,"removed":[...]` for the spans the length filter dropped, each
+// with options.removed_reason; nothing when there are none. For writers that
+// build the object piece by piece.
+void append_removed_json(std::string& out, const std::vector<RecognizerResult>& removed, const Utf8Text& text,
+                         const ResultsJsonOptions& options = {});
+
 std::string results_to_json(const Utf8Text& text, const std::vector<RecognizerResult>& results,
                             const ResultsJsonOptions& options = {},
                             const std::vector<RecognizerResult>& removed = {});

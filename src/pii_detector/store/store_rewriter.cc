@@ -56,19 +56,24 @@ void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& tex
   store.update(text_mapping, counts_, writes, &highest_, reserved);
   for (const DeanonymizerMapping::Write& w : writes) {
     if (w.replaced) return;  // the replaced pair must leave both tries: rebuild
-    const size_t t = type_index(w.type);
-    to_originals_.add(w.key, w.value, t, w.index);
     // update() stores a value at most once per type, so the original is new.
-    placeholders_.insert_or_assign(placeholder_key(w.type, w.value), Placeholder{w.key, t, w.index});
-    to_placeholders_.add(w.value, w.key, t, w.index);
+    add_new_pair(w.type, w.key, w.value, w.index);
   }
   synced_ = true;
+}
+
+void StoreRewriter::add_new_pair(const std::string& type, const std::string& key, const std::string& value,
+                                 size_t index) {
+  const size_t t = type_index(type);
+  to_originals_.add(key, value, t, index);
+  placeholders_.insert_or_assign(placeholder_key(type, value), Placeholder{key, t, index});
+  to_placeholders_.add(value, key, t, index);
 }
 
 void StoreRewriter::append(DeanonymizerMapping& store, const MappingDataType& entries) {
   sync(store);
   for (const auto& [type, inner] : entries) {
-    const size_t t = type_index(type);
+    type_index(type);  // the type's place, as merge() gives it
     EntityMapping& stored = store.mapping[type];
     auto& values = counts_[type];
     for (const auto& [key, value] : inner) {
@@ -84,13 +89,11 @@ void StoreRewriter::append(DeanonymizerMapping& store, const MappingDataType& en
       long long& highest = highest_[type];
       highest = std::max(highest, placeholder_number(type, key));
       if (!synced_ || value.empty()) continue;
-      const size_t index = *stored.position(key);
-      if (!placeholders_.try_emplace(placeholder_key(type, value), Placeholder{key, t, index}).second) {
+      if (placeholders_.count(placeholder_key(type, value)) != 0) {
         synced_ = false;  // an original under a second placeholder: the order rules need a rebuild
         continue;
       }
-      to_originals_.add(key, value, t, index);
-      to_placeholders_.add(value, key, t, index);
+      add_new_pair(type, key, value, *stored.position(key));
     }
   }
 }

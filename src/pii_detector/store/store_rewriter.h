@@ -56,6 +56,8 @@ class StoreRewriter {
     size_t type, index;  // where the original was first recorded
   };
   void sync(const DeanonymizerMapping& store);
+  // A pair whose original has no placeholder yet, into both tries.
+  void add_new_pair(const std::string& type, const std::string& key, const std::string& value, size_t index);
   size_t type_index(const std::string& type);
   static std::string placeholder_key(std::string_view type, std::string_view original);
 
