@@ -23,15 +23,20 @@ const core::Logger& logger() {
   return log;
 }
 
-// Placeholder-shaped text already in a document ("<PERSON_1>"): a new
-// placeholder must not take its number, or the round trip would turn that
-// text into a name.
-std::unordered_set<std::string> placeholders_in(std::string_view text) {
-  std::unordered_set<std::string> found;
+// Placeholder-shaped text already in a document ("<PERSON_1>"), with its
+// byte offsets. A new placeholder must not take its number, and one the
+// store already holds is replaced like PII, or the round trip would turn
+// that text into a name.
+struct LiteralPlaceholder {
+  size_t begin, end;
+  std::string_view text;
+};
+std::vector<LiteralPlaceholder> placeholders_in(std::string_view text) {
+  std::vector<LiteralPlaceholder> found;
   for (size_t open = text.find('<'); open != std::string_view::npos; open = text.find('<', open + 1)) {
     size_t i = open + 1;
     while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
-    if (i < text.size() && text[i] == '>' && i > open + 1) found.emplace(text.substr(open, i + 1 - open));
+    if (i < text.size() && text[i] == '>' && i > open + 1) found.push_back({open, i + 1, text.substr(open, i + 1 - open)});
   }
   return found;
 }
@@ -197,11 +202,22 @@ std::string TextAnonymizer::anonymize(const std::string& input, Detection detect
   // Conflicts are settled once; each surviving span gets one value from its
   // operator, the text's mapping is recorded from those pairs, and the text
   // is written once, from the whole store.
+  const std::vector<LiteralPlaceholder> literals = placeholders_in(input);
+  for (const LiteralPlaceholder& literal : literals) {
+    const size_t underscore = literal.text.rfind('_');
+    if (underscore == std::string_view::npos || underscore < 2) continue;
+    const std::string type(literal.text.substr(1, underscore - 1));
+    const EntityMapping* inner = deanonymizer_mapping_.mapping.find(type);
+    if (inner == nullptr || inner->find(std::string(literal.text)) == nullptr) continue;
+    detection.results.emplace_back(type, static_cast<int64_t>(text.byte_to_cp(literal.begin)),
+                                   static_cast<int64_t>(text.byte_to_cp(literal.end)), 1.0);
+  }
   const auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
   const std::vector<anonymization::Replacement> replacements =
       anonymizer_->replace_settled(text, anonymizer_->_merge_entities_with_whitespace_between(text, settled), operators_);
   const MappingDataType text_mapping = record_replacements(text, replacements, skip_format_duplicates_);
-  const std::unordered_set<std::string> in_text = placeholders_in(input);
+  std::unordered_set<std::string> in_text;
+  for (const LiteralPlaceholder& literal : literals) in_text.emplace(literal.text);
   const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};
   rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
   if (fake_guard_) {

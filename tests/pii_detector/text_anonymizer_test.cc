@@ -184,6 +184,12 @@ TEST(TextAnonymizerIntegrity, PlaceholdersCannotBeConfused) {
   const std::string safe = fresh.anonymize(text);
   EXPECT_EQ(safe, "Kode <PERSON_1> dikirim ke <PERSON_2>");
   EXPECT_EQ(fresh.deanonymize(safe), text);
+  // In a later text, a literal placeholder the store already holds is
+  // replaced like PII, so it comes back as itself, not as the person.
+  const std::string later = "Sebut <PERSON_2> atau <PERSON_1>, jangan Budi Santoso";
+  const std::string later_safe = fresh.anonymize(later);
+  EXPECT_EQ(later_safe, "Sebut <PERSON_3> atau <PERSON_1>, jangan <PERSON_2>");
+  EXPECT_EQ(fresh.deanonymize(later_safe), later);
 }
 
 // Reports the same results for every text.
