@@ -192,6 +192,16 @@ size_t digit_at(std::string_view t, size_t i) {
   return 0;
 }
 
+// True when `s` opens more parentheses than it closes.
+bool opens_more(std::string_view s) {
+  int depth = 0;
+  for (char c : s) {
+    if (c == '(') ++depth;
+    if (c == ')' && depth > 0) --depth;
+  }
+  return depth > 0;
+}
+
 struct Chain {
   size_t byte_start, byte_end;
 };
@@ -311,7 +321,9 @@ void IdentifierRecognizer::find(const Utf8Text& text, const std::vector<std::str
         if (auto v = classify(groups, i, j, i == 0 && international, cue, scan)) {
           const size_t start = i == 0 ? m.byte_start : groups[i].byte_start;
           size_t end = groups[j - 1].byte_end;
-          if (end < m.byte_end && t[end] == ')') ++end;
+          // A closing parenthesis belongs to the number only when it closes
+          // one the number opened ("(021)"), not one around it ("(NIK ...)").
+          if (end < m.byte_end && t[end] == ')' && opens_more(t.substr(start, end - start))) ++end;
           out.push_back({v->type, start, end, v->score, v->name});
           i = j;
           found = true;
