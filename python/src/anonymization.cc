@@ -1,11 +1,13 @@
 // The anonymization framework: operator configurations (with Python
-// callables as "custom" operators) and the anonymizer engine.
+// callables as "custom" operators), the anonymizer engine, and decrypt() for
+// the "encrypt" operator's values.
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "bindings.h"
 #include "tesk_privacy/anonymization/anonymizer_engine.h"
+#include "tesk_privacy/anonymization/encryption.h"
 
 namespace tesk_privacy::python {
 
@@ -64,6 +66,14 @@ void bind_anonymization(py::module_& m) {
             return without_gil([&] { return self._merge_entities_with_whitespace_between(t, results); });
           },
           py::arg("text"), py::arg("analyzer_results"));
+
+  m.def(
+      "decrypt",
+      [](const std::string& text, const std::string& key) { return anonymization::decrypt(text, key); },
+      py::arg("text"), py::arg("key"),
+      "The original of a value the \"encrypt\" operator wrote under `key` (str or bytes of 16, 24 or 32 bytes). "
+      "Raises ValueError for a key of another length, text that is not base64, and a value that does not decrypt "
+      "under this key.");
 }
 
 }  // namespace tesk_privacy::python

@@ -259,6 +259,8 @@ class AnonymizerEngine:
         self, text: str, analyzer_results: Sequence[RecognizerResult]
     ) -> List[RecognizerResult]: ...
 
+def decrypt(text: str, key: Union[str, bytes]) -> str: ...
+
 # --- PII detector -------------------------------------------------------------
 
 class _BuiltinPatternRecognizer(PatternRecognizer):

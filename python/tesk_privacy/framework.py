@@ -22,12 +22,14 @@ to ``TextAnalyzer(additional_recognizers=[...])`` or to
 
 A Python callable can replace detected text:
 ``OperatorConfig("custom", {"lambda": lambda original: "***"})``.
+``OperatorConfig("encrypt", {"key": key})`` replaces it by its AES
+encryption under a key of 16, 24 or 32 bytes, which :func:`decrypt` reverses.
 
 The analysis calls Python methods from the threads that analyse, with the
 GIL held for each call; everything else runs with the GIL released.
 """
 
-from typing import Any, Iterable, List, Optional
+from typing import Any, Iterable, List, Optional, Union
 
 from tesk_privacy._core import _native
 from tesk_privacy._records import (
@@ -53,6 +55,17 @@ BaseProvider = _native.BaseProvider
 EmailRecognizer = _native.predefined.EmailRecognizer
 PhoneRecognizer = _native.predefined.PhoneRecognizer
 CreditCardRecognizer = _native.predefined.CreditCardRecognizer
+
+def decrypt(text: str, key: Union[str, bytes]) -> str:
+    """The original of a value the "encrypt" operator wrote under ``key``.
+
+    The value is base64 of an IV and the AES-CBC ciphertext; ``key`` is the
+    operator's key (16, 24 or 32 bytes; a str counts its UTF-8 bytes). Raises
+    ValueError for a key of another length, text that is not base64, and a
+    value that does not decrypt under this key (wrong key, changed text).
+    """
+    return _native.decrypt(text, key)
+
 
 def results_to_json(text: str, results: List[RecognizerResult], explain: bool = False) -> str:
     """``{"results":[...]}`` for the results of analysing ``text``: each with
@@ -201,6 +214,7 @@ __all__: List[str] = [
     "OperatorConfig",
     "ConflictResolutionStrategy",
     "AnonymizerEngine",
+    "decrypt",
     "EngineResult",
     "OperatorResult",
     "Faker",

@@ -10,8 +10,10 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "text/python_chars.h"
 #include <utility>
+
+#include "tesk_privacy/anonymization/encryption.h"
+#include "text/python_chars.h"
 
 namespace tesk_privacy::anonymization {
 namespace {
@@ -229,6 +231,7 @@ std::string apply_operator(const OperatorConfig& config, const Utf8Text& text,
   if (name == "hash") {
     return hex_digest(original, param_or<std::string>(config, "hash_type", "sha256"));
   }
+  if (name == "encrypt") return encrypt(original, std::get<std::string>(config.param("key")));
   if (name == "keep") return std::string(original);
   // "custom"; validate() has ruled out any other name.
   std::string replacement = std::get<CustomFunction>(config.param("lambda"))(std::string(original));

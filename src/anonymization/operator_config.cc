@@ -4,13 +4,14 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "tesk_privacy/anonymization/encryption.h"
 #include "tesk_privacy/text/utf8_text.h"
 
 namespace tesk_privacy::anonymization {
 namespace {
 
-constexpr std::array<std::string_view, 6> kOperatorNames = {"replace", "redact", "mask",
-                                                            "hash",    "keep",   "custom"};
+constexpr std::array<std::string_view, 7> kOperatorNames = {"replace", "redact", "mask",   "hash",
+                                                            "encrypt", "keep",   "custom"};
 constexpr std::array<std::string_view, 3> kHashTypes = {"sha256", "sha512", "md5"};
 
 [[noreturn]] void bad_param(const OperatorConfig& config, const std::string& name,
@@ -76,6 +77,13 @@ void OperatorConfig::validate() const {
       bool supported = false;
       for (std::string_view type : kHashTypes) supported = supported || type == *v;
       if (!supported) bad_param(*this, "hash_type", "'" + *v + "' is not sha256, sha512 or md5");
+    }
+  } else if (operator_name == "encrypt") {
+    const auto& key = required_param<std::string>(*this, "key", "a string");
+    if (!is_aes_key_length(key.size())) {
+      // The key itself stays out of the message: it is a secret.
+      bad_param(*this, "key", "must have 16, 24 or 32 bytes (AES-128, AES-192 or AES-256), not " +
+                                  std::to_string(key.size()));
     }
   } else if (operator_name == "custom") {
     if (!required_param<CustomFunction>(*this, "lambda", "a function")) {

@@ -186,6 +186,8 @@ TEST(AnonymizerEngineOperatorsTest, EachOperatorOnMultiByteText) {
        "07d924daf5e706568afca4712d91da1cfdf77588d76403a845177e23e3aeb8ce"},
       {OperatorConfig("custom", {{"lambda", [](const std::string& s) { return "[" + s + "]"; }}}),
        "[café]"},
+      // See encryption_test.cc for how this value was made.
+      {OperatorConfig("encrypt", {{"key", "0123456789abcdef"}}), "TSjC0ZHh7joWB8/QKpZl8kMDnW04ZtmnPeDI664TjGg="},
   };
   for (const Case& c : cases) {
     EngineResult r = engine.anonymize(kText, kFound, OperatorMap{{"WORD", c.config}});

@@ -16,6 +16,9 @@ TEST(OperatorConfigTest, AcceptsValidConfigs) {
       OperatorConfig("keep", {{"unused", 1.5}}),
       OperatorConfig("mask", {{"masking_char", "😀"}, {"chars_to_mask", 0}, {"from_end", true}}),
       OperatorConfig("hash", {{"hash_type", "md5"}}),
+      OperatorConfig("encrypt", {{"key", "0123456789abcdef"}}),
+      OperatorConfig("encrypt", {{"key", "0123456789abcdef01234567"}}),
+      OperatorConfig("encrypt", {{"key", "0123456789abcdef0123456789abcdef"}}),
       OperatorConfig("custom", {{"lambda", [](const std::string& s) { return s + "!"; }}}),
   };
   for (const OperatorConfig& c : configs) EXPECT_NO_THROW(c.validate()) << c.operator_name;
@@ -29,7 +32,12 @@ TEST(OperatorConfigTest, RejectsInvalidConfigsNamingTheProblem) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {"encrypt", {}, "Invalid operator name: encrypt"},
+      {"shred", {}, "Invalid operator name: shred"},
+      {"encrypt", {}, "'key' for operator 'encrypt': missing required parameter"},
+      {"encrypt", {{"key", int64_t{1234567890123456}}}, "'key' for operator 'encrypt': expected a string"},
+      {"encrypt", {{"key", "0123456789abcde"}}, "must have 16, 24 or 32 bytes (AES-128, AES-192 or AES-256), not 15"},
+      {"encrypt", {{"key", "0123456789abcdef0"}}, "not 17"},
+      {"encrypt", {{"key", ""}}, "not 0"},
       {"custom", {{"lambda", "not a function"}}, "lambda"},
       {"custom", {{"lambda", CustomFunction()}}, "lambda"},
       {"mask", {{"chars_to_mask", 2}}, "masking_char"},

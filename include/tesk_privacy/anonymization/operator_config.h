@@ -13,6 +13,9 @@
 //   mask     masking_char (one character), chars_to_mask (integer >= 0),
 //            from_end (bool, optional, default false)
 //   hash     hash_type: "sha256" (default), "sha512" or "md5"; lowercase hex
+//   encrypt  key (string of 16, 24 or 32 bytes: AES-128, -192 or -256);
+//            base64 of an IV and the AES-CBC ciphertext, the same for the
+//            same text under one key; decrypt() in encryption.h reverses it
 //   keep     none; the text stays as it is
 //   custom   lambda (CustomFunction): receives the original text, returns
 //            the replacement
