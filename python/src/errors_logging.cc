@@ -12,6 +12,7 @@
 #include "ner/model.h"
 #include "tesk_privacy/core/errors.h"
 #include "tesk_privacy/core/logger.h"
+#include "tesk_privacy/pii_detector/config_file.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/regex/regex.h"
 #ifdef TESK_HAVE_TRANSFORMERS
@@ -32,12 +33,33 @@ py::object key_error_argument(const std::string& message) {
 
 void set_error(PyObject* type, const char* message) { PyErr_SetString(type, message); }
 
+// tesk_privacy._native.ConfigError, made when the module is bound.
+PyObject* config_error_type = nullptr;
+
+// A ConfigError carrying where the problem lies as attributes, besides the
+// "SOURCE:LINE:COLUMN: message" text.
+void set_config_error(const pii_detector::ConfigError& e) {
+  const std::string what = e.what();
+  auto message = py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeUTF8(what.data(), static_cast<Py_ssize_t>(what.size()), "replace"));
+  auto source = py::reinterpret_steal<py::object>(
+      PyUnicode_DecodeUTF8(e.source().data(), static_cast<Py_ssize_t>(e.source().size()), "replace"));
+  if (!message || !source) throw py::error_already_set();
+  py::object error = py::handle(config_error_type)(message);
+  error.attr("source") = source;
+  error.attr("line") = e.line();
+  error.attr("column") = e.column();
+  PyErr_SetObject(config_error_type, error.ptr());
+}
+
 // Sets the Python error for one exception, most specific type first: the
 // library's OS-level errors, then the standard categories. Returns false for
 // an exception it does not know, which pybind11's own translation handles.
 bool set_error_for(std::exception_ptr p) {
   try {
     std::rethrow_exception(p);
+  } catch (const pii_detector::ConfigError& e) {
+    set_config_error(e);
   } catch (const FileNotFoundError& e) {
     set_error(PyExc_FileNotFoundError, e.what());
   } catch (const OSError& e) {
@@ -174,6 +196,15 @@ void bind_errors_and_logging(py::module_& m) {
   // arrived as before, so that `except ValueError` still catches them.
   py::register_exception<pii_detector::InputTooLargeError>(m, "InputTooLargeError", PyExc_ValueError);
   py::register_exception<regex::RegexError>(m, "RegexError", PyExc_ValueError);
+  // Translated in set_error_for, which adds source, line and column.
+  py::object config_error = py::exception<pii_detector::ConfigError>(m, "ConfigError", PyExc_ValueError);
+  config_error.attr("__doc__") =
+      "A configuration file that cannot be read or is not valid; the message is \"SOURCE:LINE:COLUMN: problem\". "
+      "line and column are 1-based, 0 when the problem has no place in the file.";
+  config_error.attr("source") = "";
+  config_error.attr("line") = 0;
+  config_error.attr("column") = 0;
+  config_error_type = config_error.release().ptr();  // kept for the life of the process
   py::register_exception<regex::MatchLimitError>(m, "MatchLimitError", PyExc_RuntimeError);
   py::register_exception<ner::ModelFormatError>(m, "ModelFormatError", PyExc_RuntimeError);
 #ifdef TESK_HAVE_TRANSFORMERS

@@ -1,6 +1,6 @@
 // The PII detector: entity vocabulary, recognizers, context enhancer, the
-// analyzer and anonymizer facades, the mapping store, fake values and NLP
-// pipeline provisioning.
+// analyzer and anonymizer facades, the mapping store, fake values, NLP
+// pipeline provisioning and configuration files.
 #include <Python.h>
 
 #include <algorithm>
@@ -36,6 +36,7 @@
 #include "tesk_privacy/anonymization/anonymizer_engine.h"
 #include "tesk_privacy/faker/faker.h"
 #include "tesk_privacy/pii_detector/analyzer.h"
+#include "tesk_privacy/pii_detector/config_file.h"
 #include "tesk_privacy/pii_detector/constants.h"
 #include "tesk_privacy/pii_detector/format_entities.h"
 #include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
@@ -649,19 +650,22 @@ void bind_text_analyzer(py::module_& m) {
       .def(
           "analyze_batch",
           [](const TextAnalyzer& self, const std::vector<py::handle>& texts, const std::string& language,
-             std::optional<Strings> entities, std::optional<double> score_threshold, size_t threads) {
+             std::optional<Strings> entities, std::optional<double> score_threshold, size_t threads,
+             std::optional<Strings> allow_list) {
             std::vector<std::string> inputs;
             inputs.reserve(texts.size());
             for (py::handle text : texts) inputs.emplace_back(utf8_view(text));
             recognition::AnalyzeOptions options;
             options.entities = std::move(entities);
             options.score_threshold = score_threshold;
+            options.allow_list = std::move(allow_list);
             return without_gil([&] {
               AnalysisScope scope;
               return self.analyze_batch(inputs, language, options, threads);
             });
           },
-          py::arg("texts"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("threads"))
+          py::arg("texts"), py::arg("language"), py::arg("entities"), py::arg("score_threshold"), py::arg("threads"),
+          py::arg("allow_list") = py::none())
       .def_static("_initialize_registry", &TextAnalyzer::_initialize_registry)
       .def_static("_filter_entities_based_on_the_text_length", &TextAnalyzer::_filter_entities_based_on_the_text_length,
                   py::arg("results"))
@@ -762,7 +766,7 @@ void bind_text_anonymizer(py::module_& m) {
       .def(
           "anonymize_batch",
           [](BoundTextAnonymizer& self, const std::vector<py::handle>& texts, std::optional<Strings> entities,
-             std::string language, double analyzer_score_threshold, size_t threads) {
+             std::string language, double analyzer_score_threshold, size_t threads, std::optional<Strings> allow_list) {
             std::vector<std::string> inputs;
             inputs.reserve(texts.size());
             for (py::handle text : texts) inputs.emplace_back(utf8_view(text));
@@ -770,6 +774,7 @@ void bind_text_anonymizer(py::module_& m) {
             options.entities = std::move(entities);
             options.language = std::move(language);
             options.analyzer_score_threshold = analyzer_score_threshold;
+            options.allow_list = std::move(allow_list);
             // An analyzer written in Python runs under the GIL: one thread.
             if (self.python_analyzer) threads = 1;
             return locked(self, [&] {
@@ -778,7 +783,7 @@ void bind_text_anonymizer(py::module_& m) {
             });
           },
           py::arg("texts"), py::arg("entities"), py::arg("language"), py::arg("analyzer_score_threshold"),
-          py::arg("threads"))
+          py::arg("threads"), py::arg("allow_list") = py::none())
       .def(
           "deanonymize",
           [](BoundTextAnonymizer& self, py::handle text, bool tolerant) {
@@ -851,6 +856,38 @@ void bind_text_anonymizer(py::module_& m) {
       .def("refresh", [](BoundSharedMapping& self) { locked(*self.anonymizer, [&] { self.sharing.refresh(); }); });
 }
 
+void bind_config_file(py::module_& m) {
+  py::class_<PrivacyConfig>(m, "PrivacyConfig",
+                            "What a configuration file asks for: recognizers (one per recognizer and language), "
+                            "an allow list and operators per entity type.")
+      .def(py::init<>())
+      .def_property_readonly(
+          "recognizers", [](const PrivacyConfig& c) { return c.recognizers; },
+          "The pattern and deny-list recognizers, one per language (a new list on every read).")
+      .def_property_readonly(
+          "allow_list", [](const PrivacyConfig& c) { return c.allow_list; },
+          "Texts never reported or replaced (a new list on every read).")
+      .def_property_readonly(
+          "operators", [](const PrivacyConfig& c) { return c.operators; },
+          "Entity type -> OperatorConfig, \"DEFAULT\" for the other types (a new dict on every read).")
+      .def("__repr__", [](const PrivacyConfig& c) {
+        return "PrivacyConfig(" + std::to_string(c.recognizers.size()) + " recognizers, " +
+               std::to_string(c.allow_list.size()) + " allowed texts, " + std::to_string(c.operators.size()) +
+               " operators)";
+      });
+  m.def(
+      "load_privacy_config",
+      [](const std::string& path) { return without_gil([&] { return load_privacy_config(path); }); },
+      py::arg("path"), "Reads a YAML configuration file; raises ConfigError.");
+  m.def(
+      "parse_privacy_config",
+      [](const std::string& yaml, const std::string& source) {
+        return without_gil([&] { return parse_privacy_config(yaml, source); });
+      },
+      py::arg("yaml"), py::arg("source") = "<config>",
+      "Parses a YAML configuration; `source` names it in error messages. Raises ConfigError.");
+}
+
 }  // namespace
 
 void bind_pii_detector(py::module_& m) {
@@ -862,6 +899,7 @@ void bind_pii_detector(py::module_& m) {
   bind_spacy_model_loader(m);
   bind_text_analyzer(m);
   bind_text_anonymizer(m);
+  bind_config_file(m);
 }
 
 }  // namespace tesk_privacy::python

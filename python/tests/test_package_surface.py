@@ -16,7 +16,7 @@ MISSING_LINES = {
 }
 
 EXPORTS = [
-    ("tesk_privacy", []),
+    ("tesk_privacy", ["load_config", "parse_config", "PrivacyConfig"]),
     ("tesk_privacy.pii_detector", ["TextAnalyzer", "TextAnonymizer"]),
     (
         "tesk_privacy.pii_detector.recognizer",

@@ -19,6 +19,7 @@ from typing import Any, Dict, Iterable, List, Optional, Sequence
 from tesk_privacy import log_bridge
 from tesk_privacy._core import _native
 from tesk_privacy._records import RecognizerResult
+from tesk_privacy.config import ConfigSource, _resolve
 from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
 
 #: {"nlp_engine_name": "spacy", "models": [{"lang_code": "en", "model_name": "en_core_web_sm"},
@@ -59,6 +60,13 @@ class TextAnalyzer(BaseTextAnalyzer):
     :data:`tesk_privacy.pii_detector.constants.FORMAT_ENTITIES`) and settles
     their findings with the others so that every identifier is reported
     whole. The command-line tool turns it on by default.
+
+    ``config``: a configuration file's path or a
+    :class:`tesk_privacy.config.PrivacyConfig`. Its recognizers are
+    registered after ``additional_recognizers``, and its allow list is the
+    default ``allow_list`` of :meth:`analyze` and :meth:`analyze_batch` (see
+    :attr:`allow_list`). A bad file raises
+    :class:`tesk_privacy.errors.ConfigError`.
     """
 
     def __init__(
@@ -66,12 +74,18 @@ class TextAnalyzer(BaseTextAnalyzer):
         additional_recognizers: Optional[Iterable[Any]] = None,
         nlp_configuration: Optional[Dict[str, Any]] = None,
         indonesian_formats: bool = False,
+        config: Optional[ConfigSource] = None,
     ) -> None:
         log_bridge.sync_log_levels()
+        privacy_config = _resolve(config)
+        recognizers = list(additional_recognizers or [])
+        if privacy_config is not None:
+            recognizers += privacy_config.recognizers
         configuration = nlp_configuration if nlp_configuration is not None else DEFAULT_NLP_CONFIGURATION
-        self._native = _native.TextAnalyzer(
-            list(additional_recognizers or []), configuration, indonesian_formats=indonesian_formats
-        )
+        self._native = _native.TextAnalyzer(recognizers, configuration, indonesian_formats=indonesian_formats)
+        #: The allow list used when a call gives none: the configuration's,
+        #: or None.
+        self.allow_list: Optional[List[str]] = (privacy_config.allow_list or None) if privacy_config else None
         #: Whether the recognizers for Indonesian formats run.
         self.indonesian_formats: bool = indonesian_formats
         #: The framework engine that ``analyze`` runs (an ``AnalyzerEngine``).
@@ -93,7 +107,8 @@ class TextAnalyzer(BaseTextAnalyzer):
         """The spans of PII in ``text``, in the order recognizers reported them.
 
         ``entities``: the entity types to report (None: all).
-        ``allow_list``: span texts never reported; ``allow_list_match``
+        ``allow_list``: span texts never reported (None: :attr:`allow_list`,
+        the configuration's); ``allow_list_match``
         "exact" compares them as they are, "regex" treats them as patterns
         that must match the whole span. ``regex_flags``: the ``re`` flags
         for every pattern. Further keywords go to the analyzer engine:
@@ -104,6 +119,8 @@ class TextAnalyzer(BaseTextAnalyzer):
         (accepted, without effect); any other raises the engine's TypeError.
         """
         extras = _engine_extras(kwargs) if kwargs else {}
+        if allow_list is None:
+            allow_list = self.allow_list
         return self._native.analyze(
             text, language, entities, score_threshold, allow_list, allow_list_match, regex_flags,
             extras.pop("context", None), **extras
@@ -122,8 +139,9 @@ class TextAnalyzer(BaseTextAnalyzer):
         The GIL is released for the whole batch, and threads are started only
         when ``threads`` is more than one. The results are those of
         successive ``analyze`` calls; the first text that fails raises.
+        The configuration's allow list (:attr:`allow_list`) applies.
         """
-        return self._native.analyze_batch(list(texts), language, entities, score_threshold, threads)
+        return self._native.analyze_batch(list(texts), language, entities, score_threshold, threads, self.allow_list)
 
     @staticmethod
     def _initialize_registry() -> Any:

@@ -22,6 +22,7 @@ from typing import Any, Dict, List, Optional, Sequence
 from tesk_privacy import log_bridge
 from tesk_privacy._core import _native
 from tesk_privacy._records import ConflictResolutionStrategy
+from tesk_privacy.config import ConfigSource, _resolve
 from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
 from tesk_privacy.pii_detector.anonymizer import BaseTextAnonymizer
 from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _engine_extras
@@ -57,6 +58,14 @@ class TextAnonymizer(BaseTextAnonymizer):
     ``reproducible_fake_values=True`` makes every fake value follow
     ``faker_seed`` (by default the legal form of fake companies and fake
     KTP numbers are drawn from a process-wide unseeded source).
+
+    ``config``: a configuration file's path or a
+    :class:`tesk_privacy.config.PrivacyConfig`. Its operators apply when
+    ``operators`` is not given, and its allow list is the default
+    ``allow_list`` of :meth:`anonymize` and :meth:`anonymize_batch`. Without
+    a config, the allow list of a :class:`TextAnalyzer` built with one is the
+    default. Its recognizers belong to the analyzer:
+    ``TextAnalyzer(config=...)``.
     """
 
     def __init__(
@@ -73,10 +82,19 @@ class TextAnonymizer(BaseTextAnonymizer):
         keep_going: bool = False,
         max_text_length: Optional[int] = None,
         reproducible_fake_values: bool = False,
+        config: Optional[ConfigSource] = None,
     ) -> None:
         if not callable(getattr(text_analyzer, "analyze", None)):
             raise TypeError("text_analyzer must have an analyze() method")
         log_bridge.sync_log_levels()
+        privacy_config = _resolve(config)
+        if privacy_config is not None:
+            if operators is None:
+                operators = privacy_config.operators or None
+            self._allow_list: Optional[List[str]] = privacy_config.allow_list or None
+        else:
+            # An analyzer written in Python applies its own default itself.
+            self._allow_list = getattr(text_analyzer, "allow_list", None) if _runs_in_core(text_analyzer) else None
         #: The framework's anonymizer engine (an ``AnonymizerEngine``).
         self.anonymizer = anonymizer_engine if anonymizer_engine is not None else _native.AnonymizerEngine()
         self._analyzer = text_analyzer
@@ -133,9 +151,11 @@ class TextAnonymizer(BaseTextAnonymizer):
         Detection runs on ``threads`` threads with the GIL released (an
         analyzer written in Python runs on one); replacement runs in order.
         The first text that fails raises, after the texts before it were
-        recorded in the mapping.
+        recorded in the mapping. The configuration's allow list applies.
         """
-        return self._native.anonymize_batch(list(texts), entities, language, analyzer_score_threshold, threads)
+        return self._native.anonymize_batch(
+            list(texts), entities, language, analyzer_score_threshold, threads, self._allow_list
+        )
 
     def anonymize(  # type: ignore[override]
         self,
@@ -150,8 +170,11 @@ class TextAnonymizer(BaseTextAnonymizer):
         **kwargs: Any,
     ) -> str:
         """``text`` with every recorded original (from this and earlier texts)
-        replaced by its placeholder. Further keyword arguments (for instance
-        ``context`` or ``ad_hoc_recognizers``) go to the analyzer."""
+        replaced by its placeholder. ``allow_list`` None means the
+        configuration's. Further keyword arguments (for instance ``context``
+        or ``ad_hoc_recognizers``) go to the analyzer."""
+        if allow_list is None:
+            allow_list = self._allow_list
         for key in _ANALYZE_KEYWORDS:
             if key in kwargs:
                 raise TypeError(f"analyze() got multiple values for keyword argument '{key}'")
