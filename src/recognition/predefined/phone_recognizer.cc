@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string_view>
@@ -88,9 +89,11 @@ struct Segment {
 //   those of its calling code's main region), then a national number that
 //   fits the general pattern and one number-type pattern of one of the
 //   regions sharing the calling code (what validity checks).
-// - A region is skipped when no string of consecutive units is such a string.
-//   Regions whose national prefix is rewritten (a transform rule) are never
-//   skipped.
+// - A region is skipped when no string of consecutive units is such a string,
+//   nor one that PhoneNumberVerifier does not call certainly invalid (the
+//   same parse, followed exactly for the region and those sharing its
+//   calling code). Regions whose national prefix is rewritten (a transform
+//   rule) are never skipped.
 // The tests hold the result to the matcher's own on texts full of numbers.
 constexpr size_t kMaxFilteredRuns = 16;
 constexpr size_t kMaxRunDigits = 20;  // the matcher's digit block limit: longer runs may be cut inside
@@ -182,37 +185,110 @@ std::vector<Unit> filterable_units(std::string_view piece) {
   return units;
 }
 
-// Whether some string of consecutive units fits `filter`.
-bool may_hold_number(const regex::Regex& filter, const std::vector<Unit>& units) {
+// Whether some string of consecutive units fits `filter` (when there is
+// one) and is not certainly invalid for `verifier` (when there is one):
+// only such a string can give the region's matcher a number.
+bool may_hold_number(const regex::Regex* filter, const PhoneNumberVerifier* verifier, const std::vector<Unit>& units) {
   std::string digits;
   for (size_t first = 0; first < units.size(); ++first) {
     digits.clear();
     for (size_t last = first; last < units.size(); ++last) {
       digits += units[last].digits;
-      if (filter.full_match(digits)) return true;
+      if ((filter == nullptr || filter->full_match(digits)) &&
+          (verifier == nullptr || !verifier->certainly_invalid(digits))) {
+        return true;
+      }
     }
   }
   return false;
 }
 
 // The matcher costs tens of microseconds even on a plain valid number, so
-// the commonest shape is verified without it: a filterable piece with a
-// single unit (its only digits, e.g. "0812-3456-7890"), a blank or the start
-// of the piece before it, no letter, "%" or "$" right after it, and no "("
-// or "[" anywhere. In such a piece that unit is the matcher's only
-// candidate, none of its date, time, bracket or extension rules apply, and
-// no inner match exists (none splits at a lone hyphen), so the matcher finds
-// the unit exactly when it parses as a valid number: PhoneNumberVerifier
-// follows that parse for regions where it can. Null otherwise.
-const Unit* lone_number(std::string_view piece, const std::vector<Unit>& units) {
-  if (units.size() != 1) return nullptr;
-  const Unit& unit = units.front();
-  if (unit.begin > 0 && piece[unit.begin - 1] != ' ') return nullptr;
-  if (unit.end < piece.size()) {
-    const char next = piece[unit.end];
-    if (((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '%' || next == '$') return nullptr;
+// the commonest shapes are verified without it: a filterable piece whose
+// units are joined only by one to four blanks, hyphens or dots
+// ("0812-3456-7890", "0812 3456 7890", "0812.3456.7890"), the first of them
+// possibly in parentheses when more follow ("(021) 555-1234"), with a blank
+// or the start of the piece before the number, no letter, "%", "$" or ":"
+// right after it, and no other bracket anywhere. In such a piece the number
+// is the matcher's only candidate (its pattern joins digit blocks across up
+// to four punctuation characters, after an opening bracket); none of its
+// date, time-stamp, bracket, page or extension rules apply; and parsing
+// keeps just the digits. So the matcher finds the whole candidate exactly
+// when its digits parse as a valid number: PhoneNumberVerifier follows that
+// parse for regions where it can.
+struct PlainNumber {
+  size_t begin = 0, end = 0;
+  std::string digits;
+};
+
+bool is_joint(char c) { return c == ' ' || c == '-' || c == '.'; }
+
+// Nothing after a number that the matcher would take as part of a word, an
+// amount or a time.
+bool ends_cleanly(std::string_view piece, size_t end) {
+  if (end >= piece.size()) return true;
+  const char next = piece[end];
+  return !(((next | 0x20) >= 'a' && (next | 0x20) <= 'z') || next == '%' || next == '$' || next == ':');
+}
+
+std::optional<PlainNumber> plain_number(std::string_view piece, const std::vector<Unit>& units) {
+  if (units.empty() || !ends_cleanly(piece, units.back().end)) return std::nullopt;
+  const Unit& first = units.front();
+  const bool bracketed = first.begin > 0 && piece[first.begin - 1] == '(' && units.size() > 1 &&
+                         piece[first.end] == ')';
+  PlainNumber number{bracketed ? first.begin - 1 : first.begin, units.back().end, first.digits};
+  if (number.begin > 0 && piece[number.begin - 1] != ' ') return std::nullopt;
+  if (piece.find_first_of("([)]", bracketed ? first.end + 1 : 0) != std::string_view::npos ||
+      piece.substr(0, number.begin).find_first_of("([)]") != std::string_view::npos) {
+    return std::nullopt;
   }
-  return piece.find_first_of("([") == std::string_view::npos ? &unit : nullptr;
+  for (size_t k = 1; k < units.size(); ++k) {
+    const size_t from = units[k - 1].end + (k == 1 && bracketed ? 1 : 0);
+    const size_t gap = units[k].begin - units[k - 1].end;
+    if (gap < 1 || gap > 4) return std::nullopt;
+    for (size_t i = from; i < units[k].begin; ++i) {
+      if (!is_joint(piece[i])) return std::nullopt;
+    }
+    number.digits += units[k].digits;
+  }
+  return number;
+}
+
+// A number in international form ("+62 812 3456 7890") reads the same under
+// every region: the calling code after the "+" decides, and the national
+// prefix rule does not apply. In an ASCII piece without brackets or "#"
+// with one "+", before the first digit and followed by up to four blanks,
+// hyphens or dots, the digit runs joined as above, and a clean end, the
+// span from the "+" to the last digit is the only candidate of every
+// region's matcher, found when its digits are a valid number. The span and
+// its digits, or nothing.
+std::optional<PlainNumber> international_number(std::string_view piece) {
+  const size_t plus = piece.find('+');
+  if (plus == std::string_view::npos || piece.find('+', plus + 1) != std::string_view::npos ||
+      piece.find_first_of("([#") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  auto digit = [&](size_t i) { return piece[i] >= '0' && piece[i] <= '9'; };
+  for (size_t i = 0; i < piece.size(); ++i) {
+    if (static_cast<unsigned char>(piece[i]) >= 0x80 || (i < plus && digit(i))) return std::nullopt;
+  }
+  PlainNumber number{plus, 0, {}};
+  size_t runs = 0;
+  for (size_t i = plus + 1;;) {
+    size_t start = i;
+    while (start < piece.size() && is_joint(piece[start])) ++start;
+    if (start - i > 4 || start >= piece.size() || !digit(start)) break;
+    size_t end = start;
+    while (end < piece.size() && digit(end)) ++end;
+    if (end - start > 20 || ++runs > 21) return std::nullopt;
+    number.digits.append(piece.substr(start, end - start));
+    number.end = i = end;
+  }
+  if (number.end == 0 || !ends_cleanly(piece, number.end)) return std::nullopt;
+  for (size_t i = number.end; i < piece.size(); ++i) {
+    if (digit(i)) return std::nullopt;  // another run, too far away to join
+  }
+  return number;
 }
 
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
@@ -311,17 +387,32 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
     if (is_new) {
       const std::string piece_copy(piece);
       const std::vector<Unit> units = filterable_units(piece);
-      const Unit* lone = lone_number(piece, units);
+      const std::optional<PlainNumber> plain = plain_number(piece, units);
+      const std::optional<PlainNumber> international = units.empty() ? international_number(piece) : std::nullopt;
       std::set<std::pair<size_t, size_t>> seen;
-      for (size_t r = 0; r < supported_regions_.size(); ++r) {
-        if (filters_[r] && !units.empty() && !may_hold_number(*filters_[r], units)) continue;
-        if (lone && verifiers_[r] && verifiers_[r]->valid_national(lone->digits)) {
+      bool verified = false;
+      if (international) {
+        // Every region reads it alike; the region of its calling code names it.
+        for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
+          if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(international->digits)) {
+            cached->second.push_back({international->begin, international->end, supported_regions_[r]});
+            verified = true;
+          }
+        }
+      }
+      for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
+        if (!units.empty() && (filters_[r] || verifiers_[r]) &&
+            !may_hold_number(filters_[r].get(), verifiers_[r].get(), units)) {
+          continue;
+        }
+        if (plain && verifiers_[r] && verifiers_[r]->valid_national(plain->digits)) {
           // A region with the calling code to itself names the number.
-          if (seen.emplace(lone->begin, lone->end).second) {
-            cached->second.push_back({lone->begin, lone->end, supported_regions_[r]});
+          if (seen.emplace(plain->begin, plain->end).second) {
+            cached->second.push_back({plain->begin, plain->end, supported_regions_[r]});
           }
           continue;
         }
+        if (international && seen.count({international->begin, international->end})) break;
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,
                                    std::numeric_limits<int>::max());
         PhoneNumberMatch match;

@@ -218,7 +218,8 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
   for (const char* r : {"DE", "JP", "NL", "FR", "RU", "BR", "AR", "KR", "TH", "PH", "VN"}) regions.push_back(r);
   static const std::vector<std::pair<std::string, std::string>> kContexts = {
       {"HP ", ". "}, {"", ""}, {"nomor ", ", ok"}, {"x ", " x"}, {"hp:", ""}, {"a ", "b"}, {"Rp ", "%"},
-      {"(", ")"}, {"no ", "-"}, {"tel  ", "!"}, {"", "#"}, {"ke ", " dan 5"},
+      {"(", ")"}, {"no ", "-"}, {"tel  ", "!"}, {"", "#"}, {"ke ", " dan 5"}, {"jam ", ":15"}, {"+", ""},
+      {"wa +62 ", " ya"}, {"+62-", "#"},
   };
   std::mt19937 rng(99);
   size_t verified = 0, found = 0;
@@ -240,10 +241,23 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
         while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
         if (trial % 5 == 0 && d.size() > 1) d.erase(0, 1);  // the national prefix left out
         if (verifier && verifier->valid_national(d)) ++verified;
+        // Groups joined by hyphens, blanks or dots, up to four of them and
+        // now and then five, which no longer joins the groups into one.
+        static const std::vector<std::string> kJoins = {"-", "-", " ", ".", "  ", " - ", "....", " . . ", " -- "};
         std::string run;
         for (size_t i = 0; i < d.size(); ++i) {
-          if (i > 0 && rng() % 4 == 0) run += '-';
+          if (i > 0 && rng() % 4 == 0) run += kJoins[(trial / 3 + i) % kJoins.size()];
           run += d[i];
+        }
+        // The first group in brackets ("(021) 555-1234"), or the number
+        // after "+" and the calling code, with or without its prefix.
+        const std::string& join = kJoins[trial % kJoins.size()];
+        if (trial % 6 == 1 && d.size() > 4) run = "(" + d.substr(0, 3) + ")" + join + run.substr(run.find(d[3], 3));
+        if (trial % 6 == 4) {
+          const std::string after_code = d.size() > 1 && d[0] == '0' && trial % 12 == 4 ? d.substr(1) : d;
+          const std::string code = std::to_string(example.country_code());
+          if (verifier && verifier->valid_after_calling_code(code + after_code)) ++verified;
+          run = "+" + std::string(trial % 4 == 0 ? "" : " ") + code + join + after_code;
         }
         const auto& [before, after] = kContexts[trial % kContexts.size()];
         const std::string text = before + run + after;
@@ -255,6 +269,69 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
   }
   EXPECT_GT(verified, 100u);  // the shortcut was taken, not only the matcher
   EXPECT_GT(found, verified);
+}
+
+// A digit string the verifier calls certainly invalid must never parse as a
+// valid number: each region's example numbers with random digits after
+// their first few, lengthened and shortened, with and without the national
+// prefix, led by the calling code or an international prefix, and digit
+// strings of every length, in regions that share their calling code
+// (GB with GG, JE and IM; US with CA; AU with CX), have none, or rewrite it.
+TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  std::vector<std::string> regions = PhoneRecognizer::DEFAULT_REGIONS();
+  for (const char* r : {"DE", "JP", "NL", "FR", "RU", "KZ", "BR", "AR", "GG", "CA", "CX", "IT", "SM", "VA"}) {
+    regions.push_back(r);
+  }
+  std::mt19937 rng(17);
+  size_t refused = 0, valid = 0;
+  for (const std::string& region : regions) {
+    const auto verifier = PhoneNumberVerifier::for_region(region);
+    if (!verifier) continue;
+    std::vector<std::string> strings;
+    for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE,
+                            PhoneNumberUtil::PREMIUM_RATE, PhoneNumberUtil::VOIP}) {
+      PhoneNumber example;
+      if (!util.GetExampleNumberForType(region, type, &example)) continue;
+      std::string national;
+      util.Format(example, PhoneNumberUtil::NATIONAL, &national);
+      std::string digits;
+      for (char c : national) {
+        if (c >= '0' && c <= '9') digits += c;
+      }
+      const std::string code = std::to_string(example.country_code());
+      for (int trial = 0; trial < 60; ++trial) {
+        std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
+        const size_t length = digits.size() + rng() % 5 - 2;
+        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+        if (trial % 4 == 1 && d.size() > 1) d.erase(0, 1);
+        if (trial % 9 == 2) d = code + d;
+        if (trial % 11 == 3) d = "00" + code + d;
+        if (trial % 13 == 4) d = "00" + d;
+        if (trial % 7 == 5) d = code + "0" + d;
+        strings.push_back(d);
+      }
+    }
+    for (size_t length = 1; length <= 19; ++length) {
+      for (int trial = 0; trial < 10; ++trial) {
+        std::string d;
+        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+        strings.push_back(d);
+      }
+    }
+    for (const std::string& d : strings) {
+      PhoneNumber number;
+      const bool is_valid =
+          util.Parse(d, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR && util.IsValidNumber(number);
+      valid += is_valid;
+      if (verifier->certainly_invalid(d)) {
+        ++refused;
+        EXPECT_FALSE(is_valid) << region << ": " << d;
+      }
+    }
+  }
+  EXPECT_GT(refused, 2000u);
+  EXPECT_GT(valid, 500u);
 }
 
 TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {
