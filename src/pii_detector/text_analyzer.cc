@@ -178,6 +178,7 @@ void TextAnalyzer::analyze_each_window(
     shift_owned(found, owned);
     if (options.dropped_by_length != nullptr) shift_owned(dropped, *options.dropped_by_length);
     each(owned);
+    if (options.on_progress) options.on_progress(own_end, n);
     if (end == n) return;
     own_start = own_end;
     start = snap(end - kOverlap, /*back=*/false);

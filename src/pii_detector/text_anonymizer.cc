@@ -180,6 +180,7 @@ TextAnonymizer::Detection TextAnonymizer::detect(const std::string& input, const
   analyze_options.ad_hoc_recognizers = options.ad_hoc_recognizers;
   analyze_options.nlp_artifacts = options.nlp_artifacts;
   analyze_options.keep_long_spans = true;
+  analyze_options.on_progress = options.on_progress;
   Detection detection;
   if (keep_going_) {
     analyze_options.on_recognizer_error = [&detection](const recognition::EntityRecognizer& recognizer,

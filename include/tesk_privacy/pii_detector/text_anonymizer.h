@@ -30,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -60,6 +61,8 @@ struct AnonymizeOptions {
   // output computed before for this text.
   std::vector<std::shared_ptr<recognition::EntityRecognizer>> ad_hoc_recognizers;
   const recognition::NlpArtifacts* nlp_artifacts = nullptr;
+  // Handed to the analyzer: progress within a long text (see AnalyzeOptions).
+  std::function<void(size_t done, size_t total)> on_progress;
 };
 
 struct TextAnonymizerOptions {

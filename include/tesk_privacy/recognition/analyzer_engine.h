@@ -69,6 +69,10 @@ struct AnalyzeOptions {
   bool keep_long_spans = false;
   // ... or, when not null, append the spans it drops here.
   std::vector<RecognizerResult>* dropped_by_length = nullptr;
+  // For analyzers that work through a long text in windows (TextAnalyzer
+  // with window_chars): called after each window with the characters done
+  // and the text's length, so a caller can report progress within one text.
+  std::function<void(size_t done, size_t total)> on_progress;
 };
 
 class AnalyzerEngine {
