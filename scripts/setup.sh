@@ -18,6 +18,9 @@ PACKAGES=(
   chromium                                        # the service page, tested in headless Chromium
   python3-distributed python3-dask python3-pandas # tesk_privacy.dask and its tests
   nlohmann-json3-dev                              # JSON in the command-line tool and tests
+  libcli11-dev                                    # the command-line tool's option parsing
+  libyaml-cpp-dev                                 # YAML configuration files (--config)
+  help2man                                        # the manual page, made from --help at build time
   libphonenumber-dev                              # phone-number matching
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)
   libopenblas-dev                                 # matrix products of the transformer encoder

@@ -13,7 +13,9 @@
 // to a remote service has failed, no further document is written, unless
 // --allow-remote-failures. Memory stays bounded by the documents in flight
 // plus the mapping store.
+#include <CLI/CLI.hpp>
 #include <chrono>
+#include <map>
 #include <cstdlib>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -32,6 +34,7 @@ namespace {
 
 struct RewriteOptions {
   CommonOptions common;
+  Selection selection;
   bool fake = false;
   uint64_t seed = 42;
   std::optional<std::string> locale;  // absent: id_ID for Indonesian text, en_US for English
@@ -39,28 +42,66 @@ struct RewriteOptions {
   std::optional<std::string> key_file;
   long long mapping_ttl = 0;
   bool keep_going = false;
-  std::optional<size_t> max_chars;
-  // --operator TYPE:NAME[,KEY=VALUE...]: how TYPE (or DEFAULT) is replaced.
+  // --operator: how TYPE (or DEFAULT) is replaced.
   anonymization::OperatorMap operators;
 };
 
-// "PERSON:mask,masking_char=*,chars_to_mask=4" -> (PERSON, mask with those
-// parameters). Numbers and true/false become numbers and booleans.
+// Operator parameters given without names, in the order they are named.
+const std::vector<std::string>& positional_params(const std::string& name) {
+  static const std::map<std::string, std::vector<std::string>> order = {
+      {"replace", {"new_value"}}, {"mask", {"masking_char", "chars_to_mask", "from_end"}},
+      {"hash", {"hash_type"}},    {"encrypt", {"key"}}};
+  static const std::vector<std::string> none;
+  const auto it = order.find(name);
+  return it == order.end() ? none : it->second;
+}
+
+// "PERSON=mask:*,4,true", "PERSON=mask:masking_char=*,chars_to_mask=4" or
+// the older "PERSON:mask,masking_char=*" -> (PERSON, mask with those
+// parameters). Numbers and true/false become numbers and booleans; the
+// value of replace and the key of encrypt are taken whole.
 std::pair<std::string, anonymization::OperatorConfig> parse_operator(const std::string& v) {
-  const size_t colon = v.find(':');
-  if (colon == std::string::npos || colon == 0) {
-    throw UsageError("--operator needs TYPE:NAME[,KEY=VALUE...], not '" + v + "'");
+  const size_t at = v.find_first_of("=:");
+  if (at == std::string::npos || at == 0 || at + 1 == v.size()) {
+    throw UsageError("--operator needs TYPE=OPERATOR[:PARAMS], not '" + v + "'");
   }
-  const std::vector<std::string> parts = split_list(v.substr(colon + 1));
-  if (parts.empty()) throw UsageError("--operator " + v.substr(0, colon) + " needs an operator name");
+  const std::string type = v.substr(0, at);
+  std::string name, rest;
+  if (v[at] == '=') {
+    const size_t colon = v.find(':', at + 1);
+    name = v.substr(at + 1, colon == std::string::npos ? std::string::npos : colon - at - 1);
+    if (colon != std::string::npos) rest = v.substr(colon + 1);
+  } else {
+    const size_t comma = v.find(',', at + 1);
+    name = v.substr(at + 1, comma == std::string::npos ? std::string::npos : comma - at - 1);
+    if (comma != std::string::npos) rest = v.substr(comma + 1);
+  }
+  if (name == "custom") throw UsageError("--operator: custom operators need code");
+  const std::vector<std::string>& order = positional_params(name);
+  std::vector<std::string> items;
+  if ((name == "replace" || name == "encrypt") && !rest.empty() && rest.find('=') == std::string::npos) {
+    items.push_back(rest);  // a value may hold commas
+  } else {
+    items = split_list(rest);
+  }
   anonymization::Params params;
-  for (size_t i = 1; i < parts.size(); ++i) {
-    const size_t eq = parts[i].find('=');
-    if (eq == std::string::npos || eq == 0) throw UsageError("--operator: '" + parts[i] + "' is not KEY=VALUE");
-    const std::string key = parts[i].substr(0, eq), value = parts[i].substr(eq + 1);
+  for (size_t i = 0; i < items.size(); ++i) {
+    const size_t eq = items[i].find('=');
+    std::string key, value;
+    if (eq != std::string::npos && eq > 0 && items[i].substr(0, eq).find_first_not_of("abcdefghijklmnopqrstuvwxyz_") == std::string::npos) {
+      key = items[i].substr(0, eq);
+      value = items[i].substr(eq + 1);
+    } else if (i < order.size()) {
+      key = order[i];
+      value = items[i];
+    } else {
+      throw UsageError("--operator " + type + ": '" + items[i] + "' is not KEY=VALUE");
+    }
     char* end = nullptr;
     const long long number = std::strtoll(value.c_str(), &end, 10);
-    if (value == "true" || value == "false") {
+    if (key == "new_value" || key == "key" || key == "masking_char") {
+      params[key] = value;
+    } else if (value == "true" || value == "false") {
       params[key] = value == "true";
     } else if (!value.empty() && *end == '\0') {
       params[key] = static_cast<int64_t>(number);
@@ -68,60 +109,100 @@ std::pair<std::string, anonymization::OperatorConfig> parse_operator(const std::
       params[key] = value;
     }
   }
-  if (parts[0] == "custom") throw UsageError("--operator: custom operators need code");
   try {
-    anonymization::OperatorConfig config(parts[0], params);
+    anonymization::OperatorConfig config(name, params);
     config.validate();
-    return {v.substr(0, colon), std::move(config)};
+    return {type, std::move(config)};
   } catch (const std::exception& e) {
-    throw UsageError("--operator " + v.substr(0, colon) + ": " + e.what());
+    throw UsageError("--operator " + type + ": " + e.what());
   }
 }
 
-RewriteOptions parse(int argc, char** argv, bool anonymizing) {
-  RewriteOptions o;
-  parse_options(argc, argv, 2, o.common, [&](const std::string& name, const auto& value) {
-    if (name == "--mapping") {
-      o.mapping_path = value();
-    } else if (name == "--mapping-key-file") {
-      o.key_file = value();
-    } else if (name == "--mapping-ttl") {
-      std::string v = value();
-      char* end = nullptr;
-      o.mapping_ttl = std::strtoll(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || o.mapping_ttl < 0) throw UsageError("--mapping-ttl must be a number of seconds");
-    } else if (anonymizing && name == "--fake") {
-      o.fake = true;
-    } else if (anonymizing && name == "--seed") {
-      std::string v = value();
-      char* end = nullptr;
-      o.seed = std::strtoull(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || v[0] == '-') throw UsageError("--seed must be a non-negative integer");
-    } else if (anonymizing && name == "--operator") {
-      auto [type, config] = parse_operator(value());
-      o.operators.insert_or_assign(type, std::move(config));
-    } else if (anonymizing && name == "--keep-going") {
-      o.keep_going = true;
-    } else if (anonymizing && name == "--max-chars") {
-      std::string v = value();
-      char* end = nullptr;
-      unsigned long long n = std::strtoull(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || v[0] == '-' || n == 0) throw UsageError("--max-chars must be a positive integer");
-      o.max_chars = static_cast<size_t>(n);
-      o.common.max_chars = o.max_chars;
-    } else if (anonymizing && name == "--locale") {
-      o.locale = value();
-      if (o.locale != "en_US" && o.locale != "id_ID") throw UsageError("--locale must be en_US or id_ID");
-    } else {
-      return false;
-    }
-    return true;
-  });
-  if (!anonymizing && o.mapping_path.empty()) throw UsageError("deanonymize needs --mapping FILE");
-  if ((o.seed != 42 || o.locale) && !o.fake) throw UsageError("--seed and --locale need --fake");
-  if ((o.key_file || o.mapping_ttl > 0) && o.mapping_path.empty()) {
-    throw UsageError("--mapping-key-file and --mapping-ttl need --mapping");
+// Adds anonymize or deanonymize to `app`.
+std::shared_ptr<RewriteOptions> add_rewrite(CLI::App& app, bool anonymizing) {
+  auto o = std::make_shared<RewriteOptions>();
+  CLI::App* sub =
+      anonymizing
+          ? app.add_subcommand("anonymize",
+                               "write the documents with PII replaced by placeholders such as <PERSON_1>, by fake "
+                               "values with --fake, or by the operators chosen per entity type")
+          : app.add_subcommand("deanonymize", "put the originals back, from the mapping written by anonymize");
+  add_input_options(*sub, o->common);
+  if (anonymizing) {
+    add_detection_options(*sub, o->common);
+    add_selection_options(*sub, o->selection);
   }
+  CLI::Option* mapping = sub->add_option(
+      "--mapping", o->mapping_path,
+      anonymizing ? "the mapping runs share: a FILE (locked while the run uses it, so concurrent runs take turns, and "
+                    "replaced atomically), or redis://[:PASSWORD@]HOST:PORT/NAME or redis+unix:///PATH/NAME "
+                    "(entries are added atomically on the server, so any number of runs on any number of machines "
+                    "get consistent placeholders)"
+                  : "the mapping written by anonymize, with --mapping-key-file when it is encrypted");
+  mapping->option_text(anonymizing ? "STORE" : "STORE (required)");
+  if (!anonymizing) mapping->required();
+  sub->add_option_function<std::string>(
+         "--mapping-key-file", [o](const std::string& v) { o->key_file = v; },
+         anonymizing ? "encrypt the mapping file with AES-256-GCM under the key in KEYFILE (64 hexadecimal digits or "
+                       "32 bytes); the key may instead be in TESK_PRIVACY_MAPPING_KEY"
+                     : "the key of an encrypted mapping file (or TESK_PRIVACY_MAPPING_KEY)")
+      ->option_text("KEYFILE");
+  sub->add_option_function<std::string>(
+         "--mapping-ttl",
+         [o](const std::string& v) {
+           char* end = nullptr;
+           o->mapping_ttl = std::strtoll(v.c_str(), &end, 10);
+           if (v.empty() || *end != '\0' || o->mapping_ttl < 0) throw UsageError("--mapping-ttl must be a number of seconds");
+         },
+         "with Redis: the mapping's keys expire SECONDS after the last write")
+      ->option_text("SECONDS");
+  if (!anonymizing) return o;
+  sub->add_flag("--fake", o->fake, "replace with realistic fake values");
+  sub->add_option_function<std::string>(
+         "--seed",
+         [o](const std::string& v) {
+           char* end = nullptr;
+           o->seed = std::strtoull(v.c_str(), &end, 10);
+           if (v.empty() || *end != '\0' || v[0] == '-') throw UsageError("--seed must be a non-negative integer");
+         },
+         "seed of the fake values (default 42)")
+      ->option_text("N");
+  sub->add_option_function<std::string>(
+         "--locale",
+         [o](const std::string& v) {
+           if (v != "en_US" && v != "id_ID") throw UsageError("--locale must be en_US or id_ID");
+           o->locale = v;
+         },
+         "locale of the fake values: en_US or id_ID (default: id_ID for Indonesian text, en_US for English); a fake "
+         "value never stands for two originals")
+      ->option_text("L");
+  sub->add_option_function<std::string>(
+         "--max-chars",
+         [o](const std::string& v) {
+           char* end = nullptr;
+           const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
+           if (v.empty() || *end != '\0' || v[0] == '-' || n == 0) throw UsageError("--max-chars must be a positive integer");
+           o->common.max_chars = static_cast<size_t>(n);
+         },
+         "refuse a document (with --jsonl or --csv, a record) longer than N characters; reading stops at the limit")
+      ->option_text("N");
+  repeatable(sub->add_option_function<std::vector<std::string>>(
+                    "--operator",
+                    [o](const std::vector<std::string>& values) {
+                      for (const std::string& v : values) {
+                        auto [type, config] = parse_operator(v);
+                        o->operators.insert_or_assign(type, std::move(config));
+                      }
+                    },
+                    "replace TYPE (or DEFAULT: every type without one) by an operator instead of a placeholder: "
+                    "replace[:NEW_VALUE], redact, mask[:CHAR,COUNT[,true]] (true: from the end), "
+                    "hash[:sha256|sha512|md5], encrypt:KEY (AES, a key of 16, 24 or 32 bytes) or keep; parameters "
+                    "may also be named (mask:masking_char=*,chars_to_mask=4,from_end=true); redacted and kept spans "
+                    "are not recorded in the mapping")
+                 ->option_text("TYPE=OPERATOR[:PARAMS]"));
+  sub->add_flag("--keep-going", o->keep_going,
+                "when a recognizer fails on a document (for instance a pattern over its backtracking bound), log it "
+                "and anonymize from the other recognizers instead of failing the run");
   return o;
 }
 
@@ -143,7 +224,12 @@ std::unique_ptr<pii_detector::MappingStore> open_store(const RewriteOptions& o) 
   }
 }
 
-int rewrite(RewriteOptions o, bool anonymizing) {
+int rewrite(RewriteOptions& o, bool anonymizing) {
+  finish_options(o.common);
+  if ((o.seed != 42 || o.locale) && !o.fake) throw UsageError("--seed and --locale need --fake");
+  if ((o.key_file || o.mapping_ttl > 0) && o.mapping_path.empty()) {
+    throw UsageError("--mapping-key-file and --mapping-ttl need --mapping");
+  }
   if (!anonymizing) o.common.jobs = 1;  // nothing to detect: replacing is all, and it runs in order
   std::unique_ptr<pii_detector::MappingStore> store = open_store(o);
   // What the store holds when the run starts.
@@ -159,11 +245,16 @@ int rewrite(RewriteOptions o, bool anonymizing) {
   options.faker_locale = o.locale.value_or(o.common.language == "en" ? "en_US" : "id_ID");
   options.deanonymizer_mapping = pii_detector::DeanonymizerMapping(shared);
   options.keep_going = o.keep_going;
-  options.max_text_length = o.max_chars;
+  options.max_text_length = o.common.max_chars;
   // Deanonymizing needs no detection, so no analyzer work happens there.
   std::vector<std::shared_ptr<const recognition::RemoteRecognizer>> remotes;
-  pii_detector::TextAnonymizer anonymizer(make_analyzer(o.common, &remotes), options);
-  if (!o.operators.empty()) anonymizer.add_operators(o.operators);
+  const std::shared_ptr<pii_detector::TextAnalyzer> analyzer = make_analyzer(o.common, &remotes);
+  check_entities(o.selection, *analyzer, !remotes.empty());
+  pii_detector::TextAnonymizer anonymizer(analyzer, options);
+  // Operators of the configuration file, then those of the command line.
+  anonymization::OperatorMap operators = o.common.config ? o.common.config->operators : anonymization::OperatorMap{};
+  for (const auto& [type, config] : o.operators) operators.insert_or_assign(type, config);
+  if (!operators.empty()) anonymizer.add_operators(operators);
   // A file is held under its lock for the whole run and written once at the
   // end; a Redis store takes each document's entries as soon as they exist.
   const bool commit_each = store && !store->exclusive();
@@ -215,10 +306,14 @@ int rewrite(RewriteOptions o, bool anonymizing) {
         o.common,
         [&](Document& doc) {
           Detections found(texts_of(doc).size());
-          if (!anonymizing) return found;
+          if (!anonymizing || doc.header) return found;
           pii_detector::AnonymizeOptions a;
           a.language = doc.language.value_or(o.common.language);
           if (!o.common.allow.empty()) a.allow_list = o.common.allow;
+          a.entities = o.selection.entities;
+          a.analyzer_score_threshold = o.selection.threshold;
+          a.context = o.selection.context;
+          if (found.size() == 1) a.on_progress = [&](size_t done, size_t total) { progress.within(doc, done, total); };
           try {
             for (size_t k = 0; k < found.size(); ++k) found[k] = anonymizer.detect(doc.texts[k], a);
           } catch (const std::exception& e) {
@@ -231,6 +326,7 @@ int rewrite(RewriteOptions o, bool anonymizing) {
           auto make = [&] {
             const std::string language = doc.language.value_or(o.common.language);
             std::vector<std::string>& texts = texts_of(doc);
+            if (doc.header) return rewritten_record(o.common, doc);
             try {
               for (size_t k = 0; k < texts.size(); ++k) texts[k] = replace(texts[k], language, found[k]);
             } catch (const pii_detector::MappingStoreError&) {
@@ -238,24 +334,15 @@ int rewrite(RewriteOptions o, bool anonymizing) {
             } catch (const std::exception& e) {
               throw std::runtime_error(doc.source + ": " + e.what());
             }
-            if (!o.common.jsonl) return std::move(texts.front());
-            nlohmann::ordered_json record = doc.record.is_object() ? std::move(doc.record) : nlohmann::ordered_json::object();
-            for (size_t k = 0; k < texts.size(); ++k) {
-              const std::string& field = o.common.fields[k];
-              if (record.contains(field) && record[field].is_string()) {
-                record[field] = texts[k];
-              } else if (field == "text" && !record.contains(field)) {
-                record[field] = texts[k];  // a blank line answers {"text": ""}
-              }
-            }
-            return record.dump() + "\n";
+            if (!o.common.jsonl && !o.common.csv) return std::move(texts.front());
+            return rewritten_record(o.common, doc);
           };
           if (mirror) {
             mirror->add(doc, make());
           } else {
             output.add(make);
           }
-          progress.tick(doc.bytes);
+          progress.tick(doc);
         });
   } catch (const pii_detector::MappingStoreError&) {
     throw;  // the mapping cannot be saved: nothing more is written
@@ -278,7 +365,14 @@ int rewrite(RewriteOptions o, bool anonymizing) {
 
 }  // namespace
 
-int run_anonymize(int argc, char** argv) { return rewrite(parse(argc, argv, true), true); }
-int run_deanonymize(int argc, char** argv) { return rewrite(parse(argc, argv, false), false); }
+Runner add_anonymize(CLI::App& app) {
+  auto o = add_rewrite(app, true);
+  return [o] { return rewrite(*o, true); };
+}
+
+Runner add_deanonymize(CLI::App& app) {
+  auto o = add_rewrite(app, false);
+  return [o] { return rewrite(*o, false); };
+}
 
 }  // namespace tesk_privacy::cli

@@ -1,15 +1,15 @@
 #include "cli_common.h"
 
 #include <sys/stat.h>
-
-#include <algorithm>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -17,6 +17,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
+#include <type_traits>
+
+#include "csv.h"
 
 #include "pii_detector/recognizer/halvern_ner_api_remote_recognizer.h"
 #include "pii_detector/recognizer/prosa_remote_recognizer.h"
@@ -58,98 +61,294 @@ std::vector<std::string> files_below(const std::string& folder) {
 
 }  // namespace
 
-void parse_options(int argc, char** argv, int first, CommonOptions& common,
-                   const std::function<bool(const std::string&, const std::function<std::string()>&)>& other) {
-  for (int i = first; i < argc; ++i) {
-    const std::string a = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) throw UsageError("option " + a + " needs a value");
-      return argv[++i];
-    };
-    if (a == "--jsonl") {
-      common.jsonl = true;
-    } else if (a == "--progress") {
-      common.progress = true;
-    } else if (a == "-l" || a == "--language") {
-      common.language = value();
-      if (common.language != "id" && common.language != "en") {
-        throw UsageError("--language must be 'id' or 'en', not '" + common.language + "'");
+namespace {
+
+// Parses the whole of `v` as a number in [low, high] or throws a usage error
+// naming the option.
+template <class T>
+T number(const std::string& option, const std::string& v, T low, T high, const std::string& what) {
+  char* end = nullptr;
+  errno = 0;
+  const double d = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || errno != 0 || !(d >= static_cast<double>(low) && d <= static_cast<double>(high)) ||
+      (std::is_integral_v<T> && d != static_cast<double>(static_cast<long long>(d)))) {
+    throw UsageError(option + " must be " + what + ", not '" + v + "'");
+  }
+  return static_cast<T>(d);
+}
+
+// The lines of a list file, without blank lines.
+std::vector<std::string> read_list(const std::string& option, const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw UsageError("cannot read the list file " + path + " of " + option);
+  std::vector<std::string> words;
+  for (std::string word; std::getline(in, word);) {
+    if (!word.empty() && word.back() == '\r') word.pop_back();
+    if (!word.empty()) words.push_back(word);
+  }
+  return words;
+}
+
+// "TYPE:REST" or "TYPE=REST" split at the first separator of `separators`.
+std::pair<std::string, std::string> type_and_rest(const std::string& option, const std::string& v,
+                                                  const char* separators, const std::string& form) {
+  const size_t at = v.find_first_of(separators);
+  if (at == std::string::npos || at == 0 || at + 1 == v.size()) {
+    throw UsageError(option + " needs " + form + ", not '" + v + "'");
+  }
+  return {v.substr(0, at), v.substr(at + 1)};
+}
+
+// Help descriptions wrapped to fit beside the option column.
+class WrappingFormatter : public CLI::Formatter {
+ public:
+  WrappingFormatter() { column_width(26); }
+  std::string make_option_desc(const CLI::Option* option) const override {
+    return wrap(CLI::Formatter::make_option_desc(option), 80 - get_column_width());
+  }
+  std::string make_description(const CLI::App* app) const override {
+    return wrap(app->get_description(), 79) + "\n\n";
+  }
+  std::string make_footer(const CLI::App* app) const override {
+    const std::string footer = app->get_footer();
+    return footer.empty() ? footer : "\n" + wrap(footer, 79) + "\n";
+  }
+  std::string make_subcommand(const CLI::App* sub) const override {
+    std::stringstream out;
+    CLI::detail::format_help(out, sub->get_name(), wrap(sub->get_description(), 80 - get_column_width()),
+                             get_column_width());
+    return out.str();
+  }
+
+  static std::string wrap(const std::string& text, size_t width) {
+    std::string out;
+    size_t line = 0;
+    std::stringstream words(text);
+    for (std::string word; words >> word;) {
+      if (line > 0 && line + 1 + word.size() > width) {
+        out += '\n';
+        line = 0;
+      } else if (line > 0) {
+        out += ' ';
+        ++line;
       }
-    } else if (a == "--ner-api-url") {
-      common.ner_api_url = value();
-    } else if (a == "--remote-timeout") {
-      const std::string v = value();
-      char* end = nullptr;
-      const long seconds = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || seconds < 1 || seconds > 3600) {
-        throw UsageError("--remote-timeout must be a number of seconds from 1 to 3600");
-      }
-      common.remote_timeout = seconds;
-    } else if (a == "--prosa-url") {
-      common.prosa_url = value();
-    } else if (a == "--no-indonesian-formats") {
-      common.indonesian_formats = false;
-    } else if (a == "-r" || a == "--recursive") {
-      common.recursive_dir = value();
-    } else if (a == "-o" || a == "--output-dir") {
-      common.output_dir = value();
-    } else if (a == "--allow") {
-      for (std::string& word : split_list(value())) common.allow.push_back(std::move(word));
-    } else if (a == "--allow-file") {
-      const std::string path = value();
-      std::ifstream in(path);
-      if (!in) throw UsageError("cannot read the allow list " + path);
-      for (std::string word; std::getline(in, word);) {
-        if (!word.empty() && word.back() == '\r') word.pop_back();
-        if (!word.empty()) common.allow.push_back(word);
-      }
-    } else if (a == "--deny") {
-      const std::string v = value();
-      const size_t colon = v.find(':');
-      if (colon == std::string::npos || colon == 0 || split_list(v.substr(colon + 1)).empty()) {
-        throw UsageError("--deny needs TYPE:WORD[,WORD...], not '" + v + "'");
-      }
-      common.deny.emplace_back(v.substr(0, colon), split_list(v.substr(colon + 1)));
-    } else if (a == "--pattern") {
-      const std::string v = value();
-      const size_t colon = v.find(':');
-      if (colon == std::string::npos || colon == 0 || colon + 1 == v.size()) {
-        throw UsageError("--pattern needs TYPE:REGEX[:SCORE], not '" + v + "'");
-      }
-      CommonOptions::CustomPattern p{v.substr(0, colon), v.substr(colon + 1), 0.85};
-      // A trailing ":0.7" is the score when it reads as one.
-      if (const size_t last = p.regex.rfind(':'); last != std::string::npos) {
-        char* end = nullptr;
-        const std::string tail = p.regex.substr(last + 1);
-        const double score = std::strtod(tail.c_str(), &end);
-        if (!tail.empty() && *end == '\0' && score >= 0 && score <= 1) {
-          p.score = score;
-          p.regex.erase(last);
-        }
-      }
-      common.patterns.push_back(std::move(p));
-    } else if (a == "--fields") {
-      common.fields = split_list(value());
-      if (common.fields.empty()) throw UsageError("--fields needs at least one field name");
-    } else if (a == "-j" || a == "--jobs") {
-      const std::string v = value();
-      char* end = nullptr;
-      const long jobs = std::strtol(v.c_str(), &end, 10);
-      if (v.empty() || *end != '\0' || jobs < 1 || jobs > 1024) throw UsageError("--jobs must be a number from 1 to 1024");
-      common.jobs = static_cast<size_t>(jobs);
-    } else if (a == "--allow-remote-failures") {
-      common.allow_remote_failures = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      if (!other(a, value)) throw UsageError("unknown option " + a);
-    } else {
-      common.inputs.push_back(a);
+      out += word;
+      line += word.size();
+    }
+    return out;
+  }
+};
+
+}  // namespace
+
+CLI::Option* repeatable(CLI::Option* option) {
+  return option->type_size(1)->allow_extra_args(false)->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+}
+
+void format_help(CLI::App& app) {
+  auto formatter = std::make_shared<WrappingFormatter>();
+  formatter->label("REQUIRED", "(required)");
+  formatter->label("Subcommands", "Commands");
+  formatter->label("SUBCOMMAND", "COMMAND");
+  app.formatter(formatter);
+  app.footer(
+      "Exit status: 0 on success, 2 on a usage error, 1 on any other error, with a one-line message on standard "
+      "error.");
+}
+
+namespace {
+
+// Puts the options added to `app` since it had `before` of them in `group`.
+void group_since(CLI::App& app, size_t before, const std::string& group) {
+  std::vector<CLI::Option*> options = app.get_options();
+  for (size_t i = before; i < options.size(); ++i) options[i]->group(group);
+}
+
+}  // namespace
+
+void add_detection_options(CLI::App& app, CommonOptions& c) {
+  const size_t before = app.get_options().size();
+  app.add_option_function<std::string>(
+         "-l,--language",
+         [&c](const std::string& v) {
+           if (v != "id" && v != "en") throw UsageError("--language must be 'id' or 'en', not '" + v + "'");
+           c.language = v;
+         },
+         "language of the text: id (default) or en")
+      ->option_text("LANG");
+  app.add_option("--ner-api-url", c.ner_api_url, "also ask the remote NER service at URL")->option_text("URL");
+  app.add_option_function<std::string>(
+         "--remote-timeout",
+         [&c](const std::string& v) {
+           c.remote_timeout = number<long>("--remote-timeout", v, 1, 3600, "a number of seconds from 1 to 3600");
+         },
+         "end each request to --ner-api-url after S seconds, connecting, sending and receiving (default 60; the "
+         "Prosa API's requests end after 100)")
+      ->option_text("S");
+  app.add_option("--prosa-url", c.prosa_url,
+                 "also ask the Prosa NER API at URL; the API key is read from the environment variable PROSA_API_KEY")
+      ->option_text("URL");
+  app.add_flag_callback(
+      "--no-indonesian-formats", [&c] { c.indonesian_formats = false; },
+      "run the built-in recognizer set only, without the recognizers for Indonesian formats (identity, account, "
+      "card and phone numbers in groups, written-out e-mail addresses, dates, vehicle plates, street addresses, "
+      "amounts with scale words) and the rules that keep every identifier whole");
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--allow",
+                    [&c](const std::vector<std::string>& lists) {
+                      for (const std::string& list : lists) {
+                        for (std::string& word : split_list(list)) c.allow.push_back(std::move(word));
+                      }
+                    },
+                    "comma-separated texts never reported or replaced")
+                 ->option_text("LIST"));
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--allow-list,--allow-file",
+                    [&c](const std::vector<std::string>& files) {
+                      for (const std::string& file : files) {
+                        for (std::string& word : read_list("--allow-list", file)) c.allow.push_back(std::move(word));
+                      }
+                    },
+                    "the same, from FILE: one text a line")
+                 ->option_text("FILE"));
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--deny",
+                    [&c](const std::vector<std::string>& values) {
+                      for (const std::string& v : values) {
+                        auto [type, words] = type_and_rest("--deny", v, ":=", "TYPE:WORD[,WORD...]");
+                        c.deny.emplace_back(type, split_list(words));
+                      }
+                    },
+                    "comma-separated words always reported as TYPE")
+                 ->option_text("TYPE:WORDS"));
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--deny-list",
+                    [&c](const std::vector<std::string>& values) {
+                      for (const std::string& v : values) {
+                        auto [type, file] = type_and_rest("--deny-list", v, "=", "TYPE=FILE");
+                        c.deny.emplace_back(type, read_list("--deny-list", file));
+                      }
+                    },
+                    "the words of FILE, one a line, always reported as TYPE")
+                 ->option_text("TYPE=FILE"));
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--pattern",
+                    [&c](const std::vector<std::string>& values) {
+                      for (const std::string& v : values) {
+                        auto [type, regex] = type_and_rest("--pattern", v, ":=", "TYPE:REGEX[:SCORE]");
+                        CommonOptions::CustomPattern p{type, regex, 0.85};
+                        // A trailing ":0.7" is the score when it reads as one.
+                        if (const size_t last = p.regex.rfind(':'); last != std::string::npos) {
+                          char* end = nullptr;
+                          const std::string tail = p.regex.substr(last + 1);
+                          const double score = std::strtod(tail.c_str(), &end);
+                          if (!tail.empty() && *end == '\0' && score >= 0 && score <= 1) {
+                            p.score = score;
+                            p.regex.erase(last);
+                          }
+                        }
+                        c.patterns.push_back(std::move(p));
+                      }
+                    },
+                    "also report what REGEX (Python's re dialect) matches as TYPE (score 0.85 unless given)")
+                 ->option_text("TYPE:REGEX[:SCORE]"));
+  app.add_option("--config", c.config_path,
+                 "a YAML file of pattern recognizers, deny lists, an allow list and operators per entity type "
+                 "(see examples/config.yaml); read before any input")
+      ->option_text("FILE");
+  app.add_flag("--allow-remote-failures", c.allow_remote_failures,
+               "succeed even when requests to --ner-api-url or --prosa-url failed (their count is still reported)");
+  group_since(app, before, "Detection");
+}
+
+void add_input_options(CLI::App& app, CommonOptions& c) {
+  app.add_option("FILE", c.inputs, "documents to read; none, or \"-\", reads standard input")->option_text("...");
+  const size_t before = app.get_options().size();
+  app.add_flag("--jsonl", c.jsonl,
+               "each input line is a JSON object {\"text\": ..., \"language\"?: ...}; each output line answers the "
+               "input line of the same number (a blank line is a document with empty text); other fields are "
+               "written back as they came");
+  app.add_flag("--csv", c.csv,
+               "the input is CSV (RFC 4180) with a header row; each row is a record, written back with its text "
+               "columns rewritten (analyze writes a JSON line per row)");
+  auto fields = [&c](const std::vector<std::string>& lists) {
+    c.fields.clear();
+    for (const std::string& list : lists) {
+      for (std::string& f : split_list(list)) c.fields.push_back(std::move(f));
+    }
+    if (c.fields.empty()) throw UsageError("--fields and --columns need at least one name");
+  };
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--fields", fields,
+                    "with --jsonl: the text fields of a record (default: text); one mapping serves them all")
+                 ->option_text("LIST"));
+  repeatable(app.add_option_function<std::vector<std::string>>(
+                    "--columns", fields, "with --csv: the text columns, by header name (default: text)")
+                 ->option_text("LIST"));
+  app.add_option("-r,--recursive", c.recursive_dir,
+                 "every file below DIR is a document (or, with --jsonl or --csv, a file of them); needs -o")
+      ->option_text("DIR");
+  app.add_option("-o,--output-dir", c.output_dir,
+                 "write each file's output to the file of the same relative path below OUT instead of standard "
+                 "output (each appears whole once done; an input file without documents gives an empty one)")
+      ->option_text("OUT");
+  app.add_option_function<std::string>(
+         "-j,--jobs", [&c](const std::string& v) { c.jobs = number<size_t>("--jobs", v, 1, 1024, "a number from 1 to 1024"); },
+         "detect on N threads at once (default: the number of cores); output, placeholders and fake values are the "
+         "same whatever N")
+      ->option_text("N");
+  app.add_flag_callback(
+      "--progress", [&c] { c.progress = true; },
+      "report documents, bytes, rate, share done and time left on standard error (default: when it is a terminal)");
+  app.add_flag_callback("--no-progress", [&c] { c.progress = false; }, "never report progress");
+  group_since(app, before, "Input and output");
+}
+
+void add_selection_options(CLI::App& app, Selection& s) {
+  const size_t before = app.get_options().size();
+  app.add_option_function<std::string>(
+         "-e,--entities", [&s](const std::string& v) { s.entities = split_list(v); },
+         "comma-separated entity types to report (default: all; tesk-privacy list-entities prints them)")
+      ->option_text("LIST");
+  app.add_option_function<std::string>(
+         "-t,--threshold",
+         [&s](const std::string& v) { s.threshold = number<double>("--threshold", v, 0.0, 1.0, "a number from 0 to 1"); },
+         "lowest score reported, 0..1 (default 0.46)")
+      ->option_text("SCORE");
+  app.add_option_function<std::string>(
+         "--context", [&s](const std::string& v) { s.context = split_list(v); },
+         "comma-separated context words that support detections")
+      ->option_text("LIST");
+  group_since(app, before, "Detection");
+}
+
+void check_entities(const Selection& selection, const pii_detector::TextAnalyzer& analyzer, bool remotes) {
+  if (!selection.entities || remotes) return;
+  const std::vector<std::string> known = analyzer.registry().get_supported_entities({"id", "en"});
+  for (const std::string& type : *selection.entities) {
+    if (std::find(known.begin(), known.end(), type) == known.end()) {
+      throw UsageError("unknown entity type " + type + " (tesk-privacy list-entities prints them)");
     }
   }
+}
+
+void finish_options(CommonOptions& common) {
+  if (common.jsonl && common.csv) throw UsageError("--jsonl and --csv exclude each other");
+  if (!common.jsonl && !common.csv && common.fields != std::vector<std::string>{"text"}) {
+    throw UsageError("--fields needs --jsonl, --columns needs --csv");
+  }
   if (!common.recursive_dir.empty() && !common.inputs.empty()) throw UsageError("-r DIR takes no FILE");
-  if (!common.jsonl && common.fields != std::vector<std::string>{"text"}) throw UsageError("--fields needs --jsonl");
   if (!common.recursive_dir.empty() && common.output_dir.empty()) throw UsageError("-r DIR needs -o OUTDIR");
   if (!common.output_dir.empty() && common.recursive_dir.empty() && common.inputs.empty()) {
     throw UsageError("-o OUTDIR needs -r DIR or FILE arguments");
+  }
+  if (!common.config_path.empty()) {
+    try {
+      common.config = pii_detector::load_privacy_config(common.config_path);
+    } catch (const std::exception& e) {
+      throw UsageError(e.what());
+    }
+    for (const std::string& word : common.config->allow_list) common.allow.push_back(word);
   }
   // The folder is walked once; every later step reads the list.
   if (!common.recursive_dir.empty()) common.inputs = files_below(common.recursive_dir);
@@ -253,7 +452,76 @@ Document parse_line(const std::string& source, const std::string& line, const st
   return d;
 }
 
+// The rows of a CSV input as documents: the header first (which names the
+// text columns), then one document a row.
+void read_csv(const CommonOptions& options, std::istream& in, const std::string& label, size_t index,
+              const std::function<void(Document&)>& fn) {
+  CsvReader reader(in, label, byte_bound(options.max_chars, false));
+  std::vector<std::string> row;
+  std::vector<size_t> columns;
+  size_t width = 0;
+  while (true) {
+    try {
+      if (!reader.next(row)) break;
+    } catch (const std::exception& e) {
+      throw std::runtime_error(std::string(e.what()) +
+                               (options.max_chars ? " (--max-chars " + std::to_string(*options.max_chars) + ")" : ""));
+    }
+    Document doc;
+    doc.source = label + ":" + std::to_string(reader.line());
+    doc.bytes = reader.bytes();
+    doc.input = index;
+    if (columns.empty()) {
+      for (const std::string& field : options.fields) {
+        const auto it = std::find(row.begin(), row.end(), field);
+        if (it == row.end()) throw std::runtime_error(doc.source + ": the header has no column \"" + field + "\"");
+        columns.push_back(static_cast<size_t>(it - row.begin()));
+      }
+      width = row.size();
+      doc.header = true;
+    } else if (row.size() != width) {
+      throw std::runtime_error(doc.source + ": " + std::to_string(row.size()) + " fields where the header has " +
+                               std::to_string(width));
+    }
+    for (size_t k = 0; k < columns.size(); ++k) {
+      const std::string& text = doc.header ? std::string() : row[columns[k]];
+      if (size_t bad = find_invalid_utf8(text); bad != std::string::npos) {
+        throw std::runtime_error(doc.source + ": not valid UTF-8 in column \"" + options.fields[k] + "\"");
+      }
+      doc.texts.push_back(text);
+    }
+    doc.text = doc.texts.front();
+    doc.columns = columns;
+    doc.line_end = reader.line_end();
+    doc.row = std::move(row);
+    row = {};
+    fn(doc);
+  }
+  if (in.bad()) throw std::runtime_error("error while reading " + label);
+}
+
 }  // namespace
+
+std::string rewritten_record(const CommonOptions& options, Document& doc) {
+  if (options.csv) {
+    if (!doc.header) {
+      for (size_t k = 0; k < doc.columns.size(); ++k) doc.row[doc.columns[k]] = std::move(doc.texts[k]);
+    }
+    std::string out;
+    append_csv_record(out, doc.row, doc.line_end);
+    return out;
+  }
+  nlohmann::ordered_json record = doc.record.is_object() ? std::move(doc.record) : nlohmann::ordered_json::object();
+  for (size_t k = 0; k < doc.texts.size(); ++k) {
+    const std::string& field = options.fields[k];
+    if (record.contains(field) && record[field].is_string()) {
+      record[field] = std::move(doc.texts[k]);
+    } else if (field == "text" && !record.contains(field)) {
+      record[field] = std::move(doc.texts[k]);  // a blank line answers {"text": ""}
+    }
+  }
+  return record.dump() + "\n";
+}
 
 size_t CommonOptions::default_jobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
@@ -371,7 +639,7 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
   for (size_t index = 0; index < inputs.size(); ++index) {
     const std::string& name = inputs[index];
     const std::string label = name == "-" ? "<stdin>" : name;
-    if (!options.jsonl) {
+    if (!options.jsonl && !options.csv) {
       std::string data = read_all(name, label, options.max_chars);
       if (size_t bad = find_invalid_utf8(data); bad != std::string::npos) {
         throw std::runtime_error(label + ": not valid UTF-8 at byte offset " + std::to_string(bad));
@@ -387,6 +655,10 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
     std::ifstream file;
     if (name != "-") open_input(file, name);
     std::istream& in = name == "-" ? std::cin : file;
+    if (options.csv) {
+      read_csv(options, in, label, index, fn);
+      continue;
+    }
     size_t number = 0;
     const size_t bound = byte_bound(options.max_chars, true);
     bool over = false;
@@ -432,6 +704,9 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
     for (const auto& r : remote) remotes->push_back(std::static_pointer_cast<const recognition::RemoteRecognizer>(r));
   }
   for (auto& r : extra) remote.push_back(std::move(r));
+  if (options.config) {
+    for (const auto& r : options.config->recognizers) remote.push_back(r);
+  }
   // The caller's own words and patterns, for both languages.
   for (const char* language : {"id", "en"}) {
     for (const auto& [type, words] : options.deny) {
@@ -476,7 +751,8 @@ void check_remote_failures(const CommonOptions& options,
   std::cerr << "tesk-privacy: warning: " << failed << " requests to remote recognizers failed\n";
 }
 
-Progress::Progress(const CommonOptions& options) : enabled_(options.progress) {
+Progress::Progress(const CommonOptions& options)
+    : enabled_(options.progress.value_or(::isatty(STDERR_FILENO) == 1)) {
   if (!enabled_) return;
   for (const std::string& name : input_files(options)) {
     struct stat info {};
@@ -502,8 +778,20 @@ std::string Progress::line() const {
   return text;
 }
 
-void Progress::tick(size_t bytes) {
-  ++count_;
+void Progress::within(Document& doc, size_t done, size_t total) {
+  if (!enabled_ || total == 0) return;
+  const size_t bytes = static_cast<size_t>(static_cast<double>(doc.bytes) * done / total);
+  if (bytes <= doc.bytes_reported) return;
+  const size_t more = bytes - doc.bytes_reported;
+  doc.bytes_reported = bytes;
+  add(more, 0);
+}
+
+void Progress::tick(const Document& doc) { add(doc.bytes - std::min(doc.bytes, doc.bytes_reported), 1); }
+
+void Progress::add(uint64_t bytes, uint64_t documents) {
+  std::lock_guard<std::mutex> hold(mutex_);
+  count_ += documents;
   bytes_ += bytes;
   if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
@@ -512,7 +800,8 @@ void Progress::tick(size_t bytes) {
   std::cerr << line() << "\n";
 }
 
-void Progress::done() const {
+void Progress::done() {
+  std::lock_guard<std::mutex> hold(mutex_);
   if (enabled_) std::cerr << line() << ", done\n";
 }
 

@@ -17,9 +17,15 @@
 #include <vector>
 
 #include "core/ordered_executor.h"
+#include "tesk_privacy/pii_detector/config_file.h"
 #include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
 #include "tesk_privacy/recognition/remote_recognizer.h"
+
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace tesk_privacy::cli {
 
@@ -31,7 +37,9 @@ struct UsageError : std::runtime_error {
 struct CommonOptions {
   std::vector<std::string> inputs;  // empty: standard input
   bool jsonl = false;
-  bool progress = false;
+  // --progress / --no-progress; by default on when standard error is a
+  // terminal.
+  std::optional<bool> progress;
   std::string language = "id";
   std::string ner_api_url;
   long remote_timeout = 60;  // seconds, the whole request to --ner-api-url
@@ -44,9 +52,10 @@ struct CommonOptions {
   // output.
   std::string recursive_dir;
   std::string output_dir;
-  // --allow / --allow-file: texts never reported; --deny TYPE:WORD,...:
-  // words always reported as TYPE; --pattern TYPE:REGEX[:SCORE]: a pattern
-  // (Python's re dialect) reported as TYPE.
+  // --allow / --allow-list: texts never reported; --deny / --deny-list:
+  // words always reported as their type; --pattern TYPE:REGEX[:SCORE]: a
+  // pattern (Python's re dialect) reported as TYPE; --config: a YAML file
+  // of recognizers, lists and operators. Read by finish_options().
   std::vector<std::string> allow;
   std::vector<std::pair<std::string, std::vector<std::string>>> deny;
   struct CustomPattern {
@@ -54,9 +63,12 @@ struct CommonOptions {
     double score;
   };
   std::vector<CustomPattern> patterns;
-  // --fields: the text fields of a JSON-lines record (default: text). Other
-  // fields are written back as they came.
+  std::string config_path;
+  std::optional<pii_detector::PrivacyConfig> config;
+  // --fields (JSON lines) or --columns (CSV): the text fields of a record
+  // (default: text). Other fields are written back as they came.
   std::vector<std::string> fields = {"text"};
+  bool csv = false;
   // anonymize --max-chars: reading a document (a file, or a JSON line) stops
   // once it is certainly longer, and the document fails.
   std::optional<size_t> max_chars;
@@ -67,11 +79,35 @@ struct CommonOptions {
   static size_t default_jobs();
 };
 
-// Walks argv[first..]: common options are stored in `common`; any other
-// option is handed to `other(name, next_value)`, which returns false for an
-// unknown option. `next_value()` consumes and returns the option's value.
-void parse_options(int argc, char** argv, int first, CommonOptions& common,
-                   const std::function<bool(const std::string&, const std::function<std::string()>&)>& other);
+// Adds the options that choose what is detected (language, remote services,
+// Indonesian formats, allow and deny lists, patterns, --config) to `app`.
+void add_detection_options(CLI::App& app, CommonOptions& common);
+// Adds the options that choose the input and the output (FILE..., --jsonl,
+// --csv, --fields, -r, -o, -j, --progress) to `app`.
+void add_input_options(CLI::App& app, CommonOptions& common);
+// What to report: -e/--entities, -t/--threshold and --context, stored
+// where the command keeps them.
+struct Selection {
+  std::optional<std::vector<std::string>> entities;
+  double threshold = 0.46;
+  std::optional<std::vector<std::string>> context;
+};
+void add_selection_options(CLI::App& app, Selection& selection);
+// Refuses an entity type of `selection` that no recognizer of `analyzer`
+// reports (a typing error, not an empty result); with remote recognizers,
+// which may report types of their own, every type is let through.
+void check_entities(const Selection& selection, const pii_detector::TextAnalyzer& analyzer, bool remotes);
+
+// Checks what the options say together, reads the lists and the
+// configuration file they name, and walks -r DIR. Throws UsageError.
+void finish_options(CommonOptions& common);
+
+// Help text wrapped to the terminal's width and an exit-status footer, for
+// the tool and each command.
+void format_help(CLI::App& app);
+
+// An option that may be given several times, each time with one value.
+CLI::Option* repeatable(CLI::Option* option);
 
 // One unit of work: a whole file, or one line of a JSON-lines input.
 struct Document {
@@ -84,7 +120,19 @@ struct Document {
   // the value of the k-th of --fields (empty when the record lacks it).
   nlohmann::ordered_json record;
   std::vector<std::string> texts;
+  // With --csv: the row's fields; columns[k] is the index in `row` of the
+  // k-th of --columns. A file's header row is a document of its own
+  // (header true) that is written back as it came.
+  std::vector<std::string> row;
+  std::vector<size_t> columns;
+  bool header = false;
+  const char* line_end = "\n";  // the CSV file's own
+  size_t bytes_reported = 0;     // by Progress::within
 };
+
+// The output line of a JSON-lines or CSV document whose texts were
+// rewritten: the record with each of its text fields replaced by texts[k].
+std::string rewritten_record(const CommonOptions& options, Document& doc);
 
 // The files the documents come from: the FILE arguments ("-" for standard
 // input when there are none), or with -r every regular file below the
@@ -209,18 +257,25 @@ std::vector<std::string> split_list(const std::string& s);
 
 // Reports progress on standard error, when enabled, at most every two
 // seconds: documents and bytes done, the rate and, when the inputs are
-// files of known size, the share done and the time left.
+// files of known size, the share done and the time left. Within a long
+// document, the windows the analyzer has done count as they finish.
 class Progress {
  public:
   explicit Progress(const CommonOptions& options);
-  void tick(size_t bytes);
-  void done() const;
+  // From any thread: `done` of the `total` characters of `doc` (still being
+  // worked on) are analyzed.
+  void within(Document& doc, size_t done, size_t total);
+  // `doc` is finished.
+  void tick(const Document& doc);
+  void done();
 
  private:
-  std::string line() const;
+  void add(uint64_t bytes, uint64_t documents);
+  std::string line() const;  // under mutex_
 
   bool enabled_;
   uint64_t total_bytes_ = 0;  // 0: unknown
+  std::mutex mutex_;
   uint64_t count_ = 0, bytes_ = 0;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now(), last_ = start_;
 };

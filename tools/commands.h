@@ -1,11 +1,21 @@
-// The tesk-privacy commands; each returns the process exit status.
+// The tesk-privacy commands. Each adds itself to the tool's parser as a
+// subcommand with its options, and returns what runs it once the command
+// line was parsed; that returns the process exit status.
 #pragma once
+
+#include <functional>
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 namespace tesk_privacy::cli {
 
-int run_analyze(int argc, char** argv);
-int run_anonymize(int argc, char** argv);
-int run_deanonymize(int argc, char** argv);
-int run_serve(int argc, char** argv);
+using Runner = std::function<int()>;
+
+Runner add_analyze(CLI::App& app);
+Runner add_anonymize(CLI::App& app);
+Runner add_deanonymize(CLI::App& app);
+Runner add_serve(CLI::App& app);
 
 }  // namespace tesk_privacy::cli

@@ -6,6 +6,7 @@
 #include <malloc.h>
 #include <signal.h>
 
+#include <CLI/CLI.hpp>
 #include <atomic>
 #include <csignal>
 #include <chrono>
@@ -47,52 +48,15 @@ struct HttpError : std::runtime_error {
   int status;
 };
 
-long positive(const std::string& name, const std::string& v, long most) {
-  char* end = nullptr;
-  const long n = std::strtol(v.c_str(), &end, 10);
-  if (v.empty() || *end != '\0' || n < 1 || n > most) {
-    throw UsageError(name + " must be a number from 1 to " + std::to_string(most));
-  }
-  return n;
-}
-
-ServeOptions parse(int argc, char** argv) {
-  ServeOptions o;
-  std::string key_file;
-  parse_options(argc, argv, 2, o.common, [&](const std::string& name, const auto& value) {
-    if (name == "--host") {
-      o.host = value();
-    } else if (name == "--port") {
-      o.port = static_cast<int>(positive(name, value(), 65535));
-    } else if (name == "--mapping-store") {
-      o.mapping_store = value();
-      if (o.mapping_store != "memory" && o.mapping_store.rfind("redis://", 0) != 0) {
-        throw UsageError("--mapping-store must be memory or redis://HOST:PORT/PREFIX");
-      }
-    } else if (name == "--api-key-file") {
-      key_file = value();
-    } else if (name == "--threads") {
-      o.threads = static_cast<size_t>(positive(name, value(), 1024));
-    } else if (name == "--session-ttl") {
-      o.session_ttl = positive(name, value(), 365L * 24 * 3600);
-    } else if (name == "--max-sessions") {
-      o.max_sessions = static_cast<size_t>(positive(name, value(), 100000000));
-    } else if (name == "--max-body") {
-      o.max_body = static_cast<size_t>(positive(name, value(), 1L << 40));
-    } else {
-      return false;
-    }
-    return true;
-  });
-  if (!o.common.inputs.empty()) throw UsageError("serve takes no FILE");
-  if (!key_file.empty()) {
-    std::ifstream in(key_file);
-    if (!in) throw UsageError("cannot read the API key file " + key_file);
-    std::getline(in, o.api_key);
-    while (!o.api_key.empty() && (o.api_key.back() == '\r' || o.api_key.back() == ' ')) o.api_key.pop_back();
-    if (o.api_key.size() < 16) throw UsageError("the API key in " + key_file + " must be at least 16 characters");
-  }
-  return o;
+// Reads the API key of --api-key-file.
+std::string read_api_key(const std::string& key_file) {
+  std::ifstream in(key_file);
+  if (!in) throw UsageError("cannot read the API key file " + key_file);
+  std::string key;
+  std::getline(in, key);
+  while (!key.empty() && (key.back() == '\r' || key.back() == ' ')) key.pop_back();
+  if (key.size() < 16) throw UsageError("the API key in " + key_file + " must be at least 16 characters");
+  return key;
 }
 
 // Constant-time comparison: the time taken says nothing of where they differ.
@@ -290,6 +254,7 @@ class Service {
       if (!it->is_number() || *it < 0 || *it > 1) throw HttpError(422, "\"score_threshold\" must be from 0 to 1");
       options.score_threshold = it->get<double>();
     }
+    if (!o_.common.allow.empty()) options.allow_list = o_.common.allow;
     const Utf8Text input(text);
     const auto found = analyzer_->analyze(input, language_of(body, o_.common.language), options);
     res.set_content(recognition::results_to_json(input, found), "application/json");
@@ -301,6 +266,7 @@ class Service {
     check_text(text);
     pii_detector::AnonymizeOptions options;
     options.language = language_of(body, o_.common.language);
+    if (!o_.common.allow.empty()) options.allow_list = o_.common.allow;
     std::optional<anonymization::OperatorMap> operators;
     if (auto it = body.find("operators"); it != body.end() && !it->is_null()) operators = operators_of(*it);
     const std::string id = string_field(body, "session_id", false);
@@ -310,6 +276,8 @@ class Service {
     const pii_detector::TextAnonymizer::Detection found = session->anonymizer->detect(text, options);
     std::lock_guard<std::mutex> hold(session->mutex);
     pii_detector::TextAnonymizer& anonymizer = *session->anonymizer;
+    // The configuration file's operators, then the request's.
+    if (o_.common.config && !o_.common.config->operators.empty()) anonymizer.add_operators(o_.common.config->operators);
     if (operators) anonymizer.add_operators(*operators);
     const std::string out = session->sharing ? session->sharing->anonymize(text, found, options)
                                              : anonymizer.anonymize(text, found, options);
@@ -392,10 +360,7 @@ volatile std::sig_atomic_t stop_requested = 0;
 
 void request_stop(int) { stop_requested = 1; }
 
-}  // namespace
-
-int run_serve(int argc, char** argv) {
-  const ServeOptions o = parse(argc, argv);
+int serve(const ServeOptions& o) {
   Service service(o);
   httplib::Server server;
   server.new_task_queue = [threads = o.threads] { return new httplib::ThreadPool(threads); };
@@ -437,6 +402,45 @@ int run_serve(int argc, char** argv) {
   housekeeping.join();
   std::cerr << "tesk-privacy: stopped\n";
   return 0;
+}
+
+}  // namespace
+
+Runner add_serve(CLI::App& app) {
+  auto o = std::make_shared<ServeOptions>();
+  CLI::App* sub = app.add_subcommand(
+      "serve",
+      "run an HTTP service (JSON) with sessions: POST /v1/analyze, /v1/anonymize, /v1/deanonymize, "
+      "/v1/deanonymize/stream, DELETE /v1/sessions/ID, GET /healthz, /metrics, /openapi.json and a web page at /; "
+      "SIGTERM or SIGINT stops it gracefully");
+  add_detection_options(*sub, o->common);
+  sub->add_option("--host", o->host, "address to listen on (default 127.0.0.1)");
+  sub->add_option("--port", o->port, "port (default 8080)")->check(CLI::Range(1, 65535));
+  sub->add_option("--mapping-store", o->mapping_store,
+                  "where sessions keep their mappings: memory (default) or redis://HOST:PORT/PREFIX, which processes "
+                  "share")
+      ->option_text("S")
+      ->check([](const std::string& v) {
+        return v == "memory" || v.rfind("redis://", 0) == 0 ? std::string()
+                                                            : std::string("must be memory or redis://HOST:PORT/PREFIX");
+      });
+  sub->add_option_function<std::string>(
+         "--api-key-file", [o](const std::string& file) { o->api_key = read_api_key(file); },
+         "every endpoint but /healthz and / needs \"Authorization: Bearer KEY\" with the key in FILE")
+      ->option_text("FILE");
+  sub->add_option("--threads", o->threads, "connections served at once (default 64)")->check(CLI::Range(1, 1024));
+  sub->add_option("--session-ttl", o->session_ttl, "a session ends S seconds after its last use (default 3600)")
+      ->option_text("S")
+      ->check(CLI::Range(1L, 365L * 24 * 3600));
+  sub->add_option("--max-sessions", o->max_sessions, "sessions alive at once (default 10000)")
+      ->check(CLI::Range(1, 100000000));
+  sub->add_option("--max-body", o->max_body, "largest request body (default 10485760)")
+      ->option_text("BYTES")
+      ->check(CLI::Range(size_t{1}, size_t{1} << 40));
+  return [o] {
+    finish_options(o->common);
+    return serve(*o);
+  };
 }
 
 }  // namespace tesk_privacy::cli
