@@ -44,10 +44,17 @@ class CMakeBuild(build_ext):
         ]
         if not (build_dir / "CMakeCache.txt").exists() and shutil.which("ninja"):
             configure += ["-G", "Ninja"]
-        subprocess.check_call(configure)
+        env = dict(os.environ)
+        if shutil.which("ccache"):
+            # The compiler cache scripts/build.sh fills, keyed independently of
+            # the folder, so a first pip build after it compiles little.
+            configure += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
+            env.setdefault("CCACHE_BASEDIR", str(ROOT))
+            env.setdefault("CCACHE_NOHASHDIR", "1")
+        subprocess.check_call(configure, env=env)
         jobs = os.environ.get("CMAKE_BUILD_PARALLEL_LEVEL", "2")
         subprocess.check_call(
-            ["cmake", "--build", str(build_dir), "--target", "_native", "tesk-privacy", "--parallel", jobs])
+            ["cmake", "--build", str(build_dir), "--target", "_native", "tesk-privacy", "--parallel", jobs], env=env)
 
         built = sorted((build_dir / "python" / "tesk_privacy").glob("_native*.so"))
         if not built:
