@@ -105,3 +105,31 @@ def test_anonymizer_limits_and_keep_going_as_on_the_command_line():
     going_on = TextAnonymizer(analyzer, keep_going=True)
     assert going_on.anonymize("NIK 3171011205900001") == "NIK <ID_KTP_1>"
     assert going_on.detection_failures == 1
+
+
+def test_out_of_range_thresholds_and_unknown_entity_types_are_value_errors():
+    from tesk_privacy.framework import Pattern, PatternRecognizer
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+
+    analyzer = TextAnalyzer()
+    anonymizer = TextAnonymizer(analyzer)
+    for call in (
+        lambda: analyzer.analyze("Budi", score_threshold=5),
+        lambda: analyzer.analyze("Budi", score_threshold=-0.1),
+        lambda: analyzer.analyze("Budi", score_threshold="0.5"),
+        lambda: analyzer.analyze_batch(["Budi"], score_threshold=1.5),
+        lambda: analyzer.analyze("Budi", entities=["PERSN"]),
+        lambda: analyzer.analyze_batch(["Budi"], entities=["PERSN"]),
+        lambda: anonymizer.anonymize("Budi", entities=["PERSN"]),
+        lambda: anonymizer.anonymize("Budi", analyzer_score_threshold=2),
+        lambda: anonymizer.anonymize_batch(["Budi"], entities=["PERSN"]),
+    ):
+        with pytest.raises(ValueError):
+            call()
+    # The edges of the range and every type a recognizer reports are fine,
+    # ad hoc recognizers' types included.
+    assert analyzer.analyze("Budi Santoso", entities=["PERSON"], score_threshold=0) != []
+    assert analyzer.analyze("Budi Santoso", score_threshold=1) == []
+    order = PatternRecognizer("ORDER_ID", patterns=[Pattern("order", r"KX-\d{5}", 0.9)], supported_language="id")
+    found = analyzer.analyze("pesanan KX-12345", entities=["ORDER_ID"], ad_hoc_recognizers=[order])
+    assert [r.entity_type for r in found] == ["ORDER_ID"]

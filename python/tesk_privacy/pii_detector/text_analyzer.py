@@ -14,6 +14,7 @@ Construction is the expensive step; ``analyze`` changes nothing, runs in
 C++ with the GIL released, and may be called from several threads at once.
 """
 
+import numbers
 from typing import Any, Dict, Iterable, List, Optional, Sequence
 
 from tesk_privacy import log_bridge
@@ -33,6 +34,36 @@ MAX_PII_TEXT_LENGTH: int = _native.MAX_PII_TEXT_LENGTH
 # without use (the engine keeps no decision log and no correlation record).
 _ENGINE_KEYWORDS = ("context", "ad_hoc_recognizers", "nlp_artifacts")
 _IGNORED_KEYWORDS = ("correlation_id", "return_decision_process")
+
+
+def _check_selection(
+    analyzer: Any, entities: Optional[Sequence[str]], score_threshold: Any, ad_hoc: Sequence[Any] = ()
+) -> None:
+    """Raises ValueError for a score threshold outside 0..1, and for an entity
+    type that none of ``analyzer``'s recognizers (nor ``ad_hoc``) reports:
+    a typing mistake would otherwise give an empty result. Remote
+    recognizers may report types of their own, so with one every type is
+    let through, as it is for analyzers written in Python."""
+    if score_threshold is not None and (
+        isinstance(score_threshold, bool)
+        or not isinstance(score_threshold, numbers.Real)
+        or not 0 <= score_threshold <= 1
+    ):
+        raise ValueError(f"score_threshold must be a number from 0 to 1, not {score_threshold!r}")
+    registry = getattr(analyzer, "_registry", None)
+    if entities is None or registry is None:
+        return
+    recognizers = list(registry.recognizers) + list(ad_hoc or ())
+    if any(isinstance(r, _native.RemoteRecognizer) for r in recognizers):
+        return
+    known = set(registry.get_supported_entities(["id", "en"]))
+    for recognizer in ad_hoc or ():
+        known.update(recognizer.supported_entities)
+    for entity in entities:
+        if entity not in known:
+            raise ValueError(
+                f"unknown entity type {entity!r}; the recognizers report {', '.join(sorted(known))}"
+            )
 
 
 def _engine_extras(kwargs: Dict[str, Any]) -> Dict[str, Any]:
@@ -106,7 +137,9 @@ class TextAnalyzer(BaseTextAnalyzer):
     ) -> List[RecognizerResult]:
         """The spans of PII in ``text``, in the order recognizers reported them.
 
-        ``entities``: the entity types to report (None: all).
+        ``entities``: the entity types to report (None: all); a type no
+        recognizer reports, or a ``score_threshold`` outside 0..1, raises
+        ValueError.
         ``allow_list``: span texts never reported (None: :attr:`allow_list`,
         the configuration's); ``allow_list_match``
         "exact" compares them as they are, "regex" treats them as patterns
@@ -119,6 +152,7 @@ class TextAnalyzer(BaseTextAnalyzer):
         (accepted, without effect); any other raises the engine's TypeError.
         """
         extras = _engine_extras(kwargs) if kwargs else {}
+        _check_selection(self, entities, score_threshold, extras.get("ad_hoc_recognizers") or ())
         if allow_list is None:
             allow_list = self.allow_list
         return self._native.analyze(
@@ -141,6 +175,7 @@ class TextAnalyzer(BaseTextAnalyzer):
         successive ``analyze`` calls; the first text that fails raises.
         The configuration's allow list (:attr:`allow_list`) applies.
         """
+        _check_selection(self, entities, score_threshold)
         return self._native.analyze_batch(list(texts), language, entities, score_threshold, threads, self.allow_list)
 
     @staticmethod

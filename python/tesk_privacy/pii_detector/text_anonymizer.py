@@ -25,7 +25,7 @@ from tesk_privacy._records import ConflictResolutionStrategy
 from tesk_privacy.config import ConfigSource, _resolve
 from tesk_privacy.pii_detector.analyzer import DEFAULT_REGEX_FLAGS, BaseTextAnalyzer
 from tesk_privacy.pii_detector.anonymizer import BaseTextAnonymizer
-from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _engine_extras
+from tesk_privacy.pii_detector.text_analyzer import TextAnalyzer, _check_selection, _engine_extras
 from tesk_privacy.pii_detector.utils.deanonymizer_mapping import DeanonymizerMapping, MappingDataType
 from tesk_privacy.pii_detector.utils.streaming_deanonymizer import StreamingDeanonymizer
 
@@ -153,6 +153,7 @@ class TextAnonymizer(BaseTextAnonymizer):
         The first text that fails raises, after the texts before it were
         recorded in the mapping. The configuration's allow list applies.
         """
+        _check_selection(self._analyzer, entities, analyzer_score_threshold)
         return self._native.anonymize_batch(
             list(texts), entities, language, analyzer_score_threshold, threads, self._allow_list
         )
@@ -171,8 +172,10 @@ class TextAnonymizer(BaseTextAnonymizer):
     ) -> str:
         """``text`` with every recorded original (from this and earlier texts)
         replaced by its placeholder. ``allow_list`` None means the
-        configuration's. Further keyword arguments (for instance ``context``
-        or ``ad_hoc_recognizers``) go to the analyzer."""
+        configuration's. An entity type no recognizer reports, or a
+        threshold outside 0..1, raises ValueError. Further keyword arguments
+        (for instance ``context`` or ``ad_hoc_recognizers``) go to the
+        analyzer."""
         if allow_list is None:
             allow_list = self._allow_list
         for key in _ANALYZE_KEYWORDS:
@@ -180,6 +183,7 @@ class TextAnonymizer(BaseTextAnonymizer):
                 raise TypeError(f"analyze() got multiple values for keyword argument '{key}'")
         if self._analyzer_in_core:
             kwargs = _engine_extras(kwargs) if kwargs else {}
+            _check_selection(self._analyzer, entities, analyzer_score_threshold, kwargs.get("ad_hoc_recognizers") or ())
         context = kwargs.pop("context", None)
         return self._native.anonymize(
             text,
