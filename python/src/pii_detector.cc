@@ -620,19 +620,22 @@ void bind_text_analyzer(py::module_& m) {
 
   py::class_<TextAnalyzer, std::shared_ptr<TextAnalyzer>>(m, "TextAnalyzer")
       .def(py::init([](const std::vector<py::object>& additional_recognizers, py::object nlp_configuration,
-                       bool indonesian_formats) {
+                       bool indonesian_formats, size_t window_chars) {
              std::vector<std::shared_ptr<EntityRecognizer>> held;
              for (const auto& r : additional_recognizers) held.push_back(hold<EntityRecognizer>(r));
              std::optional<recognition::NlpConfiguration> configuration;
              if (!nlp_configuration.is_none()) configuration = nlp_configuration_from_py(nlp_configuration);
              return without_gil([&] {
                return std::make_shared<TextAnalyzer>(std::move(held), std::move(configuration), host_platform(),
-                                                     TextAnalyzerOptions{.indonesian_formats = indonesian_formats});
+                                                     TextAnalyzerOptions{.indonesian_formats = indonesian_formats,
+                                                                         .window_chars = window_chars});
              });
            }),
-           py::arg("additional_recognizers"), py::arg("nlp_configuration"), py::arg("indonesian_formats") = false)
+           py::arg("additional_recognizers"), py::arg("nlp_configuration"), py::arg("indonesian_formats") = false,
+           py::arg("window_chars") = 0)
       .def_property_readonly("indonesian_formats",
                              [](const TextAnalyzer& self) { return self.options().indonesian_formats; })
+      .def_property_readonly("window_chars", [](const TextAnalyzer& self) { return self.options().window_chars; })
       .def(
           "analyze",
           [](const TextAnalyzer& self, py::handle text, const std::string& language, std::optional<Strings> entities,

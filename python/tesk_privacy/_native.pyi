@@ -452,9 +452,12 @@ class TextAnalyzer:
         additional_recognizers: Sequence[EntityRecognizer],
         nlp_configuration: Optional[Mapping[str, Any]],
         indonesian_formats: bool = ...,
+        window_chars: int = ...,
     ) -> None: ...
     @property
     def indonesian_formats(self) -> bool: ...
+    @property
+    def window_chars(self) -> int: ...
     def analyze(
         self,
         text: str,

@@ -4,6 +4,8 @@ tesk-privacy command: the same texts must give the same results."""
 import json
 import subprocess
 
+import pytest
+
 from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
 
 TEXTS = [
@@ -189,6 +191,19 @@ def test_batches_equal_successive_calls(text_analyzer):
     )
     assert batched.anonymize_batch(texts, threads=2) == [one.anonymize(t) for t in texts]
     assert batched.deanonymizer_mapping == one.deanonymizer_mapping
+
+
+def test_long_texts_in_windows_find_the_identifiers_the_command_finds(cli):
+    text = " ".join(f"{TEXTS[n % 2]} [{n}]" for n in range(600))  # about 60,000 characters
+    windowed = TextAnalyzer(indonesian_formats=True, window_chars=20_000)
+    assert windowed.window_chars == 20_000
+    identifiers = {"ID_KTP", "PHONE_NUMBER", "EMAIL_ADDRESS", "BANK_ACCOUNT"}
+    ours = sorted((r.start, r.end, r.entity_type) for r in windowed.analyze(text) if r.entity_type in identifiers)
+    command = run_cli(cli, ["analyze"], [text])[0]["results"]
+    theirs = sorted((r["start"], r["end"], r["entity_type"]) for r in command if r["entity_type"] in identifiers)
+    assert ours == theirs and len(ours) == 1200
+    with pytest.raises(ValueError):
+        TextAnalyzer(window_chars=-1)
 
 
 def test_a_folder_is_mirrored_file_by_file(cli, tmp_path):

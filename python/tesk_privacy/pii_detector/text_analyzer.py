@@ -92,6 +92,10 @@ class TextAnalyzer(BaseTextAnalyzer):
     their findings with the others so that every identifier is reported
     whole. The command-line tool turns it on by default.
 
+    ``window_chars``: texts longer than this many characters are analyzed
+    in overlapping windows of about that size, so memory follows the window,
+    not the text (0, the default: whole; the command-line tool uses 2**20).
+
     ``config``: a configuration file's path or a
     :class:`tesk_privacy.config.PrivacyConfig`. Its recognizers are
     registered after ``additional_recognizers``, and its allow list is the
@@ -106,6 +110,7 @@ class TextAnalyzer(BaseTextAnalyzer):
         nlp_configuration: Optional[Dict[str, Any]] = None,
         indonesian_formats: bool = False,
         config: Optional[ConfigSource] = None,
+        window_chars: int = 0,
     ) -> None:
         log_bridge.sync_log_levels()
         privacy_config = _resolve(config)
@@ -113,12 +118,18 @@ class TextAnalyzer(BaseTextAnalyzer):
         if privacy_config is not None:
             recognizers += privacy_config.recognizers
         configuration = nlp_configuration if nlp_configuration is not None else DEFAULT_NLP_CONFIGURATION
-        self._native = _native.TextAnalyzer(recognizers, configuration, indonesian_formats=indonesian_formats)
+        if window_chars < 0:
+            raise ValueError(f"window_chars must be 0 or more, not {window_chars}")
+        self._native = _native.TextAnalyzer(
+            recognizers, configuration, indonesian_formats=indonesian_formats, window_chars=window_chars
+        )
         #: The allow list used when a call gives none: the configuration's,
         #: or None.
         self.allow_list: Optional[List[str]] = (privacy_config.allow_list or None) if privacy_config else None
         #: Whether the recognizers for Indonesian formats run.
         self.indonesian_formats: bool = indonesian_formats
+        #: The window size for long texts (0: whole texts).
+        self.window_chars: int = window_chars
         #: The framework engine that ``analyze`` runs (an ``AnalyzerEngine``).
         self.analyzer = self._native.analyzer
         self._registry = self._native.registry
