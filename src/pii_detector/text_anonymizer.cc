@@ -285,6 +285,8 @@ void TextAnonymizer::reset_deanonymizer_mapping() {
   if (fake_guard_) fake_guard_->stale = true;
 }
 
+void TextAnonymizer::release_caches() { rewriter_->release(); }
+
 void TextAnonymizer::add_operators(const anonymization::OperatorMap& operators) {
   if (!operators_ || operators_->empty()) {
     operators_ = operators;

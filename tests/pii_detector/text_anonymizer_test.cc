@@ -75,6 +75,32 @@ TEST(TextAnonymizer, StoreCarriesAcrossTextsUntilReset) {
   EXPECT_TRUE(anonymizer.deanonymizer_mapping().at("PERSON").size() == 1);
 }
 
+// Freeing the rewriting tables between texts (as a service does between a
+// session's requests) changes no result: numbering, reuse, longest-first
+// rewriting, fake values and restoring go on as if they had been kept.
+TEST(TextAnonymizer, ReleasedCachesChangeNoResult) {
+  auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi", "Budi Santoso", "Siti", "Agus"},
+                                                 std::vector<std::string>{"Bandung", "Bandung Barat"});
+  const std::vector<std::string> texts = {
+      "Budi Santoso dan Siti di Bandung Barat.", "budi, BUDI SANTOSO, Agus; Bandung.", "<PERSON_2> bertemu Agus.",
+      "Siti dan Budi pindah ke Bandung Barat.", "", "Tidak ada nama."};
+  for (const bool fake : {false, true}) {
+    const auto options = with([&](TextAnonymizerOptions& o) {
+      o.add_default_faker_operators = fake;
+      o.reproducible_fake_values = true;
+    });
+    TextAnonymizer kept(analyzer, options), released(analyzer, options);
+    for (const std::string& text : texts) {
+      released.release_caches();
+      const std::string out = released.anonymize(text);
+      EXPECT_EQ(out, kept.anonymize(text)) << text;
+      released.release_caches();
+      EXPECT_EQ(released.deanonymize(out), kept.deanonymize(out));
+    }
+    EXPECT_EQ(released.deanonymizer_mapping(), kept.deanonymizer_mapping());
+  }
+}
+
 TEST(TextAnonymizer, LongestOriginalFirst) {
   auto analyzer = std::make_shared<ListAnalyzer>(std::vector<std::string>{"Budi Santoso", "Budi"}, std::vector<std::string>{});
   TextAnonymizer anonymizer(analyzer);

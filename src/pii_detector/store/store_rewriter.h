@@ -40,6 +40,8 @@ class StoreRewriter {
   void append(DeanonymizerMapping& store, const MappingDataType& entries);
   // The store changed other than through merge() or append().
   void invalidate() { synced_ = false; }
+  // Frees everything derived from the store; it is rebuilt when next used.
+  void release() { *this = StoreRewriter(); }
 
   // Every recorded original in `text` replaced by its placeholder, and each
   // pinned span by its given replacement.
