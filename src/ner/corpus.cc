@@ -30,6 +30,10 @@ Tag parse_tag(std::string_view tag) {
   return {tag[0] == 'B', entity_type_from_tag(tag.substr(2))};
 }
 
+// A bare type: it continues the entity of the previous token when that had
+// the same type (SentenceBuilder::add joins I- tags of one type).
+Tag parse_io_tag(std::string_view tag) { return {false, entity_type_from_tag(tag)}; }
+
 class SentenceBuilder {
  public:
   void add(std::string_view token, const Tag& tag) {
@@ -70,7 +74,7 @@ class SentenceBuilder {
 
 }  // namespace
 
-std::vector<AnnotatedText> read_conll(std::istream& in) {
+std::vector<AnnotatedText> read_conll(std::istream& in, TagScheme scheme) {
   std::vector<AnnotatedText> out;
   SentenceBuilder sentence;
   int document = 0;
@@ -97,16 +101,16 @@ std::vector<AnnotatedText> read_conll(std::istream& in) {
       continue;
     }
     if (token.empty()) continue;
-    sentence.add(token, parse_tag(tag));
+    sentence.add(token, scheme == TagScheme::kIo ? parse_io_tag(tag) : parse_tag(tag));
   }
   sentence.finish(out, document);
   return out;
 }
 
-std::vector<AnnotatedText> read_conll_file(const std::string& path) {
+std::vector<AnnotatedText> read_conll_file(const std::string& path, TagScheme scheme) {
   std::ifstream in(path);
   if (!in) throw std::runtime_error("cannot read corpus file '" + path + "'");
-  return read_conll(in);
+  return read_conll(in, scheme);
 }
 
 std::vector<int> project_labels(const AnnotatedText& annotated, std::span<const TokenSpan> tokens) {

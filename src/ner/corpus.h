@@ -6,6 +6,9 @@
 // IOB1 ("B-PER", "I-LOC", "O"); their types map to EntityType with
 // entity_type_from_tag(), other types become O.
 //
+// With TagScheme::kIo the tags are bare types ("person", "place", "O"), and
+// a run of tokens of one type is one entity.
+//
 // Each sentence becomes an AnnotatedText: its tokens joined by single spaces,
 // and its entities as byte ranges of that text, trimmed of brackets, quotes
 // and commas that a corpus token carried along ("(Jakarta" -> "Jakarta").
@@ -40,9 +43,11 @@ struct AnnotatedText {
   int document = 0;  // counts "-DOCSTART-" lines seen before the sentence
 };
 
-std::vector<AnnotatedText> read_conll(std::istream& in);
+enum class TagScheme { kBio, kIo };
+
+std::vector<AnnotatedText> read_conll(std::istream& in, TagScheme scheme = TagScheme::kBio);
 // Throws std::runtime_error when the file cannot be read.
-std::vector<AnnotatedText> read_conll_file(const std::string& path);
+std::vector<AnnotatedText> read_conll_file(const std::string& path, TagScheme scheme = TagScheme::kBio);
 
 // BIO labels of a tokenization of `annotated.text`: a token overlapping an
 // entity is labelled B- when it is the first such token, I- after that;

@@ -34,8 +34,17 @@ enum class GazetteerCategory : uint8_t {
   kPersonCue,           // titles and forms of address before a name: Bapak, Bu, Mr, Dr
   kLocationCue,         // words that introduce place names: Kota, Kabupaten, Jalan, Mount
   kNationality,         // nationality, ethnic and religious group words
+  // Common lower-case words of Indonesian and English: a capitalised one is
+  // more likely a sentence start, a heading or chat filler than a name.
+  kCommonWord,
+  // Names from (noisy) encyclopedia lists, kept apart from the curated ones
+  // above so that the model weighs them on their own.
+  kListedPerson,
+  kListedPlace,
+  kListedOrganization,
+  kPersonNameWord,  // one word of listed person names, for a surname or given name alone
 };
-inline constexpr int kNumGazetteerCategories = 10;
+inline constexpr int kNumGazetteerCategories = 15;
 
 // The hash of a phrase of normalised tokens.
 uint64_t phrase_hash(std::span<const std::string_view> tokens);

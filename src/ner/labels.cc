@@ -23,7 +23,7 @@ std::string label_name(int label) {
 }
 
 std::optional<EntityType> entity_type_from_tag(std::string_view tag_type) {
-  static constexpr std::array<std::pair<std::string_view, EntityType>, 14> kTags = {{
+  static constexpr std::array<std::pair<std::string_view, EntityType>, 16> kTags = {{
       {"PERSON", EntityType::kPerson},
       {"PER", EntityType::kPerson},
       {"PPL", EntityType::kPerson},
@@ -33,11 +33,13 @@ std::optional<EntityType> entity_type_from_tag(std::string_view tag_type) {
       {"LOC", EntityType::kLocation},
       {"GPE", EntityType::kLocation},
       {"location", EntityType::kLocation},
+      {"place", EntityType::kLocation},
       {"ORGANISATION", EntityType::kOrganization},
       {"ORGANIZATION", EntityType::kOrganization},
       {"ORG", EntityType::kOrganization},
       {"IND", EntityType::kOrganization},
       {"corporation", EntityType::kOrganization},
+      {"organization", EntityType::kOrganization},
   }};
   for (const auto& [name, type] : kTags) {
     if (name == tag_type) return type;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "ner/decoder.h"
+#include "ner/hashing.h"
 
 namespace tesk_privacy::ner {
 namespace {
@@ -306,13 +307,81 @@ std::vector<Entity> Tagger::decode(std::span<const float> emissions) const {
   return entities;
 }
 
+std::string_view guess_language(std::span<const std::string_view> words, std::string_view fallback) {
+  // Frequent words of one language that are rare in the other's text
+  // (names aside): "di" and "dan" are no English words, "the" and "of" no
+  // Indonesian ones. 1: Indonesian, 2: English.
+  static const std::unordered_map<std::string_view, int> kWords = [] {
+    std::unordered_map<std::string_view, int> words;
+    for (const std::string_view w :
+         {"yang", "dan", "di", "ke", "dari", "ini", "itu", "dengan", "untuk", "pada", "tidak", "akan", "dalam",
+          "adalah", "juga", "sudah", "saya", "ada", "kami", "mereka", "bisa", "atau", "oleh", "karena", "telah",
+          "bahwa", "tersebut", "para", "kata", "belum", "sebagai", "seperti", "lebih", "kita", "aku"}) {
+      words.emplace(w, 1);
+    }
+    for (const std::string_view w :
+         {"the", "of", "and", "to", "is", "was", "for", "on", "that", "with", "by", "at", "from", "as", "he",
+          "she", "it", "said", "his", "her", "has", "have", "were", "are", "be", "an", "which", "this", "will",
+          "been", "their", "they", "after", "who", "would", "not", "but", "its", "had"}) {
+      words.emplace(w, 2);
+    }
+    return words;
+  }();
+  size_t counts[3] = {0, 0, 0};
+  for (const std::string_view w : words) {
+    if (w.size() < 2 || w.size() > 8) continue;
+    char lower[8];
+    bool letters = true;
+    for (size_t i = 0; i < w.size(); ++i) {
+      const char c = w[i];
+      letters &= (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+      lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    if (!letters) continue;
+    if (const auto it = kWords.find(std::string_view(lower, w.size())); it != kWords.end()) ++counts[it->second];
+  }
+  // Two words at least, and three times as many as of the other language.
+  const size_t id = counts[1], en = counts[2];
+  if (en >= 2 && en > 3 * id) return "en";
+  if (id >= 2 && id > 3 * en) return "id";
+  return fallback;
+}
+
 uint64_t Tagger::language_domain(std::string_view language) {
   return domain_key("lang:" + std::string(language));
+}
+
+size_t Tagger::skip_opening_filler(std::string_view text, std::span<const TokenSpan> tokens, size_t begin,
+                                   size_t end) const {
+  const Gazetteer& gazetteer = model_->gazetteer();
+  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
+  constexpr uint32_t kName = bit(GazetteerCategory::kIndonesianGivenName) | bit(GazetteerCategory::kEnglishGivenName) |
+                             bit(GazetteerCategory::kFamilyName) | bit(GazetteerCategory::kListedPerson) |
+                             bit(GazetteerCategory::kPersonNameWord);
+  uint64_t whole = kEmptyPhraseHash;
+  std::array<uint32_t, 8> categories{};
+  if (end - begin > categories.size()) return begin;
+  for (size_t i = begin; i < end; ++i) {
+    const uint64_t h = hash_bytes(normalize_token(text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin)));
+    whole = extend_phrase_hash(whole, h);
+    categories[i - begin] = gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h));
+  }
+  // A listed name made of common words ("Bunga Citra Lestari") stays whole.
+  if (gazetteer.lookup(whole) & bit(GazetteerCategory::kListedPerson)) return begin;
+  size_t i = begin;
+  while (i < end && (categories[i - begin] & bit(GazetteerCategory::kCommonWord)) && !(categories[i - begin] & kName)) {
+    ++i;
+  }
+  return i;
 }
 
 std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan> tokens,
                                 std::string_view language) const {
   std::vector<uint64_t> domains;
+  if (language == "id" || language == "en") {
+    check_tokens(text, tokens);
+    language = guess_language(token_words(text, tokens), language);
+  }
   if (!language.empty()) domains.push_back(language_domain(language));
   Scores scores;
   score(text, tokens, domains, scores);
@@ -346,6 +415,9 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
                (is_label_or_filler(normalize_token(word(part.end_token - 1))) ||
                 is_edge_punctuation(word(part.end_token - 1)))) {
           --part.end_token;
+        }
+        if (part.type == EntityType::kPerson && part.begin_token == first) {
+          part.begin_token = skip_opening_filler(text, tokens, part.begin_token, part.end_token);
         }
         size_t capitalised = 0, upper_initial = 0;
         for (size_t i = part.begin_token; i < part.end_token; ++i) {

@@ -13,7 +13,8 @@
 // or URL (such a span is dropped), nor is it the name of an identity
 // document alone ("NIK", "KTP"). A person's title or rank ("Bapak",
 // "Drs.", "Mayor") and degrees after the name (", S.H.") are left out of
-// it. A capitalised word of a confident person name is a person wherever
+// it, and so are common words opening a sentence ("Makasih Dewi" -> "Dewi";
+// "Gimana kabarnya" is no name). A capitalised word of a confident person name is a person wherever
 // else in the text it stands alone, with that name's confidence.
 //
 //   ner::Tagger tagger;                               // the built-in model
@@ -73,6 +74,12 @@ std::vector<std::string_view> token_words(std::string_view text, std::span<const
 // name). The entities stay sorted by token.
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
 
+// The language of a text's words, "id" or "en", told apart by their
+// commonest function words ("yang", "dan", "di" against "the", "of",
+// "and"); `fallback` when neither clearly outnumbers the other, as in a
+// short chat message.
+std::string_view guess_language(std::span<const std::string_view> words, std::string_view fallback);
+
 class Tagger {
  public:
   // Throws std::invalid_argument for a null model.
@@ -81,7 +88,10 @@ class Tagger {
   // `tokens` must lie inside `text`, in order and without overlap; throws
   // std::invalid_argument otherwise. `language` ("id", "en") selects the
   // model's weights for that language besides the shared ones; an empty or
-  // unknown language uses the shared ones alone.
+  // unknown language uses the shared ones alone. A text whose words are
+  // plainly of the other of "id" and "en" (guess_language) is tagged as
+  // that language: a caller that knows one language per run, as the command
+  // line does ("id" unless told), still gets English text tagged as English.
   std::vector<Entity> tag(std::string_view text, std::span<const TokenSpan> tokens,
                           std::string_view language = "") const;
 
@@ -122,6 +132,16 @@ class Tagger {
   const FeatureExtractor& feature_extractor() const { return extractor_; }
 
  private:
+  // Where a person span [begin, end) that opens its sentence starts once
+  // its leading common words are left out ("Makasih Dewi" -> "Dewi";
+  // "Gimana kabarnya", "Jangan Lupa Bahagia" -> nothing left): words on the
+  // model's common-word list and on none of its name lists, unless the
+  // whole span is a listed name. Chat messages and headings open with
+  // capitalised words that are no names; a model without a common-word list
+  // keeps every span as it is.
+  size_t skip_opening_filler(std::string_view text, std::span<const TokenSpan> tokens, size_t begin,
+                             size_t end) const;
+
   std::shared_ptr<const Model> model_;
   FeatureExtractor extractor_;
   std::optional<StackedFeatures> stacked_;

@@ -54,6 +54,23 @@ TEST(NerCorpus, ReadsEachFormat) {
                 {{"@budi Gojek X", {{"@budi", P}, {"Gojek", G}}}});
 }
 
+// Bare types without B-/I-: a run of one type is one entity, and a change of
+// type starts another.
+TEST(NerCorpus, ReadsBareTypes) {
+  const auto P = EntityType::kPerson, L = EntityType::kLocation, G = EntityType::kOrganization;
+  std::istringstream in(
+      "Stan\tperson\nLee\tperson\nvisited\tO\nthe\tplace\nUnited\tplace\nStates\tplace\nNASA\torganization\n"
+      "on\tO\nFriday\ttime\n\nParis\tplace\n");
+  const auto got = read_conll(in, TagScheme::kIo);
+  ASSERT_EQ(got.size(), 2u);
+  std::vector<std::pair<std::string, EntityType>> entities;
+  for (const AnnotatedText& a : got) {
+    for (const EntitySpan& e : a.entities) entities.emplace_back(a.text.substr(e.begin, e.end - e.begin), e.type);
+  }
+  EXPECT_EQ(entities, (std::vector<std::pair<std::string, EntityType>>{
+                          {"Stan Lee", P}, {"the United States", L}, {"NASA", G}, {"Paris", L}}));
+}
+
 TEST(NerCorpus, ProjectsLabelsOntoTokens) {
   AnnotatedText a{"(Budi Santoso) PT. Telkom", {{EntityType::kPerson, 1, 13}, {EntityType::kOrganization, 15, 25}}};
   const std::vector<TokenSpan> tokens = {{0, 1}, {1, 5}, {6, 13}, {13, 14}, {15, 18}, {19, 25}};

@@ -193,7 +193,7 @@ TEST(NerModel, BuiltinModelIsSharedAndSane) {
   EXPECT_GE(a->hash_bits(), 16);
   EXPECT_GT(a->gazetteer().size(), 1000u);
   EXPECT_GT(a->clusters().size(), 10000u);
-  EXPECT_LT(a->size_bytes(), size_t{8} << 20);
+  EXPECT_LT(a->size_bytes(), size_t{40} << 20);  // the repository keeps the model file within 40 MB
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -287,6 +288,77 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       {"id", "Halo, saya mau update data. NIK saya 3171011205900001 dan KTP saya hilang.", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
+}
+
+TEST(NerTagger, GuessesTheLanguageOfPlainText) {
+  struct Case {
+    std::string text, fallback, expected;
+  };
+  const std::vector<Case> cases = {
+      {"The minister said that the talks with the union will resume on Monday.", "id", "en"},
+      {"Menteri mengatakan bahwa perundingan dengan serikat pekerja akan dilanjutkan pada hari Senin.", "en", "id"},
+      // Too few function words, or as many of each: the caller's language.
+      {"Intake Renewal bulan ini kapan ya?", "id", "id"},
+      {"Budi Santoso, Jakarta", "en", "en"},
+      {"the meeting di kantor dan the office", "id", "id"},
+  };
+  for (const Case& c : cases) {
+    const auto tokens = tokenize(c.text);
+    EXPECT_EQ(guess_language(token_words(c.text, tokens), c.fallback), c.expected) << c.text;
+  }
+}
+
+// English text tagged as Indonesian, as the command line does by default,
+// comes out as it does when tagged as English.
+TEST(NerTagger, ShippedModelTagsEnglishAsEnglishWhateverTheLanguageAsked) {
+  const Tagger tagger;
+  const std::string text =
+      "Manchester United beat Chelsea 2-1 at Old Trafford on Saturday, and the club's manager said he was "
+      "pleased with the result.";
+  EXPECT_EQ(found(tagger, text, "id"), found(tagger, text, "en"));
+}
+
+// Chat messages (tests/ner/data/chat_messages.txt, persons marked [[so]]):
+// capitalised filler at the start of a message ("Info loker", "Intake
+// Renewal", "Gimana kabarnya?") must seldom come out as a person.
+TEST(NerTagger, ShippedModelOnChatMessages) {
+  std::ifstream in(std::string(TESK_TESTS_DIR) + "/ner/data/chat_messages.txt");
+  ASSERT_TRUE(in) << "chat_messages.txt not found";
+  const Tagger tagger;
+  size_t gold = 0, found_persons = 0, right = 0;
+  std::string line, wrong;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::string text;
+    std::vector<std::string> names;
+    for (size_t at = 0; at < line.size();) {
+      const size_t open = line.find("[[", at);
+      if (open == std::string::npos) {
+        text += line.substr(at);
+        break;
+      }
+      const size_t close = line.find("]]", open);
+      text += line.substr(at, open - at);
+      names.push_back(line.substr(open + 2, close - open - 2));
+      text += names.back();
+      at = close + 2;
+    }
+    gold += names.size();
+    for (const Found& f : found(tagger, text, "id")) {
+      if (f.type != "PERSON") continue;
+      ++found_persons;
+      if (std::find(names.begin(), names.end(), f.text) != names.end()) {
+        ++right;
+      } else {
+        wrong += "\n  \"" + f.text + "\" in: " + text;
+      }
+    }
+  }
+  ASSERT_GT(found_persons, 0u);
+  const double precision = static_cast<double>(right) / found_persons;
+  const double recall = static_cast<double>(right) / gold;
+  EXPECT_GE(precision, 0.80) << "false persons:" << wrong;
+  EXPECT_GE(recall, 0.65);
 }
 
 // A long text is scored a block of sentences at a time; every block must

@@ -15,6 +15,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "ner/corpus.h"
@@ -68,14 +69,22 @@ Options:
                      PREFIX N times (repeatable; e.g. id/nergrit=2)
   --no-domains       no language-specific weights (train and evaluate alike)
   --no-lower-copies  do not add lower-cased copies of cased corpora
-  --documents        read wikigold a document at a time, in training and
-                     in evaluation (default: a sentence at a time)
+  --documents        read wikigold, GUM and the SEC filings a document at a
+                     time, in training and in evaluation (default: a
+                     sentence at a time)
   --evaluate         evaluate instead of training
   --model FILE       with --evaluate: the model to evaluate (default: built in)
   --show-errors NAME with --evaluate: print the sentences of test split NAME
                      ("nergrit test") whose entities differ from the gold ones
   --tag TEXT         with --evaluate: print the entities found in TEXT with
                      their confidences (language "id")
+  --language L       with --evaluate: tag every split as language L ("id",
+                     "en"; "none": no language), as the analyzer does with
+                     its one language per run (default: each split's own)
+  --chat FILE        with --evaluate: report PERSON precision and recall on
+                     the chat messages of FILE (one a line, persons marked
+                     [[so]], "#" lines skipped; tests/ner/data/chat_messages.txt)
+                     and list every false person, instead of the corpora
   --threshold T      with --evaluate: count only the entities whose
                      confidence is at least T, as the analyzer reports
                      them with its score threshold (default 0: all)
@@ -91,15 +100,19 @@ Options:
 
 // Corpus files, relative to the data folder. Wikigold has no split of its
 // own: every fifth document (numbers 4, 9, 14, ... counting from 0) is held
-// out for evaluation.
+// out for evaluation. Of GUM's news documents (a file each) every third
+// (numbers 2, 5, 8, ...) is held out, an English newswire sample.
 constexpr int kWikigoldHoldOut = 5;
+constexpr int kGumHoldOut = 3;
 
 struct Split {
   std::string name;
-  std::string path;
-  enum Part { kAll, kWikigoldTrain, kWikigoldTest, kWikigoldDev } part = kAll;
+  std::string path;  // a file, or a folder of GUM files (a document each, IO tags)
+  enum Part { kAll, kWikigoldTrain, kWikigoldTest, kWikigoldDev, kGumTrain, kGumTest } part = kAll;
   int copies = 1;  // times each sentence is added to the training data
 };
+
+bool is_gum(const Split& split) { return split.path.starts_with("en/gum"); }
 
 const std::vector<Split> kTrainSplits = {
     {"nergrit train", "id/nergrit/train.txt"},
@@ -113,6 +126,10 @@ const std::vector<Split> kTrainSplits = {
     {"btc", "en/btc/g.conll"},
     {"btc", "en/btc/h.conll"},
     {"wnut17 train", "en/wnut17/train.conll"},
+    {"gum", "en/gum/interview"},
+    {"gum", "en/gum/voyage"},
+    {"gum", "en/gum/news", Split::kGumTrain},
+    {"sec-filings FIN5", "en/sec-filings/FIN5.txt"},
 };
 const std::vector<Split> kCalibrationSplits = {
     {"nergrit valid", "id/nergrit/valid.txt"},
@@ -125,6 +142,8 @@ const std::vector<Split> kTestSplits = {
     {"idner-news-2k dev", "id/idner-news-2k/dev.txt"},
     {"wikigold held-out", "en/wikigold/wikigold.conll.txt", Split::kWikigoldTest},
     {"wnut17 test", "en/wnut17/test.conll"},
+    {"gum news held-out", "en/gum/news", Split::kGumTest},
+    {"sec-filings FIN3", "en/sec-filings/FIN3.txt"},
 };
 // For decisions while developing the model: test splits stay unseen.
 const std::vector<Split> kDevSplits = {
@@ -149,22 +168,171 @@ struct Options {
   bool evaluate = false;
   bool analyze = false;
   std::string tag_text;  // with --evaluate: tag this text instead of the corpora
+  fs::path chat;         // with --evaluate: a file of chat messages to check instead of the corpora
+  std::string language;  // with --evaluate: the language every split is tagged as (default: its own)
   bool dev = false;  // hold wikigold's development documents out / evaluate the development splits
   std::string only;         // train only on corpora whose path starts with this
   std::vector<std::pair<std::string, int>> copies;  // --copies PREFIX=N
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
   double threshold = 0.0;   // with --evaluate: count only entities of at least this confidence
   bool lower_copies = true;
-  bool documents = false;  // wikigold a document at a time
+  bool documents = false;  // wikigold, GUM and the SEC filings a document at a time
   bool domains = true;
   ner::TrainerOptions::Algorithm algorithm = ner::TrainerOptions::Algorithm::kPerceptron;
   double learning_rate = 0.1;
   double l2 = 1e-6;
 };
 
+// Word lists that decide which of GUM's mentions are names.
+struct MentionFilter {
+  std::unordered_set<std::string> common;         // common_words.txt
+  std::unordered_set<std::string> nationalities;  // nationalities.txt
+};
+
+std::unordered_set<std::string> read_word_list(const fs::path& file) {
+  std::ifstream in(file);
+  if (!in) throw std::runtime_error("cannot read word list '" + file.string() + "'");
+  std::unordered_set<std::string> words;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) line.pop_back();
+    if (!line.empty()) words.insert(ner::normalize_token(line));
+  }
+  return words;
+}
+
+bool starts_upper(std::string_view w) {
+  return !w.empty() && ((w[0] >= 'A' && w[0] <= 'Z') || static_cast<unsigned char>(w[0]) >= 0xC0);
+}
+bool has_letter(std::string_view w) {
+  return std::any_of(w.begin(), w.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || static_cast<unsigned char>(c) >= 0x80;
+  });
+}
+
+// GUM marks every mention of a person, place or organisation, named or not
+// ("900 asylum seekers", "the Indonesian coast", "He"); only names are
+// entities for the tagger. A mention is kept, without leading determiners,
+// titles and trailing punctuation, when it reads as a name: capitalised
+// words (joined by "of", "the", "de", ...), ending in one, and not a lone
+// common word, pronoun or nationality. A sentence whose dropped mention
+// holds a capitalised word that may be a name nested in it ("Obama 's
+// administration") is left out: its labels would teach the tagger to miss
+// that name.
+std::vector<ner::AnnotatedText> named_mentions(std::vector<ner::AnnotatedText> texts, const MentionFilter& filter) {
+  static const std::unordered_set<std::string> kConnectors = {"of", "the", "and", "de", "del", "da", "di", "von",
+                                                              "van", "for", "on", "&", "-", "la", "le", "du",
+                                                              "des", "der", "at", "in", "'s", ".", "y", "al"};
+  static const std::unordered_set<std::string> kTitles = {
+      "mr", "mrs", "ms", "dr", "prof", "professor", "president", "sir", "senator", "governor", "king", "queen",
+      "pope", "general", "captain", "minister", "prime", "chief", "secretary", "judge", "mayor", "lord", "lady",
+      "rev", "reverend", "father", "st", "saint", "prince", "princess", "emperor", "sen", "rep", "gov", "gen",
+      "col", "lt", "sgt", "director", "ceo", "chairman", "coach", "officer", "detective", "agent", "uncle", "aunt"};
+  std::vector<ner::AnnotatedText> out;
+  for (ner::AnnotatedText& a : texts) {
+    // The text is the corpus tokens joined by single spaces.
+    std::vector<std::pair<size_t, size_t>> tokens;
+    for (size_t at = 0; at <= a.text.size();) {
+      const size_t end = std::min(a.text.find(' ', at), a.text.size());
+      tokens.emplace_back(at, end);
+      at = end + 1;
+    }
+    auto word = [&](size_t k) { return std::string_view(a.text).substr(tokens[k].first, tokens[k].second - tokens[k].first); };
+    bool doubtful = false;
+    std::vector<ner::EntitySpan> kept;
+    // A run of one label may be a list of mentions ("Stan Lee , Mark
+    // Hamill , and Margaret Atwood"): it is cut at its commas, and at "and"
+    // and "or" in a run with a comma.
+    std::vector<ner::EntitySpan> mentions;
+    for (const ner::EntitySpan& e : a.entities) {
+      const std::string_view run = std::string_view(a.text).substr(e.begin, e.end - e.begin);
+      if (run.find(" , ") == std::string_view::npos) {
+        mentions.push_back(e);
+        continue;
+      }
+      size_t begin = e.begin;
+      for (size_t k = 0; k < tokens.size(); ++k) {
+        if (tokens[k].first < e.begin || tokens[k].second > e.end) continue;
+        const std::string_view w = word(k);
+        if (w == "," || w == "and" || w == "or") {
+          if (tokens[k].first > begin) mentions.push_back({e.type, begin, tokens[k].first - 1});
+          begin = tokens[k].second + 1;
+        }
+      }
+      if (begin < e.end) mentions.push_back({e.type, begin, e.end});
+    }
+    for (const ner::EntitySpan& e : mentions) {
+      size_t first = 0, last = 0;  // tokens [first, last) of the mention
+      while (first < tokens.size() && tokens[first].second <= e.begin) ++first;
+      last = first;
+      while (last < tokens.size() && tokens[last].first < e.end) ++last;
+      const size_t mention_first = first;
+      while (first < last && (!starts_upper(word(first)) ||
+                              (e.type == ner::EntityType::kPerson && kTitles.contains(ner::normalize_token(word(first)))))) {
+        ++first;
+      }
+      while (last > first && (!has_letter(word(last - 1)) || word(last - 1) == "'s")) --last;
+      auto capitalised = [&](size_t k) {
+        const std::string_view w = word(k);
+        const size_t hyphen = w.rfind('-');
+        return starts_upper(w) && (hyphen == std::string_view::npos || !has_letter(w.substr(hyphen + 1)) ||
+                                   starts_upper(w.substr(hyphen + 1)));
+      };
+      bool named = first < last && capitalised(last - 1);
+      for (size_t k = first; named && k < last; ++k) {
+        named = capitalised(k) || !has_letter(word(k)) || kConnectors.contains(ner::normalize_token(word(k)));
+      }
+      if (named && last - first == 1) {
+        const std::string w = ner::normalize_token(word(first));
+        const std::string singular = w.size() > 1 && w.back() == 's' ? w.substr(0, w.size() - 1) : w;
+        named = w.size() > 1 && !filter.common.contains(w) && !filter.nationalities.contains(w) &&
+                !filter.nationalities.contains(singular);
+      }
+      if (named) {
+        kept.push_back({e.type, tokens[first].first, tokens[last - 1].second});
+        continue;
+      }
+      for (size_t k = mention_first; k < last; ++k) {
+        const std::string w = ner::normalize_token(word(k));
+        if (k > 0 && starts_upper(word(k)) && w.size() > 1 && !filter.common.contains(w) &&
+            !filter.nationalities.contains(w) && !kTitles.contains(w)) {
+          doubtful = true;
+        }
+      }
+    }
+    if (doubtful) continue;
+    a.entities = std::move(kept);
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+// The sentences of a folder of GUM files, each file a document.
+std::vector<ner::AnnotatedText> read_gum(const fs::path& folder, const MentionFilter& filter) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::vector<ner::AnnotatedText> texts;
+  for (size_t d = 0; d < files.size(); ++d) {
+    for (ner::AnnotatedText& a : named_mentions(ner::read_conll_file(files[d].string(), ner::TagScheme::kIo), filter)) {
+      a.document = static_cast<int>(d);
+      texts.push_back(std::move(a));
+    }
+  }
+  return texts;
+}
+
+const MentionFilter* g_mention_filter = nullptr;  // set by main() from the gazetteer folder
+
 std::vector<ner::AnnotatedText> read_split(const fs::path& data, const Split& split, bool dev = false) {
-  std::vector<ner::AnnotatedText> texts = ner::read_conll_file((data / split.path).string());
-  if (split.part != Split::kAll) {
+  std::vector<ner::AnnotatedText> texts = is_gum(split) ? read_gum(data / split.path, *g_mention_filter)
+                                                        : ner::read_conll_file((data / split.path).string());
+  if (split.part == Split::kGumTrain || split.part == Split::kGumTest) {
+    std::erase_if(texts, [&](const ner::AnnotatedText& t) {
+      return (t.document % kGumHoldOut == kGumHoldOut - 1) == (split.part == Split::kGumTrain);
+    });
+  } else if (split.part != Split::kAll) {
     std::erase_if(texts, [&](const ner::AnnotatedText& t) {
       const int fold = t.document % kWikigoldHoldOut;
       switch (split.part) {
@@ -200,7 +368,9 @@ std::vector<ner::AnnotatedText> join_documents(const std::vector<ner::AnnotatedT
 }
 
 // Corpora whose documents are marked; they are read a document at a time.
-bool has_documents(const Split& split) { return split.path.starts_with("en/wikigold"); }
+bool has_documents(const Split& split) {
+  return split.path.starts_with("en/wikigold") || split.path.starts_with("en/gum") || split.path.starts_with("en/sec-filings");
+}
 
 // Where the predicted entities of a split go wrong, beyond the counts.
 class ErrorAnalysis {
@@ -288,6 +458,17 @@ std::optional<ner::AnnotatedText> lower_cased(const ner::AnnotatedText& a) {
   return ner::AnnotatedText{std::move(lower), a.entities, a.document};
 }
 
+// The text without a final " ." (corpus tokens are joined by spaces), when
+// it has one and no entity ends there.
+std::optional<ner::AnnotatedText> without_closing_period(const ner::AnnotatedText& a) {
+  if (a.text.size() < 3 || !a.text.ends_with(" .")) return std::nullopt;
+  ner::AnnotatedText open{a.text.substr(0, a.text.size() - 2), a.entities, a.document};
+  for (const ner::EntitySpan& e : open.entities) {
+    if (e.end > open.text.size()) return std::nullopt;
+  }
+  return open;
+}
+
 ner::GazetteerBuilder read_gazetteers(const fs::path& dir, const recognition::Tokenizer& tokenizer) {
   using ner::GazetteerCategory;
   const std::vector<std::pair<std::string, GazetteerCategory>> files = {
@@ -304,6 +485,12 @@ ner::GazetteerBuilder read_gazetteers(const fs::path& dir, const recognition::To
       {"person_cues.txt", GazetteerCategory::kPersonCue},
       {"location_cues.txt", GazetteerCategory::kLocationCue},
       {"nationalities.txt", GazetteerCategory::kNationality},
+      {"common_words.txt", GazetteerCategory::kCommonWord},
+      {"colloquial_words.txt", GazetteerCategory::kCommonWord},
+      {"dbpedia_persons.txt", GazetteerCategory::kListedPerson},
+      {"dbpedia_places.txt", GazetteerCategory::kListedPlace},
+      {"dbpedia_organizations.txt", GazetteerCategory::kListedOrganization},
+      {"dbpedia_name_words.txt", GazetteerCategory::kPersonNameWord},
   };
   ner::GazetteerBuilder builder;
   for (const auto& [file, category] : files) {
@@ -330,6 +517,55 @@ void print_counts(const std::string& corpus, const std::string& type, const ner:
               c.predicted(), c.true_positives, c.precision(), c.recall(), c.f1());
 }
 
+// Chat messages with their persons marked [[so]], one a line.
+std::vector<ner::AnnotatedText> read_chat(const fs::path& file) {
+  std::ifstream in(file);
+  if (!in) throw std::runtime_error("cannot read chat messages '" + file.string() + "'");
+  std::vector<ner::AnnotatedText> texts;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    ner::AnnotatedText& a = texts.emplace_back();
+    for (size_t at = 0; at < line.size();) {
+      const size_t open = line.find("[[", at);
+      const size_t close = open == std::string::npos ? std::string::npos : line.find("]]", open);
+      if (close == std::string::npos) {
+        a.text += line.substr(at);
+        break;
+      }
+      a.text += line.substr(at, open - at);
+      const size_t begin = a.text.size();
+      a.text += line.substr(open + 2, close - open - 2);
+      a.entities.push_back({ner::EntityType::kPerson, begin, a.text.size()});
+      at = close + 2;
+    }
+  }
+  return texts;
+}
+
+int evaluate_chat(const Options& options, const ner::Tagger& tagger, const recognition::Tokenizer& tokenizer) {
+  ner::EntityCounts counts;
+  for (const ner::AnnotatedText& a : read_chat(options.chat)) {
+    const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, a.text);
+    size_t right = 0;
+    for (const ner::Entity& e : tagger.tag(a.text, tokens, options.language.empty() ? "id" : options.language)) {
+      if (e.type != ner::EntityType::kPerson || e.score < options.threshold) continue;
+      const ner::EntitySpan span{e.type, tokens[e.begin_token].begin, tokens[e.end_token - 1].end};
+      if (std::find(a.entities.begin(), a.entities.end(), span) != a.entities.end()) {
+        ++counts.true_positives;
+        ++right;
+      } else {
+        ++counts.false_positives;
+        std::printf("false PERSON %-28s %.2f  in: %s\n",
+                    ("\"" + a.text.substr(span.begin, span.end - span.begin) + "\"").c_str(), e.score, a.text.c_str());
+      }
+    }
+    counts.false_negatives += a.entities.size() - right;
+  }
+  print_counts(options.chat.filename().string(), "PERSON", counts);
+  return 0;
+}
+
 int evaluate(const Options& options) {
   const auto model = options.model.empty() ? ner::Model::builtin() : ner::Model::load(options.model.string());
   const ner::Tagger tagger(model);
@@ -344,6 +580,7 @@ int evaluate(const Options& options) {
     }
     return 0;
   }
+  if (!options.chat.empty()) return evaluate_chat(options, tagger, tokenizer);
   std::printf("%-22s %-13s %6s %6s %6s   %-5s  %-5s  %-5s\n", "corpus", "type", "gold", "found", "right",
               "P", "R", "F1");
   for (const Split& split : options.dev ? kDevSplits : kTestSplits) {
@@ -356,7 +593,8 @@ int evaluate(const Options& options) {
     for (const ner::AnnotatedText& a : annotated) {
       const auto start = std::chrono::steady_clock::now();
       const std::vector<ner::TokenSpan> tokens = tokenize(tokenizer, a.text);
-      std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, options.domains ? language_of(split) : "");
+      const std::string language = !options.language.empty() ? options.language : options.domains ? language_of(split) : "";
+      std::vector<ner::Entity> entities = tagger.tag(a.text, tokens, language == "none" ? "" : language);
       std::erase_if(entities, [&](const ner::Entity& e) { return e.score < options.threshold; });
       seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       bytes += a.text.size();
@@ -427,6 +665,7 @@ int train(const Options& options) {
   ner::Trainer trainer(gazetteer.serialize(), trainer_options, clusters);
   // Every training text, kept for the second stage.
   std::vector<ner::TrainingText> texts;
+  size_t unclosed = 0;
   std::string description = "tesk_privacy NER model; trained on";
   for (size_t k = 0; k < kTrainSplits.size(); ++k) {
     const Split& split = kTrainSplits[k];
@@ -447,6 +686,12 @@ int train(const Options& options) {
       // learnt from more than the one lower-case corpus.
       if (copies > 0 && options.lower_copies && (split.path.starts_with("id/") || split.path.starts_with("en/wikigold"))) {
         if (auto lower = lower_cased(a)) texts.push_back(to_training(tokenizer, *lower, domains));
+      }
+      // Every third cased sentence once more without its closing period,
+      // as chat messages and notes end: a name at the very end must not
+      // depend on a "." after it.
+      if (copies > 0 && options.lower_copies && split.path.starts_with("id/") && ++unclosed % 3 == 0) {
+        if (auto open = without_closing_period(a)) texts.push_back(to_training(tokenizer, *open, domains));
       }
     }
     std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), annotated.size());
@@ -571,6 +816,10 @@ int main(int argc, char** argv) {
         options.lower_copies = false;
       } else if (arg == "--tag") {
         options.tag_text = value();
+      } else if (arg == "--chat") {
+        options.chat = value();
+      } else if (arg == "--language") {
+        options.language = value();
       } else if (arg == "--threshold") {
         options.threshold = std::stod(value());
       } else if (arg == "--analyze") {
@@ -587,6 +836,9 @@ int main(int argc, char** argv) {
     if (options.stages == 2 && (options.stage2_bits < 8 || options.stage2_bits > options.hash_bits)) {
       throw std::invalid_argument("--stage2-bits must be between 8 and --hash-bits");
     }
+    const MentionFilter filter{read_word_list(options.gazetteers / "common_words.txt"),
+                               read_word_list(options.gazetteers / "nationalities.txt")};
+    g_mention_filter = &filter;
     return options.evaluate ? evaluate(options) : train(options);
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "tesk-train-ner: %s\n\n%s", e.what(), kUsage);
