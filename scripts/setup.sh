@@ -14,6 +14,7 @@ PACKAGES=(
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
   libcpp-httplib-dev                              # the HTTP service (tesk-privacy serve)
+  libjemalloc-dev                                 # the tool's allocator, which hands freed memory back
   curl                                            # scripts/load_test.sh waits for the service with it
   chromium                                        # the service page, tested in headless Chromium
   python3-distributed python3-dask python3-pandas # tesk_privacy.dask and its tests

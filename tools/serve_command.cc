@@ -3,7 +3,6 @@
 // session (serve/sessions.h). Request texts and mapping values are never
 // logged: a request's log line holds its method, path, status and time.
 #include <httplib.h>
-#include <malloc.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -18,6 +17,7 @@
 #include "cli_common.h"
 #include "commands.h"
 #include "serve/assets.h"
+#include "serve/memory.h"
 #include "serve/metrics.h"
 #include "serve/sessions.h"
 #include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
@@ -184,7 +184,7 @@ class Service {
   void expire_sessions() {
     ended_ += sessions_.expire();
     if (ended_ >= 1000 || (ended_ > 0 && sessions_.size() == 0)) {
-      ::malloc_trim(0);
+      release_free_memory();
       ended_ = 0;
     }
   }
@@ -373,6 +373,7 @@ volatile std::sig_atomic_t stop_requested = 0;
 void request_stop(int) { stop_requested = 1; }
 
 int serve(const ServeOptions& o) {
+  tune_allocator_for_service();
   Service service(o);
   httplib::Server server;
   server.new_task_queue = [threads = o.threads] { return new httplib::ThreadPool(threads); };
