@@ -695,7 +695,7 @@ int train(const Options& options) {
       }
     }
     std::fprintf(stderr, "%s: %zu sentences\n", split.name.c_str(), annotated.size());
-    if (description.find(split.name) == std::string::npos) description += " " + split.name + ",";
+    if (copies > 0 && description.find(split.name) == std::string::npos) description += " " + split.name + ",";
   }
   for (const ner::TrainingText& t : texts) trainer.add(t);
   description.back() = ';';
