@@ -850,6 +850,21 @@ void bind_text_anonymizer(py::module_& m) {
           },
           py::arg("text"), py::arg("language") = "id")
       .def(
+          "anonymize_batch",
+          [](BoundSharedMapping& self, const std::vector<py::handle>& texts, const std::string& language) {
+            std::vector<std::string> inputs;
+            for (py::handle text : texts) inputs.emplace_back(utf8_view(text));
+            AnonymizeOptions options;
+            options.language = language;
+            return without_gil([&] {
+              std::vector<TextAnonymizer::Detection> found;
+              for (const std::string& input : inputs) found.push_back(self.anonymizer->detect(input, options));
+              std::lock_guard lock(self.anonymizer->mutex);
+              return self.sharing.anonymize_batch(inputs, found, options);
+            });
+          },
+          py::arg("texts"), py::arg("language") = "id")
+      .def(
           "deanonymize",
           [](BoundSharedMapping& self, py::handle text, bool tolerant) {
             std::string input(utf8_view(text));

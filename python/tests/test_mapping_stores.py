@@ -182,3 +182,33 @@ def test_killed_runs_leave_a_whole_mapping_file(cli, tmp_path):
     code, _, err = finish(start(cli, ["anonymize", "--mapping", str(mapping)], ["Maya Sari"]))
     assert code == 0, err
     assert not list(tmp_path.glob("m.json.tmp-*"))
+
+
+def test_batches_of_two_writers_at_once_keep_one_placeholder_per_original(redis_server):
+    """Two SharedMappings on one Redis name committing batches at the same
+    time, on two threads: a writer that finds the other came first replaces
+    its whole batch again on the newer entries."""
+    from concurrent.futures import ThreadPoolExecutor
+
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+    from tesk_privacy.pii_detector.utils.mapping_store import SharedMapping, open_mapping_store
+
+    _, port = redis_server
+    analyzer = TextAnalyzer(indonesian_formats=True)
+    url = f"redis://127.0.0.1:{port}/batches"
+    writers = [SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url)) for _ in range(2)]
+    docs = documents(400, 0)  # the same people and cities recur in both halves
+
+    def run(w):
+        half = docs[w::2]
+        return [text for at in range(0, len(half), 10) for text in writers[w].anonymize_batch(half[at:at + 10])]
+
+    with ThreadPoolExecutor(2) as pool:
+        halves = list(pool.map(run, range(2)))
+    out = [halves[n % 2][n // 2] for n in range(len(docs))]
+    mapping = open_mapping_store(url).load()
+    for placeholders in mapping.values():
+        assert len(set(placeholders.values())) == len(placeholders)  # no original under two placeholders
+    reader = SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url))
+    assert [reader.deanonymize(text) for text in out] == docs
+    assert not any(name in text for text in out for name in NAMES)

@@ -97,7 +97,18 @@ def anonymize_records(records: List[Dict[str, Any]], mapping: str, fields: Seque
                       keep_going: bool = False) -> List[Dict[str, Any]]:
     """One partition of :func:`anonymize` (runs on a worker)."""
     shared = _shared(mapping, keep_going)
-    return _rewrite(records, fields, lambda text, record: shared.anonymize(text, _language(record, language)))
+    # The partition's texts are detected first and replaced with one commit
+    # per language, so workers meet in the store once a partition rather
+    # than once a record.
+    out = [dict(record) for record in records]
+    by_language: Dict[str, List[Tuple[int, str, str]]] = {}
+    for n, record in enumerate(out):
+        for field, text in _texts(record, fields):
+            by_language.setdefault(_language(record, language), []).append((n, field, text))
+    for lang, items in by_language.items():
+        for (n, field, _), text in zip(items, shared.anonymize_batch([t for _, _, t in items], lang)):
+            out[n][field] = text
+    return out
 
 
 def deanonymize_records(records: List[Dict[str, Any]], mapping: str, fields: Sequence[str],

@@ -21,12 +21,16 @@ void SharedMapping::refresh(bool force) {
   }
 }
 
-std::string SharedMapping::anonymize(const std::string& text, const TextAnonymizer::Detection& found,
-                                     const AnonymizeOptions& options) {
+std::vector<std::string> SharedMapping::anonymize_batch(const std::vector<std::string>& texts,
+                                                        const std::vector<TextAnonymizer::Detection>& found,
+                                                        const AnonymizeOptions& options) {
+  if (found.size() != texts.size()) throw std::invalid_argument("anonymize_batch needs one detection per text");
   for (int attempt = 0;; ++attempt) {
     refresh(attempt > 0);
     const EntryCounts before = entry_counts(anonymizer_.store().mapping);
-    std::string out = anonymizer_.anonymize(text, found, options);
+    std::vector<std::string> out;
+    out.reserve(texts.size());
+    for (size_t i = 0; i < texts.size(); ++i) out.push_back(anonymizer_.anonymize(texts[i], found[i], options));
     const MappingDataType added = entries_beyond(anonymizer_.store().mapping, before);
     // Nothing new: every original was known here already, so there is
     // nothing another writer could have taken first.
@@ -37,6 +41,11 @@ std::string SharedMapping::anonymize(const std::string& text, const TextAnonymiz
     // Another writer came first: replace again on its entries.
     if (attempt == 1000) throw std::runtime_error(store_.describe() + " stayed too busy to take the entries");
   }
+}
+
+std::string SharedMapping::anonymize(const std::string& text, const TextAnonymizer::Detection& found,
+                                     const AnonymizeOptions& options) {
+  return anonymize_batch({text}, {found}, options).front();
 }
 
 std::string SharedMapping::anonymize(const std::string& text, const AnonymizeOptions& options) {

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
 #include "tesk_privacy/pii_detector/text_anonymizer.h"
@@ -33,6 +34,14 @@ class SharedMapping {
   std::string anonymize(const std::string& text, const TextAnonymizer::Detection& found,
                         const AnonymizeOptions& options = {});
   std::string anonymize(const std::string& text, const AnonymizeOptions& options = {});
+  // The texts replaced in order, as successive anonymize() calls would,
+  // from detections made beforehand (found[i] of texts[i]), with one commit
+  // for all their new entries. When another writer came first, the whole
+  // batch is replaced again on the newer entries: one round trip per batch
+  // instead of per text, and one redo for all of them.
+  std::vector<std::string> anonymize_batch(const std::vector<std::string>& texts,
+                                           const std::vector<TextAnonymizer::Detection>& found,
+                                           const AnonymizeOptions& options = {});
   std::string deanonymize(const std::string& text, bool tolerant = false);
 
   TextAnonymizer& anonymizer() { return anonymizer_; }

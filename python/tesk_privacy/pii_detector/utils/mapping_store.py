@@ -17,7 +17,7 @@ view, so no placeholder is ever given to two originals. Failures raise
 :class:`MappingStoreError` and leave the store in its last good state.
 """
 
-from typing import Optional
+from typing import List, Optional, Sequence
 
 from tesk_privacy._core import _native
 
@@ -64,6 +64,13 @@ class SharedMapping:
 
     def anonymize(self, text: str, language: str = "id") -> str:
         return self._native.anonymize(text, language)
+
+    def anonymize_batch(self, texts: Sequence[str], language: str = "id") -> List[str]:
+        """The texts anonymized in order, as successive :meth:`anonymize`
+        calls would, with one commit for all their new entries: when
+        another writer came first, the batch is replaced again (detection is
+        not repeated). Fewer round trips, and one redo for the batch."""
+        return self._native.anonymize_batch(list(texts), language)
 
     def deanonymize(self, text: str, tolerant: bool = False) -> str:
         return self._native.deanonymize(text, tolerant)
