@@ -92,7 +92,8 @@ def main(argv=None) -> int:
     parser.add_argument("--tolerant", action="store_true",
                         help="deanonymize: also restore placeholders as models rewrite them")
     parser.add_argument("--retries", type=int, default=3, help="times a failed partition is tried again")
-    parser.add_argument("--blocksize", default="4MiB", help="bytes of input per partition (default 4MiB)")
+    parser.add_argument("--blocksize", default="1MiB",
+                        help="bytes of input per partition (default 1MiB: enough partitions to keep every worker busy)")
     parser.add_argument("input", type=Path)
     parser.add_argument("output", type=Path)
     args = parser.parse_args(argv)
