@@ -206,6 +206,16 @@ TEST(PhoneRecognizer, OtherRegionsMatchTheMatcherExactly) {
   EXPECT_GT(found, 50u);
 }
 
+// The digits of `number` as its region writes it at home, national prefix first.
+std::string national_digits(const PhoneNumber& number) {
+  std::string national, digits;
+  PhoneNumberUtil::GetInstance()->Format(number, PhoneNumberUtil::NATIONAL, &national);
+  for (char c : national) {
+    if (c >= '0' && c <= '9') digits += c;
+  }
+  return digits;
+}
+
 // Lone numbers in national format, the shape verified without the matcher:
 // each region's example numbers with random digits after their first few,
 // lengthened, shortened and hyphenated anywhere, with and without the
@@ -229,12 +239,7 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
     for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE}) {
       PhoneNumber example;
       if (!util.GetExampleNumberForType(region, type, &example)) continue;
-      std::string national;
-      util.Format(example, PhoneNumberUtil::NATIONAL, &national);
-      std::string digits;
-      for (char c : national) {
-        if (c >= '0' && c <= '9') digits += c;
-      }
+      const std::string digits = national_digits(example);
       for (int trial = 0; trial < 40; ++trial) {
         std::string d = digits.substr(0, std::min<size_t>(digits.size(), 3 + rng() % 2));
         const size_t length = digits.size() + rng() % 3 - 1 - (trial % 7 == 0 ? 1 : 0);
@@ -293,12 +298,7 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
                             PhoneNumberUtil::PREMIUM_RATE, PhoneNumberUtil::VOIP}) {
       PhoneNumber example;
       if (!util.GetExampleNumberForType(region, type, &example)) continue;
-      std::string national;
-      util.Format(example, PhoneNumberUtil::NATIONAL, &national);
-      std::string digits;
-      for (char c : national) {
-        if (c >= '0' && c <= '9') digits += c;
-      }
+      const std::string digits = national_digits(example);
       const std::string code = std::to_string(example.country_code());
       for (int trial = 0; trial < 60; ++trial) {
         std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
