@@ -390,10 +390,10 @@ class Parser {
   }
 
   void add_operators(const YAML::Node& node, PrivacyConfig& config) const {
-    for (const auto& [type, spec] : typed_entries(node, "operators")) {
-      if (!spec.IsMap()) fail(spec, "the operator of " + type + " must be a mapping with a type, not " + kind_of(spec));
+    for (const auto& [type, operator_node] : typed_entries(node, "operators")) {
+      if (!operator_node.IsMap()) fail(operator_node, "the operator of " + type + " must be a mapping with a type, not " + kind_of(operator_node));
       std::optional<std::string> name;
-      for (const auto& pair : spec) {
+      for (const auto& pair : operator_node) {
         if (pair.first.IsScalar() && pair.first.Scalar() == "type") {
           check_has_value(pair.first, pair.second);
           name = text(pair.second, "an operator type");
@@ -405,11 +405,11 @@ class Parser {
           }
         }
       }
-      if (!name) fail(spec, "the operator of " + type + " needs a type");
+      if (!name) fail(operator_node, "the operator of " + type + " needs a type");
       std::set<std::string> known = operator_parameters().at(*name);
       known.insert("type");
       anonymization::Params params;
-      std::vector<std::pair<std::string, YAML::Node>> given = entries(spec, known, "a " + *name + " operator");
+      std::vector<std::pair<std::string, YAML::Node>> given = entries(operator_node, known, "a " + *name + " operator");
       for (const auto& [key, value] : given) {
         if (key != "type") params.emplace(key, typed(value, "parameter " + key));
       }
@@ -419,7 +419,7 @@ class Parser {
         // OperatorConfig names the parameter it refuses as 'name': point at
         // that parameter when it was given, at the operator otherwise.
         const std::string message = e.what();
-        const YAML::Node* where = &spec;
+        const YAML::Node* where = &operator_node;
         for (const auto& [key, value] : given) {
           if (key != "type" && message.find("'" + key + "'") != std::string::npos) where = &value;
         }
