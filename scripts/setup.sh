@@ -10,7 +10,7 @@ PACKAGES=(
   time                                            # peak memory in scripts/hostile_inputs.sh
   libpcre2-dev                                    # regular expressions (PCRE2 with JIT)
   libicu-dev                                      # Unicode case mapping
-  libssl-dev                                      # hash operator digests
+  libssl-dev                                      # hash and encrypt operators, encrypted mapping files
   libcurl4-openssl-dev                            # HTTP client of the remote recognizers
   libhiredis-dev redis-server                     # the Redis mapping store and the server its tests start
   libcpp-httplib-dev                              # the HTTP service (tesk-privacy serve)
