@@ -726,7 +726,7 @@ std::shared_ptr<pii_detector::TextAnalyzer> make_analyzer(
   }
   return std::make_shared<pii_detector::TextAnalyzer>(
       std::move(remote), std::nullopt, pii_detector::default_model_platform(),
-      pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats, .window_chars = 1u << 20});
+      pii_detector::TextAnalyzerOptions{.indonesian_formats = options.indonesian_formats, .window_chars = 1u << 17});
 }
 
 void check_output(std::ostream& out) {

@@ -50,7 +50,7 @@ struct TextAnalyzerOptions {
   bool indonesian_formats = false;
   // A text longer than this many code points is analyzed in windows of
   // about this size that overlap by ANALYSIS_WINDOW_OVERLAP, so memory
-  // follows the window rather than the text (the command line sets 2^20).
+  // follows the window rather than the text (the command line sets 2^17).
   // Each window reports the spans that start in its middle part; a span is
   // found whole when it is at most half the overlap long. 0: whole texts.
   // Ignored when the call brings NLP artifacts of the whole text.

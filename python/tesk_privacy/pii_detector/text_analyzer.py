@@ -94,7 +94,7 @@ class TextAnalyzer(BaseTextAnalyzer):
 
     ``window_chars``: texts longer than this many characters are analyzed
     in overlapping windows of about that size, so memory follows the window,
-    not the text (0, the default: whole; the command-line tool uses 2**20).
+    not the text (0, the default: whole; the command-line tool uses 2**17).
 
     ``config``: a configuration file's path or a
     :class:`tesk_privacy.config.PrivacyConfig`. Its recognizers are
