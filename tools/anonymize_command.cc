@@ -81,6 +81,26 @@ std::pair<std::string, anonymization::OperatorConfig> parse_operator(const std::
   std::vector<std::string> items;
   if ((name == "replace" || name == "encrypt") && !rest.empty() && rest.find('=') == std::string::npos) {
     items.push_back(rest);  // a value may hold commas
+  } else if (name == "mask" && !rest.empty() && rest.find('=') == std::string::npos) {
+    // "CHAR[,COUNT[,true]]", or with ":" between; the character itself may
+    // be "," or ":" (or any one character of UTF-8).
+    size_t width = 1;
+    while (width < rest.size() && (static_cast<unsigned char>(rest[width]) & 0xC0) == 0x80) ++width;
+    items.push_back(rest.substr(0, width));
+    if (width < rest.size()) {
+      if (rest[width] != ',' && rest[width] != ':') {
+        throw UsageError("--operator " + type + ": mask takes one masking character, not '" + rest + "'");
+      }
+      std::string item;
+      for (size_t i = width + 1; i <= rest.size(); ++i) {
+        if (i == rest.size() || rest[i] == ',' || rest[i] == ':') {
+          items.push_back(std::move(item));
+          item.clear();
+        } else {
+          item += rest[i];
+        }
+      }
+    }
   } else {
     items = split_list(rest);
   }
@@ -195,7 +215,7 @@ std::shared_ptr<RewriteOptions> add_rewrite(CLI::App& app, bool anonymizing) {
                       }
                     },
                     "replace TYPE (or DEFAULT: every type without one) by an operator instead of a placeholder: "
-                    "replace[:NEW_VALUE], redact, mask[:CHAR,COUNT[,true]] (true: from the end), "
+                    "replace[:NEW_VALUE], redact, mask[:CHAR,COUNT[,true]] (or CHAR:COUNT; true: from the end), "
                     "hash[:sha256|sha512|md5], encrypt:KEY (AES, a key of 16, 24 or 32 bytes) or keep; parameters "
                     "may also be named (mask:masking_char=*,chars_to_mask=4,from_end=true); redacted and kept spans "
                     "are not recorded in the mapping")

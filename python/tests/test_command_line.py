@@ -103,6 +103,13 @@ def test_operators_and_lists_in_the_command_line_forms(cli, tmp_path):
     out = done.stdout
     assert "**** Santoso" in out and "[telepon]" in out and "Bandung" in out and "<PRODUCT_1>" in out
     assert re.search(r"\b[0-9a-f]{64}\b", out) and "3171011205900001" not in out
+    # The spellings of one mask, positional with "," or ":", named, and the older form.
+    masked = {run(cli, "anonymize", "--operator", spelling, stdin="Budi Santoso datang").stdout
+              for spelling in ("PERSON=mask:*,4,true", "PERSON=mask:*:4:true",
+                               "PERSON=mask:masking_char=*,chars_to_mask=4,from_end=true",
+                               "PERSON:mask,masking_char=*,chars_to_mask=4,from_end=true")}
+    assert masked == {"Budi San**** datang"}
+    assert run(cli, "anonymize", "--operator", "PERSON=mask:,:2", stdin="Budi Santoso datang").stdout == ",,di Santoso datang"
 
 
 def test_a_yaml_configuration_adds_patterns_lists_and_operators(cli, tmp_path):
