@@ -170,9 +170,7 @@ std::shared_ptr<RewriteOptions> add_rewrite(CLI::App& app, bool anonymizing) {
   sub->add_option_function<std::string>(
          "--mapping-ttl",
          [o](const std::string& v) {
-           char* end = nullptr;
-           o->mapping_ttl = std::strtoll(v.c_str(), &end, 10);
-           if (v.empty() || *end != '\0' || o->mapping_ttl < 0) throw UsageError("--mapping-ttl must be a number of seconds");
+           o->mapping_ttl = parse_number<long long>("--mapping-ttl", v, 0, 1LL << 40, "a number of seconds");
          },
          "with Redis: the mapping's keys expire SECONDS after the last write")
       ->option_text("SECONDS");
@@ -199,10 +197,7 @@ std::shared_ptr<RewriteOptions> add_rewrite(CLI::App& app, bool anonymizing) {
   sub->add_option_function<std::string>(
          "--max-chars",
          [o](const std::string& v) {
-           char* end = nullptr;
-           const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
-           if (v.empty() || *end != '\0' || v[0] == '-' || n == 0) throw UsageError("--max-chars must be a positive integer");
-           o->common.max_chars = static_cast<size_t>(n);
+           o->common.max_chars = parse_number<size_t>("--max-chars", v, 1, size_t{1} << 50, "a positive integer");
          },
          "refuse a document (with --jsonl or --csv, a record) longer than N characters; reading stops at the limit")
       ->option_text("N");

@@ -17,7 +17,6 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <thread>
-#include <type_traits>
 
 #include "csv.h"
 
@@ -62,20 +61,6 @@ std::vector<std::string> files_below(const std::string& folder) {
 }  // namespace
 
 namespace {
-
-// Parses the whole of `v` as a number in [low, high] or throws a usage error
-// naming the option.
-template <class T>
-T number(const std::string& option, const std::string& v, T low, T high, const std::string& what) {
-  char* end = nullptr;
-  errno = 0;
-  const double d = std::strtod(v.c_str(), &end);
-  if (v.empty() || *end != '\0' || errno != 0 || !(d >= static_cast<double>(low) && d <= static_cast<double>(high)) ||
-      (std::is_integral_v<T> && d != static_cast<double>(static_cast<long long>(d)))) {
-    throw UsageError(option + " must be " + what + ", not '" + v + "'");
-  }
-  return static_cast<T>(d);
-}
 
 // The lines of a list file, without blank lines.
 std::vector<std::string> read_list(const std::string& option, const std::string& path) {
@@ -180,7 +165,7 @@ void add_detection_options(CLI::App& app, CommonOptions& c) {
   app.add_option_function<std::string>(
          "--remote-timeout",
          [&c](const std::string& v) {
-           c.remote_timeout = number<long>("--remote-timeout", v, 1, 3600, "a number of seconds from 1 to 3600");
+           c.remote_timeout = parse_number<long>("--remote-timeout", v, 1, 3600, "a number of seconds from 1 to 3600");
          },
          "end each request to --ner-api-url after S seconds, connecting, sending and receiving (default 60; the "
          "Prosa API's requests end after 100)")
@@ -293,7 +278,7 @@ void add_input_options(CLI::App& app, CommonOptions& c) {
                  "output (each appears whole once done; an input file without documents gives an empty one)")
       ->option_text("OUT");
   app.add_option_function<std::string>(
-         "-j,--jobs", [&c](const std::string& v) { c.jobs = number<size_t>("--jobs", v, 1, 1024, "a number from 1 to 1024"); },
+         "-j,--jobs", [&c](const std::string& v) { c.jobs = parse_number<size_t>("--jobs", v, 1, 1024, "a number from 1 to 1024"); },
          "detect on N threads at once (default: the number of cores); output, placeholders and fake values are the "
          "same whatever N")
       ->option_text("N");
@@ -312,7 +297,7 @@ void add_selection_options(CLI::App& app, Selection& s) {
       ->option_text("LIST");
   app.add_option_function<std::string>(
          "-t,--threshold",
-         [&s](const std::string& v) { s.threshold = number<double>("--threshold", v, 0.0, 1.0, "a number from 0 to 1"); },
+         [&s](const std::string& v) { s.threshold = parse_number<double>("--threshold", v, 0.0, 1.0, "a number from 0 to 1"); },
          "lowest score reported, 0..1 (default 0.46)")
       ->option_text("SCORE");
   app.add_option_function<std::string>(
@@ -322,9 +307,16 @@ void add_selection_options(CLI::App& app, Selection& s) {
   group_since(app, before, "Detection");
 }
 
+std::vector<std::string> known_entity_types(const pii_detector::TextAnalyzer& analyzer) {
+  std::vector<std::string> types = analyzer.registry().get_supported_entities({"id", "en"});
+  std::sort(types.begin(), types.end());
+  types.erase(std::unique(types.begin(), types.end()), types.end());
+  return types;
+}
+
 void check_entities(const Selection& selection, const pii_detector::TextAnalyzer& analyzer, bool remotes) {
   if (!selection.entities || remotes) return;
-  const std::vector<std::string> known = analyzer.registry().get_supported_entities({"id", "en"});
+  const std::vector<std::string> known = known_entity_types(analyzer);
   for (const std::string& type : *selection.entities) {
     if (std::find(known.begin(), known.end(), type) == known.end()) {
       throw UsageError("unknown entity type " + type + " (tesk-privacy list-entities prints them)");
@@ -790,10 +782,10 @@ void Progress::within(Document& doc, size_t done, size_t total) {
 void Progress::tick(const Document& doc) { add(doc.bytes - std::min(doc.bytes, doc.bytes_reported), 1); }
 
 void Progress::add(uint64_t bytes, uint64_t documents) {
+  if (!enabled_) return;
   std::lock_guard<std::mutex> hold(mutex_);
   count_ += documents;
   bytes_ += bytes;
-  if (!enabled_) return;
   const auto now = std::chrono::steady_clock::now();
   if (now - last_ < std::chrono::seconds(2)) return;
   last_ = now;

@@ -3,7 +3,9 @@
 // status (2 for usage errors, 1 for everything else).
 #pragma once
 
+#include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <condition_variable>
 #include <exception>
 #include <functional>
@@ -14,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "core/ordered_executor.h"
@@ -85,6 +88,24 @@ void add_detection_options(CLI::App& app, CommonOptions& common);
 // Adds the options that choose the input and the output (FILE..., --jsonl,
 // --csv, --fields, -r, -o, -j, --progress) to `app`.
 void add_input_options(CLI::App& app, CommonOptions& common);
+// Parses the whole of `v` as a number in [low, high] or throws a usage error
+// naming the option: "OPTION must be WHAT, not 'V'".
+template <class T>
+T parse_number(const std::string& option, const std::string& v, T low, T high, const std::string& what) {
+  char* end = nullptr;
+  errno = 0;
+  const double d = std::strtod(v.c_str(), &end);
+  if (v.empty() || *end != '\0' || errno != 0 || !(d >= static_cast<double>(low) && d <= static_cast<double>(high)) ||
+      (std::is_integral_v<T> && d != static_cast<double>(static_cast<long long>(d)))) {
+    throw UsageError(option + " must be " + what + ", not '" + v + "'");
+  }
+  return static_cast<T>(d);
+}
+
+// The entity types the analyzer's recognizers report, sorted, each once:
+// what -e accepts and list-entities prints.
+std::vector<std::string> known_entity_types(const pii_detector::TextAnalyzer& analyzer);
+
 // What to report: -e/--entities, -t/--threshold and --context, stored
 // where the command keeps them.
 struct Selection {

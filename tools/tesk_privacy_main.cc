@@ -1,6 +1,5 @@
 // tesk-privacy: command-line front end of the library.
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -119,10 +118,7 @@ int main(int argc, char** argv) {
     }
     if (list->parsed()) {
       finish_options(list_options);
-      std::vector<std::string> types = make_analyzer(list_options)->registry().get_supported_entities({"id", "en"});
-      std::sort(types.begin(), types.end());
-      types.erase(std::unique(types.begin(), types.end()), types.end());
-      for (const std::string& type : types) std::cout << type << "\n";
+      for (const std::string& type : known_entity_types(*make_analyzer(list_options))) std::cout << type << "\n";
       return 0;
     }
     if (completion->parsed()) {

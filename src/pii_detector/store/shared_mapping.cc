@@ -21,8 +21,8 @@ void SharedMapping::refresh(bool force) {
   }
 }
 
-std::vector<std::string> SharedMapping::anonymize_batch(const std::vector<std::string>& texts,
-                                                        const std::vector<TextAnonymizer::Detection>& found,
+std::vector<std::string> SharedMapping::anonymize_batch(std::span<const std::string> texts,
+                                                        std::span<const TextAnonymizer::Detection> found,
                                                         const AnonymizeOptions& options) {
   if (found.size() != texts.size()) throw std::invalid_argument("anonymize_batch needs one detection per text");
   for (int attempt = 0;; ++attempt) {
@@ -45,7 +45,7 @@ std::vector<std::string> SharedMapping::anonymize_batch(const std::vector<std::s
 
 std::string SharedMapping::anonymize(const std::string& text, const TextAnonymizer::Detection& found,
                                      const AnonymizeOptions& options) {
-  return anonymize_batch({text}, {found}, options).front();
+  return anonymize_batch(std::span(&text, 1), std::span(&found, 1), options).front();
 }
 
 std::string SharedMapping::anonymize(const std::string& text, const AnonymizeOptions& options) {

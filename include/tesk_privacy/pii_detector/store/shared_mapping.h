@@ -14,6 +14,7 @@
 // Both objects must outlive it; one thread at a time uses it.
 #pragma once
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,8 +40,8 @@ class SharedMapping {
   // for all their new entries. When another writer came first, the whole
   // batch is replaced again on the newer entries: one round trip per batch
   // instead of per text, and one redo for all of them.
-  std::vector<std::string> anonymize_batch(const std::vector<std::string>& texts,
-                                           const std::vector<TextAnonymizer::Detection>& found,
+  std::vector<std::string> anonymize_batch(std::span<const std::string> texts,
+                                           std::span<const TextAnonymizer::Detection> found,
                                            const AnonymizeOptions& options = {});
   std::string deanonymize(const std::string& text, bool tolerant = false);
 
