@@ -871,7 +871,9 @@ void bind_text_anonymizer(py::module_& m) {
             return locked(*self.anonymizer, [&] { return self.sharing.deanonymize(input, tolerant); });
           },
           py::arg("text"), py::arg("tolerant") = false)
-      .def("refresh", [](BoundSharedMapping& self) { locked(*self.anonymizer, [&] { self.sharing.refresh(); }); });
+      .def("refresh", [](BoundSharedMapping& self) { locked(*self.anonymizer, [&] { self.sharing.refresh(); }); })
+      .def_property_readonly("refused_commits",
+                             [](BoundSharedMapping& self) { return self.sharing.refused_commits(); });
 }
 
 void bind_config_file(py::module_& m) {

@@ -212,3 +212,51 @@ def test_batches_of_two_writers_at_once_keep_one_placeholder_per_original(redis_
     reader = SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url))
     assert [reader.deanonymize(text) for text in out] == docs
     assert not any(name in text for text in out for name in NAMES)
+
+
+def redis_command(port, *args):
+    """One command in Redis's own protocol; the first line of the reply."""
+    import socket
+
+    request = f"*{len(args)}\r\n" + "".join(f"${len(a.encode())}\r\n{a}\r\n" for a in args)
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        s.sendall(request.encode())
+        return s.recv(65536).split(b"\r\n")[0].decode()
+
+
+def test_writers_at_once_reserve_numbers_and_one_writer_numbers_without_gaps(redis_server):
+    """Two writers with different originals, committing batches on two
+    threads at once, never clash (each reserved its own numbers), and a
+    writer alone numbers without gaps: what it reserved and left unused
+    goes back. A log written before the store kept its indexes is indexed
+    on first use, its numbers and originals respected."""
+    from concurrent.futures import ThreadPoolExecutor
+
+    from tesk_privacy.pii_detector import TextAnalyzer, TextAnonymizer
+    from tesk_privacy.pii_detector.utils.mapping_store import SharedMapping, open_mapping_store
+
+    _, port = redis_server
+    analyzer = TextAnalyzer(indonesian_formats=True)
+    assert redis_command(port, "RPUSH", "tesk:{older}:log", '["PHONE_NUMBER","<PHONE_NUMBER_7>","0812 0000 0001"]') == ":1"
+    assert redis_command(port, "HSET", "tesk:{older}:keys", "<PHONE_NUMBER_7>", "0812 0000 0001") == ":1"
+    alone = SharedMapping(TextAnonymizer(analyzer), open_mapping_store(f"redis://127.0.0.1:{port}/older"))
+    out = [alone.anonymize_batch([f"HP 0812 0000 0001 atau 0813 {k:04d} {k:04d}, HP 0812 0000 0001"])[0] for k in range(1, 6)]
+    assert out[0] == "HP <PHONE_NUMBER_7> atau <PHONE_NUMBER_8>, HP <PHONE_NUMBER_7>"
+    assert [o.split()[3].rstrip(",") for o in out[1:]] == [f"<PHONE_NUMBER_{n}>" for n in range(9, 13)]
+
+    url = f"redis://127.0.0.1:{port}/reserved"
+    writers = [SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url)) for _ in range(2)]
+    docs = [f"Hubungi 0812{k:08d} atau surel pengguna{k}@contoh.co.id" for k in range(600)]
+
+    def run(w):
+        half = docs[w::2]
+        return [text for at in range(0, len(half), 20) for text in writers[w].anonymize_batch(half[at:at + 20])]
+
+    with ThreadPoolExecutor(2) as pool:
+        halves = list(pool.map(run, range(2)))
+    assert [w.refused_commits for w in writers] == [0, 0]
+    mapping = open_mapping_store(url).load()
+    assert sorted(len(inner) for inner in mapping.values()) == [600, 600]
+    out = [halves[n % 2][n // 2] for n in range(len(docs))]
+    reader = SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url))
+    assert [reader.deanonymize(text) for text in out] == docs

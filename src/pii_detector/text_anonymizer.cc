@@ -285,6 +285,10 @@ void TextAnonymizer::reset_deanonymizer_mapping() {
   if (fake_guard_) fake_guard_->stale = true;
 }
 
+void TextAnonymizer::reserve_placeholder_numbers(const std::string& type, long long first) {
+  rewriter_->raise_numbers(type, first - 1);
+}
+
 void TextAnonymizer::release_caches() { rewriter_->release(); }
 
 void TextAnonymizer::add_operators(const anonymization::OperatorMap& operators) {

@@ -140,6 +140,10 @@ class TextAnonymizer : public BaseTextAnonymizer {
   // their placeholders as they are, without rebuilding what is derived from
   // the store: a call costs time for the entries, not for the store.
   void append_entries(const MappingDataType& entries);
+  // New placeholders of `type` take numbers from `first` on (or above the
+  // highest in use, when that is higher): a range of numbers a shared store
+  // reserved for this writer.
+  void reserve_placeholder_numbers(const std::string& type, long long first);
   // The value the store gives `original` (exact spelling) under `type`, or
   // null; a lookup, not a scan.
   const std::string* anonymized_value(std::string_view type, std::string_view original);

@@ -1,10 +1,18 @@
-// The Redis backend of MappingStore (hiredis). A mapping named NAME is two
+// The Redis backend of MappingStore (hiredis). A mapping named NAME is four
 // keys: "tesk:{NAME}:log", the list of its entries in order, each the JSON
-// array [type, placeholder, original], and "tesk:{NAME}:keys", a hash from
-// placeholder to original that refuses a placeholder given twice. A client
-// knows how many log entries it has applied; commit() is one Lua script that
-// appends its entries only if the log still has that length, so entries
-// computed from a stale view never land.
+// array [type, placeholder, original]; "tesk:{NAME}:keys", placeholder ->
+// original; "tesk:{NAME}:originals", type NUL original -> placeholder; and
+// "tesk:{NAME}:next", per entity type the highest placeholder number given
+// or reserved (and, under a NUL field, how many log entries the two indexes
+// cover, so that a log written without them is indexed on first use).
+//
+// commit() is one Lua script that adds a writer's entries only when none of
+// their placeholders is taken and none of their originals recorded, so
+// writers working from views of different age never give a placeholder to
+// two originals nor an original two placeholders. To keep them from picking
+// the same next number, each writer reserves a range per type first
+// (reserve_numbers); a range nobody reserved after is cut back to what its
+// writer used, so one writer alone numbers without gaps.
 #include <hiredis/hiredis.h>
 #include <sys/time.h>
 
@@ -18,18 +26,79 @@
 namespace tesk_privacy::pii_detector {
 namespace {
 
+// KEYS: log, keys, originals, next. ARGV[1]: time to live in seconds (0:
+// none); ARGV[2]: how many ranges to give back, then (type, first, last) for
+// each. What follows depends on the script.
+constexpr const char* kScriptPrelude = R"lua(
+local function bump(t, p)
+  if string.sub(p, 1, #t + 2) ~= '<' .. t .. '_' then return end
+  local n = tonumber(string.match(p, '^_([1-9]%d*)>$', #t + 2))
+  if n and n > tonumber(redis.call('HGET', KEYS[4], t) or '0') then redis.call('HSET', KEYS[4], t, n) end
+end
+local len = redis.call('LLEN', KEYS[1])
+local indexed = tonumber(redis.call('HGET', KEYS[4], '\0indexed') or '0')
+if indexed > len then
+  redis.call('DEL', KEYS[3])
+  indexed = 0
+end
+if indexed < len then
+  for _, e in ipairs(redis.call('LRANGE', KEYS[1], indexed, -1)) do
+    local d = cjson.decode(e)
+    redis.call('HSET', KEYS[3], d[1] .. '\0' .. d[3], d[2])
+    bump(d[1], d[2])
+  end
+  redis.call('HSET', KEYS[4], '\0indexed', len)
+end
+local function give_back()
+  for i = 3, 2 + 3 * tonumber(ARGV[2]), 3 do
+    if redis.call('HGET', KEYS[4], ARGV[i]) == ARGV[i + 2] then
+      redis.call('HSET', KEYS[4], ARGV[i], tonumber(ARGV[i + 1]) - 1)
+    end
+  end
+end
+local function expire()
+  local ttl = tonumber(ARGV[1])
+  if ttl > 0 then
+    for k = 1, 4 do redis.call('EXPIRE', KEYS[k], ttl) end
+  end
+end
+local rest = 3 + 3 * tonumber(ARGV[2])
+)lua";
+
+// Then (type, placeholder, original) for each entry. Answers the log's new
+// length, or -1 when another writer took a placeholder or an original first.
 constexpr const char* kCommitScript = R"lua(
-if redis.call('LLEN', KEYS[1]) ~= tonumber(ARGV[1]) then return -1 end
-for i = 3, #ARGV, 3 do
-  if redis.call('HSETNX', KEYS[2], ARGV[i + 1], ARGV[i + 2]) == 0 then return -2 end
+for i = rest, #ARGV, 3 do
+  if redis.call('HEXISTS', KEYS[2], ARGV[i + 1]) == 1 or
+     redis.call('HEXISTS', KEYS[3], ARGV[i] .. '\0' .. ARGV[i + 2]) == 1 then
+    return -1
+  end
+end
+give_back()
+for i = rest, #ARGV, 3 do
+  redis.call('HSET', KEYS[2], ARGV[i + 1], ARGV[i + 2])
+  redis.call('HSET', KEYS[3], ARGV[i] .. '\0' .. ARGV[i + 2], ARGV[i + 1])
   redis.call('RPUSH', KEYS[1], cjson.encode({ARGV[i], ARGV[i + 1], ARGV[i + 2]}))
+  bump(ARGV[i], ARGV[i + 1])
 end
-local ttl = tonumber(ARGV[2])
-if ttl > 0 then
-  redis.call('EXPIRE', KEYS[1], ttl)
-  redis.call('EXPIRE', KEYS[2], ttl)
+len = redis.call('LLEN', KEYS[1])
+redis.call('HSET', KEYS[4], '\0indexed', len)
+expire()
+return len
+)lua";
+
+// Then (type, count) for each range wanted. Answers the first number of
+// each range, in order.
+constexpr const char* kReserveScript = R"lua(
+give_back()
+local first = {}
+for i = rest, #ARGV, 2 do
+  local top = tonumber(redis.call('HGET', KEYS[4], ARGV[i]) or '0')
+  redis.call('HSET', KEYS[4], ARGV[i], top + tonumber(ARGV[i + 1]))
+  first[#first + 1] = top + 1
 end
-return redis.call('LLEN', KEYS[1])
+expire()
+return first
 )lua";
 
 using Reply = std::unique_ptr<redisReply, decltype(&freeReplyObject)>;
@@ -93,7 +162,9 @@ class RedisMappingStore : public MappingStore {
       : location_(parse_location(location)),
         options_(std::move(options)),
         log_key_("tesk:{" + location_.name + "}:log"),
-        keys_key_("tesk:{" + location_.name + "}:keys") {}
+        keys_key_("tesk:{" + location_.name + "}:keys"),
+        originals_key_("tesk:{" + location_.name + "}:originals"),
+        next_key_("tesk:{" + location_.name + "}:next") {}
   ~RedisMappingStore() override {
     if (context_ != nullptr) redisFree(context_);
   }
@@ -126,8 +197,7 @@ class RedisMappingStore : public MappingStore {
   }
 
   bool commit(const MappingDataType& added) override {
-    std::vector<std::string> args = {"EVAL", kCommitScript, "2", log_key_, keys_key_, std::to_string(applied_),
-                                     std::to_string(options_.time_to_live.count())};
+    std::vector<std::string> args = script_call(kCommitScript);
     size_t count = 0;
     for (const auto& [type, inner] : added) {
       for (const auto& [key, value] : inner) {
@@ -138,16 +208,61 @@ class RedisMappingStore : public MappingStore {
     if (count == 0) return true;
     Reply reply = command(args);
     if (reply->type != REDIS_REPLY_INTEGER) fail("unexpected answer to the commit script");
-    if (reply->integer == -1) return false;
-    if (reply->integer < 0) fail("a placeholder is already taken; the store was changed outside tesk-privacy");
-    applied_ = static_cast<size_t>(reply->integer);
+    if (reply->integer < 0) return false;
+    reserved_.clear();
+    // Nobody wrote between this object's last refresh and its commit: its
+    // view is the log's. Otherwise the next refresh reads the others'
+    // entries, and these again after them.
+    if (static_cast<size_t>(reply->integer) == applied_ + count) applied_ += count;
     return true;
+  }
+
+  std::unordered_map<std::string, long long> reserve_numbers(
+      const std::unordered_map<std::string, long long>& wanted) override {
+    std::vector<std::string> args = script_call(kReserveScript);
+    std::vector<std::string> types;
+    for (const auto& [type, count] : wanted) {
+      if (count <= 0) continue;
+      args.insert(args.end(), {type, std::to_string(count)});
+      types.push_back(type);
+    }
+    if (types.empty()) return {};
+    Reply reply = command(args);
+    if (reply->type != REDIS_REPLY_ARRAY || reply->elements != types.size()) {
+      fail("unexpected answer to the reservation script");
+    }
+    reserved_.clear();
+    std::unordered_map<std::string, long long> first;
+    for (size_t i = 0; i < types.size(); ++i) {
+      if (reply->element[i]->type != REDIS_REPLY_INTEGER) fail("unexpected answer to the reservation script");
+      const long long from = reply->element[i]->integer;
+      first[types[i]] = from;
+      reserved_.push_back({types[i], from, from + wanted.at(types[i]) - 1});
+    }
+    return first;
   }
 
   std::string describe() const override { return "Redis store " + location_.shown; }
   bool exclusive() const override { return false; }
 
  private:
+  struct Range {
+    std::string type;
+    long long first, last;
+  };
+
+  // EVAL of a script after the prelude, with the keys, the time to live and
+  // the ranges this object may give back.
+  std::vector<std::string> script_call(const char* script) const {
+    std::vector<std::string> args = {"EVAL",     std::string(kScriptPrelude) + script,
+                                     "4",        log_key_,
+                                     keys_key_,  originals_key_,
+                                     next_key_,  std::to_string(options_.time_to_live.count()),
+                                     std::to_string(reserved_.size())};
+    for (const Range& r : reserved_) args.insert(args.end(), {r.type, std::to_string(r.first), std::to_string(r.last)});
+    return args;
+  }
+
   [[noreturn]] void fail(const std::string& why) const {
     throw MappingStoreError(describe() + ": " + why);
   }
@@ -199,7 +314,8 @@ class RedisMappingStore : public MappingStore {
 
   Location location_;
   MappingStoreOptions options_;
-  std::string log_key_, keys_key_;
+  std::string log_key_, keys_key_, originals_key_, next_key_;
+  std::vector<Range> reserved_;  // the ranges of the last reservation, until a commit
   redisContext* context_ = nullptr;
   size_t applied_ = 0;  // log entries this client has applied
 };

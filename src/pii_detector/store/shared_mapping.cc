@@ -1,6 +1,7 @@
 #include "tesk_privacy/pii_detector/store/shared_mapping.h"
 
 #include <stdexcept>
+#include <unordered_map>
 
 namespace tesk_privacy::pii_detector {
 
@@ -21,12 +22,25 @@ void SharedMapping::refresh(bool force) {
   }
 }
 
+void SharedMapping::reserve_numbers(std::span<const TextAnonymizer::Detection> found) {
+  if (store_.exclusive()) return;
+  // At most one new placeholder per detection: enough numbers that this
+  // batch never takes one another writer may be using at the same time.
+  std::unordered_map<std::string, long long> wanted;
+  for (const TextAnonymizer::Detection& detection : found) {
+    for (const recognition::RecognizerResult& r : detection.results) ++wanted[r.entity_type];
+  }
+  if (wanted.empty()) return;
+  for (const auto& [type, first] : store_.reserve_numbers(wanted)) anonymizer_.reserve_placeholder_numbers(type, first);
+}
+
 std::vector<std::string> SharedMapping::anonymize_batch(std::span<const std::string> texts,
                                                         std::span<const TextAnonymizer::Detection> found,
                                                         const AnonymizeOptions& options) {
   if (found.size() != texts.size()) throw std::invalid_argument("anonymize_batch needs one detection per text");
   for (int attempt = 0;; ++attempt) {
     refresh(attempt > 0);
+    reserve_numbers(found);
     const EntryCounts before = entry_counts(anonymizer_.store().mapping);
     std::vector<std::string> out;
     out.reserve(texts.size());
@@ -39,6 +53,7 @@ std::vector<std::string> SharedMapping::anonymize_batch(std::span<const std::str
       return out;
     }
     // Another writer came first: replace again on its entries.
+    ++refused_commits_;
     if (attempt == 1000) throw std::runtime_error(store_.describe() + " stayed too busy to take the entries");
   }
 }

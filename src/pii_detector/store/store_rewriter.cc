@@ -20,6 +20,7 @@ void StoreRewriter::sync(const DeanonymizerMapping& store) {
   if (synced_) return;
   counts_ = store.value_counts();
   highest_ = store.highest_numbers();
+  for (const auto& [type, floor] : floors_) highest_[type] = std::max(highest_[type], floor);
   type_index_.clear();
   placeholders_.clear();
   to_placeholders_.clear();
@@ -44,6 +45,12 @@ void StoreRewriter::sync(const DeanonymizerMapping& store) {
     to_placeholders_.add(std::string_view(key).substr(key.find('\0') + 1), p.key, p.type, p.index);
   }
   synced_ = true;
+}
+
+void StoreRewriter::raise_numbers(const std::string& type, long long highest) {
+  long long& floor = floors_[type];
+  floor = std::max(floor, highest);
+  if (synced_) highest_[type] = std::max(highest_[type], floor);
 }
 
 void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& text_mapping,

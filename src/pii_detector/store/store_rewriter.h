@@ -41,7 +41,14 @@ class StoreRewriter {
   // The store changed other than through merge() or append().
   void invalidate() { synced_ = false; }
   // Frees everything derived from the store; it is rebuilt when next used.
-  void release() { *this = StoreRewriter(); }
+  void release() {
+    DeanonymizerMapping::HighestNumbers floors = std::move(floors_);
+    *this = StoreRewriter();
+    floors_ = std::move(floors);
+  }
+  // New placeholders of `type` take numbers above `highest` from now on
+  // (a range a shared store reserved for this writer starts after it).
+  void raise_numbers(const std::string& type, long long highest);
 
   // Every recorded original in `text` replaced by its placeholder, and each
   // pinned span by its given replacement.
@@ -66,6 +73,7 @@ class StoreRewriter {
   bool synced_ = false;
   DeanonymizerMapping::ValueCounts counts_;
   DeanonymizerMapping::HighestNumbers highest_;
+  DeanonymizerMapping::HighestNumbers floors_;  // raise_numbers(), kept across rebuilds
   std::unordered_map<std::string, size_t> type_index_;
   std::unordered_map<std::string, Placeholder> placeholders_;  // type '\0' original
   RankedReplacer to_placeholders_;

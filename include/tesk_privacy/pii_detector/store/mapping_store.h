@@ -5,7 +5,7 @@
 //   auto store = open_mapping_store("redis://127.0.0.1:6379/chats");
 //   MappingDataType entries = store->load();
 //   ... anonymize with them, then record what was added:
-//   if (!store->commit(added)) { /* another writer came first: load() and redo */ }
+//   if (!store->commit(added)) { /* another writer came first: refresh() and redo */ }
 //
 // Backends:
 // - memory: the mapping lives in this object only.
@@ -17,8 +17,11 @@
 //   writer left behind are removed under the lock. With a key, the file is
 //   encrypted with AES-256-GCM; a wrong key or a changed file is refused.
 // - Redis: entries are appended to a log on the server; commit() is one Lua
-//   script that adds them only when nobody else wrote since load(), so a
-//   placeholder can never be given to two originals by two processes.
+//   script that adds them only when no other writer has taken one of their
+//   placeholders or recorded one of their originals, so a placeholder can
+//   never be given to two originals, nor an original two placeholders, by
+//   two processes. Writers reserve ranges of placeholder numbers
+//   (reserve_numbers) so that, working at once, they rarely clash.
 //
 // Failures (a store that cannot be read, locked or written, a refused
 // mapping) throw; the store keeps its last good state. A MappingStore is
@@ -29,6 +32,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
 
@@ -47,12 +51,27 @@ class MappingStore {
   // starts the round that commit() ends.
   virtual MappingDataType load() = 0;
   // Adds `added` (entries that were not in what load() returned, in order).
-  // False when another writer changed the store since load(): nothing was
-  // added, and the caller loads again and redoes its work.
+  // False when another writer came first with one of their placeholders or
+  // originals: nothing was added, and the caller refreshes and redoes its
+  // work.
   virtual bool commit(const MappingDataType& added) = 0;
-  // Entries other writers added since the last load() or commit(); an empty
-  // mapping for stores nobody else writes while this one is open.
+  // Entries written since the last load() or refresh() that this object has
+  // not seen in order; an empty mapping for stores nobody else writes while
+  // this one is open. When other writers' entries landed between this
+  // object's refresh and its commit, its own committed entries come again
+  // after theirs (adding them again changes nothing).
   virtual MappingDataType refresh() { return {}; }
+  // Placeholder numbers for this writer alone: for each entity type of
+  // `wanted` (type -> how many numbers), the first of that many consecutive
+  // numbers above every number given or reserved so far. Numbers left
+  // unused go back at this object's next commit() or reservation when
+  // nobody reserved after it. Stores that nobody else writes while they are
+  // open reserve nothing (an empty answer).
+  virtual std::unordered_map<std::string, long long> reserve_numbers(
+      const std::unordered_map<std::string, long long>& wanted) {
+    (void)wanted;
+    return {};
+  }
   // A name for messages: the file, or the Redis address without credentials.
   virtual std::string describe() const = 0;
   // True when nobody else writes the store while this object holds it (a

@@ -1,7 +1,8 @@
 // SharedMapping: a TextAnonymizer whose mapping is shared, while it works,
 // with other processes through a MappingStore that others write too
-// (Redis). Before each text it takes the entries others added; it commits
-// each text's new entries at once, and when another writer came first it
+// (Redis). Before each text it takes the entries others added and reserves
+// placeholder numbers of its own; it commits each text's new entries at
+// once, and when another writer came first with one of its originals it
 // replaces the text again on the newer entries, so one original never gets
 // two placeholders and one placeholder never stands for two originals.
 //
@@ -46,11 +47,16 @@ class SharedMapping {
   std::string deanonymize(const std::string& text, bool tolerant = false);
 
   TextAnonymizer& anonymizer() { return anonymizer_; }
+  // Commits refused because another writer came first, since construction.
+  size_t refused_commits() const { return refused_commits_; }
 
  private:
+  void reserve_numbers(std::span<const TextAnonymizer::Detection> found);
+
   TextAnonymizer& anonymizer_;
   MappingStore& store_;
   MappingDataType shared_;  // what the store holds, as far as known here
+  size_t refused_commits_ = 0;
 };
 
 }  // namespace tesk_privacy::pii_detector

@@ -51,8 +51,9 @@ class SharedMapping:
         safe = shared.anonymize("Budi Santoso di Bandung")
         back = shared.deanonymize(safe)
 
-    Before each text it takes the entries others added; it commits each
-    text's new entries at once, and when another writer came first it
+    Before each text it takes the entries others added and reserves
+    placeholder numbers of its own; it commits each text's new entries at
+    once, and when another writer came first with one of its originals it
     replaces the text again on the newer entries, so one original never gets
     two placeholders. Detection runs with the GIL released.
     """
@@ -78,6 +79,12 @@ class SharedMapping:
     def refresh(self) -> None:
         """Takes the entries other writers added since the last call."""
         self._native.refresh()
+
+    @property
+    def refused_commits(self) -> int:
+        """Commits refused because another writer came first (each one
+        replaced its batch again)."""
+        return self._native.refused_commits
 
 
 __all__ = ["MappingStore", "MappingStoreError", "SharedMapping", "open_mapping_store", "parse_mapping_key"]
