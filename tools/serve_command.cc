@@ -20,6 +20,7 @@
 #include "serve/memory.h"
 #include "serve/metrics.h"
 #include "serve/sessions.h"
+#include "serve/thread_pool.h"
 #include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/recognition/results_json.h"
 
@@ -184,6 +185,7 @@ class Service {
   void expire_sessions() {
     ended_ += sessions_.expire();
     if (ended_ >= 1000 || (ended_ > 0 && sessions_.size() == 0)) {
+      release_thread_cache();  // this thread freed the sessions
       release_free_memory();
       ended_ = 0;
     }
@@ -376,7 +378,7 @@ int serve(const ServeOptions& o) {
   tune_allocator_for_service();
   Service service(o);
   httplib::Server server;
-  server.new_task_queue = [threads = o.threads] { return new httplib::ThreadPool(threads); };
+  server.new_task_queue = [threads = o.threads] { return new ThreadPool(threads); };
   server.set_payload_max_length(o.max_body);
   server.set_read_timeout(10, 0);
   server.set_write_timeout(10, 0);

@@ -33,9 +33,13 @@ void release_free_memory() {
   ::mallctl(("arena." + std::to_string(MALLCTL_ARENAS_ALL) + ".purge").c_str(), nullptr, nullptr, nullptr, 0);
 }
 
+void release_thread_cache() { ::mallctl("thread.tcache.flush", nullptr, nullptr, nullptr, 0); }
+
 #else
 
 void tune_allocator_for_service() {}
+
+void release_thread_cache() {}
 
 void release_free_memory() { ::malloc_trim(0); }
 
