@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         if (!res || res->status != 200) {
           if (errors++ < 5) {
             std::lock_guard<std::mutex> hold(mutex);
-            std::cerr << "tesk-privacy-load: " << path << ": "
+            std::cerr << "tesk-privacy-load: " << path << " (request " << n << " on its connection): "
                       << (res ? std::to_string(res->status) + " " + res->body : httplib::to_string(res.error())) << "\n";
           }
           continue;

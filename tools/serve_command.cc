@@ -389,7 +389,15 @@ int serve(const ServeOptions& o) {
   server.set_logger([](const httplib::Request& req, const httplib::Response& res) {
     if (res.status >= 500) std::cerr << "tesk-privacy: " << req.method << " " << req.path << " " << res.status << "\n";
   });
-  if (!server.bind_to_port(o.host, o.port)) {
+  // cpp-httplib, as Debian builds it, listens with a backlog of 5: of
+  // dozens of clients connecting at once, some would find their first
+  // request dropped. A second listen() on the socket raises the backlog.
+  socket_t listening = INVALID_SOCKET;
+  server.set_socket_options([&listening](socket_t sock) {
+    httplib::default_socket_options(sock);
+    listening = sock;
+  });
+  if (!server.bind_to_port(o.host, o.port) || listening == INVALID_SOCKET || ::listen(listening, 1024) != 0) {
     throw std::runtime_error("cannot listen on " + o.host + ":" + std::to_string(o.port));
   }
   // SIGTERM or SIGINT stops the server: requests in flight finish, new
