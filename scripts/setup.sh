@@ -24,6 +24,7 @@ PACKAGES=(
   help2man                                        # the manual page, made from --help at build time
   libphonenumber-dev                              # phone-number matching
   hunspell-id wamerican iso-codes libtext-names-perl # word and name lists of tools/train_ner/make_gazetteers.py
+  wordnet-base                                    # English names (make_gazetteers.py) and text for tesk-train-ner's word clusters
   libprotobuf-dev                                 # reading libphonenumber's metadata (a protocol buffer)
   libopenblas-dev                                 # matrix products of the transformer encoder
   libgtest-dev libgmock-dev libbenchmark-dev      # tests and benchmarks

@@ -45,12 +45,14 @@ bool is_edge_punctuation(std::string_view token) {
   return !token.empty() && token.find_first_not_of("?!,;:\"'()[]`") == std::string_view::npos;
 }
 
-// An e-mail address, a URL or a number of five digits or more (an identity,
-// phone or account number) is never part of a name; a span that takes one in
-// is a misreading of the whole phrase ("email budi@x.id", "NIK 3171..."), not
-// a name next to it.
+// An e-mail address, a URL, markup ("<script>alert") or a number of five
+// digits or more (an identity, phone or account number) is never part of a
+// name; a span that takes one in is a misreading of the whole phrase ("email
+// budi@x.id", "NIK 3171..."), not a name next to it.
 bool is_never_in_a_name(std::string_view token) {
-  if (token.find('@') != std::string_view::npos || token.find("://") != std::string_view::npos) return true;
+  if (token.find_first_of("@<>") != std::string_view::npos || token.find("://") != std::string_view::npos) {
+    return true;
+  }
   // Digits broken by punctuation count together ("+62-821-3344-5566",
   // "09.876.543.2-123.000").
   // So do codes of letters and digits ("JP5350952359", "SKU62415186").

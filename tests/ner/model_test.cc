@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <vector>
 #include <unistd.h>
 
 #include "ner/gazetteer.h"
@@ -194,6 +196,29 @@ TEST(NerModel, BuiltinModelIsSharedAndSane) {
   EXPECT_GT(a->gazetteer().size(), 1000u);
   EXPECT_GT(a->clusters().size(), 10000u);
   EXPECT_LT(a->size_bytes(), size_t{40} << 20);  // the repository keeps the model file within 40 MB
+}
+
+// The shipped model's gazetteer holds each list under its own category:
+// a list read under the wrong category, or left out of training, would
+// make the tagger give its names the wrong type or none.
+TEST(NerModel, BuiltinGazetteerHoldsEachListUnderItsCategory) {
+  const auto model = Model::builtin();
+  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
+  const struct {
+    std::vector<std::string_view> words;  // normalised
+    GazetteerCategory category;
+  } cases[] = {
+      {{"abraham", "lincoln"}, GazetteerCategory::kListedPerson},                     // WordNet
+      {{"addis", "ababa"}, GazetteerCategory::kListedPlace},                          // WordNet
+      {{"drug", "enforcement", "administration"}, GazetteerCategory::kListedOrganization},  // WordNet
+      {{"kemenhub"}, GazetteerCategory::kListedOrganization},                         // DBpedia
+      {{"luhut"}, GazetteerCategory::kPersonNameWord},                                // DBpedia name words
+      {{"jawa", "timur"}, GazetteerCategory::kIndonesianPlace},                       // our own
+      {{"makan"}, GazetteerCategory::kCommonWord},                                    // hunspell-id
+  };
+  for (const auto& c : cases) {
+    EXPECT_NE(model->gazetteer().lookup(phrase_hash(c.words)) & bit(c.category), 0u) << c.words.front();
+  }
 }
 
 }  // namespace

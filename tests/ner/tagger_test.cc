@@ -260,6 +260,7 @@ TEST(NerTagger, EntitiesDoNotBeginOrEndWithPunctuation) {
       {"email budi@example.com", {}},  // an address is never inside a name
       {"NIK 3171014505900002", {}},    // nor is an identity number
       {"situs https://example.com/budi", {}},
+      {"<script>alert(1)</script>", {}},  // nor is markup
   };
   for (const auto& c : cases) EXPECT_EQ(found(tagger, c.text, "", 0.0), c.expected) << c.text;
 }
