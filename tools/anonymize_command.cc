@@ -301,13 +301,13 @@ int rewrite(RewriteOptions& o, bool anonymizing) {
   if (commit_each) sharing.emplace(anonymizer, *store);
   using Detections = std::vector<pii_detector::TextAnonymizer::Detection>;
   auto replace = [&](const std::string& text, const std::string& language,
-                     const pii_detector::TextAnonymizer::Detection& found) {
+                     pii_detector::TextAnonymizer::Detection& found) {
     if (!anonymizing) return sharing ? sharing->deanonymize(text) : anonymizer.deanonymize(text);
     pii_detector::AnonymizeOptions a;
     a.language = language;
     if (sharing) return sharing->anonymize(text, found, a);
     const pii_detector::EntryCounts before = pii_detector::entry_counts(anonymizer.store().mapping);
-    std::string out = anonymizer.anonymize(text, found, a);
+    std::string out = anonymizer.anonymize(text, std::move(found), a);
     pii_detector::append_entries(pending, pii_detector::entries_beyond(anonymizer.store().mapping, before));
     return out;
   };

@@ -213,14 +213,19 @@ std::string TextAnonymizer::anonymize(const std::string& input, Detection detect
     detection.results.emplace_back(type, static_cast<int64_t>(text.byte_to_cp(literal.begin)),
                                    static_cast<int64_t>(text.byte_to_cp(literal.end)), 1.0);
   }
-  const auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
-  const std::vector<anonymization::Replacement> replacements =
-      anonymizer_->replace_settled(text, anonymizer_->_merge_entities_with_whitespace_between(text, settled), operators_);
-  const MappingDataType text_mapping = record_replacements(text, replacements, skip_format_duplicates_);
+  // Each stage's input is freed as soon as the next exists: on a long text
+  // dense with PII the detections alone take several times the text.
+  std::vector<anonymization::Replacement> replacements;
+  {
+    auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
+    std::vector<recognition::RecognizerResult>().swap(detection.results);
+    settled = anonymizer_->_merge_entities_with_whitespace_between(text, settled);
+    replacements = anonymizer_->replace_settled(text, settled, operators_);
+  }
   std::unordered_set<std::string> in_text;
   for (const LiteralPlaceholder& literal : literals) in_text.emplace(literal.text);
   const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};
-  rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
+  rewriter_->merge(deanonymizer_mapping_, record_replacements(text, replacements, skip_format_duplicates_), &in_text);
   if (fake_guard_) {
     // The originals recorded now are taken too (their fake values already are).
     for (const auto& [type, inner] : entries_beyond(deanonymizer_mapping_.mapping, before)) {

@@ -15,11 +15,59 @@ char32_t fold_case(char32_t c) {
   return static_cast<char32_t>(u_foldCase(static_cast<UChar32>(c), U_FOLD_CASE_DEFAULT));
 }
 
-WholeWordReplacer::WholeWordReplacer() { nodes_.emplace_back(); }
+namespace {
+
+constexpr uint64_t kNoEdge = UINT64_MAX;
+
+size_t edge_slot(uint64_t key, size_t mask) {
+  key *= 0x9E3779B97F4A7C15ULL;  // Fibonacci hashing spreads (node, code point) pairs
+  return static_cast<size_t>(key >> 32) & mask;
+}
+
+}  // namespace
+
+WholeWordReplacer::WholeWordReplacer() : edge_keys_(16, kNoEdge), edge_children_(16, -1) { nodes_.emplace_back(); }
 
 WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs)
     : WholeWordReplacer() {
   for (const auto& [needle, replacement] : pairs) add(needle, replacement);
+}
+
+int WholeWordReplacer::child(int node, char32_t c) const {
+  const uint64_t key = edge_key(node, c);
+  const size_t mask = edge_keys_.size() - 1;
+  for (size_t slot = edge_slot(key, mask);; slot = (slot + 1) & mask) {
+    if (edge_keys_[slot] == key) return edge_children_[slot];
+    if (edge_keys_[slot] == kNoEdge) return -1;
+  }
+}
+
+int WholeWordReplacer::add_child(int node, char32_t c) {
+  if (const int known = child(node, c); known >= 0) return known;
+  if ((edges_ + 1) * 4 > edge_keys_.size() * 3) {  // keep the table at most three quarters full
+    std::vector<uint64_t> keys(edge_keys_.size() * 2, kNoEdge);
+    std::vector<int> children(keys.size(), -1);
+    const size_t mask = keys.size() - 1;
+    for (size_t i = 0; i < edge_keys_.size(); ++i) {
+      if (edge_keys_[i] == kNoEdge) continue;
+      size_t slot = edge_slot(edge_keys_[i], mask);
+      while (keys[slot] != kNoEdge) slot = (slot + 1) & mask;
+      keys[slot] = edge_keys_[i];
+      children[slot] = edge_children_[i];
+    }
+    edge_keys_ = std::move(keys);
+    edge_children_ = std::move(children);
+  }
+  const int created = static_cast<int>(nodes_.size());
+  nodes_.emplace_back();
+  const uint64_t key = edge_key(node, c);
+  const size_t mask = edge_keys_.size() - 1;
+  size_t slot = edge_slot(key, mask);
+  while (edge_keys_[slot] != kNoEdge) slot = (slot + 1) & mask;
+  edge_keys_[slot] = key;
+  edge_children_[slot] = created;
+  ++edges_;
+  return created;
 }
 
 int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
@@ -29,25 +77,12 @@ int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
   std::vector<char32_t> folded;
   for (size_t pos = 0; pos < needle.size();) folded.push_back(fold_case(decode_utf8(needle, pos)));
   int node = 0;
-  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) {
-    const char32_t c = folded[k];
-    auto& next = nodes_[node].next;
-    auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
-                               [](const auto& a, const auto& b) { return a.first < b.first; });
-    if (it == next.end() || it->first != c) {
-      const int created = static_cast<int>(nodes_.size());
-      next.insert(it, {c, created});
-      nodes_.emplace_back();  // invalidates `next`; not used again below
-      node = created;
-    } else {
-      node = it->second;
-    }
-  }
-  if (folded.size() <= kTrieDepth) {
-    nodes_[node].needles.push_back(id);
-    return id;
-  }
-  nodes_[node].long_needles.push_back(id);
+  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) node = add_child(node, folded[k]);
+  const bool is_long = folded.size() > kTrieDepth;
+  int& head = is_long ? nodes_[node].long_needles : nodes_[node].needles;
+  next_needle_.push_back(head);
+  head = id;
+  if (!is_long) return id;
   LongNeedle& long_needle = long_needles_[id];
   long_needle.border.assign(folded.size(), 0);
   for (size_t i = 1, k = 0; i < folded.size(); ++i) {
@@ -57,13 +92,6 @@ int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
   }
   long_needle.folded = std::move(folded);
   return id;
-}
-
-int WholeWordReplacer::child(int node, char32_t c) const {
-  const auto& next = nodes_[node].next;
-  auto it = std::lower_bound(next.begin(), next.end(), std::make_pair(c, 0),
-                             [](const auto& a, const auto& b) { return a.first < b.first; });
-  return it != next.end() && it->first == c ? it->second : -1;
 }
 
 std::string WholeWordReplacer::replace(const Utf8Text& text) const {
@@ -106,10 +134,10 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
         node = child(node, fold_case(decode_utf8(s, q)));
         if (node < 0) break;
         const Node& here = nodes_[node];
-        if (!here.needles.empty() && ends_word(q)) {
-          for (int id : here.needles) candidates.push_back({id, p, q});
+        if (here.needles >= 0 && ends_word(q)) {
+          for (int id = here.needles; id >= 0; id = next_needle_[id]) candidates.push_back({id, p, q});
         }
-        long_seen.insert(here.long_needles.begin(), here.long_needles.end());
+        for (int id = here.long_needles; id >= 0; id = next_needle_[id]) long_seen.insert(id);
       }
     }
     p = next;

@@ -57,18 +57,26 @@ class WholeWordReplacer {
 
  private:
   static constexpr size_t kTrieDepth = 128;
+  // A mapping can hold millions of trie nodes, most with one child: a node
+  // is the heads of its two needle lists, and its children live in one
+  // open-addressing table keyed by (node, code point).
   struct Node {
-    std::vector<std::pair<char32_t, int>> next;  // sorted by code point
-    std::vector<int> needles;                    // needles ending here, by priority
-    std::vector<int> long_needles;               // longer needles whose trie part ends here
+    int needles = -1;       // needles ending here; next_needle_ links the list
+    int long_needles = -1;  // longer needles whose trie part ends here
   };
   struct LongNeedle {
     std::vector<char32_t> folded;
     std::vector<size_t> border;  // Knuth-Morris-Pratt failure function
   };
   int child(int node, char32_t c) const;
+  int add_child(int node, char32_t c);
+  static uint64_t edge_key(int node, char32_t c) { return (static_cast<uint64_t>(node) << 21) | c; }
 
   std::vector<Node> nodes_;
+  std::vector<int> next_needle_;  // by needle id: the next needle of its node's list, or -1
+  std::vector<uint64_t> edge_keys_;  // kNoEdge where free; size a power of two
+  std::vector<int> edge_children_;
+  size_t edges_ = 0;
   std::vector<std::string> replacements_;
   std::unordered_map<int, LongNeedle> long_needles_;
 };
