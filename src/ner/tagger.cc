@@ -429,9 +429,13 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
         }
         const bool changed = part.begin_token != e.begin_token || part.end_token != e.end_token;
         // The span's confidence counts the doubt about the number it took
-        // in; a name of two capitalised words cut free of it keeps at least
-        // an even chance.
-        if (changed && capitalised >= 2) part.score = std::max(part.score, 0.5);
+        // in, or that stands right after it ("Budi Santoso NIK 3171..."); a
+        // name of two capitalised words cut free of it, or beside it, keeps
+        // at least an even chance.
+        const bool before_identifier = part.end_token < tokens.size() &&
+                                       (is_never_in_a_name(word(part.end_token)) ||
+                                        is_document_word(normalize_token(word(part.end_token))));
+        if ((changed || before_identifier) && capitalised >= 2) part.score = std::max(part.score, 0.5);
         if (part.begin_token < part.end_token && (upper_initial > 0 || !changed)) entities.push_back(part);
         begin = end + 1;
       }
