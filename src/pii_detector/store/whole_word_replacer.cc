@@ -70,12 +70,30 @@ int WholeWordReplacer::add_child(int node, char32_t c) {
   return created;
 }
 
+std::vector<char32_t> WholeWordReplacer::fold(std::string_view needle) {
+  std::vector<char32_t> folded;
+  for (size_t pos = 0; pos < needle.size();) folded.push_back(fold_case(decode_utf8(needle, pos)));
+  return folded;
+}
+
+int WholeWordReplacer::find(std::string_view needle, std::string_view replacement) const {
+  if (needle.empty()) return -1;
+  const std::vector<char32_t> folded = fold(needle);
+  int node = 0;
+  for (size_t k = 0; k < folded.size() && k < kTrieDepth && node >= 0; ++k) node = child(node, folded[k]);
+  if (node < 0) return -1;
+  const bool is_long = folded.size() > kTrieDepth;
+  for (int id = is_long ? nodes_[node].long_needles : nodes_[node].needles; id >= 0; id = next_needle_[id]) {
+    if (replacements_[id] == replacement && (!is_long || long_needles_.at(id).folded == folded)) return id;
+  }
+  return -1;
+}
+
 int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
   if (needle.empty()) return -1;
   const int id = static_cast<int>(replacements_.size());
   replacements_.push_back(std::move(replacement));
-  std::vector<char32_t> folded;
-  for (size_t pos = 0; pos < needle.size();) folded.push_back(fold_case(decode_utf8(needle, pos)));
+  std::vector<char32_t> folded = fold(needle);
   int node = 0;
   for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) node = add_child(node, folded[k]);
   const bool is_long = folded.size() > kTrieDepth;
@@ -192,22 +210,17 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
 
 void RankedReplacer::add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index) {
   if (needle.empty()) return;
-  std::string key(needle);
-  key.push_back('\0');
-  key.append(replacement);
   const WholeWordReplacer::Priority rank = {UINT64_MAX - utf8_length(needle), type, index};
-  auto [it, inserted] = ids_.try_emplace(std::move(key), -1);
-  if (inserted) {
-    it->second = replacer_.add(needle, std::string(replacement));
-    priority_.push_back(rank);
-  } else {
-    priority_[it->second] = std::min(priority_[it->second], rank);
+  if (const int known = replacer_.find(needle, replacement); known >= 0) {
+    priority_[known] = std::min(priority_[known], rank);
+    return;
   }
+  replacer_.add(needle, std::string(replacement));
+  priority_.push_back(rank);
 }
 
 void RankedReplacer::clear() {
   replacer_ = WholeWordReplacer();
-  ids_.clear();
   priority_.clear();
 }
 

@@ -39,6 +39,9 @@ class WholeWordReplacer {
   // Adds a needle after those already present and returns its id (ids count
   // up from 0), or -1 for an empty needle.
   int add(std::string_view needle, std::string replacement);
+  // The id of a needle added before with this replacement and the same
+  // spelling up to letter case (the two would match alike), or -1.
+  int find(std::string_view needle, std::string_view replacement) const;
   size_t size() const { return replacements_.size(); }
 
   // Needles in id order of priority.
@@ -68,6 +71,7 @@ class WholeWordReplacer {
     std::vector<char32_t> folded;
     std::vector<size_t> border;  // Knuth-Morris-Pratt failure function
   };
+  static std::vector<char32_t> fold(std::string_view needle);
   int child(int node, char32_t c) const;
   int add_child(int node, char32_t c);
   static uint64_t edge_key(int node, char32_t c) { return (static_cast<uint64_t>(node) << 21) | c; }
@@ -84,7 +88,8 @@ class WholeWordReplacer {
 // A WholeWordReplacer whose pairs carry a place in a store of entity types:
 // longer needles win, then the lower (type, index). Pairs only ever join, so
 // a caller whose store grows by appending adds just the new pairs; adding a
-// pair again keeps the better of its places.
+// pair again (its needle spelt alike up to letter case) keeps the better of
+// its places.
 class RankedReplacer {
  public:
   void add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index);
@@ -95,7 +100,6 @@ class RankedReplacer {
 
  private:
   WholeWordReplacer replacer_;
-  std::unordered_map<std::string, int> ids_;  // needle '\0' replacement -> id
   std::vector<WholeWordReplacer::Priority> priority_;
 };
 
