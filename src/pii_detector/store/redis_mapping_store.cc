@@ -30,10 +30,17 @@ namespace {
 // none); ARGV[2]: how many ranges to give back, then (type, first, last) for
 // each. What follows depends on the script.
 constexpr const char* kScriptPrelude = R"lua(
+local highest = {}
 local function bump(t, p)
   if string.sub(p, 1, #t + 2) ~= '<' .. t .. '_' then return end
   local n = tonumber(string.match(p, '^_([1-9]%d*)>$', #t + 2))
-  if n and n > tonumber(redis.call('HGET', KEYS[4], t) or '0') then redis.call('HSET', KEYS[4], t, n) end
+  if n and n > (highest[t] or 0) then highest[t] = n end
+end
+local function store_highest()
+  for t, n in pairs(highest) do
+    if n > tonumber(redis.call('HGET', KEYS[4], t) or '0') then redis.call('HSET', KEYS[4], t, n) end
+  end
+  highest = {}
 end
 local len = redis.call('LLEN', KEYS[1])
 local indexed = tonumber(redis.call('HGET', KEYS[4], '\0indexed') or '0')
@@ -47,6 +54,7 @@ if indexed < len then
     redis.call('HSET', KEYS[3], d[1] .. '\0' .. d[3], d[2])
     bump(d[1], d[2])
   end
+  store_highest()
   redis.call('HSET', KEYS[4], '\0indexed', len)
 end
 local function give_back()
@@ -81,6 +89,7 @@ for i = rest, #ARGV, 3 do
   redis.call('RPUSH', KEYS[1], cjson.encode({ARGV[i], ARGV[i + 1], ARGV[i + 2]}))
   bump(ARGV[i], ARGV[i + 1])
 end
+store_highest()
 len = redis.call('LLEN', KEYS[1])
 redis.call('HSET', KEYS[4], '\0indexed', len)
 expire()
