@@ -330,8 +330,8 @@ class Service {
     if (entries <= 256) anonymizer.release_caches();
   }
 
-  // The request body is read as it arrives and each piece restored at once;
-  // the answer carries one chunk per piece.
+  // The session and the query are checked before the answer starts; then
+  // the request body is read as it arrives, each piece restored at once.
   void stream(const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
     const std::string tolerant = req.get_param_value("tolerant");
     if (!tolerant.empty() && tolerant != "true" && tolerant != "false") {
@@ -345,22 +345,30 @@ class Service {
       restorer = std::make_unique<pii_detector::StreamingDeanonymizer>(session->anonymizer->store(),
                                                                        tolerant == "true");
     }
-    auto pieces = std::make_shared<std::vector<std::string>>();
-    size_t received = 0;
-    reader([&](const char* data, size_t length) {
-      received += length;
-      if (received > o_.max_body) throw HttpError(413, "the body is larger than the limit");
-      pieces->push_back(restorer->feed(std::string_view(data, length)));
-      return true;
-    });
-    pieces->push_back(restorer->finish());
-    res.set_chunked_content_provider("text/plain; charset=utf-8", [pieces](size_t, httplib::DataSink& sink) {
-      for (const std::string& piece : *pieces) {
-        if (!piece.empty()) sink.write(piece.data(), piece.size());
-      }
-      sink.done();
-      return true;
-    });
+    // The answer starts at once and the body is read while it is written:
+    // each piece comes back restored as soon as it arrived, held back only
+    // where it could still end in a placeholder. A failure once the answer
+    // has started (a body over the limit, bytes that are not UTF-8) cuts
+    // the answer off before its last chunk, which the client sees as an
+    // incomplete response.
+    res.set_chunked_content_provider(
+        "text/plain; charset=utf-8",
+        [restorer = std::shared_ptr<pii_detector::StreamingDeanonymizer>(std::move(restorer)), reader,
+         limit = o_.max_body](size_t, httplib::DataSink& sink) {
+          size_t received = 0;
+          auto emit = [&](const std::string& piece) { return piece.empty() || sink.write(piece.data(), piece.size()); };
+          try {
+            const bool read = reader([&](const char* data, size_t length) {
+              received += length;
+              return received <= limit && emit(restorer->feed(std::string_view(data, length)));
+            });
+            if (!read || !emit(restorer->finish())) return false;
+          } catch (const std::exception&) {
+            return false;
+          }
+          sink.done();
+          return true;
+        });
   }
 
   const ServeOptions& o_;

@@ -124,6 +124,47 @@ def test_streamed_answer_cut_at_every_position(server):
     assert stream(port, "f" * 32, ["x"])[0] == 404
 
 
+def test_stream_answers_while_the_body_still_arrives(server):
+    """A client that waits for the restored start of its text before it sends
+    the rest gets it: the answer flows while the request body is open, and
+    a placeholder cut between pieces is held back until it is whole."""
+    import socket
+
+    _, port = server
+    _, done = post(port, "/v1/anonymize", {"text": "Budi Santoso tinggal di Bandung."})
+    with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+        s.sendall((f"POST /v1/deanonymize/stream?session_id={done['session_id']} HTTP/1.1\r\nHost: x\r\n"
+                   f"Authorization: Bearer {KEY}\r\nTransfer-Encoding: chunked\r\n\r\n").encode())
+
+        def send(piece: bytes) -> None:
+            s.sendall(b"%x\r\n%s\r\n" % (len(piece), piece))
+
+        received = b""
+
+        def until(marker: bytes) -> None:
+            nonlocal received
+            while marker not in received:
+                more = s.recv(4096)
+                assert more, received
+                received += more
+
+        send(b"Halo <PERSON_1> dari <LOC")
+        until(b"Halo Budi Santoso dari ")  # before the body ends
+        assert b"<LOC" not in received and b"Bandung" not in received
+        send(b"ATION_1>!")
+        send(b"")
+        until(b"\r\n0\r\n\r\n")
+    head, _, body = received.partition(b"\r\n\r\n")
+    assert head.startswith(b"HTTP/1.1 200")
+    text, rest = b"", body
+    while True:  # the chunked answer, decoded
+        size, _, rest = rest.partition(b"\r\n")
+        if int(size, 16) == 0:
+            break
+        text, rest = text + rest[:int(size, 16)], rest[int(size, 16) + 2:]
+    assert text.decode() == "Halo Budi Santoso dari Bandung!"
+
+
 def test_the_page_in_headless_chromium(server, tmp_path):
     import shutil
     import urllib.parse
