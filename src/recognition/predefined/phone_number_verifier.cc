@@ -1,6 +1,9 @@
 #include "recognition/predefined/phone_number_verifier.h"
 
 #include <algorithm>
+#include <list>
+
+#include <phonenumbers/phonenumberutil.h>
 
 namespace i18n::phonenumbers {
 // libphonenumber's compiled-in metadata, a serialized PhoneMetadataCollection
@@ -35,10 +38,16 @@ const PhoneMetadataCollection& phone_metadata() {
   return *kMetadata;
 }
 
+const regex::Regex* PhoneNumberVerifier::LazyPattern::operator->() const {
+  std::call_once(state_->compiled,
+                 [&] { state_->regex = std::make_unique<const regex::Regex>(state_->source, kAsciiFlag); });
+  return state_->regex.get();
+}
+
 PhoneNumberVerifier::Desc PhoneNumberVerifier::make_desc(const PhoneNumberDesc& desc) {
   Desc out;
   if (desc.has_national_number_pattern() && !desc.national_number_pattern().empty()) {
-    out.pattern = std::make_unique<const regex::Regex>(desc.national_number_pattern(), kAsciiFlag);
+    out.pattern = LazyPattern(desc.national_number_pattern());
   }
   out.possible_lengths.assign(desc.possible_length().begin(), desc.possible_length().end());
   out.local_only_lengths.assign(desc.possible_length_local_only().begin(), desc.possible_length_local_only().end());
@@ -98,13 +107,39 @@ std::unique_ptr<const PhoneNumberVerifier> PhoneNumberVerifier::for_region(const
     v->national_prefix_ = std::make_unique<const regex::Regex>(own->national_prefix_for_parsing(), kAsciiFlag);
   }
   v->own_ = make_validity(*own);
+  // The regions of the calling code in the library's order (its main
+  // region first), as it tries them when naming a number's region.
+  std::list<std::string> member_ids;
+  i18n::phonenumbers::PhoneNumberUtil::GetInstance()->GetRegionCodesForCountryCallingCode(own->country_code(),
+                                                                                         &member_ids);
   bool shared = false;
-  for (const PhoneMetadata& m : collection.metadata()) {
-    if (m.country_code() != own->country_code()) continue;
-    shared = shared || &m != own;
-    v->sharing_.push_back(make_validity(m));
+  for (const std::string& id : member_ids) {
+    for (const PhoneMetadata& m : collection.metadata()) {
+      if (m.id() != id) continue;
+      shared = shared || &m != own;
+      Member member{id, nullptr, make_validity(m)};
+      if (m.has_leading_digits() && !m.leading_digits().empty()) {
+        member.leading_digits = std::make_unique<const regex::Regex>(m.leading_digits(), kAsciiFlag);
+      }
+      v->members_.push_back(std::move(member));
+    }
   }
   v->follows_valid_ = v->national_prefix_ && !shared && own->general_desc().has_national_number_pattern();
+  v->follows_lone_ = v->own_.general.pattern && (!shared || own->main_country_for_code()) && !v->members_.empty();
+  // The national-prefix check reads the formats of the calling code's main
+  // region, which for a code of its own is this one.
+  const regex::Regex first_group_only("\\(?\\$1\\)?", kAsciiFlag);
+  for (const auto& format : own->number_format()) {
+    auto f = std::make_unique<Format>();
+    if (format.leading_digits_pattern_size() > 0) {
+      f->leading_digits = format.leading_digits_pattern(format.leading_digits_pattern_size() - 1);
+    }
+    f->pattern = format.pattern();
+    const std::string& rule = format.national_prefix_formatting_rule();
+    f->prefix_required =
+        !rule.empty() && !format.national_prefix_optional_when_formatting() && !first_group_only.full_match(rule);
+    v->formats_.push_back(std::move(f));
+  }
   v->unique_code_ = !shared;
   for (const PhoneMetadata& m : collection.metadata()) {
     const std::string code = std::to_string(m.country_code());
@@ -143,6 +178,103 @@ bool PhoneNumberVerifier::valid_national(std::string_view digits) const {
   return valid_in(own_, national);
 }
 
+bool PhoneNumberVerifier::format_requires_prefix(std::string_view national) const {
+  // The first format whose last leading-digits pattern matches at the start
+  // of the number and whose pattern matches all of it.
+  for (const auto& f : formats_) {
+    std::call_once(f->compiled, [&] {
+      if (!f->leading_digits.empty()) {
+        f->leading_digits_regex = std::make_unique<const regex::Regex>(f->leading_digits, kAsciiFlag);
+      }
+      f->pattern_regex = std::make_unique<const regex::Regex>(f->pattern, kAsciiFlag);
+    });
+    if (f->leading_digits_regex && !f->leading_digits_regex->prefix_match(national).has_value()) continue;
+    if (f->pattern_regex->full_match(national)) return f->prefix_required;
+  }
+  return false;
+}
+
+const std::string* PhoneNumberVerifier::region_of_valid(std::string_view national) const {
+  // The library names the first region of the calling code whose leading
+  // digits start the number or, for one without, that has a type for it;
+  // the number is valid when it has a type in the region named.
+  for (const Member& member : members_) {
+    if (member.leading_digits) {
+      if (member.leading_digits->prefix_match(national).has_value()) {
+        return valid_in(member.validity, national) ? &member.id : nullptr;
+      }
+    } else if (valid_in(member.validity, national)) {
+      return &member.id;
+    }
+  }
+  return nullptr;
+}
+
+PhoneNumberVerifier::Verdict PhoneNumberVerifier::lone_candidate(std::string_view digits,
+                                                                 std::string_view* region) const {
+  // However the parser reads them, no valid number: turned down.
+  if (certainly_invalid(digits)) return Verdict::kNone;
+  if (!follows_lone_ || international_prefix_->prefix_match(digits).has_value()) return Verdict::kUnknown;
+  auto verdict = [&](std::string_view national, bool prefix_written) {
+    const std::string* named = region_of_valid(national);
+    if (named == nullptr) return Verdict::kNone;
+    if (!prefix_written && (national.front() == '0' || format_requires_prefix(national))) {
+      // A leading zero is kept as a flag of the number; not followed.
+      return national.front() == '0' ? Verdict::kUnknown : Verdict::kNone;
+    }
+    if (region != nullptr) *region = *named;
+    return Verdict::kMatch;
+  };
+  if (digits.starts_with(calling_code_)) {
+    // The parser reads the region's own calling code written without "+"
+    // as such when the digits do not fit the general pattern but the rest
+    // does, or are too long for the region; the prefix check then no
+    // longer applies. Followed only for a calling code of one region and
+    // no national prefix starting the rest (one may be taken off there,
+    // and again after).
+    if (!unique_code_) return Verdict::kUnknown;
+    const std::string_view rest = digits.substr(calling_code_.size());
+    if (national_prefix_ && national_prefix_->prefix_match(rest).has_value()) return Verdict::kUnknown;
+    const auto& lengths = own_.general.possible_lengths;
+    const auto length = static_cast<int>(digits.size());
+    const bool too_long = !lengths.empty() && lengths.front() != -1 && length != lengths.front() &&
+                          length > lengths.back() &&
+                          std::find(own_.general.local_only_lengths.begin(), own_.general.local_only_lengths.end(),
+                                    length) == own_.general.local_only_lengths.end();
+    if (!too_long && (own_.general.pattern->full_match(digits) || !own_.general.pattern->full_match(rest))) {
+      return Verdict::kUnknown;
+    }
+    if (rest.size() < kMinNationalLength || rest.size() > kMaxNationalLength || rest.front() == '0') {
+      return Verdict::kUnknown;
+    }
+    return verdict(rest, true);
+  }
+  if (national_prefix_) {
+    if (const std::optional<size_t> prefix = national_prefix_->prefix_match(digits)) {
+      // Taken off when the rest fits the general pattern and has a possible
+      // length (and is not only dialled locally); otherwise it may be kept.
+      if (*prefix == 0) return Verdict::kUnknown;
+      const std::string_view national = digits.substr(*prefix);
+      const Desc& general = own_.general;
+      const auto& lengths = general.possible_lengths;
+      const int length = static_cast<int>(national.size());
+      if (!general.pattern->full_match(national) || lengths.empty() || lengths.front() == -1 ||
+          std::find(lengths.begin(), lengths.end(), length) == lengths.end() ||
+          std::find(general.local_only_lengths.begin(), general.local_only_lengths.end(), length) !=
+              general.local_only_lengths.end() ||
+          national.size() < kMinNationalLength || national.size() > kMaxNationalLength || national.front() == '0') {
+        return Verdict::kUnknown;
+      }
+      return verdict(national, true);
+    }
+  }
+  // No national prefix: the parser keeps the digits as they are, and the
+  // matcher then also wants the prefix the format for the number prints,
+  // which is not there to be taken off.
+  if (digits.size() < kMinNationalLength || digits.size() > kMaxNationalLength) return Verdict::kUnknown;
+  return verdict(digits, false);
+}
+
 bool PhoneNumberVerifier::valid_after_calling_code(std::string_view digits) const {
   // The parser takes the shortest calling code the digits start with, then
   // a national prefix if one starts the rest; without one the rest is the
@@ -179,8 +311,8 @@ bool PhoneNumberVerifier::certainly_invalid(std::string_view digits) const {
   };
   auto may_be_valid = [&](std::string_view national) {
     if (national.size() < kMinNationalLength || national.size() > kMaxNationalLength) return false;
-    return std::any_of(sharing_.begin(), sharing_.end(),
-                       [&](const Validity& region) { return valid_in(region, national); });
+    return std::any_of(members_.begin(), members_.end(),
+                       [&](const Member& region) { return valid_in(region.validity, national); });
   };
   if (may_be_valid(digits) || may_be_valid(without_prefix(digits))) return false;
   if (digits.starts_with(calling_code_)) {

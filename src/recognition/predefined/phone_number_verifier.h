@@ -21,6 +21,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,21 @@ class PhoneNumberVerifier {
   // (the number's region would then need working out).
   bool valid_national(std::string_view digits) const;
 
+  // What the matcher at leniency VALID makes of one whole candidate whose
+  // digits, read in national format, are the ASCII digits `digits`: a match
+  // (the number is valid and, when the region's format for it prints a
+  // national prefix, the prefix is written), none (the candidate is turned
+  // down), or unknown when the parse cannot be followed here (the digits
+  // start with an international prefix, with the calling code of several
+  // regions, with a prefix the parser may keep, or a leading zero without
+  // a prefix; a region that shares its calling code and is not the code's
+  // main one), unless the digits are certainly invalid. On a match,
+  // `region` (when given) is set to the region the library names the
+  // number's. Only the candidate itself is judged: parts of it the matcher
+  // tries after turning it down are the caller's.
+  enum class Verdict { kMatch, kNone, kUnknown };
+  Verdict lone_candidate(std::string_view digits, std::string_view* region = nullptr) const;
+
   // True when the ASCII digits `digits`, read after a "+", start with this
   // region's calling code (and no shorter one) and the rest is a valid
   // number of the region that no national prefix starts. Always false for
@@ -61,8 +77,25 @@ class PhoneNumberVerifier {
   bool certainly_invalid(std::string_view digits) const;
 
  private:
+  // A pattern compiled on first use: a calling code shared by many regions
+  // (+1 has two dozen) brings hundreds of patterns, most never needed.
+  class LazyPattern {
+   public:
+    LazyPattern() = default;
+    explicit LazyPattern(std::string source) : state_(std::make_unique<State>()) { state_->source = std::move(source); }
+    explicit operator bool() const { return state_ != nullptr; }
+    const regex::Regex* operator->() const;
+
+   private:
+    struct State {
+      std::string source;
+      std::once_flag compiled;
+      std::unique_ptr<const regex::Regex> regex;
+    };
+    std::unique_ptr<State> state_;
+  };
   struct Desc {
-    std::unique_ptr<const regex::Regex> pattern;  // null: matches nothing
+    LazyPattern pattern;  // empty: matches nothing
     std::vector<int> possible_lengths;            // empty: any length
     std::vector<int> local_only_lengths;
   };
@@ -78,12 +111,37 @@ class PhoneNumberVerifier {
   static Validity make_validity(const i18n::phonenumbers::PhoneMetadata& metadata);
   static bool valid_in(const Validity& region, std::string_view national_number);
 
+  // A national format of the region: the last of its leading-digits
+  // patterns (null: none) and its pattern, compiled on first use (most runs
+  // never need them), and whether it asks for the national prefix.
+  struct Format {
+    std::string leading_digits, pattern;
+    bool prefix_required = false;
+    mutable std::once_flag compiled;
+    mutable std::unique_ptr<const regex::Regex> leading_digits_regex, pattern_regex;
+  };
+  // Whether the format the library picks for formatting `national` prints
+  // the national prefix (the test of its matcher's national-prefix check).
+  bool format_requires_prefix(std::string_view national) const;
+
   std::string calling_code_;
+  std::vector<std::unique_ptr<Format>> formats_;
   std::unique_ptr<const regex::Regex> international_prefix_;
   std::unique_ptr<const regex::Regex> national_prefix_;  // null: the region has none
   Validity own_;
-  std::vector<Validity> sharing_;  // every region of the calling code, this one included
+  // Every region of the calling code, this one included, in the order the
+  // library names a number's region in.
+  struct Member {
+    std::string id;
+    std::unique_ptr<const regex::Regex> leading_digits;  // null: none
+    Validity validity;
+  };
+  std::vector<Member> members_;
+  // The region the library names a national number of the calling code
+  // after, when the number is valid there; null when it is valid nowhere.
+  const std::string* region_of_valid(std::string_view national) const;
   bool follows_valid_ = false;     // valid_national() can answer
+  bool follows_lone_ = false;      // lone_candidate() can answer more than "certainly invalid"
   bool unique_code_ = false;       // no other region has the calling code, nor a shorter code its first digits
 };
 

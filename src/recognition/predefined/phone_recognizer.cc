@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -75,14 +77,19 @@ struct Segment {
 // invoice numbers that make up most digit groups in prose. A region whose
 // matcher cannot find anything in a piece is therefore skipped, decided from
 // the library's own metadata with one JIT-compiled pattern per region:
-// - In a piece that is ASCII, has no "+" and no "#", no letter between its
-//   first and last digit and at most kMaxFilteredRuns digit runs of at most
-//   kMaxRunDigits digits, every string the matcher parses (a candidate, a part
-//   of one, the part before an extension) spells its digits as whole
-//   consecutive runs: candidates and their parts are cut only at non-digits
-//   and, without letters, parsing keeps just the digits. Runs joined by a
-//   single "-" are never parted (no inner-match rule splits at a lone ASCII
-//   hyphen, and the only extension form it could start needs a "#").
+// - In a piece that is ASCII, has no "+", no "#" after its first digit, no
+//   letter between its first and last digit but at most two lone "x"s, and
+//   at most kMaxFilteredRuns digit runs of at most kMaxRunDigits digits,
+//   every string the matcher parses (a candidate, a part of one, the part
+//   before an extension) spells its digits as whole consecutive runs:
+//   candidates and their parts are cut only at non-digits and, with fewer
+//   than three letters (no keypad letters), parsing keeps just the digits.
+//   Runs joined by a single "-" are never parted (no inner-match rule splits
+//   at a lone ASCII hyphen, and the only extension form it could start needs
+//   a "#") unless an extension mark before them ends a candidate inside
+//   ("12 X 0801-3117": "X 0801" is an extension, "3117" the next
+//   candidate); in a piece with such a mark runs are not joined, and a run
+//   after a lone "x" must be short enough to be an extension whole.
 // - Parsing such a digit string S under region R gives a valid number only
 //   if S starts with R's international prefix (then any country), or if S is
 //   optionally R's calling code, at most two national prefixes (R's own, or
@@ -97,6 +104,7 @@ struct Segment {
 // The tests hold the result to the matcher's own on texts full of numbers.
 constexpr size_t kMaxFilteredRuns = 16;
 constexpr size_t kMaxRunDigits = 20;  // the matcher's digit block limit: longer runs may be cut inside
+constexpr size_t kMaxDigitsAfterX = 6;  // within every limit the library puts on an extension's digits
 constexpr int kAsciiFlag = 256;
 
 using i18n::phonenumbers::PhoneMetadata;
@@ -155,21 +163,41 @@ std::vector<Unit> filterable_units(std::string_view piece) {
   std::vector<Unit> units;
   size_t runs = 0;
   size_t run_start = std::string_view::npos;
-  bool letter_pending = false;  // a letter since the last run
+  size_t letters = 0;           // letters since the last run
+  bool lone_x = false;          // and they are one "x" or "X"
+  size_t xs = 0;                // lone "x"s between runs so far
+  bool after_x = false;         // the current run follows a lone "x"
   bool glued = false;           // the last run ended in a "-" directly followed by this run
+  // An extension mark ("x", "~", ";", ",,") takes the digits after it up
+  // to a limit and ends the candidate there, so a hyphenated run after one
+  // may be cut at its hyphen: no runs are joined in such a piece.
+  const bool may_glue = piece.find_first_of("xX~;") == std::string_view::npos &&
+                        piece.find(",,") == std::string_view::npos;
   for (size_t i = 0; i <= piece.size(); ++i) {
     const auto c = i < piece.size() ? static_cast<unsigned char>(piece[i]) : 0;
-    if (c >= 0x80 || c == '+' || c == '#') return {};
+    // A "#" before the first digit can be neither in a candidate (none
+    // starts with one) nor an extension mark (no number before it).
+    if (c >= 0x80 || c == '+' || (c == '#' && (runs > 0 || run_start != std::string_view::npos))) return {};
     if (c >= '0' && c <= '9') {
       if (run_start == std::string_view::npos) {
-        if (letter_pending && runs > 0) return {};
-        glued = runs > 0 && i >= 2 && piece[i - 1] == '-' && piece[i - 2] >= '0' && piece[i - 2] <= '9';
+        // A lone "x" is punctuation to the matcher or starts an extension;
+        // either way the digits stay whole runs. Three letters in one
+        // string would make the parser read letters as keypad digits, so
+        // no more than two are let in.
+        if (letters > 0 && runs > 0 && !(letters == 1 && lone_x && ++xs <= 2)) return {};
+        after_x = letters > 0 && runs > 0;
+        glued = may_glue && runs > 0 && i >= 2 && piece[i - 1] == '-' && piece[i - 2] >= '0' && piece[i - 2] <= '9';
         run_start = i;
       }
       continue;
     }
     if (run_start != std::string_view::npos) {
-      if (i - run_start > kMaxRunDigits || ++runs > kMaxFilteredRuns) return {};
+      // The digits after an "x" are read as an extension of at most
+      // kMaxDigitsAfterX digits; a longer run could be cut inside.
+      if (i - run_start > kMaxRunDigits || ++runs > kMaxFilteredRuns ||
+          (after_x && i - run_start > kMaxDigitsAfterX)) {
+        return {};
+      }
       const std::string_view run = piece.substr(run_start, i - run_start);
       if (glued) {
         units.back().digits += run;
@@ -178,9 +206,11 @@ std::vector<Unit> filterable_units(std::string_view piece) {
         units.push_back({std::string(run), run_start, i});
       }
       run_start = std::string_view::npos;
-      letter_pending = false;
+      letters = 0;
     }
-    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') letter_pending = true;
+    if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') {
+      lone_x = ++letters == 1 && (c | 0x20) == 'x';
+    }
   }
   return units;
 }
@@ -215,10 +245,24 @@ bool may_hold_number(const regex::Regex* filter, const PhoneNumberVerifier* veri
 // date, time-stamp, bracket, page or extension rules apply; and parsing
 // keeps just the digits. So the matcher finds the whole candidate exactly
 // when its digits parse as a valid number: PhoneNumberVerifier follows that
-// parse for regions where it can.
+// parse for regions where it can. A "#" before the number is as good as a
+// blank: no candidate starts with it and the matcher's look at the
+// character before a number only turns down letters, "%" and currency
+// signs.
+//
+// When the matcher turns the whole candidate down, it tries parts of it,
+// cut by its inner-match rules, each on its own: with the units joined by
+// blanks only, or by dots only, those parts are the units (the part before
+// the first joint, then each part after one), and the rest of the piece has
+// no other candidate. A bracketed first unit followed by blanks ("(021)
+// 555 1234") gives the same parts, the first as "(021", after the whole
+// candidate once more (the bracket rule's part from the "(" on). So when
+// the verifier turns down the whole and every unit, the region finds
+// nothing.
 struct PlainNumber {
   size_t begin = 0, end = 0;
   std::string digits;
+  bool parts_are_units = false;
 };
 
 bool is_joint(char c) { return c == ' ' || c == '-' || c == '.'; }
@@ -237,7 +281,8 @@ std::optional<PlainNumber> plain_number(std::string_view piece, const std::vecto
   const bool bracketed = first.begin > 0 && piece[first.begin - 1] == '(' && units.size() > 1 &&
                          piece[first.end] == ')';
   PlainNumber number{bracketed ? first.begin - 1 : first.begin, units.back().end, first.digits};
-  if (number.begin > 0 && piece[number.begin - 1] != ' ') return std::nullopt;
+  if (number.begin > 0 && piece[number.begin - 1] != ' ' && piece[number.begin - 1] != '#') return std::nullopt;
+  char joint = 0;  // the one joint character, or 1 for mixed joints
   if (piece.find_first_of("([)]", bracketed ? first.end + 1 : 0) != std::string_view::npos ||
       piece.substr(0, number.begin).find_first_of("([)]") != std::string_view::npos) {
     return std::nullopt;
@@ -248,27 +293,45 @@ std::optional<PlainNumber> plain_number(std::string_view piece, const std::vecto
     if (gap < 1 || gap > 4) return std::nullopt;
     for (size_t i = from; i < units[k].begin; ++i) {
       if (!is_joint(piece[i])) return std::nullopt;
+      joint = joint == 0 || joint == piece[i] ? piece[i] : 1;
     }
     number.digits += units[k].digits;
   }
+  number.parts_are_units = bracketed ? joint == ' ' && units[1].begin - units[0].end >= 2
+                                     : joint == 0 || joint == ' ' || joint == '.';
   return number;
 }
 
 // A number in international form ("+62 812 3456 7890") reads the same under
 // every region: the calling code after the "+" decides, and the national
-// prefix rule does not apply. In an ASCII piece without brackets or "#"
-// with one "+", before the first digit and followed by up to four blanks,
-// hyphens or dots, the digit runs joined as above, and a clean end, the
-// span from the "+" to the last digit is the only candidate of every
-// region's matcher, found when its digits are a valid number. The span and
-// its digits, or nothing.
+// prefix rule does not apply. In an ASCII piece without "[" or "#" with one
+// "+", before the first digit and followed by up to four blanks, hyphens or
+// dots, the digit runs joined as above, and a clean end, the span from the
+// "+" to the last digit is the only candidate of every region's matcher,
+// found when its digits are a valid number. One run after the first may be
+// in brackets ("+1 (650) 253-0000"), counted in the four characters between
+// runs as the matcher counts them, when no hyphen comes before it: the
+// brackets then pass the matcher's bracket rule, and its page-reference
+// rule ("12-34 (5") needs such a hyphen. The span and its digits, or
+// nothing.
 std::optional<PlainNumber> international_number(std::string_view piece) {
   const size_t plus = piece.find('+');
   if (plus == std::string_view::npos || piece.find('+', plus + 1) != std::string_view::npos ||
-      piece.find_first_of("([#") != std::string_view::npos) {
+      piece.find_first_of("[#") != std::string_view::npos) {
     return std::nullopt;
   }
   auto digit = [&](size_t i) { return piece[i] >= '0' && piece[i] <= '9'; };
+  const size_t open = piece.find('('), close = piece.find(')');
+  if (open != std::string_view::npos || close != std::string_view::npos) {
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open + 2 ||
+        piece.find('(', open + 1) != std::string_view::npos || piece.find(')', close + 1) != std::string_view::npos ||
+        piece.substr(0, open).find('-') != std::string_view::npos) {
+      return std::nullopt;
+    }
+    for (size_t i = open + 1; i < close; ++i) {
+      if (!digit(i)) return std::nullopt;
+    }
+  }
   for (size_t i = 0; i < piece.size(); ++i) {
     if (static_cast<unsigned char>(piece[i]) >= 0x80 || (i < plus && digit(i))) return std::nullopt;
   }
@@ -276,7 +339,10 @@ std::optional<PlainNumber> international_number(std::string_view piece) {
   size_t runs = 0;
   for (size_t i = plus + 1;;) {
     size_t start = i;
-    while (start < piece.size() && is_joint(piece[start])) ++start;
+    while (start < piece.size() &&
+           (is_joint(piece[start]) || (runs > 0 && (start == open || start == close)))) {
+      ++start;
+    }
     if (start - i > 4 || start >= piece.size() || !digit(start)) break;
     size_t end = start;
     while (end < piece.size() && digit(end)) ++end;
@@ -285,6 +351,7 @@ std::optional<PlainNumber> international_number(std::string_view piece) {
     number.end = i = end;
   }
   if (number.end == 0 || !ends_cleanly(piece, number.end)) return std::nullopt;
+  if (open != std::string_view::npos && close > number.end) return std::nullopt;
   for (size_t i = number.end; i < piece.size(); ++i) {
     if (digit(i)) return std::nullopt;  // another run, too far away to join
   }
@@ -335,6 +402,26 @@ std::vector<Segment> phone_segments(std::string_view text, size_t min_digits) {
   return segments;
 }
 
+// A region's filter and verifier, built once per process: they are
+// immutable, and building them (some hundred patterns compiled for the
+// default regions) is a good part of starting an analyzer, which builds
+// more than one phone recognizer.
+struct RegionShortcuts {
+  std::shared_ptr<const regex::Regex> filter;
+  std::shared_ptr<const PhoneNumberVerifier> verifier;
+};
+
+const RegionShortcuts& region_shortcuts(const std::string& region) {
+  static std::mutex mutex;
+  static auto* const cache = new std::map<std::string, RegionShortcuts>();
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto it = cache->find(region);
+  if (it == cache->end()) {
+    it = cache->emplace(region, RegionShortcuts{region_filter(region), PhoneNumberVerifier::for_region(region)}).first;
+  }
+  return it->second;
+}
+
 }  // namespace
 
 const std::vector<std::string>& PhoneRecognizer::DEFAULT_REGIONS() {
@@ -358,8 +445,9 @@ PhoneRecognizer::PhoneRecognizer(std::string supported_language, std::vector<std
     if (known.count(region) == 0) {
       throw std::invalid_argument("unknown phone number region '" + region + "'");
     }
-    filters_.push_back(region_filter(region));
-    verifiers_.push_back(PhoneNumberVerifier::for_region(region));
+    const RegionShortcuts& shortcuts = region_shortcuts(region);
+    filters_.push_back(shortcuts.filter);
+    verifiers_.push_back(shortcuts.verifier);
   }
 }
 
@@ -405,12 +493,22 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
             !may_hold_number(filters_[r].get(), verifiers_[r].get(), units)) {
           continue;
         }
-        if (plain && verifiers_[r] && verifiers_[r]->valid_national(plain->digits)) {
-          // A region with the calling code to itself names the number.
-          if (seen.emplace(plain->begin, plain->end).second) {
-            cached->second.push_back({plain->begin, plain->end, supported_regions_[r]});
+        if (plain && verifiers_[r]) {
+          const PhoneNumberVerifier& verifier = *verifiers_[r];
+          std::string_view number_region;
+          const PhoneNumberVerifier::Verdict verdict = verifier.lone_candidate(plain->digits, &number_region);
+          if (verdict == PhoneNumberVerifier::Verdict::kMatch) {
+            if (seen.emplace(plain->begin, plain->end).second) {
+              cached->second.push_back({plain->begin, plain->end, std::string(number_region)});
+            }
+            continue;
           }
-          continue;
+          if (verdict == PhoneNumberVerifier::Verdict::kNone && plain->parts_are_units &&
+              (units.size() == 1 || std::all_of(units.begin(), units.end(), [&](const Unit& unit) {
+                 return verifier.lone_candidate(unit.digits) == PhoneNumberVerifier::Verdict::kNone;
+               }))) {
+            continue;
+          }
         }
         if (international && seen.count({international->begin, international->end})) break;
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,

@@ -159,6 +159,19 @@ std::string phone_like(std::mt19937& rng) {
       "##-## ##", "08##-####-#### s/d 08##-####-####", "021-#######/###", "021 ####### ext. ##",
       "0812 #### #### x###", "021-####### #####", "(021) ####-####,,##", "0##-####### ; ###", "##-###",
       "[021] ### ####", "021 / ### ####", "1-800-###-####", "0800-1-####", "+62-21-###-####",
+      // International numbers with a bracketed group, a hyphen before it or not.
+      "+62 (21) ### ####", "+62 (812) ####-####", "+44 (20) #### ####", "+1 (###)###-####", "+65 (####) ####",
+      "+60 (3) ####-####", "+62-21 (###) ####", "+1-### (###) ####", "+62 (21)", "+(62) 21 ### ####",
+      // Amounts, counts and extensions with a lone "x" between digit groups.
+      "Rp #.###.### x ##", "##.### x ##", "###x###", "#.###.###,## x # x ##", "0812-####-#### x ###",
+      "021 ####### x##", "## x ## x ## x ##", "08## x #### x ####", "6### #### x ##", "#### X 08##-####-####",
+      "## x ####-####", "##     x ####-####", "0812-####-####;08##-####-####", "## ~ ####-####", "##,,####-####",
+      "### x ##########",
+      // Order numbers and tags after a "#".
+      "#########", "#08##-####-####", "#6### ####", "##-#### #####", "pesanan #########",
+      // The regions' calling codes without "+", with and without the national prefix.
+      "62 8## #### ####", "628##########", "6208##########", "65 #### ####", "65########", "60 1#-### ####",
+      "601########", "91 ##### #####", "91##########", "44 20 #### ####", "61 2 #### ####",
   };
   std::string out;
   for (char c : kShapes[rng() % kShapes.size()]) out += c == '#' ? static_cast<char>('0' + rng() % 10) : c;
@@ -167,7 +180,8 @@ std::string phone_like(std::mt19937& rng) {
 
 TEST(PhoneRecognizer, GeneratedNumbersMatchTheMatcherExactly) {
   static const std::vector<std::string> kGlue = {" ", ", ", ". ", " dan ", " atau ", "\n", "; ", " - ", "/",
-                                                 " (", ") ", " tel ", " No. ", ": ", " HP ", " | ", "x", "  "};
+                                                 " (", ") ", " tel ", " No. ", ": ", " HP ", " | ", "x", "  ",
+                                                 " #", " x ", " Rp ", " order #", "#", " X "};
   std::mt19937 rng(2024);
   const PhoneRecognizer recognizer;
   size_t found = 0;
@@ -229,7 +243,7 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
   static const std::vector<std::pair<std::string, std::string>> kContexts = {
       {"HP ", ". "}, {"", ""}, {"nomor ", ", ok"}, {"x ", " x"}, {"hp:", ""}, {"a ", "b"}, {"Rp ", "%"},
       {"(", ")"}, {"no ", "-"}, {"tel  ", "!"}, {"", "#"}, {"ke ", " dan 5"}, {"jam ", ":15"}, {"+", ""},
-      {"wa +62 ", " ya"}, {"+62-", "#"},
+      {"wa +62 ", " ya"}, {"+62-", "#"}, {"pesanan #", " ok"}, {"#", ""}, {"hp ", " x 12"}, {"Rp ", " x 3 bulan"},
   };
   std::mt19937 rng(99);
   size_t verified = 0, found = 0;
@@ -240,7 +254,7 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
       PhoneNumber example;
       if (!util.GetExampleNumberForType(region, type, &example)) continue;
       const std::string digits = national_digits(example);
-      for (int trial = 0; trial < 40; ++trial) {
+      for (int trial = 0; trial < 60; ++trial) {
         std::string d = digits.substr(0, std::min<size_t>(digits.size(), 3 + rng() % 2));
         const size_t length = digits.size() + rng() % 3 - 1 - (trial % 7 == 0 ? 1 : 0);
         while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
@@ -257,12 +271,22 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
         // The first group in brackets ("(021) 555-1234"), or the number
         // after "+" and the calling code, with or without its prefix.
         const std::string& join = kJoins[trial % kJoins.size()];
-        if (trial % 6 == 1 && d.size() > 4) run = "(" + d.substr(0, 3) + ")" + join + run.substr(run.find(d[3], 3));
+        if (trial % 6 == 1 && d.size() > 4) {
+          std::string bracketed = "(";
+          bracketed.append(d, 0, 3).append(")").append(join).append(run, run.find(d[3], 3));
+          run = bracketed;
+        }
         if (trial % 6 == 4) {
           const std::string after_code = d.size() > 1 && d[0] == '0' && trial % 12 == 4 ? d.substr(1) : d;
           const std::string code = std::to_string(example.country_code());
           if (verifier && verifier->valid_after_calling_code(code + after_code)) ++verified;
-          run = "+" + std::string(trial % 4 == 0 ? "" : " ") + code + join + after_code;
+          run = std::string("+").append(trial % 4 == 0 ? "" : " ").append(code).append(join).append(after_code);
+        }
+        // The calling code without "+", which the parser reads as such only
+        // when the digits do not fit the region otherwise.
+        if (trial % 12 == 5) {
+          const std::string after_code = d.size() > 1 && d[0] == '0' && trial % 24 == 5 ? d.substr(1) : d;
+          run = std::to_string(example.country_code()) + (trial % 36 == 17 ? join : "") + after_code;
         }
         const auto& [before, after] = kContexts[trial % kContexts.size()];
         const std::string text = before + run + after;
@@ -332,6 +356,61 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
   }
   EXPECT_GT(refused, 2000u);
   EXPECT_GT(valid, 500u);
+}
+
+// The verifier's verdict on a lone candidate against the matcher's own on
+// the same digits after a blank: a match must be the whole candidate under
+// the region (named after it), none must find nothing. The digits are each
+// region's example numbers with random digits after their first few,
+// lengthened and shortened, with the national prefix, without it, or
+// with the calling code before it, and random digit strings.
+TEST(PhoneRecognizer, LoneCandidateVerdictIsTheMatchersOwn) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  std::vector<std::string> regions = PhoneRecognizer::DEFAULT_REGIONS();
+  for (const char* r : {"DE", "JP", "NL", "FR", "RU", "KZ", "BR", "AR", "GG", "CA", "CX", "IT", "KR", "TH", "PH"}) {
+    regions.push_back(r);
+  }
+  std::mt19937 rng(23);
+  std::map<PhoneNumberVerifier::Verdict, size_t> verdicts;
+  for (const std::string& region : regions) {
+    const auto verifier = PhoneNumberVerifier::for_region(region);
+    if (!verifier) continue;
+    std::vector<std::string> strings;
+    for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE,
+                            PhoneNumberUtil::VOIP}) {
+      PhoneNumber example;
+      if (!util.GetExampleNumberForType(region, type, &example)) continue;
+      const std::string digits = national_digits(example);
+      const std::string code = std::to_string(example.country_code());
+      for (int trial = 0; trial < 60; ++trial) {
+        std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
+        const size_t length = digits.size() + rng() % 5 - 2;
+        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+        if (trial % 3 == 1 && d.size() > 1) d.erase(0, 1);
+        if (trial % 5 == 2) d = code + (d.size() > 1 && d[0] == '0' && trial % 2 == 0 ? d.substr(1) : d);
+        strings.push_back(d);
+      }
+    }
+    for (size_t length = 4; length <= 17; ++length) {
+      for (int trial = 0; trial < 5; ++trial) {
+        std::string d;
+        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+        strings.push_back(d);
+      }
+    }
+    for (const std::string& d : strings) {
+      std::string_view named;
+      const auto verdict = verifier->lone_candidate(d, &named);
+      ++verdicts[verdict];
+      if (verdict == PhoneNumberVerifier::Verdict::kUnknown) continue;
+      const std::string text = "tel " + d + " ok";
+      std::map<std::pair<size_t, size_t>, std::string> ours;
+      if (verdict == PhoneNumberVerifier::Verdict::kMatch) ours[{4, 4 + d.size()}] = std::string(named);
+      EXPECT_EQ(ours, whole_text_regions(text, {region})) << region << ": " << d;
+    }
+  }
+  EXPECT_GT(verdicts[PhoneNumberVerifier::Verdict::kMatch], 300u);
+  EXPECT_GT(verdicts[PhoneNumberVerifier::Verdict::kNone], 1000u);
 }
 
 TEST(PhoneRecognizer, NoValidNumberShorterThanFourDigitsInTheDefaultRegions) {
