@@ -388,6 +388,12 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
   Scores scores;
   score(text, tokens, domains, scores);
   auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
+  auto has_capitals = [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) {
+      if (!word(i).empty() && word(i)[0] >= 'A' && word(i)[0] <= 'Z') return true;
+    }
+    return false;
+  };
   std::vector<Entity> entities;
   for (const auto& [first, last] : scores.sentences) {
     const auto emissions =
@@ -436,6 +442,14 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
                                        (is_never_in_a_name(word(part.end_token)) ||
                                         is_document_word(normalize_token(word(part.end_token))));
         if ((changed || before_identifier) && capitalised >= 2) part.score = std::max(part.score, 0.5);
+        // In a sentence written with capitals, a person of lower-case
+        // common words only ("apa kabar?") is chat, not a name someone
+        // forgot to capitalise.
+        if (part.type == EntityType::kPerson && upper_initial == 0 && part.begin_token < part.end_token &&
+            has_capitals(first, last) &&
+            skip_opening_filler(text, tokens, part.begin_token, part.end_token) == part.end_token) {
+          part.end_token = part.begin_token;
+        }
         if (part.begin_token < part.end_token && (upper_initial > 0 || !changed)) entities.push_back(part);
         begin = end + 1;
       }

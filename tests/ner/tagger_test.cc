@@ -285,6 +285,8 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       {"en", "Yesterday Barack Obama visited Jakarta with officials from the World Bank.",
        {{"Barack Obama", "PERSON"}, {"Jakarta", "LOCATION"}, {"World Bank", "ORGANIZATION"}}},
       {"id", "Terima kasih atas bantuannya, sampai jumpa besok.", {}},
+      // Lower-case chat words beside a capitalised name are no person.
+      {"id", "Halo Agus, apa kabar?", {{"Agus", "PERSON"}}},
       // Identity documents are no organisations, however they are written.
       {"id", "Halo, saya mau update data. NIK saya 3171011205900001 dan KTP saya hilang.", {}},
   };
