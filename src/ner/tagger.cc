@@ -403,6 +403,13 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
       e.end_token += first;
       while (e.begin_token < e.end_token && is_edge_punctuation(word(e.begin_token))) ++e.begin_token;
       while (e.end_token > e.begin_token && is_edge_punctuation(word(e.end_token - 1))) --e.end_token;
+      // A person's or place's span ends before a full stop after a word
+      // ("Budi."); the stop after an initial or a short abbreviation ("S.",
+      // "Jr.") may belong to the name.
+      if (e.type != EntityType::kOrganization && e.end_token - e.begin_token >= 2 && word(e.end_token - 1) == "." &&
+          is_capitalised_word(word(e.end_token - 2)) && word(e.end_token - 2).size() >= 3) {
+        --e.end_token;
+      }
       // A span that takes in a number, an address or a document word is cut
       // there into the names around it ("Budi Santoso NIK 3171..."); labels
       // and filler at the edges of each part are left out, and a part with

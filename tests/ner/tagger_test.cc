@@ -256,6 +256,8 @@ TEST(NerTagger, EntitiesDoNotBeginOrEndWithPunctuation) {
       {"( Budi Santoso ?", {{"Budi Santoso", "PERSON"}}},
       {"\"Budi\" :", {{"Budi", "PERSON"}}},
       {"Budi , Santoso", {{"Budi , Santoso", "PERSON"}}},  // inside a name it stays
+      {"Budi Santoso .", {{"Budi Santoso", "PERSON"}}},    // a full stop after a word ends the name
+      {"Budi S .", {{"Budi S .", "PERSON"}}},              // after an initial it may be the name's
       {"( ) , ;", {}},
       {"email budi@example.com", {}},  // an address is never inside a name
       {"NIK 3171014505900002", {}},    // nor is an identity number
