@@ -358,6 +358,51 @@ std::optional<PlainNumber> international_number(std::string_view piece) {
   return number;
 }
 
+// A plain number followed by an extension ("0812-3456-7890 ext. 924"): the
+// number as plain_number() reads the piece before " ext", with its units
+// joined by blanks (or one unit), then " ext", an optional ".", blanks, one
+// to six digits, a clean end and no digit, "#" or non-ASCII byte after.
+// The matcher's candidate is then the number with its extension, parsed as
+// the number's digits; when that is turned down it tries, as parts, the
+// text before the "." (the number and "ext", whose three letters the parser
+// reads as keypad digits 398), the number's units (or the number), and
+// the extension's digits. The number and the digits of each part, or
+// nothing.
+struct ExtendedNumber {
+  PlainNumber number;
+  std::vector<std::string> parts;  // digit strings the matcher parses after turning the whole down
+};
+
+std::optional<ExtendedNumber> extended_number(std::string_view piece) {
+  const size_t label = piece.find(" ext");
+  if (label == std::string_view::npos || piece.find(" ext", label + 1) != std::string_view::npos) return std::nullopt;
+  const std::string_view before = piece.substr(0, label);
+  const std::vector<Unit> units = filterable_units(before);
+  std::optional<PlainNumber> number = plain_number(before, units);
+  if (!number || number->end != label || !number->parts_are_units) return std::nullopt;
+  for (size_t k = 1; k < units.size(); ++k) {
+    if (piece[units[k].begin - 1] != ' ') return std::nullopt;  // blank joints only, no dots
+  }
+  size_t i = label + 4;
+  const bool dot = i < piece.size() && piece[i] == '.';
+  i += dot ? 1 : 0;
+  while (i < piece.size() && piece[i] == ' ') ++i;
+  const size_t digits_begin = i;
+  while (i < piece.size() && piece[i] >= '0' && piece[i] <= '9') ++i;
+  if (i == digits_begin || i - digits_begin > 6 || !ends_cleanly(piece, i)) return std::nullopt;
+  for (size_t j = i; j < piece.size(); ++j) {
+    const auto c = static_cast<unsigned char>(piece[j]);
+    if (c >= 0x80 || c == '#' || (c >= '0' && c <= '9')) return std::nullopt;
+  }
+  ExtendedNumber extended{std::move(*number), {}};
+  if (dot) extended.parts.push_back(extended.number.digits + "398");
+  if (units.size() > 1) {
+    for (const Unit& unit : units) extended.parts.push_back(unit.digits);
+  }
+  extended.parts.emplace_back(piece.substr(digits_begin, i - digits_begin));
+  return extended;
+}
+
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
 size_t count_digits(std::string_view text, size_t begin, size_t end) {
   size_t digits = 0;
@@ -477,6 +522,8 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       const std::vector<Unit> units = filterable_units(piece);
       const std::optional<PlainNumber> plain = plain_number(piece, units);
       const std::optional<PlainNumber> international = units.empty() ? international_number(piece) : std::nullopt;
+      const std::optional<ExtendedNumber> extended =
+          units.empty() && !international ? extended_number(piece) : std::nullopt;
       std::set<std::pair<size_t, size_t>> seen;
       bool verified = false;
       if (international) {
@@ -507,6 +554,16 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
               (units.size() == 1 || std::all_of(units.begin(), units.end(), [&](const Unit& unit) {
                  return verifier.lone_candidate(unit.digits) == PhoneNumberVerifier::Verdict::kNone;
                }))) {
+            continue;
+          }
+        }
+        if (extended && verifiers_[r]) {
+          // Turned down whole and in every part: nothing in this region.
+          const PhoneNumberVerifier& verifier = *verifiers_[r];
+          auto none = [&](const std::string& digits) {
+            return verifier.lone_candidate(digits) == PhoneNumberVerifier::Verdict::kNone;
+          };
+          if (none(extended->number.digits) && std::all_of(extended->parts.begin(), extended->parts.end(), none)) {
             continue;
           }
         }

@@ -167,6 +167,10 @@ std::string phone_like(std::mt19937& rng) {
       "021 ####### x##", "## x ## x ## x ##", "08## x #### x ####", "6### #### x ##", "#### X 08##-####-####",
       "## x ####-####", "##     x ####-####", "0812-####-####;08##-####-####", "## ~ ####-####", "##,,####-####",
       "### x ##########",
+      // Extensions after a plain number.
+      "08##-####-#### ext. ###", "021 #### #### ext ##", "(021) ###-#### ext. ####", "08########## ext.##",
+      "6### #### ext. ###", "021-####### ext. ######", "021-####### ext. #######", "0812.####.#### ext. ###",
+      "08## #### #### ext. ##, ", "+62 21 ### #### ext. ###", "### ext. ###", "(0##) ####### ext ###",
       // Order numbers and tags after a "#".
       "#########", "#08##-####-####", "#6### ####", "##-#### #####", "pesanan #########",
       // The regions' calling codes without "+", with and without the national prefix.
@@ -244,6 +248,7 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
       {"HP ", ". "}, {"", ""}, {"nomor ", ", ok"}, {"x ", " x"}, {"hp:", ""}, {"a ", "b"}, {"Rp ", "%"},
       {"(", ")"}, {"no ", "-"}, {"tel  ", "!"}, {"", "#"}, {"ke ", " dan 5"}, {"jam ", ":15"}, {"+", ""},
       {"wa +62 ", " ya"}, {"+62-", "#"}, {"pesanan #", " ok"}, {"#", ""}, {"hp ", " x 12"}, {"Rp ", " x 3 bulan"},
+      {"telp ", " ext. 12"}, {"kantor ", " ext 345 ya"}, {"", " ext.9"}, {"r ", " ext. 1234567"},
   };
   std::mt19937 rng(99);
   size_t verified = 0, found = 0;
