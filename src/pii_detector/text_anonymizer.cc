@@ -80,7 +80,7 @@ anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guar
       std::string value = generator(original);
       for (int n = 2; attempt >= kPlainDraws && n < 1000 && !guard->usable(to_lower(value)); ++n) {
         if (n > 2) value.erase(value.rfind(' '));
-        value += " " + std::to_string(n);
+        value.append(1, ' ').append(std::to_string(n));
       }
       std::string lowered = to_lower(value);
       if (!guard->usable(lowered)) continue;
