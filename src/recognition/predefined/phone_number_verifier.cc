@@ -291,6 +291,15 @@ bool PhoneNumberVerifier::valid_after_calling_code(std::string_view digits) cons
   return valid_in(own_, national);
 }
 
+bool PhoneNumberVerifier::invalid_after_calling_code(std::string_view digits) const {
+  if (!unique_code_ || !digits.starts_with(calling_code_)) return false;
+  const std::string_view national = digits.substr(calling_code_.size());
+  if (national.size() < kMinNationalLength) return true;  // the parser gives up
+  if (national_prefix_ && national_prefix_->prefix_match(national).has_value()) return false;
+  if (national.size() > kMaxNationalLength || national.front() == '0') return false;
+  return !valid_in(own_, national);
+}
+
 bool PhoneNumberVerifier::certainly_invalid(std::string_view digits) const {
   // After an international prefix, the parser reads a calling code unless
   // the next digit is 0 (no calling code starts with one); with two digits

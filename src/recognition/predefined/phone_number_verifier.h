@@ -68,6 +68,11 @@ class PhoneNumberVerifier {
   // number of the region that no national prefix starts. Always false for
   // a calling code shared with other regions.
   bool valid_after_calling_code(std::string_view digits) const;
+  // True when the ASCII digits `digits`, read after a "+", start with this
+  // region's calling code (and no shorter one, and no other region has it)
+  // and parse as no valid number: too short after the code, or, with no
+  // national prefix starting the rest, not valid in the region.
+  bool invalid_after_calling_code(std::string_view digits) const;
 
   // True when parsing the ASCII digits `digits` under this region gives no
   // valid number: no calling code follows an international prefix at their

@@ -358,6 +358,35 @@ std::optional<PlainNumber> international_number(std::string_view piece) {
   return number;
 }
 
+// When the matcher turns an international number down whole, its
+// inner-match rules try parts of it. With no bracket, dot or hyphen beside
+// a blank in it, those are the blank-separated tokens: the first, with the
+// "+", read as an international number, then each of the others read as a
+// national one (hyphen-joined runs stay together). The digits of the first
+// token and of the others, or nothing when the rules may cut elsewhere.
+struct InternationalParts {
+  std::string first;
+  std::vector<std::string> others;
+};
+
+std::optional<InternationalParts> international_parts(std::string_view piece, const PlainNumber& number) {
+  const std::string_view span = piece.substr(number.begin, number.end - number.begin);
+  if (span.find_first_of("().") != std::string_view::npos || span.find(" -") != std::string_view::npos ||
+      span.find("- ") != std::string_view::npos) {
+    return std::nullopt;
+  }
+  InternationalParts parts;
+  std::string* token = &parts.first;
+  for (size_t i = 1; i < span.size(); ++i) {
+    if (span[i] == ' ') {
+      if (span[i - 1] != ' ') token = &parts.others.emplace_back();
+    } else if (span[i] >= '0' && span[i] <= '9') {
+      *token += span[i];
+    }
+  }
+  return parts;
+}
+
 // A plain number followed by an extension ("0812-3456-7890 ext. 924"): the
 // number as plain_number() reads the piece before " ext", with its units
 // joined by blanks (or one unit), then " ext", an optional ".", blanks, one
@@ -524,6 +553,19 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       const std::optional<PlainNumber> international = units.empty() ? international_number(piece) : std::nullopt;
       const std::optional<ExtendedNumber> extended =
           units.empty() && !international ? extended_number(piece) : std::nullopt;
+      // An international number every region's matcher turns down whole,
+      // with the parts it then tries: only the national ones depend on the
+      // region.
+      std::optional<InternationalParts> turned_down;
+      if (international) {
+        auto invalid = [&](const std::string& digits) {
+          return std::any_of(verifiers_.begin(), verifiers_.end(), [&](const auto& verifier) {
+            return verifier && verifier->invalid_after_calling_code(digits);
+          });
+        };
+        turned_down = international_parts(piece, *international);
+        if (turned_down && !(invalid(international->digits) && invalid(turned_down->first))) turned_down.reset();
+      }
       std::set<std::pair<size_t, size_t>> seen;
       bool verified = false;
       if (international) {
@@ -566,6 +608,12 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
           if (none(extended->number.digits) && std::all_of(extended->parts.begin(), extended->parts.end(), none)) {
             continue;
           }
+        }
+        if (turned_down && verifiers_[r] &&
+            std::all_of(turned_down->others.begin(), turned_down->others.end(), [&](const std::string& digits) {
+              return verifiers_[r]->lone_candidate(digits) == PhoneNumberVerifier::Verdict::kNone;
+            })) {
+          continue;
         }
         if (international && seen.count({international->begin, international->end})) break;
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,
