@@ -402,34 +402,67 @@ struct ExtendedNumber {
   std::vector<std::string> parts;  // digit strings the matcher parses after turning the whole down
 };
 
-std::optional<ExtendedNumber> extended_number(std::string_view piece) {
-  const size_t label = piece.find(" ext");
-  if (label == std::string_view::npos || piece.find(" ext", label + 1) != std::string_view::npos) return std::nullopt;
-  const std::string_view before = piece.substr(0, label);
-  const std::vector<Unit> units = filterable_units(before);
-  std::optional<PlainNumber> number = plain_number(before, units);
-  if (!number || number->end != label || !number->parts_are_units) return std::nullopt;
-  for (size_t k = 1; k < units.size(); ++k) {
-    if (piece[units[k].begin - 1] != ' ') return std::nullopt;  // blank joints only, no dots
+// The one " ext" label of a piece, followed by an optional ".", blanks, one
+// to six digits, a clean end and no digit, "#" or non-ASCII byte after:
+// where the label starts, where its digits start and end, and whether the
+// dot is there.
+struct ExtensionLabel {
+  size_t label = 0, digits_begin = 0, end = 0;
+  bool dot = false;
+};
+
+std::optional<ExtensionLabel> extension_label(std::string_view piece) {
+  ExtensionLabel ext;
+  ext.label = piece.find(" ext");
+  if (ext.label == std::string_view::npos || piece.find(" ext", ext.label + 1) != std::string_view::npos) {
+    return std::nullopt;
   }
-  size_t i = label + 4;
-  const bool dot = i < piece.size() && piece[i] == '.';
-  i += dot ? 1 : 0;
+  size_t i = ext.label + 4;
+  ext.dot = i < piece.size() && piece[i] == '.';
+  i += ext.dot ? 1 : 0;
   while (i < piece.size() && piece[i] == ' ') ++i;
-  const size_t digits_begin = i;
+  ext.digits_begin = i;
   while (i < piece.size() && piece[i] >= '0' && piece[i] <= '9') ++i;
-  if (i == digits_begin || i - digits_begin > 6 || !ends_cleanly(piece, i)) return std::nullopt;
+  if (i == ext.digits_begin || i - ext.digits_begin > 6 || !ends_cleanly(piece, i)) return std::nullopt;
   for (size_t j = i; j < piece.size(); ++j) {
     const auto c = static_cast<unsigned char>(piece[j]);
     if (c >= 0x80 || c == '#' || (c >= '0' && c <= '9')) return std::nullopt;
   }
+  ext.end = i;
+  return ext;
+}
+
+std::optional<ExtendedNumber> extended_number(std::string_view piece) {
+  const std::optional<ExtensionLabel> ext = extension_label(piece);
+  if (!ext) return std::nullopt;
+  const std::string_view before = piece.substr(0, ext->label);
+  const std::vector<Unit> units = filterable_units(before);
+  std::optional<PlainNumber> number = plain_number(before, units);
+  if (!number || number->end != ext->label || !number->parts_are_units) return std::nullopt;
+  for (size_t k = 1; k < units.size(); ++k) {
+    if (piece[units[k].begin - 1] != ' ') return std::nullopt;  // blank joints only, no dots
+  }
   ExtendedNumber extended{std::move(*number), {}};
-  if (dot) extended.parts.push_back(extended.number.digits + "398");
+  if (ext->dot) extended.parts.push_back(extended.number.digits + "398");
   if (units.size() > 1) {
     for (const Unit& unit : units) extended.parts.push_back(unit.digits);
   }
-  extended.parts.emplace_back(piece.substr(digits_begin, i - digits_begin));
+  extended.parts.emplace_back(piece.substr(ext->digits_begin, ext->end - ext->digits_begin));
   return extended;
+}
+
+// An international number followed by an extension ("+62 812 3456 7890
+// ext. 924"): the matcher's candidate is the number with its extension,
+// read after the "+" as the number's digits alike in every region, and
+// found whole when they are valid. The span through the extension's digits
+// and the number's digits, or nothing.
+std::optional<PlainNumber> international_with_extension(std::string_view piece) {
+  const std::optional<ExtensionLabel> ext = extension_label(piece);
+  if (!ext) return std::nullopt;
+  std::optional<PlainNumber> number = international_number(piece.substr(0, ext->label));
+  if (!number || number->end != ext->label) return std::nullopt;
+  number->end = ext->end;
+  return number;
 }
 
 // Digits (ASCII or any Unicode decimal digit) in text[begin, end).
@@ -568,6 +601,16 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       }
       std::set<std::pair<size_t, size_t>> seen;
       bool verified = false;
+      if (!international && !extended && units.empty()) {
+        if (const std::optional<PlainNumber> number = international_with_extension(piece)) {
+          for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
+            if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(number->digits)) {
+              cached->second.push_back({number->begin, number->end, supported_regions_[r]});
+              verified = true;
+            }
+          }
+        }
+      }
       if (international) {
         // Every region reads it alike; the region of its calling code names it.
         for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
