@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <limits>
 #include <map>
 #include <random>
@@ -239,6 +240,40 @@ std::string national_digits(const PhoneNumber& number) {
   return digits;
 }
 
+// Digit strings near a region's real numbers: its example numbers of
+// `types` with random digits after their first few, lengthened and
+// shortened, each changed by `vary` (given the string, the trial and the
+// calling code), then `per_length` random strings of each length in
+// [min_length, max_length].
+std::vector<std::string> digit_strings_near(const std::string& region, std::mt19937& rng,
+                                            std::initializer_list<PhoneNumberUtil::PhoneNumberType> types,
+                                            const std::function<void(std::string&, int, const std::string&)>& vary,
+                                            size_t min_length, size_t max_length, int per_length) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  std::vector<std::string> strings;
+  for (const auto type : types) {
+    PhoneNumber example;
+    if (!util.GetExampleNumberForType(region, type, &example)) continue;
+    const std::string digits = national_digits(example);
+    const std::string code = std::to_string(example.country_code());
+    for (int trial = 0; trial < 60; ++trial) {
+      std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
+      const size_t length = digits.size() + rng() % 5 - 2;
+      while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+      vary(d, trial, code);
+      strings.push_back(d);
+    }
+  }
+  for (size_t length = min_length; length <= max_length; ++length) {
+    for (int trial = 0; trial < per_length; ++trial) {
+      std::string d;
+      while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
+      strings.push_back(d);
+    }
+  }
+  return strings;
+}
+
 // Lone numbers in national format, the shape verified without the matcher:
 // each region's example numbers with random digits after their first few,
 // lengthened, shortened and hyphenated anywhere, with and without the
@@ -327,32 +362,18 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
   for (const std::string& region : regions) {
     const auto verifier = PhoneNumberVerifier::for_region(region);
     if (!verifier) continue;
-    std::vector<std::string> strings;
-    for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE,
-                            PhoneNumberUtil::PREMIUM_RATE, PhoneNumberUtil::VOIP}) {
-      PhoneNumber example;
-      if (!util.GetExampleNumberForType(region, type, &example)) continue;
-      const std::string digits = national_digits(example);
-      const std::string code = std::to_string(example.country_code());
-      for (int trial = 0; trial < 60; ++trial) {
-        std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
-        const size_t length = digits.size() + rng() % 5 - 2;
-        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
-        if (trial % 4 == 1 && d.size() > 1) d.erase(0, 1);
-        if (trial % 9 == 2) d = code + d;
-        if (trial % 11 == 3) d = "00" + code + d;
-        if (trial % 13 == 4) d = "00" + d;
-        if (trial % 7 == 5) d = code + "0" + d;
-        strings.push_back(d);
-      }
-    }
-    for (size_t length = 1; length <= 19; ++length) {
-      for (int trial = 0; trial < 10; ++trial) {
-        std::string d;
-        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
-        strings.push_back(d);
-      }
-    }
+    const std::vector<std::string> strings = digit_strings_near(
+        region, rng,
+        {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE,
+         PhoneNumberUtil::PREMIUM_RATE, PhoneNumberUtil::VOIP},
+        [](std::string& d, int trial, const std::string& code) {
+          if (trial % 4 == 1 && d.size() > 1) d.erase(0, 1);
+          if (trial % 9 == 2) d = code + d;
+          if (trial % 11 == 3) d = "00" + code + d;
+          if (trial % 13 == 4) d = "00" + d;
+          if (trial % 7 == 5) d = code + "0" + d;
+        },
+        1, 19, 10);
     for (const std::string& d : strings) {
       PhoneNumber number;
       const bool is_valid =
@@ -375,7 +396,6 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
 // lengthened and shortened, with the national prefix, without it, or
 // with the calling code before it, and random digit strings.
 TEST(PhoneRecognizer, LoneCandidateVerdictIsTheMatchersOwn) {
-  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
   std::vector<std::string> regions = PhoneRecognizer::DEFAULT_REGIONS();
   for (const char* r : {"DE", "JP", "NL", "FR", "RU", "KZ", "BR", "AR", "GG", "CA", "CX", "IT", "KR", "TH", "PH"}) {
     regions.push_back(r);
@@ -385,29 +405,13 @@ TEST(PhoneRecognizer, LoneCandidateVerdictIsTheMatchersOwn) {
   for (const std::string& region : regions) {
     const auto verifier = PhoneNumberVerifier::for_region(region);
     if (!verifier) continue;
-    std::vector<std::string> strings;
-    for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE,
-                            PhoneNumberUtil::VOIP}) {
-      PhoneNumber example;
-      if (!util.GetExampleNumberForType(region, type, &example)) continue;
-      const std::string digits = national_digits(example);
-      const std::string code = std::to_string(example.country_code());
-      for (int trial = 0; trial < 60; ++trial) {
-        std::string d = digits.substr(0, std::min<size_t>(digits.size(), 2 + rng() % 3));
-        const size_t length = digits.size() + rng() % 5 - 2;
-        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
-        if (trial % 3 == 1 && d.size() > 1) d.erase(0, 1);
-        if (trial % 5 == 2) d = code + (d.size() > 1 && d[0] == '0' && trial % 2 == 0 ? d.substr(1) : d);
-        strings.push_back(d);
-      }
-    }
-    for (size_t length = 4; length <= 17; ++length) {
-      for (int trial = 0; trial < 5; ++trial) {
-        std::string d;
-        while (d.size() < length) d += static_cast<char>('0' + rng() % 10);
-        strings.push_back(d);
-      }
-    }
+    const std::vector<std::string> strings = digit_strings_near(
+        region, rng, {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE, PhoneNumberUtil::TOLL_FREE, PhoneNumberUtil::VOIP},
+        [](std::string& d, int trial, const std::string& code) {
+          if (trial % 3 == 1 && d.size() > 1) d.erase(0, 1);
+          if (trial % 5 == 2) d = code + (d.size() > 1 && d[0] == '0' && trial % 2 == 0 ? d.substr(1) : d);
+        },
+        4, 17, 5);
     for (const std::string& d : strings) {
       std::string_view named;
       const auto verdict = verifier->lone_candidate(d, &named);
