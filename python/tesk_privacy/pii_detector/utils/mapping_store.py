@@ -6,14 +6,16 @@ that anonymize with it::
     anonymizer = TextAnonymizer(analyzer, deanonymizer_mapping=DeanonymizerMapping(store.load()))
     ... anonymize, then record the entries it added:
     if not store.commit(added):
-        ...  # another writer came first: load() again and redo the work
+        ...  # another writer came first: refresh() (or load() again) and redo the work
 
 A file store holds an exclusive lock on ``FILE.lock`` from ``load()`` until
 the store object is released, re-reads the file under it, and replaces it
 atomically; with ``encryption_key`` (32 bytes, see :func:`parse_mapping_key`)
 the file is encrypted with AES-256-GCM. A Redis store appends entries to a
-log on the server with one script that refuses entries computed from a stale
-view, so no placeholder is ever given to two originals. Failures raise
+log on the server with one script that refuses them when another writer
+took one of their placeholders or recorded one of their originals first, so
+no placeholder is ever given to two originals nor an original two
+placeholders. Failures raise
 :class:`MappingStoreError` and leave the store in its last good state.
 """
 
