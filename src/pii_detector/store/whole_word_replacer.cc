@@ -76,26 +76,33 @@ std::vector<char32_t> WholeWordReplacer::fold(std::string_view needle) {
   return folded;
 }
 
-int WholeWordReplacer::find(std::string_view needle, std::string_view replacement) const {
-  if (needle.empty()) return -1;
-  const std::vector<char32_t> folded = fold(needle);
+int WholeWordReplacer::path(const std::vector<char32_t>& folded) {
   int node = 0;
-  for (size_t k = 0; k < folded.size() && k < kTrieDepth && node >= 0; ++k) node = child(node, folded[k]);
-  if (node < 0) return -1;
-  const bool is_long = folded.size() > kTrieDepth;
-  for (int id = is_long ? nodes_[node].long_needles : nodes_[node].needles; id >= 0; id = next_needle_[id]) {
-    if (replacements_[id] == replacement && (!is_long || long_needles_.at(id).folded == folded)) return id;
-  }
-  return -1;
+  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) node = add_child(node, folded[k]);
+  return node;
 }
 
 int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
   if (needle.empty()) return -1;
+  std::vector<char32_t> folded = fold(needle);
+  const int node = path(folded);
+  return attach(node, std::move(folded), std::move(replacement));
+}
+
+std::pair<int, bool> WholeWordReplacer::insert(std::string_view needle, std::string_view replacement) {
+  if (needle.empty()) return {-1, false};
+  std::vector<char32_t> folded = fold(needle);
+  const int node = path(folded);  // a pair added before has its path already
+  const bool is_long = folded.size() > kTrieDepth;
+  for (int id = is_long ? nodes_[node].long_needles : nodes_[node].needles; id >= 0; id = next_needle_[id]) {
+    if (replacements_[id] == replacement && (!is_long || long_needles_.at(id).folded == folded)) return {id, false};
+  }
+  return {attach(node, std::move(folded), std::string(replacement)), true};
+}
+
+int WholeWordReplacer::attach(int node, std::vector<char32_t> folded, std::string replacement) {
   const int id = static_cast<int>(replacements_.size());
   replacements_.push_back(std::move(replacement));
-  std::vector<char32_t> folded = fold(needle);
-  int node = 0;
-  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) node = add_child(node, folded[k]);
   const bool is_long = folded.size() > kTrieDepth;
   int& head = is_long ? nodes_[node].long_needles : nodes_[node].needles;
   next_needle_.push_back(head);
@@ -211,12 +218,12 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
 void RankedReplacer::add(std::string_view needle, std::string_view replacement, uint64_t type, uint64_t index) {
   if (needle.empty()) return;
   const WholeWordReplacer::Priority rank = {UINT64_MAX - utf8_length(needle), type, index};
-  if (const int known = replacer_.find(needle, replacement); known >= 0) {
-    priority_[known] = std::min(priority_[known], rank);
-    return;
+  const auto [id, added] = replacer_.insert(needle, replacement);
+  if (added) {
+    priority_.push_back(rank);
+  } else {
+    priority_[id] = std::min(priority_[id], rank);
   }
-  replacer_.add(needle, std::string(replacement));
-  priority_.push_back(rank);
 }
 
 void RankedReplacer::clear() {

@@ -39,9 +39,10 @@ class WholeWordReplacer {
   // Adds a needle after those already present and returns its id (ids count
   // up from 0), or -1 for an empty needle.
   int add(std::string_view needle, std::string replacement);
-  // The id of a needle added before with this replacement and the same
-  // spelling up to letter case (the two would match alike), or -1.
-  int find(std::string_view needle, std::string_view replacement) const;
+  // add(), unless a needle of the same spelling up to letter case (the two
+  // would match alike) was added before with this replacement: then its id,
+  // and false.
+  std::pair<int, bool> insert(std::string_view needle, std::string_view replacement);
   size_t size() const { return replacements_.size(); }
 
   // Needles in id order of priority.
@@ -72,6 +73,10 @@ class WholeWordReplacer {
     std::vector<size_t> border;  // Knuth-Morris-Pratt failure function
   };
   static std::vector<char32_t> fold(std::string_view needle);
+  // The trie node of a folded needle's first kTrieDepth code points, made as needed.
+  int path(const std::vector<char32_t>& folded);
+  // Records a needle whose path ends at `node`; returns its id.
+  int attach(int node, std::vector<char32_t> folded, std::string replacement);
   int child(int node, char32_t c) const;
   int add_child(int node, char32_t c);
   static uint64_t edge_key(int node, char32_t c) { return (static_cast<uint64_t>(node) << 21) | c; }
