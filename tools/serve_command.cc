@@ -338,11 +338,11 @@ class Service {
       throw HttpError(422, "tolerant must be true or false");
     }
     std::shared_ptr<Sessions::Session> session = session_for(req.get_param_value("session_id"));
-    std::unique_ptr<pii_detector::StreamingDeanonymizer> restorer;
+    std::shared_ptr<pii_detector::StreamingDeanonymizer> restorer;
     {
       std::lock_guard<std::mutex> hold(session->mutex);
       if (session->sharing) session->sharing->refresh();
-      restorer = std::make_unique<pii_detector::StreamingDeanonymizer>(session->anonymizer->store(),
+      restorer = std::make_shared<pii_detector::StreamingDeanonymizer>(session->anonymizer->store(),
                                                                        tolerant == "true");
     }
     // The answer starts at once and the body is read while it is written:
@@ -353,8 +353,7 @@ class Service {
     // incomplete response.
     res.set_chunked_content_provider(
         "text/plain; charset=utf-8",
-        [restorer = std::shared_ptr<pii_detector::StreamingDeanonymizer>(std::move(restorer)), reader,
-         limit = o_.max_body](size_t, httplib::DataSink& sink) {
+        [restorer, reader, limit = o_.max_body](size_t, httplib::DataSink& sink) {
           size_t received = 0;
           auto emit = [&](const std::string& piece) { return piece.empty() || sink.write(piece.data(), piece.size()); };
           try {

@@ -217,6 +217,18 @@ std::unordered_set<std::string> read_word_list(const fs::path& file) {
   return words;
 }
 
+// The byte ranges of the corpus tokens a sentence's text joins by single
+// spaces.
+std::vector<std::pair<size_t, size_t>> corpus_tokens(const std::string& text) {
+  std::vector<std::pair<size_t, size_t>> tokens;
+  for (size_t at = 0; at <= text.size();) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    tokens.emplace_back(at, end);
+    at = end + 1;
+  }
+  return tokens;
+}
+
 bool starts_upper(std::string_view w) {
   return !w.empty() && ((w[0] >= 'A' && w[0] <= 'Z') || static_cast<unsigned char>(w[0]) >= 0xC0);
 }
@@ -246,13 +258,7 @@ std::vector<ner::AnnotatedText> named_mentions(std::vector<ner::AnnotatedText> t
       "col", "lt", "sgt", "director", "ceo", "chairman", "coach", "officer", "detective", "agent", "uncle", "aunt"};
   std::vector<ner::AnnotatedText> out;
   for (ner::AnnotatedText& a : texts) {
-    // The text is the corpus tokens joined by single spaces.
-    std::vector<std::pair<size_t, size_t>> tokens;
-    for (size_t at = 0; at <= a.text.size();) {
-      const size_t end = std::min(a.text.find(' ', at), a.text.size());
-      tokens.emplace_back(at, end);
-      at = end + 1;
-    }
+    const std::vector<std::pair<size_t, size_t>> tokens = corpus_tokens(a.text);
     auto word = [&](size_t k) { return std::string_view(a.text).substr(tokens[k].first, tokens[k].second - tokens[k].first); };
     bool doubtful = false;
     std::vector<ner::EntitySpan> kept;
@@ -358,12 +364,7 @@ class ListedOrganizations {
   // Adds the organisations found in the unlabelled tokens of `a`, whose
   // text is its corpus tokens joined by single spaces.
   void label(ner::AnnotatedText& a) const {
-    std::vector<std::pair<size_t, size_t>> tokens;
-    for (size_t at = 0; at <= a.text.size();) {
-      const size_t end = std::min(a.text.find(' ', at), a.text.size());
-      tokens.emplace_back(at, end);
-      at = end + 1;
-    }
+    const std::vector<std::pair<size_t, size_t>> tokens = corpus_tokens(a.text);
     auto labelled = [&](size_t k) {
       return std::any_of(a.entities.begin(), a.entities.end(), [&](const ner::EntitySpan& e) {
         return tokens[k].first < e.end && e.begin < tokens[k].second;

@@ -19,9 +19,13 @@ namespace {
 
 constexpr uint64_t kNoEdge = UINT64_MAX;
 
-size_t edge_slot(uint64_t key, size_t mask) {
-  key *= 0x9E3779B97F4A7C15ULL;  // Fibonacci hashing spreads (node, code point) pairs
-  return static_cast<size_t>(key >> 32) & mask;
+// The slot holding `key` in an open-addressing table of `keys` (a power of
+// two long, never full), or the free slot where it would go.
+size_t edge_slot(const std::vector<uint64_t>& keys, uint64_t key) {
+  const size_t mask = keys.size() - 1;
+  size_t slot = static_cast<size_t>((key * 0x9E3779B97F4A7C15ULL) >> 32) & mask;  // Fibonacci hashing
+  while (keys[slot] != key && keys[slot] != kNoEdge) slot = (slot + 1) & mask;
+  return slot;
 }
 
 }  // namespace
@@ -34,36 +38,29 @@ WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, st
 }
 
 int WholeWordReplacer::child(int node, char32_t c) const {
-  const uint64_t key = edge_key(node, c);
-  const size_t mask = edge_keys_.size() - 1;
-  for (size_t slot = edge_slot(key, mask);; slot = (slot + 1) & mask) {
-    if (edge_keys_[slot] == key) return edge_children_[slot];
-    if (edge_keys_[slot] == kNoEdge) return -1;
-  }
+  const size_t slot = edge_slot(edge_keys_, edge_key(node, c));
+  return edge_keys_[slot] == kNoEdge ? -1 : edge_children_[slot];
 }
 
 int WholeWordReplacer::add_child(int node, char32_t c) {
-  if (const int known = child(node, c); known >= 0) return known;
+  const uint64_t key = edge_key(node, c);
+  size_t slot = edge_slot(edge_keys_, key);
+  if (edge_keys_[slot] == key) return edge_children_[slot];
   if ((edges_ + 1) * 4 > edge_keys_.size() * 3) {  // keep the table at most three quarters full
     std::vector<uint64_t> keys(edge_keys_.size() * 2, kNoEdge);
     std::vector<int> children(keys.size(), -1);
-    const size_t mask = keys.size() - 1;
     for (size_t i = 0; i < edge_keys_.size(); ++i) {
       if (edge_keys_[i] == kNoEdge) continue;
-      size_t slot = edge_slot(edge_keys_[i], mask);
-      while (keys[slot] != kNoEdge) slot = (slot + 1) & mask;
-      keys[slot] = edge_keys_[i];
-      children[slot] = edge_children_[i];
+      const size_t to = edge_slot(keys, edge_keys_[i]);
+      keys[to] = edge_keys_[i];
+      children[to] = edge_children_[i];
     }
     edge_keys_ = std::move(keys);
     edge_children_ = std::move(children);
+    slot = edge_slot(edge_keys_, key);
   }
   const int created = static_cast<int>(nodes_.size());
   nodes_.emplace_back();
-  const uint64_t key = edge_key(node, c);
-  const size_t mask = edge_keys_.size() - 1;
-  size_t slot = edge_slot(key, mask);
-  while (edge_keys_[slot] != kNoEdge) slot = (slot + 1) & mask;
   edge_keys_[slot] = key;
   edge_children_[slot] = created;
   ++edges_;
