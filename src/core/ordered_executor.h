@@ -60,7 +60,7 @@ class OrderedExecutor {
       std::lock_guard<std::mutex> hold(mutex_);
       stopping_ = true;
     }
-    changed_.notify_all();
+    wake_everyone();
     for (std::thread& t : workers_) t.join();
   }
   OrderedExecutor(const OrderedExecutor&) = delete;
@@ -74,21 +74,33 @@ class OrderedExecutor {
     }
     auto slot = std::make_shared<Slot>();
     slot->in = std::move(item);
-    {
-      std::unique_lock<std::mutex> hold(mutex_);
-      changed_.wait(hold, [this] { return error_ || window_.size() < max_in_flight_; });
-      if (error_) std::rethrow_exception(error_);
-      window_.push_back(slot);
-      pending_.push_back(slot);
+    std::unique_lock<std::mutex> hold(mutex_);
+    if (!error_ && window_.size() >= max_in_flight_) {
+      ++caller_waiting_;
+      for_caller_.wait(hold, [this] { return error_ || window_.size() < max_in_flight_; });
+      --caller_waiting_;
     }
-    changed_.notify_all();
+    if (error_) std::rethrow_exception(error_);
+    window_.push_back(slot);
+    pending_.push_back(slot);
+    // A worker that waits takes it; with every worker busy, the consumer
+    // does, if it waits for a result that is not ready.
+    if (idle_workers_ > 0) {
+      hold.unlock();
+      for_work_.notify_one();
+    } else if (consumer_waiting_) {
+      hold.unlock();
+      for_consumer_.notify_one();
+    }
   }
 
   // Waits until every submitted item was consumed.
   void finish() {
     if (workers_.empty()) return;
     std::unique_lock<std::mutex> hold(mutex_);
-    changed_.wait(hold, [this] { return error_ || window_.empty(); });
+    ++caller_waiting_;
+    for_caller_.wait(hold, [this] { return error_ || window_.empty(); });
+    --caller_waiting_;
     if (error_) std::rethrow_exception(error_);
   }
 
@@ -100,12 +112,20 @@ class OrderedExecutor {
     bool done = false;
   };
 
+  void wake_everyone() {
+    for_caller_.notify_all();
+    for_work_.notify_all();
+    for_consumer_.notify_all();
+  }
+
   void run_worker() {
     for (;;) {
       std::shared_ptr<Slot> slot;
       {
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [this] { return stopping_ || !pending_.empty(); });
+        ++idle_workers_;
+        for_work_.wait(hold, [this] { return stopping_ || !pending_.empty(); });
+        --idle_workers_;
         if (stopping_) return;
         slot = pending_.front();
         pending_.pop_front();
@@ -120,11 +140,15 @@ class OrderedExecutor {
     } catch (...) {
       slot.error = std::current_exception();
     }
+    bool wake = false;
     {
       std::lock_guard<std::mutex> hold(mutex_);
       slot.done = true;
+      wake = consumer_waiting_ && !window_.empty() && window_.front().get() == &slot;
     }
-    changed_.notify_all();
+    // Only the result the consumer waits for is worth a wake-up: the others
+    // are consumed after it without one.
+    if (wake) for_consumer_.notify_one();
   }
 
   void run_consumer() {
@@ -132,9 +156,14 @@ class OrderedExecutor {
       std::shared_ptr<Slot> head;
       {
         std::unique_lock<std::mutex> hold(mutex_);
-        changed_.wait(hold, [this] {
+        auto ready = [this] {
           return stopping_ || (!error_ && !window_.empty() && (window_.front()->done || !pending_.empty()));
-        });
+        };
+        if (!ready()) {
+          consumer_waiting_ = true;
+          for_consumer_.wait(hold, ready);
+          consumer_waiting_ = false;
+        }
         if (stopping_) return;
         if (!window_.front()->done) {
           std::shared_ptr<Slot> slot = pending_.front();
@@ -153,6 +182,7 @@ class OrderedExecutor {
           error = std::current_exception();
         }
       }
+      bool wake = false;
       {
         std::lock_guard<std::mutex> hold(mutex_);
         window_.pop_front();
@@ -161,8 +191,15 @@ class OrderedExecutor {
           window_.clear();
           pending_.clear();
         }
+        // A caller waiting for room is woken once half the window is free,
+        // not for every item: it then submits several in a row.
+        wake = caller_waiting_ > 0 && (error || window_.size() <= max_in_flight_ / 2);
       }
-      changed_.notify_all();
+      if (error) {
+        wake_everyone();
+      } else if (wake) {
+        for_caller_.notify_all();
+      }
     }
   }
 
@@ -171,7 +208,11 @@ class OrderedExecutor {
   size_t max_in_flight_;
   std::vector<std::thread> workers_;  // the work-only threads, then the consumer
   std::mutex mutex_;
-  std::condition_variable changed_;
+  // Each kind of thread waits on its own condition, and is woken only when
+  // what it waits for came true: a wake-up costs more than a short item.
+  std::condition_variable for_caller_, for_work_, for_consumer_;
+  size_t caller_waiting_ = 0, idle_workers_ = 0;
+  bool consumer_waiting_ = false;
   std::deque<std::shared_ptr<Slot>> window_;   // submitted, not consumed, in order
   std::deque<std::shared_ptr<Slot>> pending_;  // submitted, not started
   std::exception_ptr error_;

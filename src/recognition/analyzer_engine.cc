@@ -160,14 +160,22 @@ std::vector<RecognizerResult> AnalyzerEngine::analyze(const Utf8Text& text, cons
                                 options.allow_list_match + "'");
   }
   const std::vector<std::string> entities = options.entities.value_or(std::vector<std::string>{});
-  auto recognizers = registry_->get_recognizers(language, entities);
-  for (const auto& r : options.ad_hoc_recognizers) {
-    if (!r || r->supported_language() != language) continue;
-    if (entities.empty() || std::any_of(entities.begin(), entities.end(),
-                                        [&](const std::string& e) { return r->supports_entity(e); })) {
-      recognizers.push_back(r);
+  // The registry's own list serves when nothing is filtered or added; a
+  // copy per call would cost two atomic operations per recognizer, on
+  // counts every thread analyzing with this engine shares.
+  std::vector<std::shared_ptr<EntityRecognizer>> selected;
+  const bool filtered = !entities.empty() || !options.ad_hoc_recognizers.empty();
+  if (filtered) {
+    selected = registry_->get_recognizers(language, entities);
+    for (const auto& r : options.ad_hoc_recognizers) {
+      if (!r || r->supported_language() != language) continue;
+      if (entities.empty() || std::any_of(entities.begin(), entities.end(),
+                                          [&](const std::string& e) { return r->supports_entity(e); })) {
+        selected.push_back(r);
+      }
     }
   }
+  const auto& recognizers = filtered ? selected : registry_->recognizers_for(language);
   std::optional<NlpArtifacts> own_artifacts;
   if (!options.nlp_artifacts) own_artifacts = nlp_engine_->process_text(text, language);
   const NlpArtifacts& artifacts = options.nlp_artifacts ? *options.nlp_artifacts : *own_artifacts;

@@ -29,6 +29,7 @@ RecognizerRegistry::RecognizerRegistry(std::vector<std::shared_ptr<EntityRecogni
 
 void RecognizerRegistry::add_recognizer(std::shared_ptr<EntityRecognizer> recognizer) {
   if (!recognizer) throw std::invalid_argument("cannot add a null recognizer");
+  by_language_[recognizer->supported_language()].push_back(recognizer);
   recognizers_.push_back(std::move(recognizer));
 }
 
@@ -60,11 +61,14 @@ void RecognizerRegistry::load_predefined_recognizers(std::optional<std::vector<s
 size_t RecognizerRegistry::remove_recognizer(const std::string& name) {
   size_t before = recognizers_.size();
   std::erase_if(recognizers_, [&](const auto& r) { return r->name() == name; });
+  for (auto& [language, selected] : by_language_) {
+    std::erase_if(selected, [&](const auto& r) { return r->name() == name; });
+  }
   return before - recognizers_.size();
 }
 
-std::vector<std::shared_ptr<EntityRecognizer>> RecognizerRegistry::get_recognizers(
-    const std::string& language, const std::vector<std::string>& entities) const {
+const std::vector<std::shared_ptr<EntityRecognizer>>& RecognizerRegistry::recognizers_for(
+    const std::string& language) const {
   if (std::find(supported_languages.begin(), supported_languages.end(), language) ==
       supported_languages.end()) {
     std::string known;
@@ -72,9 +76,15 @@ std::vector<std::shared_ptr<EntityRecognizer>> RecognizerRegistry::get_recognize
     throw std::invalid_argument("language '" + language +
                                 "' is not supported; supported languages: " + known);
   }
+  static const std::vector<std::shared_ptr<EntityRecognizer>> none;
+  const auto found = by_language_.find(language);
+  return found == by_language_.end() ? none : found->second;
+}
+
+std::vector<std::shared_ptr<EntityRecognizer>> RecognizerRegistry::get_recognizers(
+    const std::string& language, const std::vector<std::string>& entities) const {
   std::vector<std::shared_ptr<EntityRecognizer>> selected;
-  for (const auto& r : recognizers_) {
-    if (r->supported_language() != language) continue;
+  for (const auto& r : recognizers_for(language)) {
     bool wanted = entities.empty() ||
                   std::any_of(entities.begin(), entities.end(),
                               [&](const std::string& e) { return r->supports_entity(e); });

@@ -65,6 +65,14 @@ TEST(AnalyzerEngine, RunsOnlyTheLanguagesRecognizers) {
   EXPECT_EQ(engine.analyze("kode 01234567", "id").size(), 2u);  // EMP and LONG
   EXPECT_EQ(engine.analyze("kode 01234567", "en").size(), 1u);
   EXPECT_THROW(engine.analyze("x", "fr"), std::invalid_argument);
+  // What is added or removed later is what the engine runs next.
+  f.registry->add_recognizer(digits("PIN", R"(\b\d{4}\b)", 0.4, "en"));
+  EXPECT_EQ(engine.analyze("kode 01234567 pin 1234", "en").size(), 2u);
+  EXPECT_EQ(f.registry->remove_recognizer(f.registry->get_recognizers("en", {"EMP"}).at(0)->name()), 2u);
+  EXPECT_EQ(engine.analyze("kode 01234567", "id").size(), 1u);  // LONG
+  EXPECT_EQ(engine.analyze("kode 01234567 pin 1234", "en").size(), 1u);
+  EXPECT_EQ(f.registry->recognizers_for("id").size(), 2u);
+  EXPECT_EQ(f.registry->get_recognizers("id").size(), 2u);
 }
 
 TEST(AnalyzerEngine, EnhancerThresholdAndEntities) {

@@ -101,13 +101,13 @@ MappingDataType entries_beyond(const MappingDataType& mapping, const EntryCounts
   MappingDataType added;
   for (const auto& [type, inner] : mapping) {
     const auto known = counts.find(type);
-    size_t skip = known == counts.end() ? 0 : known->second;
-    for (const auto& [key, value] : inner) {
-      if (skip > 0) {
-        --skip;
-        continue;
-      }
-      added[type][key] = value;
+    const size_t skip = std::min(known == counts.end() ? 0 : known->second, inner.size());
+    if (skip == inner.size()) continue;
+    // Entries are kept in the order they were added: the new ones are the
+    // tail, reached without walking the ones before.
+    EntityMapping& into = added[type];
+    for (auto it = inner.begin() + static_cast<std::ptrdiff_t>(skip); it != inner.end(); ++it) {
+      into[it->first] = it->second;
     }
   }
   return added;
