@@ -260,3 +260,29 @@ def test_writers_at_once_reserve_numbers_and_one_writer_numbers_without_gaps(red
     out = [halves[n % 2][n // 2] for n in range(len(docs))]
     reader = SharedMapping(TextAnonymizer(analyzer), open_mapping_store(url))
     assert [reader.deanonymize(text) for text in out] == docs
+
+
+def test_redis_commits_of_thousands_take_all_or_nothing(redis_server):
+    """A commit is checked and written in chunks: a clash in a late chunk
+    still refuses the whole commit, and a large one arrives whole and in
+    order, readable by a store opened later."""
+    from tesk_privacy.pii_detector.utils.mapping_store import open_mapping_store
+
+    _, port = redis_server
+    url = f"redis://127.0.0.1:{port}/chunks"
+    first = open_mapping_store(url)
+    assert first.load() == {}
+    assert first.commit({"PERSON": {"<PERSON_2600>": "Orang 2600"}})
+    people = {f"<PERSON_{n}>": f"Orang {n}" for n in range(1, 2601)}
+    second = open_mapping_store(url)
+    second.load()
+    assert not second.commit({"PERSON": people})  # the clash is the 2,600th entry
+    assert open_mapping_store(url).load() == {"PERSON": {"<PERSON_2600>": "Orang 2600"}}
+    del people["<PERSON_2600>"]
+    people["<PERSON_2601>"] = 'Orang "2601" \\ é'
+    assert second.commit({"PERSON": people, "EMAIL_ADDRESS": {"<EMAIL_ADDRESS_1>": "a@b.id"}})
+    loaded = open_mapping_store(url).load()
+    assert list(loaded["PERSON"].items()) == [("<PERSON_2600>", "Orang 2600")] + list(people.items())
+    assert loaded["EMAIL_ADDRESS"] == {"<EMAIL_ADDRESS_1>": "a@b.id"}
+    # A clash on the original alone refuses too.
+    assert not first.commit({"PERSON": {"<PERSON_9000>": "Orang 17"}})

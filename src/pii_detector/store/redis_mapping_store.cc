@@ -16,6 +16,8 @@
 #include <hiredis/hiredis.h>
 #include <sys/time.h>
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -73,21 +75,50 @@ end
 local rest = 3 + 3 * tonumber(ARGV[2])
 )lua";
 
-// Then (type, placeholder, original) for each entry. Answers the log's new
-// length, or -1 when another writer took a placeholder or an original first.
+// Then how many types follow with the highest number the entries give each,
+// those (type, number) pairs, and (placeholder, original, type NUL original,
+// log line) for each entry, the log line being the entry as JSON: the
+// client spells out every string the script stores, so the script builds
+// none. Answers the log's new length, or -1 when another writer took a
+// placeholder or an original first. Entries are checked and written a
+// thousand at a time, with one call per key and chunk: a call from the
+// script costs about as much as the work it does.
 constexpr const char* kCommitScript = R"lua(
-for i = rest, #ARGV, 3 do
-  if redis.call('HEXISTS', KEYS[2], ARGV[i + 1]) == 1 or
-     redis.call('HEXISTS', KEYS[3], ARGV[i] .. '\0' .. ARGV[i + 2]) == 1 then
-    return -1
+local types = tonumber(ARGV[rest])
+local from = rest + 1 + 2 * types
+local function chunks(each)
+  for c = from, #ARGV, 4000 do
+    local r = each(c, math.min(#ARGV, c + 3999))
+    if r then return r end
   end
 end
+local clash = chunks(function(c, last)
+  local placeholders, originals = {}, {}
+  for i = c, last, 4 do
+    placeholders[#placeholders + 1] = ARGV[i]
+    originals[#originals + 1] = ARGV[i + 2]
+  end
+  for _, v in ipairs(redis.call('HMGET', KEYS[2], unpack(placeholders))) do if v then return -1 end end
+  for _, v in ipairs(redis.call('HMGET', KEYS[3], unpack(originals))) do if v then return -1 end end
+end)
+if clash then return clash end
 give_back()
-for i = rest, #ARGV, 3 do
-  redis.call('HSET', KEYS[2], ARGV[i + 1], ARGV[i + 2])
-  redis.call('HSET', KEYS[3], ARGV[i] .. '\0' .. ARGV[i + 2], ARGV[i + 1])
-  redis.call('RPUSH', KEYS[1], cjson.encode({ARGV[i], ARGV[i + 1], ARGV[i + 2]}))
-  bump(ARGV[i], ARGV[i + 1])
+chunks(function(c, last)
+  local keys, originals, lines = {}, {}, {}
+  for i = c, last, 4 do
+    keys[#keys + 1] = ARGV[i]
+    keys[#keys + 1] = ARGV[i + 1]
+    originals[#originals + 1] = ARGV[i + 2]
+    originals[#originals + 1] = ARGV[i]
+    lines[#lines + 1] = ARGV[i + 3]
+  end
+  redis.call('HSET', KEYS[2], unpack(keys))
+  redis.call('HSET', KEYS[3], unpack(originals))
+  redis.call('RPUSH', KEYS[1], unpack(lines))
+end)
+for i = rest + 1, from - 1, 2 do
+  local n = tonumber(ARGV[i + 1])
+  if n > (highest[ARGV[i]] or 0) then highest[ARGV[i]] = n end
 end
 store_highest()
 len = redis.call('LLEN', KEYS[1])
@@ -111,6 +142,20 @@ return first
 )lua";
 
 using Reply = std::unique_ptr<redisReply, decltype(&freeReplyObject)>;
+
+// N of a placeholder "<TYPE_N>", as the script's bump() reads it; 0 for
+// any other key.
+long long placeholder_number(const std::string& type, const std::string& key) {
+  if (key.size() < type.size() + 4 || key.compare(0, type.size() + 2, "<" + type + "_") != 0 || key.back() != '>') {
+    return 0;
+  }
+  const std::string_view digits(key.data() + type.size() + 2, key.size() - type.size() - 3);
+  if (digits.size() > 18 || digits.front() == '0' ||
+      digits.find_first_not_of("0123456789") != std::string_view::npos) {
+    return 0;
+  }
+  return std::stoll(std::string(digits));
+}
 
 struct Location {
   std::string host, unix_path, password, name;
@@ -207,14 +252,27 @@ class RedisMappingStore : public MappingStore {
 
   bool commit(const MappingDataType& added) override {
     std::vector<std::string> args = script_call(kCommitScript);
-    size_t count = 0;
+    std::vector<std::string> entries;
+    size_t count = 0, types = 0;
     for (const auto& [type, inner] : added) {
+      long long highest = 0;
       for (const auto& [key, value] : inner) {
-        args.insert(args.end(), {type, key, value});
+        highest = std::max(highest, placeholder_number(type, key));
+        std::string original_key = type;
+        original_key.push_back('\0');
+        original_key += value;
+        entries.insert(entries.end(),
+                       {key, value, std::move(original_key), nlohmann::json::array({type, key, value}).dump()});
         ++count;
+      }
+      if (highest > 0) {
+        args.insert(args.end(), {type, std::to_string(highest)});
+        ++types;
       }
     }
     if (count == 0) return true;
+    args.insert(args.end() - static_cast<std::ptrdiff_t>(2 * types), std::to_string(types));
+    std::move(entries.begin(), entries.end(), std::back_inserter(args));
     Reply reply = command(args);
     if (reply->type != REDIS_REPLY_INTEGER) fail("unexpected answer to the commit script");
     if (reply->integer < 0) return false;
