@@ -339,14 +339,15 @@ std::vector<Replacement> apply_operators(const Utf8Text& text, std::vector<Candi
 }  // namespace
 
 std::vector<Replacement> AnonymizerEngine::replace_settled(const Utf8Text& text,
-                                                           const std::vector<RecognizerResult>& settled,
+                                                           std::vector<RecognizerResult> settled,
                                                            const std::optional<OperatorMap>& operators) const {
   check_inputs(text, settled, operators);
   std::vector<Candidate> items;
   items.reserve(settled.size());
   for (size_t i = 0; i < settled.size(); ++i) {
-    if (settled[i].start < settled[i].end) items.push_back({settled[i], i});
+    if (settled[i].start < settled[i].end) items.push_back({std::move(settled[i]), i});
   }
+  std::vector<RecognizerResult>().swap(settled);
   return apply_operators(text, std::move(items), operators);
 }
 

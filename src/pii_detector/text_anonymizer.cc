@@ -220,11 +220,11 @@ std::string TextAnonymizer::anonymize(const std::string& input, Detection detect
     auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
     std::vector<recognition::RecognizerResult>().swap(detection.results);
     settled = anonymizer_->_merge_entities_with_whitespace_between(text, settled);
-    replacements = anonymizer_->replace_settled(text, settled, operators_);
+    // Writing the text needs the spans, not how they were found: dropping the
+    // explanations frees most of what the replacements would hold.
+    for (recognition::RecognizerResult& r : settled) r.analysis_explanation = std::nullopt;
+    replacements = anonymizer_->replace_settled(text, std::move(settled), operators_);
   }
-  // Writing the text needs the spans, not how they were found: dropping the
-  // explanations frees most of what the replacements hold.
-  for (anonymization::Replacement& r : replacements) r.span.analysis_explanation = std::nullopt;
   std::unordered_set<std::string> in_text;
   for (const LiteralPlaceholder& literal : literals) in_text.emplace(literal.text);
   const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};

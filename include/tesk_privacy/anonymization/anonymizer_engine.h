@@ -48,7 +48,8 @@ class AnonymizerEngine {
   // (and possibly merged by _merge_entities_with_whitespace_between):
   // overlaps between entity types are trimmed and every span gets its
   // operator's value. In order of position; same exceptions as anonymize().
-  std::vector<Replacement> replace_settled(const Utf8Text& text, const std::vector<RecognizerResult>& settled,
+  // The results are taken by value: a caller done with them moves them in.
+  std::vector<Replacement> replace_settled(const Utf8Text& text, std::vector<RecognizerResult> settled,
                                            const std::optional<OperatorMap>& operators = std::nullopt) const;
 
   // Settles conflicts between results and returns the survivors sorted by
