@@ -40,12 +40,12 @@ PatternRecognizer::CompiledSet PatternRecognizer::compile(int flags) const {
   return set;
 }
 
-std::shared_ptr<const PatternRecognizer::CompiledSet> PatternRecognizer::compiled_for(int flags) const {
-  if (flags == regex::kDefaultFlags) return default_compiled_;
+const PatternRecognizer::CompiledSet& PatternRecognizer::compiled_for(int flags) const {
+  if (flags == regex::kDefaultFlags) return *default_compiled_;
   std::lock_guard lock(cache_mutex_);
   auto& slot = other_compiled_[flags];
   if (!slot) slot = std::make_shared<const CompiledSet>(compile(flags));
-  return slot;
+  return *slot;
 }
 
 std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
@@ -56,19 +56,20 @@ std::vector<RecognizerResult> PatternRecognizer::analyze(const Utf8Text& text,
   if (!entities.empty() && std::find(entities.begin(), entities.end(), supported_entity()) == entities.end()) {
     return results;
   }
-  auto compiled = compiled_for(regex_flags.value_or(regex::kDefaultFlags));
-  const RecognizerResult::Metadata metadata = recognizer_metadata();
+  const CompiledSet& compiled = compiled_for(regex_flags.value_or(regex::kDefaultFlags));
   // All patterns' matches first, so the results are allocated once: a text
   // with tens of thousands of matches would otherwise move every result
   // each time the vector grows.
-  std::vector<std::vector<regex::MatchSpan>> matches(compiled->size());
+  std::vector<std::vector<regex::MatchSpan>> matches(compiled.size());
   size_t total = 0;
-  for (size_t i = 0; i < compiled->size(); ++i) {
-    matches[i] = (*compiled)[i]->find_spans(text);
+  for (size_t i = 0; i < compiled.size(); ++i) {
+    matches[i] = compiled[i]->find_spans(text);
     total += matches[i].size();
   }
+  if (total == 0) return results;
+  const RecognizerResult::Metadata metadata = recognizer_metadata();
   results.reserve(total);
-  for (size_t i = 0; i < compiled->size(); ++i) {
+  for (size_t i = 0; i < compiled.size(); ++i) {
     const std::vector<regex::MatchSpan>& spans = matches[i];
     if (spans.empty()) continue;
     const bool is_deny_list = i == patterns_.size();

@@ -54,9 +54,11 @@ class EntityRecognizer {
  protected:
   // Subclasses may rewrite their context words while they are constructed.
   std::vector<std::string>& mutable_context() { return context_; }
-  // Metadata naming this recognizer, for the results it reports. Made once;
-  // the copies share it until one of them is changed.
-  RecognizerResult::Metadata recognizer_metadata() const { return metadata_; }
+  // Metadata naming this recognizer, for the results it reports: a copy of
+  // its own for each call, which the results of that call share. Sharing
+  // the recognizer's one copy would make threads analyzing at once contend
+  // on its reference count for every result.
+  RecognizerResult::Metadata recognizer_metadata() const { return RecognizerResult::Metadata(metadata_.map()); }
 
  private:
   std::vector<std::string> supported_entities_;

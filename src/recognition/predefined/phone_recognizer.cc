@@ -568,7 +568,7 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
     return results;
   }
   const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
-  const RecognizerResult::Metadata metadata = recognizer_metadata();
+  std::optional<RecognizerResult::Metadata> metadata;  // made with the first result
   // A piece's matches depend on nothing but its bytes, and texts repeat
   // numbers (and their surroundings): each distinct piece is matched once.
   struct PieceMatch {
@@ -678,7 +678,8 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       const auto end = static_cast<int64_t>(text.byte_to_cp(segment.begin + m.end));
       AnalysisExplanation explanation(name(), score_,
                                       "Recognized as " + m.number_region + " region phone number, using " + name());
-      results.emplace_back(supported_entities().front(), start, end, score_, std::move(explanation), metadata);
+      if (!metadata) metadata = recognizer_metadata();
+      results.emplace_back(supported_entities().front(), start, end, score_, std::move(explanation), *metadata);
     }
   }
   return results;
