@@ -64,7 +64,10 @@ class PatternRecognizer : public EntityRecognizer {
 
  private:
   using CompiledSet = std::vector<std::shared_ptr<const regex::Regex>>;
-  std::shared_ptr<const CompiledSet> compiled_for(int flags) const;
+  // A reference, not a shared pointer: threads analyzing with one
+  // recognizer would otherwise contend on the set's reference count. Sets
+  // are kept until the recognizer goes.
+  const CompiledSet& compiled_for(int flags) const;
   CompiledSet compile(int flags) const;
 
   std::vector<Pattern> patterns_;
