@@ -74,9 +74,11 @@ std::vector<RecognizerResult> NlpEntityRecognizer::analyze(const Utf8Text& text,
     return supports_entity(std::string(type)) &&
            (entities.empty() || std::find(entities.begin(), entities.end(), type) != entities.end());
   };
+  std::optional<RecognizerResult::Metadata> metadata;  // made with the first result, shared by the others
   const auto explained = [&](const std::string& type, int64_t start, int64_t end, double score,
                              const std::string& how) {
-    RecognizerResult r(type, start, end, score, AnalysisExplanation(name(), score, how), recognizer_metadata());
+    if (!metadata) metadata = recognizer_metadata();
+    RecognizerResult r(type, start, end, score, AnalysisExplanation(name(), score, how), *metadata);
     results.push_back(std::move(r));
   };
 

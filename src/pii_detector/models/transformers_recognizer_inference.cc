@@ -55,6 +55,7 @@ std::vector<recognition::RecognizerResult> TransformersRecognizer::analyze(const
   }
   const std::vector<std::string>& wanted = entities.empty() ? supported_entities() : entities;
   std::vector<recognition::RecognizerResult> results;
+  std::optional<recognition::RecognizerResult::Metadata> metadata;  // made with the first result
   for (PredictionEntity prediction : _get_ner_results_for_text(inference::to_u32(text.view()))) {
     const auto group = check_label_transformer(prediction.entity_group, prediction.word);
     if (!group || group->empty() || std::find(wanted.begin(), wanted.end(), *group) == wanted.end()) continue;
@@ -72,7 +73,8 @@ std::vector<recognition::RecognizerResult> TransformersRecognizer::analyze(const
     if (auto slot = textual.find("{}"); slot != std::string::npos) textual.replace(slot, 2, prediction.entity_group);
     auto explanation = build_transformers_explanation(round2(prediction.score), textual, prediction.word);
     auto result = _convert_to_recognizer_result(prediction, explanation);
-    result.recognition_metadata = recognizer_metadata();
+    if (!metadata) metadata = recognizer_metadata();
+    result.recognition_metadata = metadata;
     results.push_back(std::move(result));
   }
   return results;

@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
 #include "tesk_privacy/pii_detector/store/mapping_store.h"
 
 namespace tesk_privacy::pii_detector {
@@ -142,20 +143,6 @@ return first
 )lua";
 
 using Reply = std::unique_ptr<redisReply, decltype(&freeReplyObject)>;
-
-// N of a placeholder "<TYPE_N>", as the script's bump() reads it; 0 for
-// any other key.
-long long placeholder_number(const std::string& type, const std::string& key) {
-  if (key.size() < type.size() + 4 || key.compare(0, type.size() + 2, "<" + type + "_") != 0 || key.back() != '>') {
-    return 0;
-  }
-  const std::string_view digits(key.data() + type.size() + 2, key.size() - type.size() - 3);
-  if (digits.size() > 18 || digits.front() == '0' ||
-      digits.find_first_not_of("0123456789") != std::string_view::npos) {
-    return 0;
-  }
-  return std::stoll(std::string(digits));
-}
 
 struct Location {
   std::string host, unix_path, password, name;
