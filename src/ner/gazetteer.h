@@ -43,8 +43,9 @@ enum class GazetteerCategory : uint8_t {
   kListedPlace,
   kListedOrganization,
   kPersonNameWord,  // one word of listed person names, for a surname or given name alone
+  kCountry,         // country names, also listed as places: a national team stays a place
 };
-inline constexpr int kNumGazetteerCategories = 15;
+inline constexpr int kNumGazetteerCategories = 16;
 
 // The hash of a phrase of normalised tokens.
 uint64_t phrase_hash(std::span<const std::string_view> tokens);

@@ -131,6 +131,40 @@ bool is_capitalised_word(std::string_view token) {
   return true;
 }
 
+// A figure of a results line: a score or count ("2", "109"), a score
+// pair ("2-1", "1:0"), a ratio (".558") or a dash for none. A number with a
+// leading zero ("0812") or of four digits (a year) is none.
+bool is_result_figure(std::string_view token) {
+  if (token == "-") return true;
+  size_t digits = 0, marks = 0;
+  for (char c : token) {
+    if (c >= '0' && c <= '9') {
+      ++digits;
+    } else if (c == '-' || c == ':' || c == '.') {
+      ++marks;
+    } else {
+      return false;
+    }
+  }
+  return digits >= 1 && digits <= 3 + marks && marks <= 1 && !(token.size() > 1 && token[0] == '0');
+}
+
+bool has_digit(std::string_view token) { return token.find_first_of("0123456789") != std::string_view::npos; }
+
+// A word of a team's or player's name in a results line: it opens with a
+// capital (or a letter beyond ASCII) and holds no digit.
+bool is_team_word(std::string_view token) {
+  const auto c = static_cast<unsigned char>(token.empty() ? ' ' : token[0]);
+  return ((c >= 'A' && c <= 'Z') || c >= 0x80) && !has_digit(token);
+}
+
+// Words and marks inside such a name ("Brighton & Hove", "St . Pauli",
+// "Queen of the South").
+bool is_team_joiner(std::string_view token) {
+  static constexpr std::string_view kJoiners[] = {"&", ".", "'", "'s", "-", "of", "the", "de", "del", "la", "van", "von"};
+  return std::find(std::begin(kJoiners), std::end(kJoiners), token) != std::end(kJoiners);
+}
+
 double logit(double p) {
   p = std::clamp(p, 1e-6, 1 - 1e-6);
   return std::log(p / (1 - p));
@@ -155,7 +189,10 @@ std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, st
       start = i;
     }
     const std::string_view token = text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin);
-    if (ends_sentence(token) &&
+    // Nor does a decimal point glued to the digits after it (".558").
+    const bool decimal_point = token == "." && i + 1 < tokens.size() && tokens[i].end == tokens[i + 1].begin &&
+                               text[tokens[i + 1].begin] >= '0' && text[tokens[i + 1].begin] <= '9';
+    if (ends_sentence(token) && !decimal_point &&
         !(i > start && token == "." &&
           closes_initial(text.substr(tokens[i - 1].begin, tokens[i - 1].end - tokens[i - 1].begin),
                          tokens[i - 1].end == tokens[i].begin))) {
@@ -462,8 +499,75 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
       }
     }
   }
+  settle_results_lines(text, tokens, scores.sentences, model_->gazetteer(), entities);
   refine_person_names(text, tokens, entities);
   return entities;
+}
+
+void settle_results_lines(std::string_view text, std::span<const TokenSpan> tokens,
+                          std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
+                          std::vector<Entity>& entities) {
+  auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
+  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
+  struct Name {
+    size_t begin, end;
+  };
+  std::vector<Entity> settled;
+  std::vector<std::pair<size_t, size_t>> lines;
+  for (const auto& [first, last] : sentences) {
+    if (last - first < 3 || !is_result_figure(word(last - 1))) continue;
+    // The line as names, each followed by its figures; a ratio may come as
+    // "." and its digits.
+    std::vector<Name> names;
+    std::vector<int> figures;
+    bool ok = true;
+    for (size_t i = first; i < last && ok;) {
+      const size_t begin = i;
+      while (i < last && (is_team_word(word(i)) || (i > begin && is_team_joiner(word(i))))) ++i;
+      ok = i > begin && i - begin <= 6 && is_team_word(word(i - 1));
+      names.push_back({begin, i});
+      int count = 0;
+      for (; i < last && (is_result_figure(word(i)) || word(i) == "."); ++i) count += has_digit(word(i));
+      figures.push_back(count);
+      ok = ok && count > 0;
+    }
+    const bool fixture = names.size() == 2 && figures[0] == 1 && figures[1] == 1;
+    const bool table = names.size() == 1 && figures[0] >= 3;
+    if (!ok || !(fixture || table)) continue;
+    lines.emplace_back(first, last);
+    for (const Name& n : names) {
+      // The model's entity that covers most of the name, if any.
+      const Entity* best = nullptr;
+      size_t best_overlap = 0;
+      for (const Entity& e : entities) {
+        const size_t begin = std::max(e.begin_token, n.begin), end = std::min(e.end_token, n.end);
+        if (end > begin && end - begin > best_overlap) best = &e, best_overlap = end - begin;
+      }
+      uint64_t phrase = kEmptyPhraseHash;
+      bool common = true, long_word = false;
+      for (size_t i = n.begin; i < n.end; ++i) {
+        const uint64_t h = hash_bytes(normalize_token(word(i)));
+        phrase = extend_phrase_hash(phrase, h);
+        common = common && (is_team_joiner(word(i)) ||
+                            (gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h)) &
+                             bit(GazetteerCategory::kCommonWord)));
+        long_word = long_word || word(i).size() >= 4;
+      }
+      if (best == nullptr && !(fixture && long_word && !common)) continue;
+      Entity e{EntityType::kOrganization, n.begin, n.end, best != nullptr ? best->score : 0.5};
+      if (best != nullptr && best->type == EntityType::kPerson) e.type = EntityType::kPerson;
+      if (gazetteer.lookup(phrase) & bit(GazetteerCategory::kCountry)) e.type = EntityType::kLocation;
+      settled.push_back(e);
+    }
+  }
+  if (lines.empty()) return;
+  std::erase_if(entities, [&](const Entity& e) {
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const auto& line) { return e.begin_token < line.second && e.end_token > line.first; });
+  });
+  entities.insert(entities.end(), settled.begin(), settled.end());
+  std::sort(entities.begin(), entities.end(),
+            [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
 }
 
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities) {

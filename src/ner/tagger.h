@@ -33,6 +33,7 @@
 #include <vector>
 
 #include "ner/feature_extractor.h"
+#include "ner/gazetteer.h"
 #include "ner/labels.h"
 #include "ner/model.h"
 #include "ner/stacked_features.h"
@@ -57,7 +58,8 @@ struct Entity {
 // sentence ends after a token made only of ".", "!", "?" or "…", and before
 // a token separated from the previous one by a line break. A "." after an
 // initial ends none: a single letter directly before it, or a single capital
-// with a space between ("S . Djajeng").
+// with a space between ("S . Djajeng"); nor does a decimal point glued to
+// the digits after it (".558").
 std::vector<std::pair<size_t, size_t>> split_sentences(std::string_view text, std::span<const TokenSpan> tokens);
 
 // The text of each token.
@@ -73,6 +75,21 @@ std::vector<std::string_view> token_words(std::string_view text, std::span<const
 // any entity ("George Roger Waters ... Waters"; adjacent such words form one
 // name). The entities stay sorted by token.
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
+
+// Lines of results and standings: a sentence made only of names each
+// followed by numbers, either two names with a score each ("Leicester 2
+// Chelsea 1") or one name with three or more ("Newcastle 4 3 0 1 9 5 9",
+// "NEW YORK 72 57 .558 -"). The names of such a line are teams or players:
+// each becomes an entity of its own without the numbers, an organisation
+// unless the model called it a person or the gazetteer lists it as a
+// country (a national team, written as its country). A name the model left
+// out is taken in, at even odds, only in a line of two names and their
+// scores, and only when it is not made of common words ("Lantai 3 Ruang
+// 5"). `sentences` as split_sentences() gives them; the entities, sorted by
+// token, stay sorted.
+void settle_results_lines(std::string_view text, std::span<const TokenSpan> tokens,
+                          std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
+                          std::vector<Entity>& entities);
 
 // The language of a text's words, "id" or "en", told apart by their
 // commonest function words ("yang", "dan", "di" against "the", "of",

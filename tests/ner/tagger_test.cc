@@ -147,6 +147,7 @@ TEST(NerTagger, SplitsSentences) {
       {"Nilainya a . Lalu pulang", {{0, 3}, {3, 5}}},  // a spaced lower-case letter is no initial
       {"Saya Budi ? ? Lalu", {{0, 3}, {3, 4}, {4, 5}}},  // only "." follows an initial
       {"Apa? Ya... oke", {{0, 2}, {2, 4}, {4, 5}}},
+      {"NEW YORK 72 57 .558 -", {{0, 7}}},  // a decimal point glued to its digits
       {"", {}},
   };
   for (const Case& c : cases) EXPECT_EQ(split_sentences(c.text, tokenize(c.text)), c.sentences) << c.text;
@@ -221,6 +222,71 @@ TEST(NerTagger, RefinesPersonNames) {
   EXPECT_EQ(entities[2].begin_token, 6u);
   EXPECT_EQ(entities[2].end_token, 8u);
   EXPECT_DOUBLE_EQ(entities[2].score, 0.6);
+}
+
+TEST(NerTagger, SettlesResultsLines) {
+  GazetteerBuilder builder;
+  builder.add({"japan"}, GazetteerCategory::kCountry);
+  builder.add({"lantai"}, GazetteerCategory::kCommonWord);
+  builder.add({"ruang"}, GazetteerCategory::kCommonWord);
+  const std::string bytes = builder.serialize();
+  const Gazetteer gazetteer(bytes);
+  struct Given {
+    EntityType type;
+    size_t first, last;
+  };
+  struct Case {
+    std::string text;
+    std::vector<Given> entities;
+    std::vector<Found> expected;
+  };
+  const auto per = EntityType::kPerson, loc = EntityType::kLocation, org = EntityType::kOrganization;
+  const std::vector<Case> cases = {
+      // Two teams and their scores: one span over both is cut, places are teams.
+      {"Leicester 2 Chelsea 1", {{org, 0, 3}}, {{"Leicester", "ORGANIZATION"}, {"Chelsea", "ORGANIZATION"}}},
+      {"Leicester 2 Chelsea 1", {{loc, 0, 0}}, {{"Leicester", "ORGANIZATION"}, {"Chelsea", "ORGANIZATION"}}},
+      {"Brighton & Hove Albion 0 Queen of the South 3",
+       {},
+       {{"Brighton & Hove Albion", "ORGANIZATION"}, {"Queen of the South", "ORGANIZATION"}}},
+      {"Japan 2 Syria 1", {{loc, 0, 0}, {loc, 2, 2}}, {{"Japan", "LOCATION"}, {"Syria", "ORGANIZATION"}}},
+      {"Lantai 3 Ruang 5", {}, {}},  // common words: a floor and a room
+      {"RT 3 RW 5", {}, {}},          // no word of four letters
+      // A standings row: the team without its figures; a player stays a person.
+      {"Newcastle 4 3 0 1 9 5 9", {{loc, 0, 1}}, {{"Newcastle", "ORGANIZATION"}}},
+      {"NEW YORK 72 57 .558 -", {{loc, 0, 1}}, {{"NEW YORK", "ORGANIZATION"}}},
+      {"Ernie Els 68 70 71 209", {{per, 0, 1}}, {{"Ernie Els", "PERSON"}}},
+      {"Newcastle 4 3 0 1 9 5 9", {}, {}},  // not taken in when the model left it out
+      // Not results lines: entities stay as they are.
+      {"Jakarta 12 Desember 2023", {{loc, 0, 0}}, {{"Jakarta", "LOCATION"}}},
+      {"Budi 0812 3456 7890", {{per, 0, 0}}, {{"Budi", "PERSON"}}},
+      {"Leicester 2 Chelsea", {{loc, 0, 0}}, {{"Leicester", "LOCATION"}}},
+      {"Leicester 2 1 Chelsea 1", {{loc, 0, 0}}, {{"Leicester", "LOCATION"}}},
+      {"Leicester 2 Chelsea 1 Arsenal 0", {{loc, 0, 0}}, {{"Leicester", "LOCATION"}}},
+      {"Budi tinggal di Malang 3 4 5", {{loc, 3, 3}}, {{"Malang", "LOCATION"}}},
+  };
+  for (const Case& c : cases) {
+    const auto tokens = tokenize(c.text);
+    std::vector<Entity> entities;
+    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, 0.7});
+    settle_results_lines(c.text, tokens, split_sentences(c.text, tokens), gazetteer, entities);
+    std::vector<Found> out;
+    for (const Entity& e : entities) {
+      out.push_back({c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
+                     std::string(entity_type_name(e.type))});
+    }
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+  // Each line on its own: the line of scores changes, the sentence around it does not.
+  const std::string text = "Hasil laga di Malang:\nArema 2 Persib 1\nNewcastle 4 3 0 1 9 5 9";
+  const auto tokens = tokenize(text);
+  std::vector<Entity> entities = {{loc, 3, 4, 0.8}, {loc, 5, 6, 0.6}};
+  settle_results_lines(text, tokens, split_sentences(text, tokens), gazetteer, entities);
+  ASSERT_EQ(entities.size(), 3u);
+  EXPECT_EQ(entities[0].type, loc);
+  EXPECT_EQ(entities[1].type, org);
+  EXPECT_DOUBLE_EQ(entities[1].score, 0.6);
+  EXPECT_EQ(entities[2].type, org);
+  EXPECT_DOUBLE_EQ(entities[2].score, 0.5);  // taken in at even odds
 }
 
 TEST(NerTagger, RefusesTokensOutsideTheText) {
