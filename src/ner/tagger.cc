@@ -151,6 +151,15 @@ bool is_result_figure(std::string_view token) {
 
 bool has_digit(std::string_view token) { return token.find_first_of("0123456789") != std::string_view::npos; }
 
+// A date as news datelines write it: "1996-08-22".
+bool is_iso_date(std::string_view token) {
+  if (token.size() != 10 || token[4] != '-' || token[7] != '-') return false;
+  for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9}) {
+    if (token[i] < '0' || token[i] > '9') return false;
+  }
+  return true;
+}
+
 // A word of a team's or player's name in a results line: it opens with a
 // capital (or a letter beyond ASCII) and holds no digit.
 bool is_team_word(std::string_view token) {
@@ -499,33 +508,91 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
       }
     }
   }
-  settle_results_lines(text, tokens, scores.sentences, model_->gazetteer(), entities);
+  settle_report_lines(text, tokens, scores.sentences, model_->gazetteer(), entities);
   refine_person_names(text, tokens, entities);
   return entities;
 }
 
-void settle_results_lines(std::string_view text, std::span<const TokenSpan> tokens,
-                          std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
-                          std::vector<Entity>& entities) {
+void settle_report_lines(std::string_view text, std::span<const TokenSpan> tokens,
+                         std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
+                         std::vector<Entity>& entities) {
   auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
   constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
+  constexpr uint32_t kPlace = bit(GazetteerCategory::kIndonesianPlace) | bit(GazetteerCategory::kWorldPlace) |
+                              bit(GazetteerCategory::kListedPlace) | bit(GazetteerCategory::kCountry);
   struct Name {
     size_t begin, end;
+  };
+  // The model's entity that covers most of a name, if any.
+  auto covering = [&](const Name& n) {
+    const Entity* best = nullptr;
+    size_t best_overlap = 0;
+    for (const Entity& e : entities) {
+      const size_t begin = std::max(e.begin_token, n.begin), end = std::min(e.end_token, n.end);
+      if (end > begin && end - begin > best_overlap) best = &e, best_overlap = end - begin;
+    }
+    return best;
+  };
+  // The gazetteer's categories of a name as a whole, and whether each of
+  // its words is a common word.
+  auto categories = [&](const Name& n, bool* common) {
+    uint64_t phrase = kEmptyPhraseHash;
+    *common = true;
+    for (size_t i = n.begin; i < n.end; ++i) {
+      const uint64_t h = hash_bytes(normalize_token(word(i)));
+      phrase = extend_phrase_hash(phrase, h);
+      *common = *common && (is_team_joiner(word(i)) || (gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h)) &
+                                                        bit(GazetteerCategory::kCommonWord)));
+    }
+    return gazetteer.lookup(phrase);
+  };
+  // The name of capitalised words that starts at `i`, and where it ends.
+  auto name_at = [&](size_t i, size_t last) {
+    const size_t begin = i;
+    while (i < last && (is_team_word(word(i)) || (i > begin && is_team_joiner(word(i))))) ++i;
+    while (i > begin && !is_team_word(word(i - 1))) --i;
+    return Name{begin, i};
   };
   std::vector<Entity> settled;
   std::vector<std::pair<size_t, size_t>> lines;
   for (const auto& [first, last] : sentences) {
+    if (last - first < 2) continue;
+    if (is_iso_date(word(last - 1))) {
+      // A dateline: places separated by commas, then the date.
+      std::vector<Name> names;
+      size_t i = first;
+      while (i < last - 1) {
+        const Name n = name_at(i, last - 1);
+        if (n.end == n.begin || n.end - n.begin > 6) break;
+        names.push_back(n);
+        i = n.end;
+        if (i < last - 1 && word(i) == ",") ++i;
+      }
+      if (i != last - 1 || names.empty()) continue;
+      lines.emplace_back(first, last);
+      for (const Name& n : names) {
+        const Entity* best = covering(n);
+        bool common;
+        const bool place = categories(n, &common) & kPlace;
+        if (best != nullptr && best->type == EntityType::kPerson && !place) {
+          settled.push_back({EntityType::kPerson, n.begin, n.end, best->score});
+        } else if (best != nullptr || place) {
+          settled.push_back({EntityType::kLocation, n.begin, n.end, best != nullptr ? best->score : 0.5});
+        }
+      }
+      continue;
+    }
     if (last - first < 3 || !is_result_figure(word(last - 1))) continue;
-    // The line as names, each followed by its figures; a ratio may come as
-    // "." and its digits.
+    // A results line: names, each followed by its figures; a ratio may
+    // come as "." and its digits.
     std::vector<Name> names;
     std::vector<int> figures;
     bool ok = true;
     for (size_t i = first; i < last && ok;) {
-      const size_t begin = i;
-      while (i < last && (is_team_word(word(i)) || (i > begin && is_team_joiner(word(i))))) ++i;
-      ok = i > begin && i - begin <= 6 && is_team_word(word(i - 1));
-      names.push_back({begin, i});
+      const Name n = name_at(i, last);
+      ok = n.end > n.begin && n.end - n.begin <= 6;
+      names.push_back(n);
+      i = n.end;
       int count = 0;
       for (; i < last && (is_result_figure(word(i)) || word(i) == "."); ++i) count += has_digit(word(i));
       figures.push_back(count);
@@ -536,27 +603,15 @@ void settle_results_lines(std::string_view text, std::span<const TokenSpan> toke
     if (!ok || !(fixture || table)) continue;
     lines.emplace_back(first, last);
     for (const Name& n : names) {
-      // The model's entity that covers most of the name, if any.
-      const Entity* best = nullptr;
-      size_t best_overlap = 0;
-      for (const Entity& e : entities) {
-        const size_t begin = std::max(e.begin_token, n.begin), end = std::min(e.end_token, n.end);
-        if (end > begin && end - begin > best_overlap) best = &e, best_overlap = end - begin;
-      }
-      uint64_t phrase = kEmptyPhraseHash;
-      bool common = true, long_word = false;
-      for (size_t i = n.begin; i < n.end; ++i) {
-        const uint64_t h = hash_bytes(normalize_token(word(i)));
-        phrase = extend_phrase_hash(phrase, h);
-        common = common && (is_team_joiner(word(i)) ||
-                            (gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h)) &
-                             bit(GazetteerCategory::kCommonWord)));
-        long_word = long_word || word(i).size() >= 4;
-      }
+      const Entity* best = covering(n);
+      bool common;
+      const uint32_t listed = categories(n, &common);
+      bool long_word = false;
+      for (size_t i = n.begin; i < n.end; ++i) long_word = long_word || word(i).size() >= 4;
       if (best == nullptr && !(fixture && long_word && !common)) continue;
       Entity e{EntityType::kOrganization, n.begin, n.end, best != nullptr ? best->score : 0.5};
       if (best != nullptr && best->type == EntityType::kPerson) e.type = EntityType::kPerson;
-      if (gazetteer.lookup(phrase) & bit(GazetteerCategory::kCountry)) e.type = EntityType::kLocation;
+      if (listed & bit(GazetteerCategory::kCountry)) e.type = EntityType::kLocation;
       settled.push_back(e);
     }
   }

@@ -76,20 +76,27 @@ std::vector<std::string_view> token_words(std::string_view text, std::span<const
 // name). The entities stay sorted by token.
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
 
-// Lines of results and standings: a sentence made only of names each
-// followed by numbers, either two names with a score each ("Leicester 2
-// Chelsea 1") or one name with three or more ("Newcastle 4 3 0 1 9 5 9",
-// "NEW YORK 72 57 .558 -"). The names of such a line are teams or players:
-// each becomes an entity of its own without the numbers, an organisation
-// unless the model called it a person or the gazetteer lists it as a
-// country (a national team, written as its country). A name the model left
-// out is taken in, at even odds, only in a line of two names and their
-// scores, and only when it is not made of common words ("Lantai 3 Ruang
-// 5"). `sentences` as split_sentences() gives them; the entities, sorted by
+// Lines of a news report whose form says what their names are, each
+// settled as the form requires:
+// - A results line: a sentence made only of names each followed by
+//   numbers, either two names with a score each ("Leicester 2 Chelsea 1")
+//   or one name with three or more ("Newcastle 4 3 0 1 9 5 9", "NEW YORK 72
+//   57 .558 -"). Its names are teams or players: each becomes an entity of
+//   its own without the numbers, an organisation unless the model called it
+//   a person or the gazetteer lists it as a country (a national team,
+//   written as its country). A name the model left out is taken in, at even
+//   odds, only in a line of two names and their scores, and only when it is
+//   not made of common words ("Lantai 3 Ruang 5").
+// - A dateline: places separated by commas and a date ("BRUSSELS
+//   1996-08-22", "AL-AIN , United Arab Emirates 1996-12-06"). Each place the
+//   model found (as any type) or the gazetteer lists as a place is a place;
+//   a person the model found stays one unless the gazetteer lists the name
+//   as a place.
+// `sentences` as split_sentences() gives them; the entities, sorted by
 // token, stay sorted.
-void settle_results_lines(std::string_view text, std::span<const TokenSpan> tokens,
-                          std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
-                          std::vector<Entity>& entities);
+void settle_report_lines(std::string_view text, std::span<const TokenSpan> tokens,
+                         std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
+                         std::vector<Entity>& entities);
 
 // The language of a text's words, "id" or "en", told apart by their
 // commonest function words ("yang", "dan", "di" against "the", "of",

@@ -224,9 +224,11 @@ TEST(NerTagger, RefinesPersonNames) {
   EXPECT_DOUBLE_EQ(entities[2].score, 0.6);
 }
 
-TEST(NerTagger, SettlesResultsLines) {
+TEST(NerTagger, SettlesResultsLinesAndDatelines) {
   GazetteerBuilder builder;
   builder.add({"japan"}, GazetteerCategory::kCountry);
+  builder.add({"washington"}, GazetteerCategory::kWorldPlace);
+  builder.add({"jakarta"}, GazetteerCategory::kIndonesianPlace);
   builder.add({"lantai"}, GazetteerCategory::kCommonWord);
   builder.add({"ruang"}, GazetteerCategory::kCommonWord);
   const std::string bytes = builder.serialize();
@@ -263,12 +265,23 @@ TEST(NerTagger, SettlesResultsLines) {
       {"Leicester 2 1 Chelsea 1", {{loc, 0, 0}}, {{"Leicester", "LOCATION"}}},
       {"Leicester 2 Chelsea 1 Arsenal 0", {{loc, 0, 0}}, {{"Leicester", "LOCATION"}}},
       {"Budi tinggal di Malang 3 4 5", {{loc, 3, 3}}, {{"Malang", "LOCATION"}}},
+      // Datelines: whatever the model made of them, the names are places.
+      {"BRUSSELS 1996-08-22", {{org, 0, 0}}, {{"BRUSSELS", "LOCATION"}}},
+      {"WASHINGTON 1996-08-22", {{per, 0, 0}}, {{"WASHINGTON", "LOCATION"}}},
+      {"JAKARTA 1996-08-22", {}, {{"JAKARTA", "LOCATION"}}},
+      {"AL-AIN , United Arab Emirates 1996-12-06",
+       {{loc, 0, 0}, {org, 2, 4}},
+       {{"AL-AIN", "LOCATION"}, {"United Arab Emirates", "LOCATION"}}},
+      {"BUDI SANTOSO 1990-05-12", {{per, 0, 1}}, {{"BUDI SANTOSO", "PERSON"}}},  // not a listed place
+      {"SURABAYA 1996-08-22", {}, {}},  // neither found nor listed
+      {"Budi lahir di Jakarta 1990-05-12", {{loc, 3, 3}}, {{"Jakarta", "LOCATION"}}},
+      {"Rapat Jakarta 1996-08-22", {{org, 0, 1}}, {{"Rapat Jakarta", "LOCATION"}}},
   };
   for (const Case& c : cases) {
     const auto tokens = tokenize(c.text);
     std::vector<Entity> entities;
     for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, 0.7});
-    settle_results_lines(c.text, tokens, split_sentences(c.text, tokens), gazetteer, entities);
+    settle_report_lines(c.text, tokens, split_sentences(c.text, tokens), gazetteer, entities);
     std::vector<Found> out;
     for (const Entity& e : entities) {
       out.push_back({c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
@@ -280,7 +293,7 @@ TEST(NerTagger, SettlesResultsLines) {
   const std::string text = "Hasil laga di Malang:\nArema 2 Persib 1\nNewcastle 4 3 0 1 9 5 9";
   const auto tokens = tokenize(text);
   std::vector<Entity> entities = {{loc, 3, 4, 0.8}, {loc, 5, 6, 0.6}};
-  settle_results_lines(text, tokens, split_sentences(text, tokens), gazetteer, entities);
+  settle_report_lines(text, tokens, split_sentences(text, tokens), gazetteer, entities);
   ASSERT_EQ(entities.size(), 3u);
   EXPECT_EQ(entities[0].type, loc);
   EXPECT_EQ(entities[1].type, org);
