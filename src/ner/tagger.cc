@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -80,6 +81,19 @@ bool is_document_word(std::string_view normalized) {
   static constexpr std::string_view kWords[] = {"bpkb", "kitas", "kk", "ktp", "nik", "nip", "nisn",
                                                 "nkk", "npwp", "nrp", "paspor", "sim", "stnk"};
   return std::find(std::begin(kWords), std::end(kWords), normalized) != std::end(kWords);
+}
+
+// A lower-case word inside a person's span of capitalised words that is no
+// particle of a name: "met" in "Clinton met Yeltsin", not "bin", "van" or
+// "al-Baghdadi".
+bool breaks_a_name(std::string_view token) {
+  static constexpr std::string_view kParticles[] = {"al", "bin", "binti", "bt", "bte", "d", "da", "das", "de",
+                                                    "del", "della", "der", "di", "do", "dos", "du", "e", "el",
+                                                    "ibn", "la", "le", "st", "ten", "ter", "van", "von", "y", "zu"};
+  if (token.empty() || token[0] < 'a' || token[0] > 'z') return false;
+  const size_t hyphen = token.find_first_of("-'");
+  const std::string_view head = hyphen == std::string_view::npos ? token : token.substr(0, hyphen);
+  return std::find(std::begin(kParticles), std::end(kParticles), head) == std::end(kParticles);
 }
 
 // Titles, ranks and forms of address that stand before a name but are not
@@ -335,6 +349,11 @@ void Tagger::score(std::string_view text, std::span<const TokenSpan> tokens, std
   }
 }
 
+double Tagger::confidence(double probability) const {
+  const double z = model_->calibration_slope() * logit(probability) + model_->calibration_intercept();
+  return 1.0 / (1.0 + std::exp(-z));
+}
+
 const TransitionScores& Tagger::transitions() const {
   return stacked_ ? model_->second_stage_transitions() : model_->transitions();
 }
@@ -347,11 +366,7 @@ std::vector<Entity> Tagger::decode(std::span<const float> emissions) const {
   std::vector<Entity> entities;
   if (spans.empty()) return entities;
   const Marginals marginals(transitions(), emissions, model_->temperature());
-  for (const LabelledSpan& s : spans) {
-    const double z = model_->calibration_slope() * logit(marginals.span_probability(s)) +
-                     model_->calibration_intercept();
-    entities.push_back({s.type, s.begin, s.end, 1.0 / (1.0 + std::exp(-z))});
-  }
+  for (const LabelledSpan& s : spans) entities.push_back({s.type, s.begin, s.end, confidence(marginals.span_probability(s))});
   return entities;
 }
 
@@ -440,10 +455,13 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
     }
     return false;
   };
+  auto starts_upper = [](std::string_view w) { return !w.empty() && w[0] >= 'A' && w[0] <= 'Z'; };
   std::vector<Entity> entities;
   for (const auto& [first, last] : scores.sentences) {
     const auto emissions =
         std::span<const float>(scores.emissions).subspan(first * kNumLabels, (last - first) * kNumLabels);
+    const bool cased = has_capitals(first, last);
+    std::optional<Marginals> marginals;
     for (Entity e : decode(emissions)) {
       e.begin_token += first;
       e.end_token += first;
@@ -456,19 +474,44 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
           is_capitalised_word(word(e.end_token - 2)) && word(e.end_token - 2).size() >= 3) {
         --e.end_token;
       }
+      // In a sentence written with capitals, a person of capitalised words
+      // is cut at a lower-case word that is no particle of a name ("Clinton
+      // met Yeltsin", not "Muhammad bin Salman"); each part's confidence is
+      // its own probability as a span.
+      bool split_at_lower_case = false;
+      if (e.type == EntityType::kPerson && cased) {
+        for (size_t i = e.begin_token; i < e.end_token && !split_at_lower_case; ++i) {
+          split_at_lower_case = starts_upper(word(i));
+        }
+      }
       // A span that takes in a number, an address or a document word is cut
       // there into the names around it ("Budi Santoso NIK 3171..."); labels
       // and filler at the edges of each part are left out, and a part with
       // no capitalised word is no name.
+      bool lower_case_cut = false;
       for (size_t begin = e.begin_token; begin < e.end_token;) {
         size_t end = begin;
+        const bool after_lower_case_cut = lower_case_cut;
+        lower_case_cut = false;
         while (end < e.end_token && !is_never_in_a_name(word(end)) &&
                !is_document_word(normalize_token(word(end)))) {
+          if (split_at_lower_case && breaks_a_name(word(end))) {
+            lower_case_cut = true;
+            break;
+          }
           ++end;
+        }
+        if (lower_case_cut && end == begin) {
+          ++begin;
+          continue;
         }
         Entity part = e;
         part.begin_token = begin;
         part.end_token = end;
+        if (lower_case_cut || after_lower_case_cut) {
+          if (!marginals) marginals.emplace(transitions(), emissions, model_->temperature());
+          part.score = confidence(marginals->span_probability({e.type, begin - first, end - first}));
+        }
         while (part.begin_token < part.end_token && is_label_or_filler(normalize_token(word(part.begin_token)))) {
           ++part.begin_token;
         }

@@ -151,6 +151,8 @@ class Tagger {
   // The entities of one sentence, from its last-stage emission scores, with
   // their calibrated confidences.
   std::vector<Entity> decode(std::span<const float> emissions) const;
+  // The calibrated confidence of a span of the given probability.
+  double confidence(double probability) const;
 
   const Model& model() const { return *model_; }
   const FeatureExtractor& feature_extractor() const { return extractor_; }

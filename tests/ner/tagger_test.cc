@@ -374,6 +374,22 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
 }
 
+TEST(NerTagger, ShippedModelCutsPersonsAtLowerCaseWords) {
+  const Tagger tagger;
+  // Whatever their confidence, no person takes in a lower-case word of a
+  // sentence written with capitals, unless it is a particle of the name.
+  for (const std::string text : {"Clinton met Yeltsin in Moscow .", "Waters dilahirkan di Surrey ."}) {
+    for (const Found& f : found(tagger, text, "", 0.0)) {
+      if (f.type != "PERSON") continue;
+      for (const auto& t : recognition::Tokenizer().tokenize(f.text)) {
+        EXPECT_FALSE(f.text[t.byte_start] >= 'a' && f.text[t.byte_start] <= 'z') << f.text << " in " << text;
+      }
+    }
+  }
+  EXPECT_EQ(found(tagger, "Muhammad bin Salman bertemu Presiden Joko Widodo .", "id"),
+            (std::vector<Found>{{"Muhammad bin Salman", "PERSON"}, {"Joko Widodo", "PERSON"}}));
+}
+
 TEST(NerTagger, GuessesTheLanguageOfPlainText) {
   struct Case {
     std::string text, fallback, expected;
