@@ -433,9 +433,10 @@ Document parse_line(const std::string& source, const std::string& line, const st
     if (it != doc.end() && !it->is_null() && !it->is_string()) {
       throw std::runtime_error(source + ": \"" + field + "\" must be a string");
     }
-    d.texts.push_back(it != doc.end() && it->is_string() ? it->get<std::string>() : std::string());
+    // The text leaves the record (an empty string keeps its place for the
+    // rewritten one), so that a long line's text is never held twice.
+    d.texts.push_back(it != doc.end() && it->is_string() ? std::move(it->get_ref<std::string&>()) : std::string());
   }
-  d.text = d.texts.front();
   if (doc.contains("language")) {
     if (!doc["language"].is_string()) throw std::runtime_error(source + ": \"language\" must be a string");
     d.language = doc["language"].get<std::string>();
@@ -482,7 +483,6 @@ void read_csv(const CommonOptions& options, std::istream& in, const std::string&
       }
       doc.texts.push_back(text);
     }
-    doc.text = doc.texts.front();
     doc.columns = columns;
     doc.line_end = reader.line_end();
     doc.row = std::move(row);
@@ -671,6 +671,7 @@ void for_each_document(const CommonOptions& options, const std::function<void(Do
       Document doc = parse_line(source, line, options.fields);
       doc.bytes = line.size() + 1;
       doc.input = index;
+      if (line.capacity() > (size_t{1} << 20)) std::string().swap(line);  // a long line is not kept while it is worked on
       fn(doc);
     }
     if (in.bad()) throw std::runtime_error("error while reading " + label);

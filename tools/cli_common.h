@@ -133,7 +133,7 @@ CLI::Option* repeatable(CLI::Option* option);
 // One unit of work: a whole file, or one line of a JSON-lines input.
 struct Document {
   std::string source;  // "FILE" or "FILE:LINE"
-  std::string text;
+  std::string text;    // a whole file's; JSON lines and CSV rows have `texts`
   std::optional<std::string> language;  // from a JSON line
   size_t input = 0;                     // index of its file in input_files()
   size_t bytes = 0;                     // its size in the input

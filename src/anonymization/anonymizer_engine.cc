@@ -150,18 +150,18 @@ void sort_by_span(std::vector<Candidate>& items) {
   });
 }
 
-std::vector<Candidate> resolve_conflicts(const std::vector<RecognizerResult>& results,
-                                         ConflictResolutionStrategy strategy) {
+std::vector<Candidate> resolve_conflicts(std::vector<RecognizerResult> results, ConflictResolutionStrategy strategy) {
+  for (const RecognizerResult& r : results) {
+    if (r.start < r.end && std::isnan(r.score)) {
+      throw std::invalid_argument("Result " + describe(r) + " has a NaN score");
+    }
+  }
   std::vector<Candidate> items;
   items.reserve(results.size());
   for (size_t i = 0; i < results.size(); ++i) {
-    const RecognizerResult& r = results[i];
-    if (r.start >= r.end) continue;
-    if (std::isnan(r.score)) {
-      throw std::invalid_argument("Result " + describe(r) + " has a NaN score");
-    }
-    items.push_back({r, i});
+    if (results[i].start < results[i].end) items.push_back({std::move(results[i]), i});
   }
+  std::vector<RecognizerResult>().swap(results);  // a long text's results are large: never held twice
   // A merge can create a span that contains or duplicates another, so repeat
   // until nothing merges; each round removes at least one result.
   do {
@@ -257,10 +257,9 @@ const OperatorConfig& operator_for(const std::optional<OperatorMap>& operators,
 
 std::vector<recognition::RecognizerResult>
 AnonymizerEngine::_remove_conflicts_and_get_text_manipulation_data(
-    const std::vector<RecognizerResult>& results,
-    std::optional<ConflictResolutionStrategy> strategy) const {
+    std::vector<RecognizerResult> results, std::optional<ConflictResolutionStrategy> strategy) const {
   std::vector<Candidate> items = resolve_conflicts(
-      results, strategy.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED));
+      std::move(results), strategy.value_or(ConflictResolutionStrategy::MERGE_SIMILAR_OR_CONTAINED));
   std::vector<RecognizerResult> out;
   out.reserve(items.size());
   for (Candidate& c : items) out.push_back(std::move(c.result));
@@ -268,16 +267,15 @@ AnonymizerEngine::_remove_conflicts_and_get_text_manipulation_data(
 }
 
 std::vector<recognition::RecognizerResult>
-AnonymizerEngine::_merge_entities_with_whitespace_between(
-    const Utf8Text& text, const std::vector<RecognizerResult>& results) const {
+AnonymizerEngine::_merge_entities_with_whitespace_between(const Utf8Text& text,
+                                                           std::vector<RecognizerResult> results) const {
   for (const RecognizerResult& r : results) {
     check_in_text(r, text);
     if (r.start > r.end) {
       throw std::invalid_argument("Result " + describe(r) + " ends before it starts");
     }
   }
-  std::vector<RecognizerResult> sorted = results;
-  std::stable_sort(sorted.begin(), sorted.end(),
+  std::stable_sort(results.begin(), results.end(),
                    [](const RecognizerResult& a, const RecognizerResult& b) {
                      if (a.start != b.start) return a.start < b.start;
                      return a.end < b.end;
@@ -292,11 +290,13 @@ AnonymizerEngine::_merge_entities_with_whitespace_between(
     return true;
   };
 
-  std::vector<RecognizerResult> out;
-  for (RecognizerResult& r : sorted) {
-    if (!out.empty() && out.back().entity_type == r.entity_type &&
-        only_space_between(out.back().end, r.start)) {
-      RecognizerResult& last = out.back();
+  // Merged in place: results [0, kept) are the output so far.
+  size_t kept = 0;
+  for (size_t i = 0; i < results.size(); ++i) {
+    RecognizerResult& r = results[i];
+    if (kept > 0 && results[kept - 1].entity_type == r.entity_type &&
+        only_space_between(results[kept - 1].end, r.start)) {
+      RecognizerResult& last = results[kept - 1];
       last.end = std::max(last.end, r.end);
       if (r.score > last.score) {
         last.score = r.score;
@@ -304,10 +304,12 @@ AnonymizerEngine::_merge_entities_with_whitespace_between(
         last.recognition_metadata = std::move(r.recognition_metadata);
       }
     } else {
-      out.push_back(std::move(r));
+      if (kept != i) results[kept] = std::move(r);
+      ++kept;
     }
   }
-  return out;
+  results.erase(results.begin() + static_cast<ptrdiff_t>(kept), results.end());
+  return results;
 }
 
 namespace {

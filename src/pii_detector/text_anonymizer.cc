@@ -93,30 +93,47 @@ anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guar
 
 // The replaced spans that a word character touches, each with the store's
 // value for its original, and the spans removed without a trace.
-std::vector<WholeWordReplacer::Pinned> spans_inside_words(const Utf8Text& text,
-                                                          const std::vector<anonymization::Replacement>& replacements,
-                                                          StoreRewriter& rewriter, const DeanonymizerMapping& store) {
-  // Rewriting from the store matches whole words only. A span detected here
-  // that a word character touches ("Rp 500.000an", "id_081234567890") would
-  // be recorded yet stay in the text, so it is pinned to the value the store
-  // gives its original.
+// A replaced span that rewriting from the store will not reach: removed
+// ("redact"), or touched by a word character.
+struct UnreachedSpan {
+  size_t start, end;
+  std::string entity_type;
+  bool removed;
+};
+
+// Rewriting from the store matches whole words only. A span detected here
+// that a word character touches ("Rp 500.000an", "id_081234567890") would
+// be recorded yet stay in the text; it must be pinned to the value the store
+// gives its original (pinned_spans), and a removed span to nothing.
+std::vector<UnreachedSpan> unreached_spans(const Utf8Text& text,
+                                           const std::vector<anonymization::Replacement>& replacements) {
   auto word_char_at = [&](int64_t cp) {
     const std::string_view c = text.slice(static_cast<size_t>(cp), static_cast<size_t>(cp) + 1);
     size_t pos = 0;
     return is_py_word_char(decode_utf8(c, pos));
   };
   const auto length = static_cast<int64_t>(text.length());
-  std::vector<WholeWordReplacer::Pinned> pinned;
+  std::vector<UnreachedSpan> unreached;
   for (const anonymization::Replacement& r : replacements) {
     const int64_t start = r.span.start, end = r.span.end;
-    if (r.text.empty()) {  // removed ("redact"): nothing in the store stands for it
-      pinned.push_back({static_cast<size_t>(start), static_cast<size_t>(end), std::string_view()});
+    const bool removed = r.text.empty();
+    if (removed || (start > 0 && word_char_at(start - 1)) || (end < length && word_char_at(end))) {
+      unreached.push_back({static_cast<size_t>(start), static_cast<size_t>(end), r.span.entity_type, removed});
+    }
+  }
+  return unreached;
+}
+
+std::vector<WholeWordReplacer::Pinned> pinned_spans(const Utf8Text& text, const std::vector<UnreachedSpan>& spans,
+                                                    StoreRewriter& rewriter, const DeanonymizerMapping& store) {
+  std::vector<WholeWordReplacer::Pinned> pinned;
+  for (const UnreachedSpan& s : spans) {
+    if (s.removed) {  // nothing in the store stands for it
+      pinned.push_back({s.start, s.end, std::string_view()});
       continue;
     }
-    if (!((start > 0 && word_char_at(start - 1)) || (end < length && word_char_at(end)))) continue;
-    const std::string_view original = text.slice(static_cast<size_t>(start), static_cast<size_t>(end));
-    const std::string* anonymized = rewriter.placeholder(store, r.span.entity_type, original);
-    if (anonymized != nullptr) pinned.push_back({static_cast<size_t>(start), static_cast<size_t>(end), *anonymized});
+    const std::string* anonymized = rewriter.placeholder(store, s.entity_type, text.slice(s.start, s.end));
+    if (anonymized != nullptr) pinned.push_back({s.start, s.end, *anonymized});
   }
   return pinned;
 }
@@ -215,20 +232,25 @@ std::string TextAnonymizer::anonymize(const std::string& input, Detection detect
   }
   // Each stage's input is freed as soon as the next exists: on a long text
   // dense with PII the detections alone take several times the text.
-  std::vector<anonymization::Replacement> replacements;
+  MappingDataType text_mapping;
+  std::vector<UnreachedSpan> unreached;
   {
-    auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(detection.results, options.conflict_resolution);
-    std::vector<recognition::RecognizerResult>().swap(detection.results);
-    settled = anonymizer_->_merge_entities_with_whitespace_between(text, settled);
     // Writing the text needs the spans, not how they were found: dropping the
-    // explanations frees most of what the replacements would hold.
-    for (recognition::RecognizerResult& r : settled) r.analysis_explanation = std::nullopt;
-    replacements = anonymizer_->replace_settled(text, std::move(settled), operators_);
+    // explanations first frees much of what settling would hold.
+    for (recognition::RecognizerResult& r : detection.results) r.analysis_explanation = std::nullopt;
+    auto settled = anonymizer_->_remove_conflicts_and_get_text_manipulation_data(std::move(detection.results),
+                                                                                  options.conflict_resolution);
+    settled = anonymizer_->_merge_entities_with_whitespace_between(text, std::move(settled));
+    const std::vector<anonymization::Replacement> replacements =
+        anonymizer_->replace_settled(text, std::move(settled), operators_);
+    text_mapping = record_replacements(text, replacements, skip_format_duplicates_);
+    unreached = unreached_spans(text, replacements);
   }
   std::unordered_set<std::string> in_text;
   for (const LiteralPlaceholder& literal : literals) in_text.emplace(literal.text);
   const EntryCounts before = fake_guard_ ? entry_counts(deanonymizer_mapping_.mapping) : EntryCounts{};
-  rewriter_->merge(deanonymizer_mapping_, record_replacements(text, replacements, skip_format_duplicates_), &in_text);
+  rewriter_->merge(deanonymizer_mapping_, text_mapping, &in_text);
+  text_mapping = MappingDataType();
   if (fake_guard_) {
     // The originals recorded now are taken too (their fake values already are).
     for (const auto& [type, inner] : entries_beyond(deanonymizer_mapping_.mapping, before)) {
@@ -236,7 +258,7 @@ std::string TextAnonymizer::anonymize(const std::string& input, Detection detect
     }
   }
   detection_failures_ += detection.skipped_failures;
-  return rewriter_->anonymize(text, deanonymizer_mapping_, spans_inside_words(text, replacements, *rewriter_, deanonymizer_mapping_));
+  return rewriter_->anonymize(text, deanonymizer_mapping_, pinned_spans(text, unreached, *rewriter_, deanonymizer_mapping_));
 }
 
 std::vector<std::string> TextAnonymizer::anonymize_batch(const std::vector<std::string>& texts,

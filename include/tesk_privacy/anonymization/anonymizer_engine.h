@@ -58,17 +58,17 @@ class AnonymizerEngine {
   // dropped; partially overlapping spans of one entity type are merged.
   // REMOVE_INTERSECTIONS also trims partially overlapping spans of different
   // types: the higher score (ties: the earlier start) keeps its span. A
-  // missing strategy means MERGE_SIMILAR_OR_CONTAINED. Idempotent.
+  // missing strategy means MERGE_SIMILAR_OR_CONTAINED. Idempotent. Results
+  // passed as an rvalue are moved, never held twice.
   std::vector<RecognizerResult> _remove_conflicts_and_get_text_manipulation_data(
-      const std::vector<RecognizerResult>& results,
-      std::optional<ConflictResolutionStrategy> strategy) const;
+      std::vector<RecognizerResult> results, std::optional<ConflictResolutionStrategy> strategy) const;
 
   // Merges consecutive results (in order of start) of the same entity type
   // when only white space, or nothing, separates them in `text`. The merged
   // result takes the higher score. Returns the results sorted by start.
   // Throws std::invalid_argument for a result outside the text.
-  std::vector<RecognizerResult> _merge_entities_with_whitespace_between(
-      const Utf8Text& text, const std::vector<RecognizerResult>& results) const;
+  std::vector<RecognizerResult> _merge_entities_with_whitespace_between(const Utf8Text& text,
+                                                                       std::vector<RecognizerResult> results) const;
 };
 
 }  // namespace tesk_privacy::anonymization

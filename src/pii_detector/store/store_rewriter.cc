@@ -25,19 +25,18 @@ void StoreRewriter::sync(const DeanonymizerMapping& store) {
   placeholders_.clear();
   to_placeholders_.clear();
   to_originals_.clear();
+  originals_built_ = false;
   for (const auto& [type, inner] : store.mapping) {
     const size_t t = type_index(type);
     size_t index = 0;
     for (const auto& [anonymized, original] : inner) {
       // An entry standing for nothing (one created by reading an absent key)
       // would erase its placeholder from texts: it is left out.
-      if (original.empty()) {
-        ++index;
-        continue;
+      if (!original.empty()) {
+        auto [it, inserted] =
+            placeholders_.try_emplace(placeholder_key(type, original), Placeholder{anonymized, t, index});
+        if (!inserted) it->second.key = anonymized;
       }
-      to_originals_.add(anonymized, original, t, index);
-      auto [it, inserted] = placeholders_.try_emplace(placeholder_key(type, original), Placeholder{anonymized, t, index});
-      if (!inserted) it->second.key = anonymized;
       ++index;
     }
   }
@@ -72,7 +71,7 @@ void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& tex
 void StoreRewriter::add_new_pair(const std::string& type, const std::string& key, const std::string& value,
                                  size_t index) {
   const size_t t = type_index(type);
-  to_originals_.add(key, value, t, index);
+  if (originals_built_) to_originals_.add(key, value, t, index);
   placeholders_.insert_or_assign(placeholder_key(type, value), Placeholder{key, t, index});
   to_placeholders_.add(value, key, t, index);
 }
@@ -113,6 +112,17 @@ std::string StoreRewriter::anonymize(const Utf8Text& text, const DeanonymizerMap
 
 std::string StoreRewriter::deanonymize(const Utf8Text& text, const DeanonymizerMapping& store) {
   sync(store);
+  if (!originals_built_) {
+    for (const auto& [type, inner] : store.mapping) {
+      const size_t t = type_index(type);
+      size_t index = 0;
+      for (const auto& [anonymized, original] : inner) {
+        if (!original.empty()) to_originals_.add(anonymized, original, t, index);
+        ++index;
+      }
+    }
+    originals_built_ = true;
+  }
   return to_originals_.replace(text);
 }
 

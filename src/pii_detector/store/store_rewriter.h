@@ -77,7 +77,10 @@ class StoreRewriter {
   std::unordered_map<std::string, size_t> type_index_;
   std::unordered_map<std::string, Placeholder> placeholders_;  // type '\0' original
   RankedReplacer to_placeholders_;
+  // Built on the first deanonymize(): a writer that only anonymizes never
+  // holds it.
   RankedReplacer to_originals_;
+  bool originals_built_ = false;
 };
 
 }  // namespace tesk_privacy::pii_detector

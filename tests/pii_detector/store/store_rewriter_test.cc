@@ -69,6 +69,9 @@ TEST(StoreRewriter, StaysInStepWithTheStore) {
       std::string text;
       for (int k = 0; k < 6; ++k) text += names[random() % names.size()] + (k % 2 ? ", " : " dan ");
       ASSERT_EQ(rewriter.anonymize(Utf8Text(text), store), reference(store, text, true)) << "round " << round;
+      // Restoring now and then: the placeholders' trie is built on first use,
+      // after merges that did not keep it, and kept in step from then on.
+      if (round % 5 != 4) continue;
       const std::string placeholders = reference(store, text, true);
       ASSERT_EQ(rewriter.deanonymize(Utf8Text(placeholders), store), reference(store, placeholders, false))
           << "round " << round;
