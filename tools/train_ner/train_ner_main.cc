@@ -76,9 +76,11 @@ Options:
                      PREFIX N times (repeatable; e.g. id/nergrit=2)
   --no-domains       no language-specific weights (train and evaluate alike)
   --no-lower-copies  do not add lower-cased copies of cased corpora
-  --documents        read wikigold, GUM and the SEC filings a document at a
-                     time, in training and in evaluation (default: a
-                     sentence at a time)
+  --sentences        train on wikigold, GUM and the SEC filings a sentence at
+                     a time (default: a document at a time, so that the
+                     second stage learns from a name's other mentions)
+  --documents        with --evaluate: tag wikigold, GUM and the SEC filings
+                     a document at a time (default: a sentence at a time)
   --evaluate         evaluate instead of training
   --model FILE       with --evaluate: the model to evaluate (default: built in)
   --show-errors NAME with --evaluate: print the sentences of test split NAME
@@ -193,7 +195,8 @@ struct Options {
   std::string show_errors;  // with --evaluate: print the sentences of this split with mistakes
   double threshold = 0.0;   // with --evaluate: count only entities of at least this confidence
   bool lower_copies = true;
-  bool documents = false;  // wikigold, GUM and the SEC filings a document at a time
+  bool train_documents = true;  // train on wikigold, GUM and the SEC filings a document at a time
+  bool documents = false;        // evaluate them a document at a time
   bool domains = true;
   ner::TrainerOptions::Algorithm algorithm = ner::TrainerOptions::Algorithm::kPerceptron;
   double learning_rate = 0.1;
@@ -833,7 +836,7 @@ int train(const Options& options) {
     const Split& split = kTrainSplits[k];
     if (!split.path.starts_with(options.only)) continue;
     const std::vector<ner::AnnotatedText> annotated =
-        options.documents && has_documents(split) ? join_documents(corpora[k]) : std::move(corpora[k]);
+        options.train_documents && has_documents(split) ? join_documents(corpora[k]) : std::move(corpora[k]);
     std::vector<uint64_t> domains;
     if (options.domains) {
       domains = {ner::Tagger::language_domain(language_of(split))};
@@ -978,6 +981,8 @@ int main(int argc, char** argv) {
         options.domains = false;
       } else if (arg == "--documents") {
         options.documents = true;
+      } else if (arg == "--sentences") {
+        options.train_documents = false;
       } else if (arg == "--no-lower-copies") {
         options.lower_copies = false;
       } else if (arg == "--tag") {
