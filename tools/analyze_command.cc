@@ -104,9 +104,11 @@ int AnalyzeCommand::run() {
   if (!common.output_dir.empty()) mirror.emplace(common);
   std::optional<HtmlReport> report;
   if (!html_report.empty()) report.emplace();
-  // A document's line, and for the report its texts and their results.
+  // A document's line, in parts (a long document's in one part a window,
+  // never copied into one string), and for the report its texts and their
+  // results.
   struct Answer {
-    std::string line;
+    std::vector<std::string> parts;
     std::vector<std::pair<Utf8Text, std::vector<recognition::RecognizerResult>>> texts;
   };
   try {
@@ -117,8 +119,9 @@ int AnalyzeCommand::run() {
           if (doc.header) return answer;  // a CSV header is not a document
           if (doc.texts.empty()) doc.texts.push_back(std::move(doc.text));
           const bool name_fields = doc.texts.size() > 1;
-          std::string& line = answer.line;
-          line = "{\"results\":[";
+          std::vector<std::string>& parts = answer.parts;
+          parts.push_back(name_sources ? "{\"source\":" + nlohmann::json(doc.source).dump() + ",\"results\":["
+                                       : "{\"results\":[");
           nlohmann::json removed = nlohmann::json::array();
           bool first = true;
           for (size_t k = 0; k < doc.texts.size(); ++k) {
@@ -140,6 +143,7 @@ int AnalyzeCommand::run() {
                     std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
                       return std::tie(a.start, a.end) < std::tie(b.start, b.end);
                     });
+                    std::string& line = parts.emplace_back();
                     for (const recognition::RecognizerResult& r : found) {
                       if (!first) line += ',';
                       first = false;
@@ -163,11 +167,9 @@ int AnalyzeCommand::run() {
             }
             if (report) answer.texts.emplace_back(std::move(text), std::move(kept));
           }
-          line += ']';
-          if (!removed.empty()) line += ",\"removed\":" + removed.dump();
-          line += '}';
-          if (name_sources) line.insert(1, "\"source\":" + nlohmann::json(doc.source).dump() + ",");
-          line += '\n';
+          std::string& end = parts.emplace_back("]");
+          if (!removed.empty()) end += ",\"removed\":" + removed.dump();
+          end += "}\n";
           return answer;
         },
         [&](Document& doc, Answer& answer) {
@@ -180,10 +182,15 @@ int AnalyzeCommand::run() {
           }
           if (doc.header) {
             // nothing to write
-          } else if (mirror) {
-            mirror->add(doc, answer.line);
           } else {
-            output.add([&] { return std::move(answer.line); });
+            for (std::string& part : answer.parts) {
+              if (mirror) {
+                mirror->add(doc, part);
+              } else {
+                output.add([&] { return std::move(part); });
+              }
+              std::string().swap(part);
+            }
           }
           progress.tick(doc);
         });
