@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <cctype>
-#include <string_view>
-#include <unordered_set>
 #include <stdexcept>
+#include <string_view>
+#include <typeinfo>
+#include <unordered_set>
 
 #include "core/ordered_executor.h"
 #include "pii_detector/store/store_rewriter.h"
 #include "pii_detector/store/whole_word_replacer.h"
+#include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
@@ -206,7 +208,25 @@ TextAnonymizer::Detection TextAnonymizer::detect(const std::string& input, const
       logger().error("recognizer " + recognizer.name() + " failed, going on without it: " + error.what());
     };
   }
-  detection.results = analyzer_->analyze(text, options.language, analyze_options);
+  // Replacing needs the spans, not how they were found: each window's
+  // explanations go as soon as it is done, so that a long text's detections
+  // never hold them all. Only the library's own analyzer is read a window at
+  // a time; a subclass's analyze() is called as it is.
+  auto keep = [&detection](std::vector<recognition::RecognizerResult>& found) {
+    for (recognition::RecognizerResult& r : found) r.analysis_explanation = std::nullopt;
+    if (detection.results.empty()) {
+      detection.results = std::move(found);
+    } else {
+      detection.results.insert(detection.results.end(), std::make_move_iterator(found.begin()),
+                               std::make_move_iterator(found.end()));
+    }
+  };
+  if (typeid(*analyzer_) == typeid(TextAnalyzer)) {
+    static_cast<const TextAnalyzer&>(*analyzer_).analyze_each_window(text, options.language, analyze_options, keep);
+  } else {
+    std::vector<recognition::RecognizerResult> found = analyzer_->analyze(text, options.language, analyze_options);
+    keep(found);
+  }
   return detection;
 }
 

@@ -115,7 +115,8 @@ class TextAnonymizer : public BaseTextAnonymizer {
   };
   // Detection only; it reads nothing but the analyzer and the options, so
   // any number of threads may call it at once, also while another thread
-  // runs the second half. Throws as anonymize() does when detection fails.
+  // runs the second half. The results carry no explanations (replacing
+  // needs none). Throws as anonymize() does when detection fails.
   Detection detect(const std::string& text, const AnonymizeOptions& options = {}) const;
   // Replaces and records what detect() found in the same text.
   std::string anonymize(const std::string& text, Detection detection, const AnonymizeOptions& options = {});
