@@ -63,14 +63,15 @@ bool is_never_in_a_name(std::string_view token) {
 }
 
 // Labels of contact details and words of greeting, address and chat that
-// stand next to a name without being part of it ("WA", "Hubungi", "kak").
+// stand next to a name without being part of it ("WA", "Hubungi", "kak",
+// "HBD").
 bool is_label_or_filler(std::string_view normalized) {
   static constexpr std::string_view kWords[] = {
-      "a.n", "a.n.", "alamat", "an", "aku", "atas", "cp", "dear", "email", "e-mail", "fax", "gan", "hai", "halo",
-      "hallo", "hape", "hi", "hello", "hp", "hub", "hubungi", "info", "inv", "invoice", "kak", "kakak", "kami",
-      "kepada", "kirim", "kode", "mas", "mbak", "mohon", "nama", "no", "no.", "nomor", "norek", "order", "pesanan",
-      "pikir", "produk", "rek", "rekening", "resi", "salam", "saya", "sis", "sku", "sms", "tagihan", "tel", "telp",
-      "telepon", "terima", "tlp", "tolong", "untuk", "wa", "whatsapp", "ya", "yth"};
+      "a.n", "a.n.", "alamat", "an", "aku", "atas", "congrats", "cp", "dear", "email", "e-mail", "fax", "gan", "gws",
+      "hai", "halo", "hallo", "hape", "hbd", "hi", "hello", "hp", "hub", "hubungi", "info", "inv", "invoice", "kak",
+      "kakak", "kami", "kepada", "kirim", "kode", "mas", "mbak", "mohon", "nama", "no", "no.", "nomor", "norek",
+      "order", "pesanan", "pikir", "produk", "rek", "rekening", "resi", "salam", "saya", "sis", "sku", "sms",
+      "tagihan", "tel", "telp", "telepon", "terima", "tlp", "tolong", "untuk", "wa", "whatsapp", "ya", "yth"};
   return std::find(std::begin(kWords), std::end(kWords), normalized) != std::end(kWords);
 }
 
