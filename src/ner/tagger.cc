@@ -97,6 +97,24 @@ bool breaks_a_name(std::string_view token) {
   return std::find(std::begin(kParticles), std::end(kParticles), head) == std::end(kParticles);
 }
 
+// Months that are also given names ("untuk Juli", "thanks May"): never
+// taken for a person by their cue alone.
+bool is_month(std::string_view normalized) {
+  static constexpr std::string_view kMonths[] = {"april", "august", "agustus", "juli", "july", "june",
+                                                 "juni", "may", "mei"};
+  return std::find(std::begin(kMonths), std::end(kMonths), normalized) != std::end(kMonths);
+}
+
+// Words that address or introduce the person named next, in chat and
+// letters ("halo Budi", "saya Riko", "salam buat Indah", "kabar Fitri"),
+// normalised.
+bool is_address_cue(std::string_view normalized) {
+  static constexpr std::string_view kCues[] = {
+      "bang", "bapak", "bu", "buat", "dear", "dik", "halo", "hallo", "hai", "hello", "hi", "ibu", "kabar", "kak",
+      "mas", "mbak", "om", "pak", "saya", "tahun", "tante", "thanks", "untuk"};
+  return std::find(std::begin(kCues), std::end(kCues), normalized) != std::end(kCues);
+}
+
 // Titles, ranks and forms of address that stand before a name but are not
 // part of it ("Mayor Suryo Santoso", "Drs . Ahmad Hamid"), normalised
 // (normalize_token). Titles that are also given names (Sri, Putri, Ratu) are
@@ -553,6 +571,7 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
     }
   }
   settle_report_lines(text, tokens, scores.sentences, model_->gazetteer(), entities);
+  settle_addressed_names(text, tokens, model_->gazetteer(), entities);
   refine_person_names(text, tokens, entities);
   return entities;
 }
@@ -667,6 +686,45 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
   entities.insert(entities.end(), settled.begin(), settled.end());
   std::sort(entities.begin(), entities.end(),
             [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
+}
+
+void settle_addressed_names(std::string_view text, std::span<const TokenSpan> tokens, const Gazetteer& gazetteer,
+                            std::vector<Entity>& entities) {
+  auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
+  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
+  constexpr uint32_t kGiven = bit(GazetteerCategory::kIndonesianGivenName) | bit(GazetteerCategory::kEnglishGivenName);
+  constexpr uint32_t kName = kGiven | bit(GazetteerCategory::kFamilyName) | bit(GazetteerCategory::kPersonNameWord);
+  auto categories = [&](size_t i) {
+    return gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, hash_bytes(normalize_token(word(i)))));
+  };
+  // The entity of each token, if any.
+  std::vector<Entity*> at(tokens.size(), nullptr);
+  for (Entity& e : entities) {
+    for (size_t i = e.begin_token; i < e.end_token; ++i) at[i] = &e;
+  }
+  const size_t found = entities.size();
+  for (size_t i = 1; i < tokens.size(); ++i) {
+    if (!is_capitalised_word(word(i)) || !is_address_cue(normalize_token(word(i - 1))) ||
+        (categories(i) & kGiven) == 0 || is_month(normalize_token(word(i)))) {
+      continue;
+    }
+    size_t end = i + 1;
+    while (end < tokens.size() && at[end] == at[i] && is_capitalised_word(word(end)) && (categories(end) & kName)) {
+      ++end;
+    }
+    Entity* e = at[i];
+    if (e == nullptr) {
+      entities.push_back({EntityType::kPerson, i, end, 0.5});
+    } else if (e->score < 0.5 && e->begin_token == i && (e->type == EntityType::kPerson || e->end_token == i + 1)) {
+      e->type = EntityType::kPerson;
+      e->score = 0.5;
+    }
+    i = end - 1;
+  }
+  if (entities.size() > found) {
+    std::sort(entities.begin(), entities.end(),
+              [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
+  }
 }
 
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities) {

@@ -76,6 +76,15 @@ std::vector<std::string_view> token_words(std::string_view text, std::span<const
 // name). The entities stay sorted by token.
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
 
+// A capitalised given name (on the gazetteer's lists) right after a word
+// that addresses or introduces a person ("halo Budi", "saya Riko", "salam
+// buat Indah", "Pak Slamet") is a person, with the listed name words after
+// it, at least at even odds: one the model missed is added, one it doubted
+// (under 0.5) or took alone for a place or organisation becomes a person at
+// 0.5. The entities, sorted by token, stay sorted.
+void settle_addressed_names(std::string_view text, std::span<const TokenSpan> tokens, const Gazetteer& gazetteer,
+                            std::vector<Entity>& entities);
+
 // Lines of a news report whose form says what their names are, each
 // settled as the form requires:
 // - A results line: a sentence made only of names each followed by

@@ -302,6 +302,50 @@ TEST(NerTagger, SettlesResultsLinesAndDatelines) {
   EXPECT_DOUBLE_EQ(entities[2].score, 0.5);  // taken in at even odds
 }
 
+TEST(NerTagger, SettlesAddressedNames) {
+  GazetteerBuilder builder;
+  for (std::string_view name : {"budi", "riko", "indah", "juli"}) builder.add({name}, GazetteerCategory::kIndonesianGivenName);
+  builder.add({"santoso"}, GazetteerCategory::kFamilyName);
+  const std::string bytes = builder.serialize();
+  const Gazetteer gazetteer(bytes);
+  struct Given {
+    EntityType type;
+    size_t first, last;
+    double score;
+  };
+  struct Case {
+    std::string text;
+    std::vector<Given> entities;
+    std::vector<std::pair<Found, double>> expected;
+  };
+  const auto per = EntityType::kPerson, loc = EntityType::kLocation;
+  const std::vector<Case> cases = {
+      {"halo Budi, besok jadi?", {{per, 1, 1, 0.24}}, {{{"Budi", "PERSON"}, 0.5}}},  // doubted: even odds
+      {"halo Budi, besok jadi?", {{per, 1, 1, 0.9}}, {{{"Budi", "PERSON"}, 0.9}}},   // confident: as it is
+      {"Izin pak, saya Riko dari keuangan", {{loc, 4, 4, 0.41}}, {{{"Riko", "PERSON"}, 0.5}}},
+      {"Salam buat Indah ya", {}, {{{"Indah", "PERSON"}, 0.5}}},
+      {"kabar Budi Santoso gimana", {}, {{{"Budi Santoso", "PERSON"}, 0.5}}},  // with the listed name after it
+      {"Salam buat indah ya", {}, {}},             // not capitalised
+      {"Salam buat Rina ya", {}, {}},              // not a listed given name
+      {"Ini untuk Juli nanti", {}, {}},            // a month
+      {"kemarin Budi datang", {}, {}},             // no cue
+      {"halo Budi Jakarta", {{loc, 1, 2, 0.4}}, {{{"Budi Jakarta", "LOCATION"}, 0.4}}},  // a longer place stays
+  };
+  for (const Case& c : cases) {
+    const auto tokens = tokenize(c.text);
+    std::vector<Entity> entities;
+    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, g.score});
+    settle_addressed_names(c.text, tokens, gazetteer, entities);
+    std::vector<std::pair<Found, double>> out;
+    for (const Entity& e : entities) {
+      out.push_back({{c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
+                      std::string(entity_type_name(e.type))},
+                     e.score});
+    }
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+}
+
 TEST(NerTagger, RefusesTokensOutsideTheText) {
   const Tagger tagger;
   const std::vector<TokenSpan> outside = {{0, 4}, {5, 40}};
