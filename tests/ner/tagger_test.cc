@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,30 @@ struct Found {
 };
 std::ostream& operator<<(std::ostream& os, const Found& f) { return os << f.text << "/" << f.type; }
 
+// The text and type of an entity over `tokens` of `text`.
+Found as_found(const std::string& text, const std::vector<TokenSpan>& tokens, const Entity& e) {
+  return {text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
+          std::string(entity_type_name(e.type))};
+}
+
+// An entity given to a step after decoding: its first and last word among
+// the tokenizer's tokens of the text, its type and its score.
+struct Given {
+  EntityType type;
+  size_t first, last;
+  double score = 0.7;
+};
+
+// What `step` makes of the `given` entities of `text`.
+std::vector<Entity> after(const std::string& text, const std::vector<Given>& given,
+                          const std::function<void(const std::vector<TokenSpan>&, std::vector<Entity>&)>& step) {
+  const auto tokens = tokenize(text);
+  std::vector<Entity> entities;
+  for (const Given& g : given) entities.push_back({g.type, g.first, g.last + 1, g.score});
+  step(tokens, entities);
+  return entities;
+}
+
 std::vector<Found> found(const Tagger& tagger, const std::string& text, std::string_view language,
                          double threshold = 0.46) {
   const auto tokens = tokenize(text);
@@ -40,8 +65,7 @@ std::vector<Found> found(const Tagger& tagger, const std::string& text, std::str
     EXPECT_GE(e.score, 0.0);
     EXPECT_LE(e.score, 1.0);
     if (e.score < threshold) continue;
-    out.push_back({text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
-                   std::string(entity_type_name(e.type))});
+    out.push_back(as_found(text, tokens, e));
   }
   return out;
 }
@@ -156,11 +180,6 @@ TEST(NerTagger, SplitsSentences) {
 TEST(NerTagger, RefinesPersonNames) {
   // Entities are given as [first word, last word] with a type and a score;
   // words are the tokenizer's tokens of the text.
-  struct Given {
-    EntityType type;
-    size_t first, last;
-    double score;
-  };
   struct Case {
     std::string text;
     std::vector<Given> entities;
@@ -203,13 +222,10 @@ TEST(NerTagger, RefinesPersonNames) {
   };
   for (const Case& c : cases) {
     const auto tokens = tokenize(c.text);
-    std::vector<Entity> entities;
-    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, g.score});
-    refine_person_names(c.text, tokens, entities);
     std::vector<Found> out;
-    for (const Entity& e : entities) {
-      out.push_back({c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
-                     std::string(entity_type_name(e.type))});
+    for (const Entity& e :
+         after(c.text, c.entities, [&](const auto& t, auto& e) { refine_person_names(c.text, t, e); })) {
+      out.push_back(as_found(c.text, tokens, e));
     }
     EXPECT_EQ(out, c.expected) << c.text;
   }
@@ -233,10 +249,6 @@ TEST(NerTagger, SettlesResultsLinesAndDatelines) {
   builder.add({"ruang"}, GazetteerCategory::kCommonWord);
   const std::string bytes = builder.serialize();
   const Gazetteer gazetteer(bytes);
-  struct Given {
-    EntityType type;
-    size_t first, last;
-  };
   struct Case {
     std::string text;
     std::vector<Given> entities;
@@ -279,13 +291,11 @@ TEST(NerTagger, SettlesResultsLinesAndDatelines) {
   };
   for (const Case& c : cases) {
     const auto tokens = tokenize(c.text);
-    std::vector<Entity> entities;
-    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, 0.7});
-    settle_report_lines(c.text, tokens, split_sentences(c.text, tokens), gazetteer, entities);
     std::vector<Found> out;
-    for (const Entity& e : entities) {
-      out.push_back({c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
-                     std::string(entity_type_name(e.type))});
+    for (const Entity& e : after(c.text, c.entities, [&](const auto& t, auto& e) {
+           settle_report_lines(c.text, t, split_sentences(c.text, t), gazetteer, e);
+         })) {
+      out.push_back(as_found(c.text, tokens, e));
     }
     EXPECT_EQ(out, c.expected) << c.text;
   }
@@ -308,11 +318,6 @@ TEST(NerTagger, SettlesAddressedNames) {
   builder.add({"santoso"}, GazetteerCategory::kFamilyName);
   const std::string bytes = builder.serialize();
   const Gazetteer gazetteer(bytes);
-  struct Given {
-    EntityType type;
-    size_t first, last;
-    double score;
-  };
   struct Case {
     std::string text;
     std::vector<Given> entities;
@@ -333,14 +338,10 @@ TEST(NerTagger, SettlesAddressedNames) {
   };
   for (const Case& c : cases) {
     const auto tokens = tokenize(c.text);
-    std::vector<Entity> entities;
-    for (const Given& g : c.entities) entities.push_back({g.type, g.first, g.last + 1, g.score});
-    settle_addressed_names(c.text, tokens, gazetteer, entities);
     std::vector<std::pair<Found, double>> out;
-    for (const Entity& e : entities) {
-      out.push_back({{c.text.substr(tokens[e.begin_token].begin, tokens[e.end_token - 1].end - tokens[e.begin_token].begin),
-                      std::string(entity_type_name(e.type))},
-                     e.score});
+    for (const Entity& e :
+         after(c.text, c.entities, [&](const auto& t, auto& e) { settle_addressed_names(c.text, t, gazetteer, e); })) {
+      out.emplace_back(as_found(c.text, tokens, e), e.score);
     }
     EXPECT_EQ(out, c.expected) << c.text;
   }
