@@ -43,6 +43,10 @@ PATTERNS = {
     "dots": ".",
     "dashes": "- ",
     "newlines": "\n",
+    "results line": "Leicester 2 Chelsea 1\n",
+    "standings row": "Newcastle 4 3 0 1 9 5 9\n",
+    "dateline": "BRUSSELS 1996-08-22\n",
+    "addressed name": "halo Budi ",
 }
 
 

@@ -586,13 +586,16 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
   struct Name {
     size_t begin, end;
   };
-  // The model's entity that covers most of a name, if any.
+  // The model's entity that covers most of a name, if any. Entities lie
+  // inside sentences, sorted by their first token.
   auto covering = [&](const Name& n) {
     const Entity* best = nullptr;
     size_t best_overlap = 0;
-    for (const Entity& e : entities) {
-      const size_t begin = std::max(e.begin_token, n.begin), end = std::min(e.end_token, n.end);
-      if (end > begin && end - begin > best_overlap) best = &e, best_overlap = end - begin;
+    auto it = std::lower_bound(entities.begin(), entities.end(), n.begin,
+                               [](const Entity& e, size_t token) { return e.end_token <= token; });
+    for (; it != entities.end() && it->begin_token < n.end; ++it) {
+      const size_t begin = std::max(it->begin_token, n.begin), end = std::min(it->end_token, n.end);
+      if (end > begin && end - begin > best_overlap) best = &*it, best_overlap = end - begin;
     }
     return best;
   };
@@ -679,10 +682,9 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
     }
   }
   if (lines.empty()) return;
-  std::erase_if(entities, [&](const Entity& e) {
-    return std::any_of(lines.begin(), lines.end(),
-                       [&](const auto& line) { return e.begin_token < line.second && e.end_token > line.first; });
-  });
+  std::vector<bool> in_a_line(tokens.size(), false);
+  for (const auto& [first, last] : lines) std::fill(in_a_line.begin() + first, in_a_line.begin() + last, true);
+  std::erase_if(entities, [&](const Entity& e) { return in_a_line[e.begin_token]; });
   entities.insert(entities.end(), settled.begin(), settled.end());
   std::sort(entities.begin(), entities.end(),
             [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
@@ -697,10 +699,11 @@ void settle_addressed_names(std::string_view text, std::span<const TokenSpan> to
   auto categories = [&](size_t i) {
     return gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, hash_bytes(normalize_token(word(i)))));
   };
-  // The entity of each token, if any.
-  std::vector<Entity*> at(tokens.size(), nullptr);
-  for (Entity& e : entities) {
-    for (size_t i = e.begin_token; i < e.end_token; ++i) at[i] = &e;
+  // The entity of each token, if any (kNone).
+  constexpr size_t kNone = static_cast<size_t>(-1);
+  std::vector<size_t> at(tokens.size(), kNone);
+  for (size_t k = 0; k < entities.size(); ++k) {
+    for (size_t i = entities[k].begin_token; i < entities[k].end_token; ++i) at[i] = k;
   }
   const size_t found = entities.size();
   for (size_t i = 1; i < tokens.size(); ++i) {
@@ -712,12 +715,12 @@ void settle_addressed_names(std::string_view text, std::span<const TokenSpan> to
     while (end < tokens.size() && at[end] == at[i] && is_capitalised_word(word(end)) && (categories(end) & kName)) {
       ++end;
     }
-    Entity* e = at[i];
-    if (e == nullptr) {
+    if (at[i] == kNone) {
       entities.push_back({EntityType::kPerson, i, end, 0.5});
-    } else if (e->score < 0.5 && e->begin_token == i && (e->type == EntityType::kPerson || e->end_token == i + 1)) {
-      e->type = EntityType::kPerson;
-      e->score = 0.5;
+    } else if (Entity& e = entities[at[i]];
+               e.score < 0.5 && e.begin_token == i && (e.type == EntityType::kPerson || e.end_token == i + 1)) {
+      e.type = EntityType::kPerson;
+      e.score = 0.5;
     }
     i = end - 1;
   }
