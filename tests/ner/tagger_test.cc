@@ -329,6 +329,8 @@ TEST(NerTagger, SettlesAddressedNames) {
       {"halo Budi, besok jadi?", {{per, 1, 1, 0.9}}, {{{"Budi", "PERSON"}, 0.9}}},   // confident: as it is
       {"Izin pak, saya Riko dari keuangan", {{loc, 4, 4, 0.41}}, {{{"Riko", "PERSON"}, 0.5}}},
       {"Salam buat Indah ya", {}, {{{"Indah", "PERSON"}, 0.5}}},
+      // A name added, then one changed further on.
+      {"halo Budi , saya Riko", {{loc, 4, 4, 0.41}}, {{{"Budi", "PERSON"}, 0.5}, {{"Riko", "PERSON"}, 0.5}}},
       {"kabar Budi Santoso gimana", {}, {{{"Budi Santoso", "PERSON"}, 0.5}}},  // with the listed name after it
       {"Salam buat indah ya", {}, {}},             // not capitalised
       {"Salam buat Rina ya", {}, {}},              // not a listed given name
