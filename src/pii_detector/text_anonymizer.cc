@@ -10,10 +10,10 @@
 #include "core/ordered_executor.h"
 #include "pii_detector/store/store_rewriter.h"
 #include "pii_detector/store/whole_word_replacer.h"
-#include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "tesk_privacy/core/logger.h"
 #include "tesk_privacy/pii_detector/store/streaming_deanonymizer.h"
 #include "tesk_privacy/pii_detector/store/pseudo_anonymizer_mapping.h"
+#include "tesk_privacy/pii_detector/text_analyzer.h"
 #include "text/case_mapping.h"
 #include "text/python_chars.h"
 
@@ -93,8 +93,6 @@ anonymization::CustomFunction unique_values(std::shared_ptr<FakeValueGuard> guar
   };
 }
 
-// The replaced spans that a word character touches, each with the store's
-// value for its original, and the spans removed without a trace.
 // A replaced span that rewriting from the store will not reach: removed
 // ("redact"), or touched by a word character.
 struct UnreachedSpan {
