@@ -259,7 +259,13 @@ void add_input_options(CLI::App& app, CommonOptions& c) {
   auto fields = [&c](const std::vector<std::string>& lists) {
     c.fields.clear();
     for (const std::string& list : lists) {
-      for (std::string& f : split_list(list)) c.fields.push_back(std::move(f));
+      for (std::string& f : split_list(list)) {
+        // A field named twice would be rewritten twice from one text.
+        if (std::find(c.fields.begin(), c.fields.end(), f) != c.fields.end()) {
+          throw UsageError("--fields and --columns name \"" + f + "\" twice");
+        }
+        c.fields.push_back(std::move(f));
+      }
     }
     if (c.fields.empty()) throw UsageError("--fields and --columns need at least one name");
   };

@@ -246,6 +246,10 @@ def test_jsonl_records_keep_their_fields(cli, tmp_path):
     bad = subprocess.run([cli, "anonymize", "--jsonl", "--fields", "text,user"], input='{"user": 5}\n',
                          capture_output=True, text=True, timeout=60)
     assert bad.returncode == 1 and '"user" must be a string' in bad.stderr
+    # A field named twice would be rewritten twice from one text: refused.
+    twice = subprocess.run([cli, "anonymize", "--jsonl", "--fields", "text,user,text"], input=lines[0] + "\n",
+                           capture_output=True, text=True, timeout=60)
+    assert twice.returncode == 2 and 'name "text" twice' in twice.stderr and twice.stdout == ""
 
 
 def test_analyze_output_in_order_with_sources_and_known_types(cli, tmp_path):
