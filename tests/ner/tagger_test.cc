@@ -417,6 +417,11 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       {"id", "Halo Agus, apa kabar?", {{"Agus", "PERSON"}}},
       // Identity documents are no organisations, however they are written.
       {"id", "Halo, saya mau update data. NIK saya 3171011205900001 dan KTP saya hilang.", {}},
+      // Lines of a news report: clubs are organisations, national teams (the
+      // model's country list) and datelines places.
+      {"en", "Leicester 2 Chelsea 1", {{"Leicester", "ORGANIZATION"}, {"Chelsea", "ORGANIZATION"}}},
+      {"en", "Japan 2 Syria 1", {{"Japan", "LOCATION"}, {"Syria", "LOCATION"}}},
+      {"en", "BRUSSELS 1996-08-22", {{"BRUSSELS", "LOCATION"}}},
   };
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
 }
