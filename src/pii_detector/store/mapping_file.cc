@@ -124,7 +124,16 @@ MappingDataType parse_mapping_json(std::string_view json) {
 // is written in linear time.
 std::string mapping_to_json(const MappingDataType& mapping) {
   if (mapping.empty()) return "{}\n";
-  std::string out = "{\n";
+  // Reserved whole (escapes aside), so that a large mapping is not copied as
+  // the text grows.
+  size_t size = 4;
+  for (const auto& [type, inner] : mapping) {
+    size += type.size() + 12;
+    for (const auto& [anonymized, original] : inner) size += anonymized.size() + original.size() + 12;
+  }
+  std::string out;
+  out.reserve(size);
+  out += "{\n";
   bool first_type = true;
   for (const auto& [type, inner] : mapping) {
     if (!first_type) out += ",\n";

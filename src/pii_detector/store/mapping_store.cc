@@ -72,17 +72,20 @@ class FileMappingStore : public MappingStore {
   }
 
   bool commit(const MappingDataType& added) override {
-    if (lock_fd_ < 0) load();
-    MappingDataType next = mapping_;
-    append_entries(next, added);
-    std::string bytes = mapping_to_json(next);
+    if (lock_fd_ < 0 || stale_) load();
+    // The entries join the mapping in place, not in a copy of it (a long run's
+    // mapping is the largest thing it holds). Should the save fail, the file
+    // still holds what it held, and the next commit reads it again.
+    stale_ = true;
+    append_entries(mapping_, added);
+    std::string bytes = mapping_to_json(mapping_);
     if (options_.encryption_key) bytes = seal_mapping(bytes, *options_.encryption_key);
     try {
       replace_file_atomically(path_, bytes);
     } catch (const std::exception& e) {
       throw MappingStoreError(e.what());
     }
-    mapping_ = std::move(next);
+    stale_ = false;
     return true;
   }
 
@@ -118,6 +121,7 @@ class FileMappingStore : public MappingStore {
   std::string path_;
   MappingStoreOptions options_;
   MappingDataType mapping_;
+  bool stale_ = false;  // mapping_ may differ from the file: a save failed
   int lock_fd_ = -1;
 };
 

@@ -80,6 +80,28 @@ TEST_F(MappingStoreTest, StaleTemporariesAreRemovedUnderTheLock) {
   EXPECT_TRUE(fs::exists(path("other.json.tmp-ABC123")));
 }
 
+// A save that fails leaves the file as it was, and the store's next save
+// starts from the file again: the failed entries are not in it, the earlier
+// and later ones are.
+TEST_F(MappingStoreTest, SaveAfterAFailedSaveStartsFromTheFile) {
+  auto store = make_file_mapping_store(path("m.json"));
+  store->load();
+  ASSERT_TRUE(store->commit(kOne));
+  const std::string saved = read(path("m.json"));
+  // The file cannot be replaced while a directory is in its place.
+  fs::rename(path("m.json"), path("kept.json"));
+  fs::create_directories(path("m.json") + "/inside");
+  EXPECT_THROW(store->commit({{"PERSON", {{"<PERSON_2>", "Siti Aminah"}}}}), MappingStoreError);
+  fs::remove_all(path("m.json"));
+  fs::rename(path("kept.json"), path("m.json"));
+  EXPECT_EQ(read(path("m.json")), saved);
+  ASSERT_TRUE(store->commit({{"LOCATION", {{"<LOCATION_1>", "Bandung"}}}}));
+  const MappingDataType expected{{"PERSON", {{"<PERSON_1>", "Budi Santoso"}}},
+                                 {"LOCATION", {{"<LOCATION_1>", "Bandung"}}}};
+  EXPECT_EQ(load_mapping_file(path("m.json")), expected);
+  EXPECT_EQ(store->load(), expected);
+}
+
 TEST(MappingLoader, RefusesUnsafeOrMisshapenMappings) {
   const char* refused[] = {
       R"({"PERSON": {"Budi": "Budi"}})",
