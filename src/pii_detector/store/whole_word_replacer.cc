@@ -30,7 +30,7 @@ size_t edge_slot(const std::vector<uint64_t>& keys, uint64_t key) {
 
 }  // namespace
 
-WholeWordReplacer::WholeWordReplacer() : edge_keys_(16, kNoEdge), edge_children_(16, -1) { nodes_.emplace_back(); }
+WholeWordReplacer::WholeWordReplacer() : edge_keys_(16, kNoEdge), edge_children_(16, -1) { new_node(0, 0); }
 
 WholeWordReplacer::WholeWordReplacer(const std::vector<std::pair<std::string, std::string>>& pairs)
     : WholeWordReplacer() {
@@ -42,29 +42,29 @@ int WholeWordReplacer::child(int node, char32_t c) const {
   return edge_keys_[slot] == kNoEdge ? -1 : edge_children_[slot];
 }
 
-int WholeWordReplacer::add_child(int node, char32_t c) {
-  const uint64_t key = edge_key(node, c);
-  size_t slot = edge_slot(edge_keys_, key);
-  if (edge_keys_[slot] == key) return edge_children_[slot];
+int WholeWordReplacer::new_node(size_t label, size_t label_size) {
+  nodes_.push_back(Node{.label_size = static_cast<uint32_t>(label_size), .label = label});
+  return static_cast<int>(nodes_.size()) - 1;
+}
+
+void WholeWordReplacer::add_edge(int node, char32_t c, int to) {
   if ((edges_ + 1) * 4 > edge_keys_.size() * 3) {  // keep the table at most three quarters full
     std::vector<uint64_t> keys(edge_keys_.size() * 2, kNoEdge);
     std::vector<int> children(keys.size(), -1);
     for (size_t i = 0; i < edge_keys_.size(); ++i) {
       if (edge_keys_[i] == kNoEdge) continue;
-      const size_t to = edge_slot(keys, edge_keys_[i]);
-      keys[to] = edge_keys_[i];
-      children[to] = edge_children_[i];
+      const size_t slot = edge_slot(keys, edge_keys_[i]);
+      keys[slot] = edge_keys_[i];
+      children[slot] = edge_children_[i];
     }
     edge_keys_ = std::move(keys);
     edge_children_ = std::move(children);
-    slot = edge_slot(edge_keys_, key);
   }
-  const int created = static_cast<int>(nodes_.size());
-  nodes_.emplace_back();
+  const uint64_t key = edge_key(node, c);
+  const size_t slot = edge_slot(edge_keys_, key);
   edge_keys_[slot] = key;
-  edge_children_[slot] = created;
+  edge_children_[slot] = to;
   ++edges_;
-  return created;
 }
 
 std::vector<char32_t> WholeWordReplacer::fold(std::string_view needle) {
@@ -74,8 +74,43 @@ std::vector<char32_t> WholeWordReplacer::fold(std::string_view needle) {
 }
 
 int WholeWordReplacer::path(const std::vector<char32_t>& folded) {
+  const size_t depth = std::min(folded.size(), kTrieDepth);
   int node = 0;
-  for (size_t k = 0; k < folded.size() && k < kTrieDepth; ++k) node = add_child(node, folded[k]);
+  for (size_t k = 0; k < depth;) {
+    const size_t slot = edge_slot(edge_keys_, edge_key(node, folded[k]));
+    if (edge_keys_[slot] == kNoEdge) {  // a leaf holds the rest of the path
+      const size_t start = labels_.size();
+      for (size_t i = k + 1; i < depth; ++i) append_utf8(labels_, folded[i]);
+      const int leaf = new_node(start, labels_.size() - start);
+      add_edge(node, folded[k], leaf);
+      return leaf;
+    }
+    const int next = edge_children_[slot];
+    const std::string_view edge = label(nodes_[next]);
+    size_t matched = 0, j = k + 1;
+    for (size_t pos = 0; pos < edge.size() && j < depth; ++j) {
+      if (decode_utf8(edge, pos) != folded[j]) break;
+      matched = pos;
+    }
+    if (matched == edge.size()) {
+      node = next;
+      k = j;
+      continue;
+    }
+    // The path leaves the edge after `matched` bytes of its label: a node
+    // there takes the label's head, and the old child keeps what follows
+    // the code point that now keys its edge.
+    const size_t old_label = nodes_[next].label;
+    const int middle = new_node(old_label, matched);
+    size_t rest = matched;
+    const char32_t key = decode_utf8(edge, rest);
+    nodes_[next].label = old_label + rest;
+    nodes_[next].label_size -= static_cast<uint32_t>(rest);
+    edge_children_[slot] = middle;
+    add_edge(middle, key, next);
+    node = middle;
+    k = j;
+  }
   return node;
 }
 
@@ -156,6 +191,12 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
         node = child(node, fold_case(decode_utf8(s, q)));
         if (node < 0) break;
         const Node& here = nodes_[node];
+        const std::string_view edge = label(here);
+        bool along = true;
+        for (size_t pos = 0; along && pos < edge.size();) {
+          along = q < n && fold_case(decode_utf8(s, q)) == decode_utf8(edge, pos);
+        }
+        if (!along) break;
         if (here.needles >= 0 && ends_word(q)) {
           for (int id = here.needles; id >= 0; id = next_needle_[id]) candidates.push_back({id, p, q});
         }

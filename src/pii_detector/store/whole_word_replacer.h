@@ -61,12 +61,16 @@ class WholeWordReplacer {
 
  private:
   static constexpr size_t kTrieDepth = 128;
-  // A mapping can hold millions of trie nodes, most with one child: a node
-  // is the heads of its two needle lists, and its children live in one
-  // open-addressing table keyed by (node, code point).
+  // A mapping can hold millions of needles, most sharing only a short prefix
+  // with any other: the trie is path-compressed. A node is the heads of its
+  // two needle lists and the label of the edge into it (the folded code
+  // points after the first, as UTF-8 in labels_); the edges live in one
+  // open-addressing table keyed by (node, first code point).
   struct Node {
     int needles = -1;       // needles ending here; next_needle_ links the list
     int long_needles = -1;  // longer needles whose trie part ends here
+    uint32_t label_size = 0;
+    size_t label = 0;
   };
   struct LongNeedle {
     std::vector<char32_t> folded;
@@ -78,10 +82,15 @@ class WholeWordReplacer {
   // Records a needle whose path ends at `node`; returns its id.
   int attach(int node, std::vector<char32_t> folded, std::string replacement);
   int child(int node, char32_t c) const;
-  int add_child(int node, char32_t c);
+  // A new node, its label at `label` in labels_.
+  int new_node(size_t label, size_t label_size);
+  // A new edge from `node` on `c` (none is there yet).
+  void add_edge(int node, char32_t c, int to);
+  std::string_view label(const Node& node) const { return std::string_view(labels_).substr(node.label, node.label_size); }
   static uint64_t edge_key(int node, char32_t c) { return (static_cast<uint64_t>(node) << 21) | c; }
 
   std::vector<Node> nodes_;
+  std::string labels_;
   std::vector<int> next_needle_;  // by needle id: the next needle of its node's list, or -1
   std::vector<uint64_t> edge_keys_;  // kNoEdge where free; size a power of two
   std::vector<int> edge_children_;

@@ -4,8 +4,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+#include <random>
 #include <string>
 #include <tuple>
+
+#include "text/python_chars.h"
 
 namespace tesk_privacy::pii_detector {
 namespace {
@@ -76,6 +80,66 @@ TEST(WholeWordReplacer, PinnedSpansComeFirstAndNeedNoWordEdge) {
   EXPECT_EQ(replacer.replace(text, priority, pinned), "Rp <AMOUNT>an untuk <PIN>, budi500");
   EXPECT_EQ(replacer.replace(text, priority), "Rp 500an untuk <P>, budi500");
   EXPECT_EQ(WholeWordReplacer().replace(text, {}, pinned), "Rp <AMOUNT>an untuk <PIN>, budi500");
+}
+
+// The matching rules written out plainly (every needle at every code point,
+// highest priority first), against the trie on needles that share prefixes,
+// split each other's edges in every insertion order, and differ only in
+// letter case or in their last code point.
+std::string plain_replace(const Pairs& pairs, const std::string& text) {
+  auto folded = [](const std::string& s) {
+    std::vector<char32_t> out;
+    for (size_t pos = 0; pos < s.size();) out.push_back(fold_case(decode_utf8(s, pos)));
+    return out;
+  };
+  std::vector<char32_t> t;
+  std::vector<size_t> byte;  // byte offset of each code point, and of the end
+  for (size_t pos = 0; pos < text.size();) {
+    byte.push_back(pos);
+    t.push_back(decode_utf8(text, pos));
+  }
+  byte.push_back(text.size());
+  const size_t n = t.size();
+  auto word = [&](size_t i) { return is_py_word_char(t[i]); };
+  std::map<size_t, std::pair<size_t, const std::string*>> accepted;  // start -> (end, replacement)
+  for (const auto& [needle, replacement] : pairs) {
+    const std::vector<char32_t> f = folded(needle);
+    if (f.empty()) continue;
+    for (size_t i = 0; i + f.size() <= n; ++i) {
+      const size_t e = i + f.size();
+      bool match = true;
+      for (size_t k = 0; match && k < f.size(); ++k) match = fold_case(t[i + k]) == f[k];
+      if (!match || (i > 0 && word(i - 1) && word(i)) || (e < n && word(e) && word(e - 1))) continue;
+      auto after = accepted.lower_bound(i);
+      if (after != accepted.end() && after->first < e) continue;
+      if (after != accepted.begin() && std::prev(after)->second.first > i) continue;
+      accepted.emplace(i, std::make_pair(e, &replacement));
+    }
+  }
+  std::string out;
+  size_t copied = 0;
+  for (const auto& [start, match] : accepted) {
+    out += text.substr(byte[copied], byte[start] - byte[copied]) + *match.second;
+    copied = match.first;
+  }
+  return out + text.substr(byte[copied]);
+}
+
+TEST(WholeWordReplacer, AgreesWithThePlainRulesOnSharedPrefixes) {
+  const std::vector<std::string> pieces = {"bu", "di", "Bu", "é", "É", " ", "s", "a", "-"};
+  std::mt19937 random(7);
+  auto pick = [&](size_t count) {
+    std::string s;
+    for (size_t i = 0; i < count; ++i) s += pieces[random() % pieces.size()];
+    return s;
+  };
+  for (int round = 0; round < 300; ++round) {
+    Pairs pairs;
+    const size_t needles = 1 + random() % 12;
+    for (size_t i = 0; i < needles; ++i) pairs.emplace_back(pick(1 + random() % 4), "<" + std::to_string(i) + ">");
+    const std::string text = pick(30);
+    ASSERT_EQ(WholeWordReplacer(pairs).replace(Utf8Text(text)), plain_replace(pairs, text)) << "round " << round;
+  }
 }
 
 TEST(RankedReplacer, LongerFirstThenPlace) {
