@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,9 @@ namespace tesk_privacy::pii_detector {
 // the temporary file removed. `sync` flushes a descriptor to the disk; tests
 // pass one that fails.
 void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int) = ::fsync);
+// The same, the bytes given as pieces written one after another.
+void replace_file_atomically(const std::string& path, std::span<const std::string_view> pieces,
+                             int (*sync)(int) = ::fsync);
 
 // The whole content of `path`, or nullopt when it does not exist. Throws
 // OSError naming the file when it cannot be read.

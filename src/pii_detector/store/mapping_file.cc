@@ -14,6 +14,7 @@
 #include <unordered_map>
 
 #include "pii_detector/store/atomic_file.h"
+#include "pii_detector/store/mapping_text.h"
 #include "tesk_privacy/core/errors.h"
 #include "tesk_privacy/text/utf8_text.h"
 
@@ -105,8 +106,6 @@ class MappingReader : public nlohmann::json_sax<nlohmann::json> {
   std::string type_, key_, error_;
 };
 
-void append_json_string(std::string& out, const std::string& s) { out += nlohmann::json(s).dump(); }
-
 }  // namespace
 
 MappingDataType parse_mapping_json(std::string_view json) {
@@ -123,41 +122,9 @@ MappingDataType parse_mapping_json(std::string_view json) {
 // The layout of nlohmann's dump(2), written directly so that a large store
 // is written in linear time.
 std::string mapping_to_json(const MappingDataType& mapping) {
-  if (mapping.empty()) return "{}\n";
-  // Reserved whole (escapes aside), so that a large mapping is not copied as
-  // the text grows.
-  size_t size = 4;
-  for (const auto& [type, inner] : mapping) {
-    size += type.size() + 12;
-    for (const auto& [anonymized, original] : inner) size += anonymized.size() + original.size() + 12;
-  }
-  std::string out;
-  out.reserve(size);
-  out += "{\n";
-  bool first_type = true;
-  for (const auto& [type, inner] : mapping) {
-    if (!first_type) out += ",\n";
-    first_type = false;
-    out += "  ";
-    append_json_string(out, type);
-    if (inner.empty()) {
-      out += ": {}";
-      continue;
-    }
-    out += ": {\n";
-    bool first = true;
-    for (const auto& [anonymized, original] : inner) {
-      if (!first) out += ",\n";
-      first = false;
-      out += "    ";
-      append_json_string(out, anonymized);
-      out += ": ";
-      append_json_string(out, original);
-    }
-    out += "\n  }";
-  }
-  out += "\n}\n";
-  return out;
+  MappingText text;
+  text.append(mapping);
+  return text.str();
 }
 
 std::optional<MappingDataType> load_mapping_file(const std::string& path) {
@@ -195,6 +162,10 @@ std::string folder_of(const std::string& path) {
 }  // namespace
 
 void replace_file_atomically(const std::string& path, std::string_view bytes, int (*sync)(int)) {
+  replace_file_atomically(path, std::span<const std::string_view>(&bytes, 1), sync);
+}
+
+void replace_file_atomically(const std::string& path, std::span<const std::string_view> pieces, int (*sync)(int)) {
   std::string tmp = path + ".tmp-XXXXXX";
   int fd = ::mkstemp(tmp.data());
   if (fd < 0) throw OSError("cannot write mapping file " + path + ": " + std::strerror(errno));
@@ -205,14 +176,15 @@ void replace_file_atomically(const std::string& path, std::string_view bytes, in
     throw OSError(std::string("cannot write mapping file ") + path + " (" + what + "): " + std::strerror(err));
   };
   ::fchmod(fd, 0600);  // the originals are personal data
-  size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail("write");
+  for (const std::string_view bytes : pieces) {
+    for (size_t written = 0; written < bytes.size();) {
+      ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        fail("write");
+      }
+      written += static_cast<size_t>(n);
     }
-    written += static_cast<size_t>(n);
   }
   if (sync(fd) != 0) fail("fsync");
   if (::close(fd) != 0) {

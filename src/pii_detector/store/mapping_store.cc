@@ -13,6 +13,7 @@
 
 #include "pii_detector/store/atomic_file.h"
 #include "pii_detector/store/mapping_cipher.h"
+#include "pii_detector/store/mapping_text.h"
 #include "tesk_privacy/pii_detector/store/mapping_file.h"
 
 namespace tesk_privacy::pii_detector {
@@ -50,8 +51,8 @@ class FileMappingStore : public MappingStore {
     } catch (const std::exception& e) {
       throw MappingStoreError(e.what());
     }
-    mapping_ = {};
-    if (!read) return mapping_;
+    text_ = MappingText();
+    if (!read) return {};
     std::string data = std::move(*read);
     if (is_sealed_mapping(data)) {
       if (!options_.encryption_key) {
@@ -63,25 +64,30 @@ class FileMappingStore : public MappingStore {
         throw MappingStoreError("mapping file " + path_ + " cannot be decrypted: " + e.what());
       }
     }
+    MappingDataType mapping;
     try {
-      mapping_ = parse_mapping_json(data);
+      mapping = parse_mapping_json(data);
     } catch (const std::invalid_argument& e) {
       throw MappingStoreError("mapping file " + path_ + " is not a valid mapping: " + e.what());
     }
-    return mapping_;
+    text_.append(mapping);
+    return mapping;
   }
 
   bool commit(const MappingDataType& added) override {
     if (lock_fd_ < 0 || stale_) load();
-    // The entries join the mapping in place, not in a copy of it (a long run's
-    // mapping is the largest thing it holds). Should the save fail, the file
-    // still holds what it held, and the next commit reads it again.
+    // The store keeps its file's text, not the mapping (a long run's mapping
+    // is the largest thing it holds), and the entries join it in place.
+    // Should the save fail, the file still holds what it held, and the next
+    // commit reads it again.
     stale_ = true;
-    append_entries(mapping_, added);
-    std::string bytes = mapping_to_json(mapping_);
-    if (options_.encryption_key) bytes = seal_mapping(bytes, *options_.encryption_key);
+    text_.append(added);
     try {
-      replace_file_atomically(path_, bytes);
+      if (options_.encryption_key) {
+        replace_file_atomically(path_, seal_mapping(text_.str(), *options_.encryption_key));
+      } else {
+        replace_file_atomically(path_, text_.pieces());
+      }
     } catch (const std::exception& e) {
       throw MappingStoreError(e.what());
     }
@@ -120,8 +126,8 @@ class FileMappingStore : public MappingStore {
 
   std::string path_;
   MappingStoreOptions options_;
-  MappingDataType mapping_;
-  bool stale_ = false;  // mapping_ may differ from the file: a save failed
+  MappingText text_;
+  bool stale_ = false;  // text_ may differ from the file: a save failed
   int lock_fd_ = -1;
 };
 
