@@ -70,25 +70,40 @@ std::string format_duplicated_operator(const std::string& operator_name, long lo
   return clean;
 }
 
-void DeanonymizerMapping::update(const MappingDataType& new_mapping) {
-  ValueCounts counts;
-  for (const auto& [type, inner] : new_mapping) {
-    if (const EntityMapping* stored = mapping.find(type)) {
-      auto& values = counts[type];
-      for (const auto& [k, v] : *stored) ++values[v];
+namespace {
+
+// The values of the types a merge touches, with the number of entries
+// holding each.
+class CountedValues : public DeanonymizerMapping::ValueIndex {
+ public:
+  CountedValues(const MappingDataType& stored, const MappingDataType& touched) {
+    for (const auto& [type, inner] : touched) {
+      if (const EntityMapping* entries = stored.find(type)) {
+        auto& values = counts_[type];
+        for (const auto& [k, v] : *entries) ++values[v];
+      }
     }
   }
-  std::vector<Write> writes;
-  update(new_mapping, counts, writes);
-}
-
-DeanonymizerMapping::ValueCounts DeanonymizerMapping::value_counts() const {
-  ValueCounts counts;
-  for (const auto& [type, inner] : mapping) {
-    auto& values = counts[type];
-    for (const auto& [k, v] : inner) ++values[v];
+  bool contains(const std::string& type, const std::string& value) const override {
+    const auto it = counts_.find(type);
+    return it != counts_.end() && it->second.count(value) != 0;
   }
-  return counts;
+  void removing(const std::string& type, const std::string& value, size_t) override {
+    auto& values = counts_[type];
+    if (--values[value] == 0) values.erase(value);
+  }
+  void added(const std::string& type, const std::string& value, size_t) override { ++counts_[type][value]; }
+
+ private:
+  std::unordered_map<std::string, std::unordered_map<std::string, int>> counts_;
+};
+
+}  // namespace
+
+void DeanonymizerMapping::update(const MappingDataType& new_mapping) {
+  CountedValues values(mapping, new_mapping);
+  std::vector<Write> writes;
+  update(new_mapping, values, writes);
 }
 
 EntryCounts entry_counts(const MappingDataType& mapping) {
@@ -144,7 +159,7 @@ DeanonymizerMapping::HighestNumbers DeanonymizerMapping::highest_numbers() const
   return highest;
 }
 
-void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes,
+void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueIndex& values, std::vector<Write>& writes,
                                  HighestNumbers* highest, const std::unordered_set<std::string>* reserved) {
   std::unordered_set<std::string> seen;
   HighestNumbers own;
@@ -154,11 +169,10 @@ void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts
   }
   for (const auto& [type, inner] : new_mapping) {
     EntityMapping& stored = mapping[type];
-    auto& stored_values = counts[type];
     long long counter = static_cast<long long>(stored.size()) + 1;
     if (highest != nullptr) counter = std::max(counter, (*highest)[type] + 1);
     for (const auto& [key, value] : inner) {
-      if (seen.count(value) || stored_values.count(value)) continue;
+      if (seen.count(value) || values.contains(type, value)) continue;
       Write write{type, skip_format_duplicates ? key : format_duplicated_operator(key, counter), value, 0, std::nullopt};
       if (!skip_format_duplicates) {
         // A number in use, or written in the document itself, is skipped:
@@ -173,12 +187,12 @@ void DeanonymizerMapping::update(const MappingDataType& new_mapping, ValueCounts
         }
       }
       if (const std::string* replaced = stored.find(write.key)) {
-        if (--stored_values[*replaced] == 0) stored_values.erase(*replaced);
+        values.removing(type, *replaced, *stored.position(write.key));
         write.replaced = *replaced;
       }
       stored[write.key] = value;
       write.index = *stored.position(write.key);
-      ++stored_values[value];
+      values.added(type, value, write.index);
       seen.insert(value);
       ++counter;
       writes.push_back(std::move(write));

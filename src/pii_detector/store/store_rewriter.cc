@@ -5,12 +5,29 @@
 
 namespace tesk_privacy::pii_detector {
 
-std::string StoreRewriter::placeholder_key(std::string_view type, std::string_view original) {
-  std::string key(type);
-  key.push_back('\0');
-  key.append(original);
-  return key;
-}
+// The rewriter's index seen through the names update() gives.
+class StoreRewriter::Values : public DeanonymizerMapping::ValueIndex {
+ public:
+  Values(StoreRewriter& rewriter, const DeanonymizerMapping& store) : rewriter_(rewriter), store_(store) {}
+  bool contains(const std::string& type, const std::string& value) const override {
+    const EntityMapping* entries = store_.mapping.find(type);
+    const auto t = rewriter_.type_index_.find(type);
+    return entries != nullptr && t != rewriter_.type_index_.end() &&
+           rewriter_.originals_.find(static_cast<uint32_t>(t->second), *entries, value) != nullptr;
+  }
+  void removing(const std::string& type, const std::string& value, size_t index) override {
+    rewriter_.originals_.remove(static_cast<uint32_t>(rewriter_.type_index(type)), store_.mapping.at(type), value,
+                                static_cast<uint32_t>(index));
+  }
+  void added(const std::string& type, const std::string& value, size_t index) override {
+    rewriter_.originals_.add(static_cast<uint32_t>(rewriter_.type_index(type)), store_.mapping.at(type), value,
+                             static_cast<uint32_t>(index));
+  }
+
+ private:
+  StoreRewriter& rewriter_;
+  const DeanonymizerMapping& store_;
+};
 
 size_t StoreRewriter::type_index(const std::string& type) {
   return type_index_.try_emplace(type, type_index_.size()).first->second;
@@ -18,31 +35,26 @@ size_t StoreRewriter::type_index(const std::string& type) {
 
 void StoreRewriter::sync(const DeanonymizerMapping& store) {
   if (synced_) return;
-  counts_ = store.value_counts();
   highest_ = store.highest_numbers();
   for (const auto& [type, floor] : floors_) highest_[type] = std::max(highest_[type], floor);
   type_index_.clear();
-  placeholders_.clear();
+  originals_.clear();
   to_placeholders_.clear();
   to_originals_.clear();
   originals_built_ = false;
+  std::vector<const EntityMapping*> entries_of;  // by type index
   for (const auto& [type, inner] : store.mapping) {
     const size_t t = type_index(type);
-    size_t index = 0;
-    for (const auto& [anonymized, original] : inner) {
-      // An entry standing for nothing (one created by reading an absent key)
-      // would erase its placeholder from texts: it is left out.
-      if (!original.empty()) {
-        auto [it, inserted] =
-            placeholders_.try_emplace(placeholder_key(type, original), Placeholder{anonymized, t, index});
-        if (!inserted) it->second.key = anonymized;
-      }
-      ++index;
-    }
+    entries_of.push_back(&inner);
+    uint32_t index = 0;
+    for (const auto& [anonymized, original] : inner) originals_.add(static_cast<uint32_t>(t), inner, original, index++);
   }
-  for (const auto& [key, p] : placeholders_) {
-    to_placeholders_.add(std::string_view(key).substr(key.find('\0') + 1), p.key, p.type, p.index);
-  }
+  originals_.for_each([&](const OriginalIndex::Entry& e) {
+    const auto& [anonymized, original] = *(entries_of[e.type]->begin() + e.latest);
+    // An entry standing for nothing (one created by reading an absent key)
+    // would erase its placeholder from texts: it is left out.
+    if (!original.empty()) to_placeholders_.add(original, anonymized, e.type, e.first);
+  });
   synced_ = true;
 }
 
@@ -59,29 +71,27 @@ void StoreRewriter::merge(DeanonymizerMapping& store, const MappingDataType& tex
   for (const auto& [type, inner] : text_mapping) type_index(type);
   std::vector<DeanonymizerMapping::Write> writes;
   synced_ = false;  // until every write is reflected
-  store.update(text_mapping, counts_, writes, &highest_, reserved);
+  Values values(*this, store);
+  store.update(text_mapping, values, writes, &highest_, reserved);
   for (const DeanonymizerMapping::Write& w : writes) {
     if (w.replaced) return;  // the replaced pair must leave both tries: rebuild
     // update() stores a value at most once per type, so the original is new.
-    add_new_pair(w.type, w.key, w.value, w.index);
+    add_new_pair(type_index(w.type), w.key, w.value, w.index);
   }
   synced_ = true;
 }
 
-void StoreRewriter::add_new_pair(const std::string& type, const std::string& key, const std::string& value,
-                                 size_t index) {
-  const size_t t = type_index(type);
-  if (originals_built_) to_originals_.add(key, value, t, index);
-  placeholders_.insert_or_assign(placeholder_key(type, value), Placeholder{key, t, index});
-  to_placeholders_.add(value, key, t, index);
+void StoreRewriter::add_new_pair(size_t type, const std::string& key, const std::string& value, size_t index) {
+  if (value.empty()) return;  // stands for nothing, as in sync()
+  if (originals_built_) to_originals_.add(key, value, type, index);
+  to_placeholders_.add(value, key, type, index);
 }
 
 void StoreRewriter::append(DeanonymizerMapping& store, const MappingDataType& entries) {
   sync(store);
   for (const auto& [type, inner] : entries) {
-    type_index(type);  // the type's place, as merge() gives it
+    const size_t t = type_index(type);  // the type's place, as merge() gives it
     EntityMapping& stored = store.mapping[type];
-    auto& values = counts_[type];
     for (const auto& [key, value] : inner) {
       if (const std::string* old = stored.find(key)) {
         if (*old != value) {
@@ -91,15 +101,17 @@ void StoreRewriter::append(DeanonymizerMapping& store, const MappingDataType& en
         continue;
       }
       stored[key] = value;
-      ++values[value];
       long long& highest = highest_[type];
       highest = std::max(highest, placeholder_number(type, key));
-      if (!synced_ || value.empty()) continue;
-      if (placeholders_.count(placeholder_key(type, value)) != 0) {
+      if (!synced_) continue;
+      const auto index = static_cast<uint32_t>(*stored.position(key));
+      const bool known = originals_.find(static_cast<uint32_t>(t), stored, value) != nullptr;
+      originals_.add(static_cast<uint32_t>(t), stored, value, index);
+      if (known && !value.empty()) {
         synced_ = false;  // an original under a second placeholder: the order rules need a rebuild
         continue;
       }
-      add_new_pair(type, key, value, *stored.position(key));
+      add_new_pair(t, key, value, index);
     }
   }
 }
@@ -129,8 +141,12 @@ std::string StoreRewriter::deanonymize(const Utf8Text& text, const DeanonymizerM
 const std::string* StoreRewriter::placeholder(const DeanonymizerMapping& store, std::string_view type,
                                               std::string_view original) {
   sync(store);
-  auto it = placeholders_.find(placeholder_key(type, original));
-  return it == placeholders_.end() ? nullptr : &it->second.key;
+  const std::string name(type);
+  const EntityMapping* entries = store.mapping.find(name);
+  const auto t = type_index_.find(name);
+  if (original.empty() || entries == nullptr || t == type_index_.end()) return nullptr;
+  const OriginalIndex::Entry* e = originals_.find(static_cast<uint32_t>(t->second), *entries, original);
+  return e == nullptr ? nullptr : &(entries->begin() + e->latest)->first;
 }
 
 }  // namespace tesk_privacy::pii_detector

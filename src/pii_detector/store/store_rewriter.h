@@ -2,9 +2,10 @@
 // kept in step with the store so that a call costs time for its own text and
 // its new entries, not for the whole store.
 //
-// It holds the store's value counts (for merging a text's mapping), the
-// placeholder of each (entity type, original), and the two rewriting tries:
-// originals to placeholders and placeholders to originals. Merges go through
+// It holds an index of the store's originals (for merging a text's mapping
+// and finding the placeholder of each (entity type, original)) and the two
+// rewriting tries: originals to placeholders and placeholders to originals.
+// Merges go through
 // merge(); an entry overwritten in place (a numbering clash with a loaded
 // store) or invalidate() makes it rebuild everything from the store when it
 // is next used. Rewriting follows the store order: longer strings first,
@@ -24,6 +25,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "pii_detector/store/original_index.h"
 #include "pii_detector/store/whole_word_replacer.h"
 #include "tesk_privacy/pii_detector/store/deanonymizer_mapping.h"
 
@@ -60,22 +62,17 @@ class StoreRewriter {
   const std::string* placeholder(const DeanonymizerMapping& store, std::string_view type, std::string_view original);
 
  private:
-  struct Placeholder {
-    std::string key;
-    size_t type, index;  // where the original was first recorded
-  };
+  class Values;
   void sync(const DeanonymizerMapping& store);
-  // A pair whose original has no placeholder yet, into both tries.
-  void add_new_pair(const std::string& type, const std::string& key, const std::string& value, size_t index);
+  // A pair whose original had no placeholder before, into both tries.
+  void add_new_pair(size_t type, const std::string& key, const std::string& value, size_t index);
   size_t type_index(const std::string& type);
-  static std::string placeholder_key(std::string_view type, std::string_view original);
 
   bool synced_ = false;
-  DeanonymizerMapping::ValueCounts counts_;
   DeanonymizerMapping::HighestNumbers highest_;
   DeanonymizerMapping::HighestNumbers floors_;  // raise_numbers(), kept across rebuilds
   std::unordered_map<std::string, size_t> type_index_;
-  std::unordered_map<std::string, Placeholder> placeholders_;  // type '\0' original
+  OriginalIndex originals_;
   RankedReplacer to_placeholders_;
   // Built on the first deanonymize(): a writer that only anonymizes never
   // holds it.

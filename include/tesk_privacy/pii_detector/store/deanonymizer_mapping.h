@@ -69,9 +69,18 @@ struct DeanonymizerMapping {
   // entries were removed or edited).
   void update(const MappingDataType& new_mapping);
 
-  // Stored values per entity type with the number of entries holding each:
-  // what update() looks up for every value it merges.
-  using ValueCounts = std::unordered_map<std::string, std::unordered_map<std::string, int>>;
+  // What update() asks of an index of the store's values that a caller
+  // keeps in step with the store.
+  class ValueIndex {
+   public:
+    virtual ~ValueIndex() = default;
+    // Whether an entry of `type` holds `value`.
+    virtual bool contains(const std::string& type, const std::string& value) const = 0;
+    // The entry at place `index` of `type`, holding `value`, is about to be overwritten.
+    virtual void removing(const std::string& type, const std::string& value, size_t index) = 0;
+    // The entry at place `index` of `type` now holds `value`.
+    virtual void added(const std::string& type, const std::string& value, size_t index) = 0;
+  };
   // One entry update() wrote: `key` now maps to `value` at place `index` of
   // its type; `replaced` is the value it held before, when it existed.
   struct Write {
@@ -81,14 +90,14 @@ struct DeanonymizerMapping {
   };
   // The highest placeholder number of each entity type in the store.
   using HighestNumbers = std::unordered_map<std::string, long long>;
-  // update() for a caller that merges often and keeps `counts` and `highest`
-  // in step with the store, so a merge costs time for the new entries only.
-  // The entries written are appended to `writes`. A renumbered placeholder
-  // never takes a number in use: it is above the type's highest number and
-  // is none of `reserved` (placeholder-shaped text of the document at hand).
-  void update(const MappingDataType& new_mapping, ValueCounts& counts, std::vector<Write>& writes,
+  // update() for a caller that merges often and keeps `values` and
+  // `highest` in step with the store, so a merge costs time for the new
+  // entries only. The entries written are appended to `writes`. A
+  // renumbered placeholder never takes a number in use: it is above the
+  // type's highest number and is none of `reserved` (placeholder-shaped text
+  // of the document at hand).
+  void update(const MappingDataType& new_mapping, ValueIndex& values, std::vector<Write>& writes,
               HighestNumbers* highest = nullptr, const std::unordered_set<std::string>* reserved = nullptr);
-  ValueCounts value_counts() const;
   HighestNumbers highest_numbers() const;
 
   bool operator==(const DeanonymizerMapping&) const = default;
