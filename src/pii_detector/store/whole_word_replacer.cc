@@ -114,11 +114,11 @@ int WholeWordReplacer::path(const std::vector<char32_t>& folded) {
   return node;
 }
 
-int WholeWordReplacer::add(std::string_view needle, std::string replacement) {
+int WholeWordReplacer::add(std::string_view needle, std::string_view replacement) {
   if (needle.empty()) return -1;
   std::vector<char32_t> folded = fold(needle);
   const int node = path(folded);
-  return attach(node, std::move(folded), std::move(replacement));
+  return attach(node, std::move(folded), replacement);
 }
 
 std::pair<int, bool> WholeWordReplacer::insert(std::string_view needle, std::string_view replacement) {
@@ -127,14 +127,15 @@ std::pair<int, bool> WholeWordReplacer::insert(std::string_view needle, std::str
   const int node = path(folded);  // a pair added before has its path already
   const bool is_long = folded.size() > kTrieDepth;
   for (int id = is_long ? nodes_[node].long_needles : nodes_[node].needles; id >= 0; id = next_needle_[id]) {
-    if (replacements_[id] == replacement && (!is_long || long_needles_.at(id).folded == folded)) return {id, false};
+    if (this->replacement(id) == replacement && (!is_long || long_needles_.at(id).folded == folded)) return {id, false};
   }
-  return {attach(node, std::move(folded), std::string(replacement)), true};
+  return {attach(node, std::move(folded), replacement), true};
 }
 
-int WholeWordReplacer::attach(int node, std::vector<char32_t> folded, std::string replacement) {
-  const int id = static_cast<int>(replacements_.size());
-  replacements_.push_back(std::move(replacement));
+int WholeWordReplacer::attach(int node, std::vector<char32_t> folded, std::string_view replacement) {
+  const int id = static_cast<int>(replacement_ends_.size());
+  replacement_chars_.append(replacement);
+  replacement_ends_.push_back(replacement_chars_.size());
   const bool is_long = folded.size() > kTrieDepth;
   int& head = is_long ? nodes_[node].long_needles : nodes_[node].needles;
   next_needle_.push_back(head);
@@ -152,7 +153,7 @@ int WholeWordReplacer::attach(int node, std::vector<char32_t> folded, std::strin
 }
 
 std::string WholeWordReplacer::replace(const Utf8Text& text) const {
-  std::vector<Priority> priority(replacements_.size());
+  std::vector<Priority> priority(size());
   for (size_t i = 0; i < priority.size(); ++i) priority[i] = {0, 0, i};
   return replace(text, priority);
 }
@@ -160,7 +161,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text) const {
 std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Priority> priority,
                                        std::span<const Pinned> pinned) const {
   const std::string_view s = text.view();
-  if ((replacements_.empty() && pinned.empty()) || s.empty()) return text.str();
+  if ((size() == 0 && pinned.empty()) || s.empty()) return text.str();
   // Positions are bytes; code points are decoded where they are looked at,
   // so the scan needs no memory in proportion to the text.
   const size_t n = s.size();
@@ -245,7 +246,7 @@ std::string WholeWordReplacer::replace(const Utf8Text& text, std::span<const Pri
     if (c.needle < 0) {
       out.append(pinned[static_cast<size_t>(-1 - c.needle)].replacement);
     } else {
-      out.append(replacements_[c.needle]);
+      out.append(replacement(c.needle));
     }
     copied = c.end;
   }

@@ -38,12 +38,12 @@ class WholeWordReplacer {
 
   // Adds a needle after those already present and returns its id (ids count
   // up from 0), or -1 for an empty needle.
-  int add(std::string_view needle, std::string replacement);
+  int add(std::string_view needle, std::string_view replacement);
   // add(), unless a needle of the same spelling up to letter case (the two
   // would match alike) was added before with this replacement: then its id,
   // and false.
   std::pair<int, bool> insert(std::string_view needle, std::string_view replacement);
-  size_t size() const { return replacements_.size(); }
+  size_t size() const { return replacement_ends_.size(); }
 
   // Needles in id order of priority.
   std::string replace(const Utf8Text& text) const;
@@ -80,7 +80,7 @@ class WholeWordReplacer {
   // The trie node of a folded needle's first kTrieDepth code points, made as needed.
   int path(const std::vector<char32_t>& folded);
   // Records a needle whose path ends at `node`; returns its id.
-  int attach(int node, std::vector<char32_t> folded, std::string replacement);
+  int attach(int node, std::vector<char32_t> folded, std::string_view replacement);
   int child(int node, char32_t c) const;
   // A new node, its label at `label` in labels_.
   int new_node(size_t label, size_t label_size);
@@ -95,7 +95,14 @@ class WholeWordReplacer {
   std::vector<uint64_t> edge_keys_;  // kNoEdge where free; size a power of two
   std::vector<int> edge_children_;
   size_t edges_ = 0;
-  std::vector<std::string> replacements_;
+  // Replacement i is replacement_chars_ from replacement_ends_[i - 1] (0 for
+  // the first) to replacement_ends_[i]: one string, not one per needle.
+  std::string replacement_chars_;
+  std::vector<size_t> replacement_ends_;
+  std::string_view replacement(int id) const {
+    const size_t begin = id == 0 ? 0 : replacement_ends_[id - 1];
+    return std::string_view(replacement_chars_).substr(begin, replacement_ends_[id] - begin);
+  }
   std::unordered_map<int, LongNeedle> long_needles_;
 };
 
