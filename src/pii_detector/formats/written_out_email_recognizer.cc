@@ -13,8 +13,13 @@ constexpr const char* kDot = R"((?:\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s
 constexpr const char* kTld =
     R"((?:com|id|net|org|co|ac|go|sch|or|my|info|biz|io|edu|gov|web|uk|sg|au|us|me|xyz|ai|app|dev))";
 
+// A dot inside the name before "at" is spelt out or bracketed only: a
+// plain one belongs to the name itself.
+constexpr const char* kNameDot = R"((?:\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s*|\s+(?:dot|titik)\s+))";
+
 std::string pattern() {
-  return std::string(R"((?<![\w.@])[a-z0-9][a-z0-9._%+\-]*)") + kAt + R"([a-z0-9\-]+(?:)" + kDot +
+  const std::string name = R"([a-z0-9][a-z0-9._%+\-]*)";
+  return R"((?<![\w.@]))" + name + "(?:" + kNameDot + name + ")*" + kAt + R"([a-z0-9\-]+(?:)" + kDot +
          R"([a-z0-9\-]+)*)" + kDot + kTld + R"(\b(?![.@]\w))";
 }
 

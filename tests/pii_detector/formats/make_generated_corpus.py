@@ -102,8 +102,10 @@ def entries():
     for form in [f"({land[:-7]}) {land[-7:-4]}-{land[-4:]}", f"{land[:-7]}-{land[-7:]}", f"+62 {land[1:-7]} {land[-7:]}"]:
         yield {"text": f"Telp kantor {form}", "pii": [["PHONE_NUMBER", form]]}
     user = name.split()[0].lower() + str(rnd.randint(1, 99))
+    first, last = (name.split() + ["x"])[:2]
     for form in [f"{user} at gmail dot com", f"{user}[at]gmail[dot]com", f"{user} (at) yahoo (dot) co (dot) id",
-                 f"{user}@gmail.com"]:
+                 f"{user}@gmail.com", f"{first.lower()} dot {last.lower()} at outlook dot com",
+                 f"{first.lower()}[dot]{last.lower()}[at]gmail[dot]com"]:
         yield {"text": f"email saya {form} ya", "pii": [["EMAIL_ADDRESS", form]]}
     for prefix, length, sizes in [("4", 16, [4, 4, 4, 4]), ("51", 16, [4, 4, 4, 4]), ("2221", 16, [4, 4, 4, 4]),
                                   ("2720", 16, [4, 4, 4, 4]), ("37", 15, [4, 6, 5]), ("3530", 16, [4, 4, 4, 4])]:
