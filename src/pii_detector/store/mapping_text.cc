@@ -1,5 +1,6 @@
 #include "pii_detector/store/mapping_text.h"
 
+#include <algorithm>
 #include <functional>
 #include <nlohmann/json.hpp>
 

@@ -1,8 +1,8 @@
 // MappingText: a mapping held as the JSON text of its file, one run of
 // entry lines per entity type, so that a store that rewrites its file after
 // each batch of entries keeps the text it writes and no second copy of the
-// mapping itself. Its text is exactly mapping_to_json() of the mapping it
-// was given.
+// mapping itself. Its text is the file's layout (that of nlohmann's
+// dump(2)) of the mapping the appends build.
 //
 //   MappingText text;
 //   text.append(loaded);   // the file's mapping
