@@ -105,8 +105,8 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
            R"(([-/.])(?:0?[1-9]|1[0-2])\1(?:19|20)\d{2}|(?:0[1-9]|[12]\d|3[01])([-/.])(?:0[1-9]|1[0-2])\2\d{2}|)",
            R"((?:19|20)\d{2}([-/.])(?:0?[1-9]|1[0-2])\3)", kDay, ")", time_after, R"((?![\w]|[.,/\-]\d))"}),
       {nullptr, "numeric date", 0.4, 0.95, "numeric date", 0.4, 0.95});
-  // 12 Mei 1990 pukul 10.00, 12 Mei '90; 12 Mei (a year is needed to stand alone)
-  add(cat({R"(\b)", kDay, R"((?:\s*-\s*|\s+)?)", kMonth, R"((?:\s*,?\s*(?:(?:19|20)\d{2}|'\d{2}))?)", time_after,
+  // 12 Mei 1990 pukul 10.00, 12-Mei-1990, 12 Mei '90; 12 Mei (a year is needed to stand alone)
+  add(cat({R"(\b)", kDay, R"((?:\s*[-/]\s*|\s+)?)", kMonth, R"((?:\s*[,\-/]?\s*(?:(?:19|20)\d{2}|'\d{2}))?)", time_after,
            R"((?![\w]))"}),
       {nullptr, "day month year", 0.4, 0.95, "day month", 0.35, 0.9});
   // June 3, 2024; Mei 1990
@@ -115,6 +115,11 @@ IndonesianDateRecognizer::IndonesianDateRecognizer(std::string supported_languag
   // pukul 14.00 WIB, jam 09:30
   add(cat({R"(\b(?:pukul|pkl|jam)\.?\s*)", kTime, R"((?![\w]|[.:]\d))"}),
       {nullptr, "time", 0.6, 0.6, "time", 0.6, 0.6});
+  // 5/6/90: one-digit day or month with a two-digit year, a date only after
+  // a date label ("tgl. 5/6/90"); on its own it is as likely a fraction or a
+  // score.
+  add(cat({R"((?<![\w.,/\-]))", kDay, R"(([-/.])(?:0?[1-9]|1[0-2])\1\d{2}(?![\w]|[.,/\-]\d))"}),
+      {nullptr, "short numeric date", 0.3, 0.9, "short numeric date", 0.3, 0.9});
 }
 
 void IndonesianDateRecognizer::find(const Utf8Text& text, const std::vector<std::string>&,
@@ -125,8 +130,12 @@ void IndonesianDateRecognizer::find(const Utf8Text& text, const std::vector<std:
         &form == &forms_[2] ? month_led_matches(text, *form.regex) : form.regex->find_spans(text);
     for (const regex::MatchSpan& m : matches) {
       std::string_view s = t.substr(m.byte_start, m.byte_end - m.byte_start);
-      const bool with_time = std::any_of(s.begin(), s.end(), [](char c) { return c == ':'; }) ||
-                             s.find("ukul") != std::string_view::npos || s.find("jam") != std::string_view::npos;
+      std::string lowered(s);
+      std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                     [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+      const bool with_time = lowered.find(':') != std::string::npos || lowered.find("pukul") != std::string::npos ||
+                             lowered.find("pkl") != std::string::npos || lowered.find("jam") != std::string::npos ||
+                             lowered.find("pk.") != std::string::npos || lowered.find("pk ") != std::string::npos;
       const bool labelled = cues_before(t, m.byte_start).nearest == Cue::kDate;
       // The second reading of a form: a date without its year, or a month
       // and year without a day.
