@@ -1,5 +1,6 @@
 #include "identifier_recognizer.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 
@@ -279,6 +280,41 @@ std::vector<Chain> find_chains(const Utf8Text& text) {
   return chains;
 }
 
+// Letters that text read from a scanned card puts in place of digits:
+// "3171O11205900001" for 3171011205900001.
+bool misread_digit(char c) {
+  return (c >= '0' && c <= '9') || c == 'O' || c == 'o' || c == 'I' || c == 'l' || c == '|' || c == 'S' ||
+         c == 'B' || c == 'Z';
+}
+
+// Sixteen-character tokens of digits and misread letters (at least twelve
+// digits and one letter) right after a NIK or KK label, with that label: the
+// number as a scanned card gives it. Without the label such a token is a code.
+std::vector<std::pair<Chain, Cue>> find_misread_numbers(const Utf8Text& text) {
+  const std::string_view t = text.view();
+  std::vector<std::pair<Chain, Cue>> found;
+  size_t done = 0;
+  for (const auto& run : text.digit_runs()) {
+    if (run.begin < done) continue;
+    size_t start = run.begin, end = run.end;
+    while (start > 0 && misread_digit(t[start - 1])) --start;
+    while (end < t.size() && misread_digit(t[end])) ++end;
+    done = end;
+    if (end - start != 16) continue;
+    if ((start > 0 && std::isalnum(static_cast<unsigned char>(t[start - 1]))) ||
+        (end < t.size() && std::isalnum(static_cast<unsigned char>(t[end])))) {
+      continue;
+    }
+    const auto digits = std::count_if(t.begin() + static_cast<std::ptrdiff_t>(start),
+                                      t.begin() + static_cast<std::ptrdiff_t>(end),
+                                      [](char c) { return c >= '0' && c <= '9'; });
+    if (digits < 12 || digits == 16) continue;
+    const Cue cue = cues_before(t, start).nearest;
+    if (cue == Cue::kNik || cue == Cue::kFamilyCard) found.push_back({Chain{start, end}, cue});
+  }
+  return found;
+}
+
 }  // namespace
 
 IdentifierRecognizer::IdentifierRecognizer(std::string supported_language)
@@ -334,6 +370,13 @@ void IdentifierRecognizer::find(const Utf8Text& text, const std::vector<std::str
           ++i;
         } while (i < n && groups[i].separator != ' ');
       }
+    }
+  }
+  for (const auto& [m, cue] : find_misread_numbers(text)) {
+    if (cue == Cue::kNik) {
+      out.push_back({Entities::KTP, m.byte_start, m.byte_end, 0.85, "NIK after its label, letters misread"});
+    } else {
+      out.push_back({Entities::FAMILY_CARD_NUMBER, m.byte_start, m.byte_end, 0.85, "KK after its label, letters misread"});
     }
   }
   if (!wants(entities, FormatEntities::ID_PASSPORT)) return;
