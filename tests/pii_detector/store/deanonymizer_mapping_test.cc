@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tesk_privacy::pii_detector {
 namespace {
 
@@ -40,6 +42,34 @@ TEST(DeanonymizerMapping, UpdateNumbersAndSkipsStoredValues) {
   // Fake values count towards the numbering of bracketed ones.
   store.update({{"LOCATION", {{"Bandung Barat", "Cimahi"}, {"<LOCATION>", "Bogor"}}}});
   EXPECT_EQ(pairs(store.data().at("LOCATION")), (Pairs{{"Bandung Barat", "Cimahi"}, {"<LOCATION_2>", "Bogor"}}));
+  // ... also when they were stored by an earlier call.
+  store.update({{"ORGANIZATION", {{"PT Maju", "PT Sentosa"}}}});
+  store.update({{"ORGANIZATION", {{"<ORGANIZATION>", "Bank Jaya"}}}});
+  EXPECT_EQ(pairs(store.data().at("ORGANIZATION")),
+            (Pairs{{"PT Maju", "PT Sentosa"}, {"<ORGANIZATION_2>", "Bank Jaya"}}));
+}
+
+TEST(PlaceholderNumber, Table) {
+  const std::tuple<const char*, const char*, long long> cases[] = {
+      {"PERSON", "<PERSON_12>", 12}, {"PERSON", "<PERSON_1a>", 0}, {"PERSON", "<PERSON_a1>", 0},
+      {"PERSON", "<PERSON_01>", 0},  {"PERSON", "<PERSON_>", 0},    {"PERSON", "<LOCATION_1>", 0},
+      {"PERSON", "<PERSON_1", 0},    {"PERSON", "Budi", 0},          {"ID", "<ID_7>", 7},
+  };
+  for (const auto& [type, key, number] : cases) EXPECT_EQ(placeholder_number(type, key), number) << key;
+}
+
+TEST(EntriesBeyond, GivesWhatJoinedAfterTheMark) {
+  MappingDataType mapping{{"PERSON", {{"<PERSON_1>", "Budi"}}}, {"LOCATION", {{"<LOCATION_1>", "Bogor"}}}};
+  const EntryCounts mark = entry_counts(mapping);
+  mapping["PERSON"]["<PERSON_2>"] = "Siti";
+  mapping["EMAIL_ADDRESS"]["<EMAIL_ADDRESS_1>"] = "siti@mail.com";
+  const MappingDataType added = entries_beyond(mapping, mark);
+  ASSERT_EQ(added.size(), 2u);  // LOCATION has nothing new
+  EXPECT_EQ(pairs(added.at("PERSON")), (Pairs{{"<PERSON_2>", "Siti"}}));
+  EXPECT_EQ(pairs(added.at("EMAIL_ADDRESS")), (Pairs{{"<EMAIL_ADDRESS_1>", "siti@mail.com"}}));
+  MappingDataType copy{{"PERSON", {{"<PERSON_1>", "Budi"}}}, {"LOCATION", {{"<LOCATION_1>", "Bogor"}}}};
+  append_entries(copy, added);
+  EXPECT_EQ(copy, mapping);
 }
 
 TEST(DeanonymizerMapping, SkipFormatDuplicatesKeepsKeysAndReplaces) {
