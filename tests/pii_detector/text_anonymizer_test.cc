@@ -300,6 +300,10 @@ TEST(TextAnonymizerIntegrity, EntriesRecordedElsewhereJoinAsTheyAre) {
   here.append_entries(MappingDataType{{"PERSON", {{"<PERSON_9>", "Joko"}}}});
   EXPECT_EQ(here.anonymize("Joko"), "<PERSON_9>");
   EXPECT_EQ(same.anonymize("Joko"), "<PERSON_9>");
+  // A range of numbers reserved for this writer starts where it was given.
+  TextAnonymizer reserved(analyzer);
+  reserved.reserve_placeholder_numbers("PERSON", 20);
+  EXPECT_EQ(reserved.anonymize("Siti dan Andi Wijaya"), "<PERSON_20> dan <PERSON_21>");
 }
 
 TEST(TextAnonymizerIntegrity, RedactedAndKeptSpansAreNotRecorded) {
