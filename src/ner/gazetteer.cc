@@ -56,7 +56,7 @@ void GazetteerBuilder::add(std::span<const std::string_view> tokens, GazetteerCa
     h = extend_phrase_hash(h, hash_bytes(tokens[i]));
     entries_[key_of(h)] |= kPrefixBit;
   }
-  entries_[key_of(phrase_hash(tokens))] |= 1u << static_cast<unsigned>(category);
+  entries_[key_of(phrase_hash(tokens))] |= category_bit(category);
   max_tokens_ = std::max(max_tokens_, static_cast<uint32_t>(tokens.size()));
 }
 

@@ -46,6 +46,8 @@ enum class GazetteerCategory : uint8_t {
   kCountry,         // country names, also listed as places: a national team stays a place
 };
 inline constexpr int kNumGazetteerCategories = 16;
+// The bit of a category in what Gazetteer::lookup() returns.
+inline constexpr uint32_t category_bit(GazetteerCategory c) { return 1u << static_cast<unsigned>(c); }
 
 // The hash of a phrase of normalised tokens.
 uint64_t phrase_hash(std::span<const std::string_view> tokens);

@@ -203,7 +203,8 @@ bool is_team_word(std::string_view token) {
 // Words and marks inside such a name ("Brighton & Hove", "St . Pauli",
 // "Queen of the South").
 bool is_team_joiner(std::string_view token) {
-  static constexpr std::string_view kJoiners[] = {"&", ".", "'", "'s", "-", "of", "the", "de", "del", "la", "van", "von"};
+  static constexpr std::string_view kJoiners[] = {"&",  ".",   "'",  "'s", "-",  "of",
+                                                  "the", "de", "del", "la", "van", "von"};
   return std::find(std::begin(kJoiners), std::end(kJoiners), token) != std::end(kJoiners);
 }
 
@@ -385,7 +386,9 @@ std::vector<Entity> Tagger::decode(std::span<const float> emissions) const {
   std::vector<Entity> entities;
   if (spans.empty()) return entities;
   const Marginals marginals(transitions(), emissions, model_->temperature());
-  for (const LabelledSpan& s : spans) entities.push_back({s.type, s.begin, s.end, confidence(marginals.span_probability(s))});
+  for (const LabelledSpan& s : spans) {
+    entities.push_back({s.type, s.begin, s.end, confidence(marginals.span_probability(s))});
+  }
   return entities;
 }
 
@@ -436,10 +439,10 @@ uint64_t Tagger::language_domain(std::string_view language) {
 size_t Tagger::skip_opening_filler(std::string_view text, std::span<const TokenSpan> tokens, size_t begin,
                                    size_t end) const {
   const Gazetteer& gazetteer = model_->gazetteer();
-  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
-  constexpr uint32_t kName = bit(GazetteerCategory::kIndonesianGivenName) | bit(GazetteerCategory::kEnglishGivenName) |
-                             bit(GazetteerCategory::kFamilyName) | bit(GazetteerCategory::kListedPerson) |
-                             bit(GazetteerCategory::kPersonNameWord);
+  constexpr uint32_t kName =
+      category_bit(GazetteerCategory::kIndonesianGivenName) | category_bit(GazetteerCategory::kEnglishGivenName) |
+      category_bit(GazetteerCategory::kFamilyName) | category_bit(GazetteerCategory::kListedPerson) |
+      category_bit(GazetteerCategory::kPersonNameWord);
   uint64_t whole = kEmptyPhraseHash;
   std::array<uint32_t, 8> categories{};
   if (end - begin > categories.size()) return begin;
@@ -449,9 +452,10 @@ size_t Tagger::skip_opening_filler(std::string_view text, std::span<const TokenS
     categories[i - begin] = gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h));
   }
   // A listed name made of common words ("Bunga Citra Lestari") stays whole.
-  if (gazetteer.lookup(whole) & bit(GazetteerCategory::kListedPerson)) return begin;
+  if (gazetteer.lookup(whole) & category_bit(GazetteerCategory::kListedPerson)) return begin;
   size_t i = begin;
-  while (i < end && (categories[i - begin] & bit(GazetteerCategory::kCommonWord)) && !(categories[i - begin] & kName)) {
+  while (i < end && (categories[i - begin] & category_bit(GazetteerCategory::kCommonWord)) &&
+         !(categories[i - begin] & kName)) {
     ++i;
   }
   return i;
@@ -580,9 +584,9 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
                          std::span<const std::pair<size_t, size_t>> sentences, const Gazetteer& gazetteer,
                          std::vector<Entity>& entities) {
   auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
-  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
-  constexpr uint32_t kPlace = bit(GazetteerCategory::kIndonesianPlace) | bit(GazetteerCategory::kWorldPlace) |
-                              bit(GazetteerCategory::kListedPlace) | bit(GazetteerCategory::kCountry);
+  constexpr uint32_t kPlace =
+      category_bit(GazetteerCategory::kIndonesianPlace) | category_bit(GazetteerCategory::kWorldPlace) |
+      category_bit(GazetteerCategory::kListedPlace) | category_bit(GazetteerCategory::kCountry);
   struct Name {
     size_t begin, end;
   };
@@ -608,7 +612,7 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
       const uint64_t h = hash_bytes(normalize_token(word(i)));
       phrase = extend_phrase_hash(phrase, h);
       *common = *common && (is_team_joiner(word(i)) || (gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, h)) &
-                                                        bit(GazetteerCategory::kCommonWord)));
+                                                        category_bit(GazetteerCategory::kCommonWord)));
     }
     return gazetteer.lookup(phrase);
   };
@@ -677,7 +681,7 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
       if (best == nullptr && !(fixture && long_word && !common)) continue;
       Entity e{EntityType::kOrganization, n.begin, n.end, best != nullptr ? best->score : 0.5};
       if (best != nullptr && best->type == EntityType::kPerson) e.type = EntityType::kPerson;
-      if (listed & bit(GazetteerCategory::kCountry)) e.type = EntityType::kLocation;
+      if (listed & category_bit(GazetteerCategory::kCountry)) e.type = EntityType::kLocation;
       settled.push_back(e);
     }
   }
@@ -693,11 +697,12 @@ void settle_report_lines(std::string_view text, std::span<const TokenSpan> token
 void settle_addressed_names(std::string_view text, std::span<const TokenSpan> tokens, const Gazetteer& gazetteer,
                             std::vector<Entity>& entities) {
   auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
-  constexpr auto bit = [](GazetteerCategory c) { return 1u << static_cast<unsigned>(c); };
-  constexpr uint32_t kGiven = bit(GazetteerCategory::kIndonesianGivenName) | bit(GazetteerCategory::kEnglishGivenName);
-  constexpr uint32_t kName = kGiven | bit(GazetteerCategory::kFamilyName) | bit(GazetteerCategory::kPersonNameWord);
+  constexpr uint32_t kGiven =
+      category_bit(GazetteerCategory::kIndonesianGivenName) | category_bit(GazetteerCategory::kEnglishGivenName);
+  constexpr uint32_t kName =
+      kGiven | category_bit(GazetteerCategory::kFamilyName) | category_bit(GazetteerCategory::kPersonNameWord);
   auto categories = [&](size_t i) {
-    return gazetteer.lookup(extend_phrase_hash(kEmptyPhraseHash, hash_bytes(normalize_token(word(i)))));
+    return gazetteer.lookup(phrase_hash({normalize_token(word(i))}));
   };
   // The entity of each token, if any (kNone).
   constexpr size_t kNone = static_cast<size_t>(-1);
