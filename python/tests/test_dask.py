@@ -99,3 +99,25 @@ def test_a_worker_killed_mid_run_changes_nothing(redis_server, tmp_path):
             for record in part.result()]
     assert [r["id"] for r in anonymized] == [r["id"] for r in data]
     assert restored == data
+
+
+def test_csv_records_come_back_with_their_columns(redis_server, tmp_path):
+    import csv
+
+    _, port = redis_server
+    mapping = f"redis://127.0.0.1:{port}/table"
+    rows = [["id", "user", "text"]] + [[str(r["id"]), r["user"], r["text"]] for r in records(40, seed=3)]
+    rows[5][2] = 'kutipan "Siti Rahayu",\ndua baris'
+    source, safe, back = tmp_path / "in.csv", tmp_path / "safe.csv", tmp_path / "back.csv"
+    with source.open("w", newline="") as f:
+        csv.writer(f).writerows(rows)
+    done = run("anonymize", ["--scheduler", "local:1", "--csv", "--mapping", mapping, str(source), str(safe)])
+    assert done.returncode == 0, done.stderr
+    with safe.open(newline="") as f:
+        anonymized = list(csv.reader(f))
+    assert [r[:2] for r in anonymized] == [r[:2] for r in rows]
+    assert not any(name in r[2] for r in anonymized for name in NAMES)
+    done = run("deanonymize", ["--scheduler", "local:1", "--csv", "--mapping", mapping, str(safe), str(back)])
+    assert done.returncode == 0, done.stderr
+    with back.open(newline="") as f:
+        assert list(csv.reader(f)) == rows
