@@ -97,6 +97,14 @@ bool breaks_a_name(std::string_view token) {
   return std::find(std::begin(kParticles), std::end(kParticles), head) == std::end(kParticles);
 }
 
+// Compass points that end place names ("Jakarta Utara", "Afrika barat"),
+// normalised.
+bool is_compass_point(std::string_view normalized) {
+  static constexpr std::string_view kPoints[] = {"barat", "east",  "north",  "selatan", "south",
+                                                 "tengah", "timur", "utara", "west"};
+  return std::find(std::begin(kPoints), std::end(kPoints), normalized) != std::end(kPoints);
+}
+
 // Months that are also given names ("untuk Juli", "thanks May"): never
 // taken for a person by their cue alone.
 bool is_month(std::string_view normalized) {
@@ -479,6 +487,12 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
     return false;
   };
   auto starts_upper = [](std::string_view w) { return !w.empty() && w[0] >= 'A' && w[0] <= 'Z'; };
+  auto is_lower_case_common_word = [&](std::string_view w) {
+    if (!breaks_a_name(w)) return false;
+    const std::string normalized = normalize_token(w);
+    return !is_compass_point(normalized) &&
+           (model_->gazetteer().lookup(phrase_hash({normalized})) & category_bit(GazetteerCategory::kCommonWord));
+  };
   std::vector<Entity> entities;
   for (const auto& [first, last] : scores.sentences) {
     const auto emissions =
@@ -541,6 +555,15 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
         while (part.end_token > part.begin_token &&
                (is_label_or_filler(normalize_token(word(part.end_token - 1))) ||
                 is_edge_punctuation(word(part.end_token - 1)))) {
+          --part.end_token;
+        }
+        // An organisation or place does not end in a lower-case common word
+        // of a sentence written with capitals: "periksa" in "KPK periksa
+        // pejabat" is the verb after the name. Compass points ("Afrika
+        // barat") and the second half of a hyphenated name ("Ponding -
+        // ponding") stay.
+        while (cased && part.type != EntityType::kPerson && part.end_token > part.begin_token + 1 &&
+               word(part.end_token - 2) != "-" && is_lower_case_common_word(word(part.end_token - 1))) {
           --part.end_token;
         }
         if (part.type == EntityType::kPerson && part.begin_token == first) {

@@ -422,6 +422,9 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       {"en", "Leicester 2 Chelsea 1", {{"Leicester", "ORGANIZATION"}, {"Chelsea", "ORGANIZATION"}}},
       {"en", "Japan 2 Syria 1", {{"Japan", "LOCATION"}, {"Syria", "LOCATION"}}},
       {"en", "BRUSSELS 1996-08-22", {{"BRUSSELS", "LOCATION"}}},
+      // The verb after an organisation is not part of it; a compass point
+      // after a place is.
+      {"id", "KPK periksa pejabat Kemenhub kemarin", {{"KPK", "ORGANIZATION"}, {"Kemenhub", "ORGANIZATION"}}},
   };
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
 }
