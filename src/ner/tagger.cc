@@ -105,6 +105,15 @@ bool is_compass_point(std::string_view normalized) {
   return std::find(std::begin(kPoints), std::end(kPoints), normalized) != std::end(kPoints);
 }
 
+// Days of the week, normalised: a dateline's day after a name ("the
+// Financial Times Senin", "Khartoum Tuesday") is not part of it.
+bool is_weekday(std::string_view normalized) {
+  static constexpr std::string_view kDays[] = {"friday", "jumat", "kamis",   "minggu", "monday", "rabu",   "sabtu",
+                                               "saturday", "selasa", "senin", "sunday", "thursday", "tuesday",
+                                               "wednesday"};
+  return std::find(std::begin(kDays), std::end(kDays), normalized) != std::end(kDays);
+}
+
 // Months that are also given names ("untuk Juli", "thanks May"): never
 // taken for a person by their cue alone.
 bool is_month(std::string_view normalized) {
@@ -564,6 +573,9 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
         // ponding") stay.
         while (cased && part.type != EntityType::kPerson && part.end_token > part.begin_token + 1 &&
                word(part.end_token - 2) != "-" && is_lower_case_common_word(word(part.end_token - 1))) {
+          --part.end_token;
+        }
+        while (part.end_token > part.begin_token + 1 && is_weekday(normalize_token(word(part.end_token - 1)))) {
           --part.end_token;
         }
         if (part.type == EntityType::kPerson && part.begin_token == first) {

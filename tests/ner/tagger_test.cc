@@ -425,6 +425,8 @@ TEST(NerTagger, ShippedModelOnRealisticText) {
       // The verb after an organisation is not part of it; a compass point
       // after a place is.
       {"id", "KPK periksa pejabat Kemenhub kemarin", {{"KPK", "ORGANIZATION"}, {"Kemenhub", "ORGANIZATION"}}},
+      // Nor is the day of a dateline.
+      {"id", "wawancara yang diterbitkan di the Financial Times Senin .", {{"the Financial Times", "ORGANIZATION"}}},
   };
   for (const Case& c : cases) EXPECT_EQ(found(tagger, c.text, c.language), c.expected) << c.text;
 }
