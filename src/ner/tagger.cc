@@ -612,6 +612,7 @@ std::vector<Entity> Tagger::tag(std::string_view text, std::span<const TokenSpan
   settle_report_lines(text, tokens, scores.sentences, model_->gazetteer(), entities);
   settle_addressed_names(text, tokens, model_->gazetteer(), entities);
   refine_person_names(text, tokens, entities);
+  take_in_given_names(text, tokens, model_->gazetteer(), entities);
   return entities;
 }
 
@@ -767,6 +768,27 @@ void settle_addressed_names(std::string_view text, std::span<const TokenSpan> to
   if (entities.size() > found) {
     std::sort(entities.begin(), entities.end(),
               [](const Entity& a, const Entity& b) { return a.begin_token < b.begin_token; });
+  }
+}
+
+void take_in_given_names(std::string_view text, std::span<const TokenSpan> tokens, const Gazetteer& gazetteer,
+                         std::vector<Entity>& entities) {
+  auto word = [&](size_t i) { return text.substr(tokens[i].begin, tokens[i].end - tokens[i].begin); };
+  constexpr uint32_t kGiven =
+      category_bit(GazetteerCategory::kIndonesianGivenName) | category_bit(GazetteerCategory::kEnglishGivenName);
+  std::vector<bool> covered(tokens.size(), false);
+  for (const Entity& e : entities) std::fill(covered.begin() + e.begin_token, covered.begin() + e.end_token, true);
+  for (Entity& e : entities) {
+    if (e.type != EntityType::kPerson) continue;
+    while (e.begin_token > 0 && !covered[e.begin_token - 1] && is_capitalised_word(word(e.begin_token - 1))) {
+      const std::string n = normalize_token(word(e.begin_token - 1));
+      const uint32_t categories = gazetteer.lookup(phrase_hash({n}));
+      if (!(categories & kGiven) || (categories & category_bit(GazetteerCategory::kCommonWord)) || is_title(n) ||
+          is_month(n) || is_weekday(n)) {
+        break;
+      }
+      covered[--e.begin_token] = true;
+    }
   }
 }
 

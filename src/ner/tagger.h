@@ -76,6 +76,13 @@ std::vector<std::string_view> token_words(std::string_view text, std::span<const
 // name). The entities stay sorted by token.
 void refine_person_names(std::string_view text, std::span<const TokenSpan> tokens, std::vector<Entity>& entities);
 
+// A person name takes in the capitalised given names (on the gazetteer's
+// lists, and no common word, title, month or day) that stand right before
+// it outside any entity: the model often starts a name at its surname
+// ("Lala [Hamid]"). The entities stay sorted by token.
+void take_in_given_names(std::string_view text, std::span<const TokenSpan> tokens, const Gazetteer& gazetteer,
+                         std::vector<Entity>& entities);
+
 // A capitalised given name (on the gazetteer's lists) right after a word
 // that addresses or introduces a person ("halo Budi", "saya Riko", "salam
 // buat Indah", "Pak Slamet") is a person, with the listed name words after

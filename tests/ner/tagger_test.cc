@@ -349,6 +349,44 @@ TEST(NerTagger, SettlesAddressedNames) {
   }
 }
 
+TEST(NerTagger, TakesInGivenNamesBeforeASurname) {
+  GazetteerBuilder builder;
+  for (std::string_view name : {"lala", "usha", "juli", "will", "senin"}) {
+    builder.add({name}, GazetteerCategory::kIndonesianGivenName);
+  }
+  builder.add({"will"}, GazetteerCategory::kCommonWord);
+  builder.add({"pak"}, GazetteerCategory::kIndonesianGivenName);
+  const std::string bytes = builder.serialize();
+  const Gazetteer gazetteer(bytes);
+  const auto per = EntityType::kPerson, loc = EntityType::kLocation;
+  struct Case {
+    std::string text;
+    std::vector<Given> entities;
+    std::vector<Found> expected;
+  };
+  const std::vector<Case> cases = {
+      {"produser Lala Hamid datang", {{per, 2, 2, 0.7}}, {{"Lala Hamid", "PERSON"}}},
+      {"kata Usha Lala Hamid", {{per, 3, 3, 0.7}}, {{"Usha Lala Hamid", "PERSON"}}},  // several
+      {"Lala Hamid datang", {{per, 1, 1, 0.7}}, {{"Lala Hamid", "PERSON"}}},          // at the start
+      {"produser lala Hamid", {{per, 2, 2, 0.7}}, {{"Hamid", "PERSON"}}},             // not capitalised
+      {"Will Smith datang", {{per, 1, 1, 0.7}}, {{"Smith", "PERSON"}}},               // a common word
+      {"Pak Hamid datang", {{per, 1, 1, 0.7}}, {{"Hamid", "PERSON"}}},                // a title
+      {"tanggal Juli Hamid", {{per, 2, 2, 0.7}}, {{"Hamid", "PERSON"}}},              // a month
+      {"Senin Hamid datang", {{per, 1, 1, 0.7}}, {{"Hamid", "PERSON"}}},              // a day
+      {"Lala Hamid", {{loc, 0, 0, 0.7}, {per, 1, 1, 0.7}}, {{"Lala", "LOCATION"}, {"Hamid", "PERSON"}}},
+      {"Lala Jakarta", {{loc, 1, 1, 0.7}}, {{"Jakarta", "LOCATION"}}},  // persons only
+  };
+  for (const Case& c : cases) {
+    const auto tokens = tokenize(c.text);
+    std::vector<Found> out;
+    for (const Entity& e :
+         after(c.text, c.entities, [&](const auto& t, auto& e) { take_in_given_names(c.text, t, gazetteer, e); })) {
+      out.push_back(as_found(c.text, tokens, e));
+    }
+    EXPECT_EQ(out, c.expected) << c.text;
+  }
+}
+
 TEST(NerTagger, RefusesTokensOutsideTheText) {
   const Tagger tagger;
   const std::vector<TokenSpan> outside = {{0, 4}, {5, 40}};
