@@ -601,13 +601,17 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       }
       std::set<std::pair<size_t, size_t>> seen;
       bool verified = false;
-      if (!international && !extended && units.empty()) {
-        if (const std::optional<PlainNumber> number = international_with_extension(piece)) {
-          for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
-            if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(number->digits)) {
-              cached->second.push_back({number->begin, number->end, supported_regions_[r]});
-              verified = true;
-            }
+      // An international number with an extension, the piece's only
+      // candidate: found whole by one region's matcher, it is found so by
+      // every region's.
+      const std::optional<PlainNumber> international_extended =
+          !international && !extended && units.empty() ? international_with_extension(piece) : std::nullopt;
+      if (international_extended) {
+        for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
+          if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(international_extended->digits)) {
+            cached->second.push_back({international_extended->begin, international_extended->end,
+                                      supported_regions_[r]});
+            verified = true;
           }
         }
       }
@@ -659,6 +663,7 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
           continue;
         }
         if (international && seen.count({international->begin, international->end})) break;
+        if (international_extended && seen.count({international_extended->begin, international_extended->end})) break;
         PhoneNumberMatcher matcher(util, piece_copy, supported_regions_[r], PhoneNumberMatcher::VALID,
                                    std::numeric_limits<int>::max());
         PhoneNumberMatch match;
