@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <list>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
 
 #include <phonenumbers/phonenumberutil.h>
 
@@ -300,14 +303,57 @@ bool PhoneNumberVerifier::invalid_after_calling_code(std::string_view digits) co
   return !valid_in(own_, national);
 }
 
+namespace {
+
+// The verifier of the region the parser reads a number of `code` as (the
+// code's main region), built on first use and kept; null for a calling code
+// the parser does not know, or whose parsing is not followed here.
+const PhoneNumberVerifier* verifier_for_calling_code(int code) {
+  static std::mutex mutex;
+  static auto* const cache = new std::unordered_map<int, std::unique_ptr<const PhoneNumberVerifier>>();
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto [it, added] = cache->try_emplace(code);
+  if (added) {
+    std::string region;
+    i18n::phonenumbers::PhoneNumberUtil::GetInstance()->GetRegionCodeForCountryCode(code, &region);
+    it->second = PhoneNumberVerifier::for_region(region);
+  }
+  return it->second.get();
+}
+
+// The calling code at the start of `digits` as the parser reads one after
+// an international prefix: the shortest run of one to three digits that is
+// a code it knows; 0 when there is none.
+int leading_calling_code(std::string_view digits) {
+  const auto& util = *i18n::phonenumbers::PhoneNumberUtil::GetInstance();
+  int code = 0;
+  std::string region;
+  for (size_t i = 0; i < 3 && i < digits.size(); ++i) {
+    code = code * 10 + (digits[i] - '0');
+    util.GetRegionCodeForCountryCode(code, &region);
+    if (region != "ZZ") return code;  // "001" for a code of no region, such as 800
+  }
+  return 0;
+}
+
+}  // namespace
+
 bool PhoneNumberVerifier::certainly_invalid(std::string_view digits) const {
   // After an international prefix, the parser reads a calling code unless
   // the next digit is 0 (no calling code starts with one); with two digits
-  // or fewer left it gives up. A number of another country is not followed.
+  // or fewer left, or no calling code it knows, it gives up. A number of
+  // another country is followed as that country's verifier follows one
+  // written after "+": "021 555 1234" under Singapore, whose international
+  // prefix "021" is, reads "+55 51234", too short for Brazil.
   if (const std::optional<size_t> idd = international_prefix_->prefix_match(digits)) {
     const std::string_view rest = digits.substr(*idd);
     if (rest.size() <= kMinNationalLength) return true;
-    if (rest.front() != '0') return false;
+    if (rest.front() != '0') {
+      const int code = leading_calling_code(rest);
+      if (code == 0) return true;
+      const PhoneNumberVerifier* other = verifier_for_calling_code(code);
+      return other != nullptr && other->invalid_after_calling_code(rest);
+    }
   }
   // Otherwise the national significant number is the digits, or what
   // follows the region's calling code at their start, with a national

@@ -19,6 +19,7 @@
 
 #include "recognition/predefined/phone_number_verifier.h"
 #include "recognition/predefined/phone_recognizer.h"
+#include "tesk_privacy/regex/regex.h"
 
 namespace tesk_privacy::recognition {
 namespace {
@@ -387,6 +388,59 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
   }
   EXPECT_GT(refused, 2000u);
   EXPECT_GT(valid, 500u);
+}
+
+// Numbers of other countries after a region's international prefix ("021"
+// under Singapore, "0011" under Australia) are read as those countries'
+// numbers: each country's example numbers with random digits after their
+// first two, shortened and lengthened, and now and then an unknown calling
+// code in place of theirs.
+TEST(PhoneRecognizer, CertainlyInvalidAfterAnInternationalPrefix) {
+  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+  std::mt19937 rng(29);
+  size_t refused = 0, valid = 0;
+  for (const std::string region : {"SG", "ID", "AU", "US", "GB", "MY", "IN", "JP", "DE", "RU"}) {
+    const auto verifier = PhoneNumberVerifier::for_region(region);
+    if (!verifier) continue;
+    std::vector<std::string> prefixes;
+    for (const auto& m : phone_metadata().metadata()) {
+      if (m.id() != region) continue;
+      const regex::Regex idd(m.international_prefix(), 256);
+      for (const char* p : {"00", "000", "001", "0011", "011", "021", "039", "009", "010", "0015", "810", "0061"}) {
+        if (idd.full_match(p)) prefixes.emplace_back(p);
+      }
+    }
+    ASSERT_FALSE(prefixes.empty()) << region;
+    for (const char* other : {"BR", "ID", "US", "GB", "SG", "AU", "DE", "RU", "KZ", "JP", "IT", "AR", "NZ"}) {
+      for (const auto type : {PhoneNumberUtil::MOBILE, PhoneNumberUtil::FIXED_LINE}) {
+        PhoneNumber example;
+        if (!util.GetExampleNumberForType(other, type, &example)) continue;
+        std::string national;
+        util.GetNationalSignificantNumber(example, &national);
+        for (int trial = 0; trial < 40; ++trial) {
+          std::string d = national;
+          for (size_t i = 2; i < d.size(); ++i) {
+            if (rng() % 2) d[i] = static_cast<char>('0' + rng() % 10);
+          }
+          if (trial % 3 == 1) d.resize(d.size() - 1 - rng() % std::min<size_t>(d.size() - 1, 5));
+          if (trial % 5 == 2) d += std::to_string(rng() % 100);
+          const std::string code =
+              trial % 7 == 3 ? std::to_string(1 + rng() % 999) : std::to_string(example.country_code());
+          const std::string digits = prefixes[static_cast<size_t>(trial) % prefixes.size()] + code + d;
+          PhoneNumber number;
+          const bool is_valid =
+              util.Parse(digits, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR && util.IsValidNumber(number);
+          valid += is_valid;
+          if (verifier->certainly_invalid(digits)) {
+            ++refused;
+            EXPECT_FALSE(is_valid) << region << ": " << digits;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_GT(refused, 1500u);
+  EXPECT_GT(valid, 3000u);
 }
 
 // The verifier's verdict on a lone candidate against the matcher's own on
