@@ -143,11 +143,12 @@ std::unique_ptr<const PhoneNumberVerifier> PhoneNumberVerifier::for_region(const
         !rule.empty() && !format.national_prefix_optional_when_formatting() && !first_group_only.full_match(rule);
     v->formats_.push_back(std::move(f));
   }
-  v->unique_code_ = !shared;
+  v->shortest_code_ = true;
   for (const PhoneMetadata& m : collection.metadata()) {
     const std::string code = std::to_string(m.country_code());
-    if (code.size() < v->calling_code_.size() && v->calling_code_.starts_with(code)) v->unique_code_ = false;
+    if (code.size() < v->calling_code_.size() && v->calling_code_.starts_with(code)) v->shortest_code_ = false;
   }
+  v->unique_code_ = !shared && v->shortest_code_;
   return v;
 }
 
@@ -278,20 +279,33 @@ PhoneNumberVerifier::Verdict PhoneNumberVerifier::lone_candidate(std::string_vie
   return verdict(digits, false);
 }
 
-bool PhoneNumberVerifier::valid_after_calling_code(std::string_view digits) const {
+std::optional<std::string_view> PhoneNumberVerifier::national_after_calling_code(std::string_view digits) const {
   // The parser takes the shortest calling code the digits start with, then
-  // a national prefix if one starts the rest; without one the rest is the
-  // national number.
-  if (!unique_code_ || !digits.starts_with(calling_code_)) return false;
+  // a national prefix (the code's main region's) if one starts the rest;
+  // without one the rest is the national number.
+  if (!shortest_code_ || !digits.starts_with(calling_code_)) return std::nullopt;
   const std::string_view national = digits.substr(calling_code_.size());
   if (national_prefix_) {
     const std::optional<size_t> prefix = national_prefix_->prefix_match(national);
-    if (prefix && *prefix > 0) return false;
+    if (prefix && *prefix > 0) return std::nullopt;
   }
   if (national.size() < kMinNationalLength || national.size() > kMaxNationalLength || national.front() == '0') {
-    return false;
+    return std::nullopt;
   }
-  return valid_in(own_, national);
+  return national;
+}
+
+bool PhoneNumberVerifier::valid_after_calling_code(std::string_view digits) const {
+  if (!unique_code_) return false;
+  const std::optional<std::string_view> national = national_after_calling_code(digits);
+  return national && valid_in(own_, *national);
+}
+
+const std::string* PhoneNumberVerifier::region_after_calling_code(std::string_view digits) const {
+  // The national prefix taken off is the main region's: followed for it.
+  if (!follows_lone_) return nullptr;
+  const std::optional<std::string_view> national = national_after_calling_code(digits);
+  return national ? region_of_valid(*national) : nullptr;
 }
 
 bool PhoneNumberVerifier::invalid_after_calling_code(std::string_view digits) const {

@@ -22,6 +22,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -68,6 +69,11 @@ class PhoneNumberVerifier {
   // number of the region that no national prefix starts. Always false for
   // a calling code shared with other regions.
   bool valid_after_calling_code(std::string_view digits) const;
+  // The same for a calling code that regions share (+1, +44): the region
+  // the library names the number after when it is valid, null when it is
+  // not or the parse is not followed (a shorter calling code starts the
+  // digits, or a national prefix the rest).
+  const std::string* region_after_calling_code(std::string_view digits) const;
   // True when the ASCII digits `digits`, read after a "+", start with this
   // region's calling code (and no shorter one, and no other region has it)
   // and parse as no valid number: too short after the code, or, with no
@@ -145,9 +151,14 @@ class PhoneNumberVerifier {
   // The region the library names a national number of the calling code
   // after, when the number is valid there; null when it is valid nowhere.
   const std::string* region_of_valid(std::string_view national) const;
+  // The national number the parser reads from `digits` written after "+"
+  // when they start with this region's calling code (and no shorter code)
+  // and no national prefix starts the rest; nothing otherwise.
+  std::optional<std::string_view> national_after_calling_code(std::string_view digits) const;
   bool follows_valid_ = false;     // valid_national() can answer
   bool follows_lone_ = false;      // lone_candidate() can answer more than "certainly invalid"
   bool unique_code_ = false;       // no other region has the calling code, nor a shorter code its first digits
+  bool shortest_code_ = false;     // no shorter calling code is the start of this one
 };
 
 }  // namespace tesk_privacy::recognition

@@ -606,24 +606,23 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
       // every region's.
       const std::optional<PlainNumber> international_extended =
           !international && !extended && units.empty() ? international_with_extension(piece) : std::nullopt;
-      if (international_extended) {
+      // A valid international number is found alike under every region,
+      // named after the region of its calling code the library names it
+      // after.
+      auto verify_international = [&](const PlainNumber& number) {
         for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
-          if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(international_extended->digits)) {
-            cached->second.push_back({international_extended->begin, international_extended->end,
-                                      supported_regions_[r]});
+          if (!verifiers_[r]) continue;
+          if (verifiers_[r]->valid_after_calling_code(number.digits)) {
+            cached->second.push_back({number.begin, number.end, supported_regions_[r]});
+            verified = true;
+          } else if (const std::string* named = verifiers_[r]->region_after_calling_code(number.digits)) {
+            cached->second.push_back({number.begin, number.end, *named});
             verified = true;
           }
         }
-      }
-      if (international) {
-        // Every region reads it alike; the region of its calling code names it.
-        for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
-          if (verifiers_[r] && verifiers_[r]->valid_after_calling_code(international->digits)) {
-            cached->second.push_back({international->begin, international->end, supported_regions_[r]});
-            verified = true;
-          }
-        }
-      }
+      };
+      if (international_extended) verify_international(*international_extended);
+      if (international) verify_international(*international);
       for (size_t r = 0; r < supported_regions_.size() && !verified; ++r) {
         if (!units.empty() && (filters_[r] || verifiers_[r]) &&
             !may_hold_number(filters_[r].get(), verifiers_[r].get(), units)) {

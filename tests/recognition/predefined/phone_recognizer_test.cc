@@ -180,6 +180,10 @@ std::string phone_like(std::mt19937& rng) {
       "+1 (###) ###-#### ext. ###", "+62-21-###-#### ext. #######", "+91 ##### ##### ext. ## x",
       // Order numbers and tags after a "#".
       "#########", "#08##-####-####", "#6### ####", "##-#### #####", "pesanan #########",
+      // Calling codes that regions share, with numbers of the regions besides
+      // the code's main one: Canada, Guernsey, Jersey, the Isle of Man.
+      "+1 604 ### ####", "+1 (416) ###-####", "+1 (204) ###-####", "+44 1481 ######", "+44 1534 ######",
+      "+44 1624 ######", "+44 7781 ######", "+44 7624 ######", "+1 (604) ###-#### ext. ###",
       // The regions' calling codes without "+", with and without the national prefix.
       "62 8## #### ####", "628##########", "6208##########", "65 #### ####", "65########", "60 1#-### ####",
       "601########", "91 ##### #####", "91##########", "44 20 #### ####", "61 2 #### ####",
