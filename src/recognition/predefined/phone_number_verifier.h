@@ -10,7 +10,8 @@
 // - certainly_invalid(): whatever the parser does with the national prefix,
 //   the number it reads is valid in no region of the calling code, so the
 //   matcher cannot accept it. A number of another country (after an
-//   international prefix) is never called invalid.
+//   international prefix) is called invalid only when that country's own
+//   verifier calls it so.
 //
 //   auto verifier = PhoneNumberVerifier::for_region("ID");
 //   verifier->valid_national("081234567890");   // true
@@ -81,8 +82,10 @@ class PhoneNumberVerifier {
   bool invalid_after_calling_code(std::string_view digits) const;
 
   // True when parsing the ASCII digits `digits` under this region gives no
-  // valid number: no calling code follows an international prefix at their
-  // start, and none of the national numbers the parser may end with (the
+  // valid number. After an international prefix at their start: too few
+  // digits, no calling code the parser knows, or a number of that code
+  // that its main region's verifier calls invalid (invalid_after_calling_code).
+  // Otherwise: none of the national numbers the parser may end with (the
   // digits, or what follows the calling code, with a national prefix taken
   // off or not) is valid in a region with the calling code.
   bool certainly_invalid(std::string_view digits) const;
