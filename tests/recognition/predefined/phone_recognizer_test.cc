@@ -210,6 +210,23 @@ TEST(PhoneRecognizer, GeneratedNumbersMatchTheMatcherExactly) {
   EXPECT_GT(found, 500u);
 }
 
+// Digit strings that parse as a valid number under their region, and those
+// the verifier calls certainly invalid, which must never be the former.
+struct InvalidityCounts {
+  size_t refused = 0, valid = 0;
+  void check(const PhoneNumberVerifier& verifier, const std::string& region, const std::string& digits) {
+    const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
+    PhoneNumber number;
+    const bool is_valid =
+        util.Parse(digits, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR && util.IsValidNumber(number);
+    valid += is_valid;
+    if (verifier.certainly_invalid(digits)) {
+      ++refused;
+      EXPECT_FALSE(is_valid) << region << ": " << digits;
+    }
+  }
+};
+
 // Regions outside the default list, among them calling codes that rewrite
 // their national prefix (Argentina, Brazil) and share one (Russia and
 // Kazakhstan), are filtered from the same metadata.
@@ -357,13 +374,12 @@ TEST(PhoneRecognizer, LoneNationalNumbersMatchTheMatcherExactly) {
 // strings of every length, in regions that share their calling code
 // (GB with GG, JE and IM; US with CA; AU with CX), have none, or rewrite it.
 TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
-  const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
   std::vector<std::string> regions = PhoneRecognizer::DEFAULT_REGIONS();
   for (const char* r : {"DE", "JP", "NL", "FR", "RU", "KZ", "BR", "AR", "GG", "CA", "CX", "IT", "SM", "VA"}) {
     regions.push_back(r);
   }
   std::mt19937 rng(17);
-  size_t refused = 0, valid = 0;
+  InvalidityCounts counts;
   for (const std::string& region : regions) {
     const auto verifier = PhoneNumberVerifier::for_region(region);
     if (!verifier) continue;
@@ -379,19 +395,10 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
           if (trial % 7 == 5) d = code + "0" + d;
         },
         1, 19, 10);
-    for (const std::string& d : strings) {
-      PhoneNumber number;
-      const bool is_valid =
-          util.Parse(d, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR && util.IsValidNumber(number);
-      valid += is_valid;
-      if (verifier->certainly_invalid(d)) {
-        ++refused;
-        EXPECT_FALSE(is_valid) << region << ": " << d;
-      }
-    }
+    for (const std::string& d : strings) counts.check(*verifier, region, d);
   }
-  EXPECT_GT(refused, 2000u);
-  EXPECT_GT(valid, 500u);
+  EXPECT_GT(counts.refused, 2000u);
+  EXPECT_GT(counts.valid, 500u);
 }
 
 // Numbers of other countries after a region's international prefix ("021"
@@ -402,7 +409,7 @@ TEST(PhoneRecognizer, CertainlyInvalidDigitsNeverParseAsAValidNumber) {
 TEST(PhoneRecognizer, CertainlyInvalidAfterAnInternationalPrefix) {
   const PhoneNumberUtil& util = *PhoneNumberUtil::GetInstance();
   std::mt19937 rng(29);
-  size_t refused = 0, valid = 0;
+  InvalidityCounts counts;
   for (const std::string region : {"SG", "ID", "AU", "US", "GB", "MY", "IN", "JP", "DE", "RU"}) {
     const auto verifier = PhoneNumberVerifier::for_region(region);
     if (!verifier) continue;
@@ -431,20 +438,13 @@ TEST(PhoneRecognizer, CertainlyInvalidAfterAnInternationalPrefix) {
           const std::string code =
               trial % 7 == 3 ? std::to_string(1 + rng() % 999) : std::to_string(example.country_code());
           const std::string digits = prefixes[static_cast<size_t>(trial) % prefixes.size()] + code + d;
-          PhoneNumber number;
-          const bool is_valid =
-              util.Parse(digits, region, &number) == PhoneNumberUtil::NO_PARSING_ERROR && util.IsValidNumber(number);
-          valid += is_valid;
-          if (verifier->certainly_invalid(digits)) {
-            ++refused;
-            EXPECT_FALSE(is_valid) << region << ": " << digits;
-          }
+          counts.check(*verifier, region, digits);
         }
       }
     }
   }
-  EXPECT_GT(refused, 1500u);
-  EXPECT_GT(valid, 3000u);
+  EXPECT_GT(counts.refused, 1500u);
+  EXPECT_GT(counts.valid, 3000u);
 }
 
 // The verifier's verdict on a lone candidate against the matcher's own on
