@@ -1,6 +1,7 @@
 #include "recognition/predefined/phone_number_verifier.h"
 
 #include <algorithm>
+#include <array>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -317,22 +318,35 @@ bool PhoneNumberVerifier::invalid_after_calling_code(std::string_view digits) co
   return !valid_in(own_, national);
 }
 
+std::shared_ptr<const PhoneNumberVerifier> PhoneNumberVerifier::shared(const std::string& region) {
+  static std::mutex mutex;
+  static auto* const cache = new std::unordered_map<std::string, std::shared_ptr<const PhoneNumberVerifier>>();
+  const std::lock_guard<std::mutex> lock(mutex);
+  auto [it, added] = cache->try_emplace(region);
+  if (added) it->second = for_region(region);
+  return it->second;
+}
+
 namespace {
 
-// The verifier of the region the parser reads a number of `code` as (the
-// code's main region), built on first use and kept; null for a calling code
-// the parser does not know, or whose parsing is not followed here.
+// The verifier of the region the parser reads a number of `code` (one to
+// three digits) as, the code's main region; null for a calling code the
+// parser does not know, or whose parsing is not followed here. Looked up
+// without a lock once a code's slot is filled: certainly_invalid() asks on
+// every number after an international prefix.
 const PhoneNumberVerifier* verifier_for_calling_code(int code) {
-  static std::mutex mutex;
-  static auto* const cache = new std::unordered_map<int, std::unique_ptr<const PhoneNumberVerifier>>();
-  const std::lock_guard<std::mutex> lock(mutex);
-  auto [it, added] = cache->try_emplace(code);
-  if (added) {
+  struct Slot {
+    std::once_flag filled;
+    std::shared_ptr<const PhoneNumberVerifier> verifier;
+  };
+  static auto* const slots = new std::array<Slot, 1000>();
+  Slot& slot = (*slots)[static_cast<size_t>(code)];
+  std::call_once(slot.filled, [&] {
     std::string region;
     i18n::phonenumbers::PhoneNumberUtil::GetInstance()->GetRegionCodeForCountryCode(code, &region);
-    it->second = PhoneNumberVerifier::for_region(region);
-  }
-  return it->second.get();
+    slot.verifier = PhoneNumberVerifier::shared(region);
+  });
+  return slot.verifier.get();
 }
 
 // The calling code at the start of `digits` as the parser reads one after

@@ -43,6 +43,10 @@ class PhoneNumberVerifier {
   // Null when the region's parsing cannot be followed here: no
   // international prefix, or a national prefix rewrite rule.
   static std::unique_ptr<const PhoneNumberVerifier> for_region(const std::string& region);
+  // for_region(), built once per process and region and shared: by every
+  // phone recognizer, and by the verifiers that follow numbers of another
+  // country after an international prefix.
+  static std::shared_ptr<const PhoneNumberVerifier> shared(const std::string& region);
 
   // True when parsing the ASCII digits `digits` under this region strips a
   // national prefix and gives a valid number of the region. Always false

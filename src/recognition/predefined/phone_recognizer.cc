@@ -524,7 +524,7 @@ const RegionShortcuts& region_shortcuts(const std::string& region) {
   const std::lock_guard<std::mutex> lock(mutex);
   auto it = cache->find(region);
   if (it == cache->end()) {
-    it = cache->emplace(region, RegionShortcuts{region_filter(region), PhoneNumberVerifier::for_region(region)}).first;
+    it = cache->emplace(region, RegionShortcuts{region_filter(region), PhoneNumberVerifier::shared(region)}).first;
   }
   return it->second;
 }
