@@ -10,10 +10,7 @@ class StoreRewriter::Values : public DeanonymizerMapping::ValueIndex {
  public:
   Values(StoreRewriter& rewriter, const DeanonymizerMapping& store) : rewriter_(rewriter), store_(store) {}
   bool contains(const std::string& type, const std::string& value) const override {
-    const EntityMapping* entries = store_.mapping.find(type);
-    const auto t = rewriter_.type_index_.find(type);
-    return entries != nullptr && t != rewriter_.type_index_.end() &&
-           rewriter_.originals_.find(static_cast<uint32_t>(t->second), *entries, value) != nullptr;
+    return rewriter_.find_original(store_, type, value) != nullptr;
   }
   void removing(const std::string& type, const std::string& value, size_t index) override {
     rewriter_.originals_.remove(static_cast<uint32_t>(rewriter_.type_index(type)), store_.mapping.at(type), value,
@@ -141,12 +138,18 @@ std::string StoreRewriter::deanonymize(const Utf8Text& text, const DeanonymizerM
 const std::string* StoreRewriter::placeholder(const DeanonymizerMapping& store, std::string_view type,
                                               std::string_view original) {
   sync(store);
+  if (original.empty()) return nullptr;
   const std::string name(type);
-  const EntityMapping* entries = store.mapping.find(name);
-  const auto t = type_index_.find(name);
-  if (original.empty() || entries == nullptr || t == type_index_.end()) return nullptr;
-  const OriginalIndex::Entry* e = originals_.find(static_cast<uint32_t>(t->second), *entries, original);
-  return e == nullptr ? nullptr : &(entries->begin() + e->latest)->first;
+  const OriginalIndex::Entry* e = find_original(store, name, original);
+  return e == nullptr ? nullptr : &(store.mapping.find(name)->begin() + e->latest)->first;
+}
+
+const OriginalIndex::Entry* StoreRewriter::find_original(const DeanonymizerMapping& store, const std::string& type,
+                                                         std::string_view original) const {
+  const EntityMapping* entries = store.mapping.find(type);
+  const auto t = type_index_.find(type);
+  if (entries == nullptr || t == type_index_.end()) return nullptr;
+  return originals_.find(static_cast<uint32_t>(t->second), *entries, original);
 }
 
 }  // namespace tesk_privacy::pii_detector

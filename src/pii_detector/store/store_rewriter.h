@@ -67,6 +67,9 @@ class StoreRewriter {
   // A pair whose original had no placeholder before, into both tries.
   void add_new_pair(size_t type, const std::string& key, const std::string& value, size_t index);
   size_t type_index(const std::string& type);
+  // The index's entry of `original` under `type`, or null.
+  const OriginalIndex::Entry* find_original(const DeanonymizerMapping& store, const std::string& type,
+                                            std::string_view original) const;
 
   bool synced_ = false;
   DeanonymizerMapping::HighestNumbers highest_;
