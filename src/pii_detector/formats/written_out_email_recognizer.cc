@@ -9,18 +9,20 @@ namespace {
 
 // "at" and "dot" spelt out, bracketed, or as symbols set apart by blanks.
 constexpr const char* kAt = R"((?:\s*[\[\(\{<]\s*(?:at|et|@)\s*[\]\)\}>]\s*|\s+(?:at|@)\s+|\s@|@\s))";
-constexpr const char* kDot = R"((?:\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s*|\s+(?:dot|titik)\s+|\s\.\s?|\.\s|\.))";
+// A dot spelt out or bracketed.
+constexpr const char* kSpeltDot = R"(\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s*|\s+(?:dot|titik)\s+)";
 constexpr const char* kTld =
     R"((?:com|id|net|org|co|ac|go|sch|or|my|info|biz|io|edu|gov|web|uk|sg|au|us|me|xyz|ai|app|dev))";
 
-// A dot inside the name before "at" is spelt out or bracketed only: a
-// plain one belongs to the name itself.
-constexpr const char* kNameDot = R"((?:\s*[\[\(\{<]\s*(?:dot|titik|\.)\s*[\]\)\}>]\s*|\s+(?:dot|titik)\s+))";
-
 std::string pattern() {
   const std::string name = R"([a-z0-9][a-z0-9._%+\-]*)";
-  return R"((?<![\w.@]))" + name + "(?:" + kNameDot + name + ")*" + kAt + R"([a-z0-9\-]+(?:)" + kDot +
-         R"([a-z0-9\-]+)*)" + kDot + kTld + R"(\b(?![.@]\w))";
+  // A dot inside the name before "at" is spelt out or bracketed only: a
+  // plain one belongs to the name itself. In the domain a plain one counts
+  // too, with or without blanks around it.
+  const std::string name_dot = std::string("(?:") + kSpeltDot + ")";
+  const std::string dot = std::string("(?:") + kSpeltDot + R"(|\s\.\s?|\.\s|\.))";
+  return R"((?<![\w.@]))" + name + "(?:" + name_dot + name + ")*" + kAt + R"([a-z0-9\-]+(?:)" + dot +
+         R"([a-z0-9\-]+)*)" + dot + kTld + R"(\b(?![.@]\w))";
 }
 
 // Whether "at" stands as a word, or "@" has a blank or bracket beside it:
