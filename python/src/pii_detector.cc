@@ -556,7 +556,7 @@ void bind_faker(py::module_& m) {
           // A generator makes a new value whatever it is given, so any
           // argument (or none) is accepted and ignored.
           table[to_py_str(entity)] =
-              py::cpp_function([generator](py::handle) { return generator(std::string()); },
+              py::cpp_function([generator = generator](py::handle) { return generator(std::string()); },
                                py::arg("text") = py::none());
         }
         return table;

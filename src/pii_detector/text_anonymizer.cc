@@ -219,7 +219,8 @@ TextAnonymizer::Detection TextAnonymizer::detect(const std::string& input, const
                                std::make_move_iterator(found.end()));
     }
   };
-  if (typeid(*analyzer_) == typeid(TextAnalyzer)) {
+  const BaseTextAnalyzer& engine = *analyzer_;
+  if (typeid(engine) == typeid(TextAnalyzer)) {
     static_cast<const TextAnalyzer&>(*analyzer_).analyze_each_window(text, options.language, analyze_options, keep);
   } else {
     std::vector<recognition::RecognizerResult> found = analyzer_->analyze(text, options.language, analyze_options);

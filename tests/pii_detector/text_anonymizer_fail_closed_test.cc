@@ -151,7 +151,7 @@ TEST(RemoteRecognizerFailures, EveryUnusableAnswerIsCounted) {
       {"hang-up", Reply::close()},
   };
   for (const auto& [name, reply] : replies) {
-    LoopbackServer server([reply](const auto&) { return reply; });
+    LoopbackServer server([reply = reply](const auto&) { return reply; });
     HalvernNerApiRemoteRecognizer halvern(server.url(), std::nullopt, std::nullopt, 2);
     ProsaRemoteRecognizer prosa(server.url(), "k");
     halvern.analyze(Utf8Text("Budi"));

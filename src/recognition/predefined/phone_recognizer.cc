@@ -578,8 +578,10 @@ std::vector<RecognizerResult> PhoneRecognizer::analyze(const Utf8Text& text,
   std::unordered_map<std::string_view, std::vector<PieceMatch>> matched_pieces;
   for (const Segment& segment : phone_segments(text.view(), min_digits_)) {
     const std::string_view piece = text.view().substr(segment.begin, segment.end - segment.begin);
-    auto [cached, is_new] = matched_pieces.try_emplace(piece);
-    if (is_new) {
+    // Not a structured binding: the lambdas below capture the iterator.
+    const auto emplaced = matched_pieces.try_emplace(piece);
+    const auto cached = emplaced.first;
+    if (emplaced.second) {
       const std::string piece_copy(piece);
       const std::vector<Unit> units = filterable_units(piece);
       const std::optional<PlainNumber> plain = plain_number(piece, units);

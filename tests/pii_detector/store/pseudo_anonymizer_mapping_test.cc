@@ -87,7 +87,7 @@ TEST(PseudoAnonymizerMapping, EntriesShareOneSeededGenerator) {
   const PseudoAnonymizerMapping mapping = get_pseudoanonymizer_mapping(7, "id_ID");
   const std::map<std::string, std::function<std::string()>> entry = [&] {
     std::map<std::string, std::function<std::string()>> out;
-    for (const auto& [type, generator] : mapping) out[type] = [generator] { return generator("x"); };
+    for (const auto& item : mapping) out[item.first] = [generator = item.second] { return generator("x"); };
     return out;
   }();
   faker::Faker twin("id_ID");
