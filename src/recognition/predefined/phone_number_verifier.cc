@@ -5,6 +5,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include <phonenumbers/phonenumberutil.h>
@@ -351,15 +352,22 @@ const PhoneNumberVerifier* verifier_for_calling_code(int code) {
 
 // The calling code at the start of `digits` as the parser reads one after
 // an international prefix: the shortest run of one to three digits that is
-// a code it knows; 0 when there is none.
+// a code it knows, of a region or not (800); 0 when there is none.
 int leading_calling_code(std::string_view digits) {
-  const auto& util = *i18n::phonenumbers::PhoneNumberUtil::GetInstance();
+  // Read once: every number after an international prefix asks.
+  static const auto* const known = [] {
+    auto* table = new std::array<bool, 1000>{};
+    std::set<int> codes;
+    i18n::phonenumbers::PhoneNumberUtil::GetInstance()->GetSupportedCallingCodes(&codes);
+    for (const int c : codes) {
+      if (c > 0 && c < 1000) (*table)[static_cast<size_t>(c)] = true;
+    }
+    return table;
+  }();
   int code = 0;
-  std::string region;
   for (size_t i = 0; i < 3 && i < digits.size(); ++i) {
     code = code * 10 + (digits[i] - '0');
-    util.GetRegionCodeForCountryCode(code, &region);
-    if (region != "ZZ") return code;  // "001" for a code of no region, such as 800
+    if ((*known)[static_cast<size_t>(code)]) return code;
   }
   return 0;
 }
